@@ -100,8 +100,8 @@ std::uint64_t Arguments::ParseCount(const std::string& option, const std::string
 
 int Arguments::ParseInt(const std::string& option, const std::string& text, int low, int high)
 {
-    const bool digits =
-        !text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos;
+    const bool digits = !text.empty() && text.size() <= 9 &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
     const int value = digits ? std::stoi(text) : -1;
     if (!digits || value < low || value > high)
         throw UsageError(option + " must be a whole number from " + std::to_string(low) + " to " +

@@ -72,7 +72,7 @@ BatchResult BatchRunner::Run(AntField& field, Ant& ant, std::uint64_t maxIterati
         result.Finished = true;
     }
     packed.Store(field);
-    ant.SetPosition(AntPosition{PackedField::X(index), PackedField::Y(index),
-                                StepTable::DirectionOf(heading)});
+    ant.SetPosition(
+        AntPosition{PackedField::X(index), PackedField::Y(index), StepTable::DirectionOf(heading)});
     return result;
 }

@@ -2,6 +2,7 @@
 
 namespace PresetCatalogue
 {
+// clang-format off
 const char* const Letters =
     "LLRR--------" // 31
     "LLRRLLLRLRRR" // 30
@@ -105,6 +106,7 @@ const char* const Pictures[PresetCount] = {
     ":/resources/pictures/ant_ai_preset_30.png",
     ":/resources/pictures/ant_ai_preset_31.png",
 };
+// clang-format on
 
 bool IsPreset(int number)
 {
