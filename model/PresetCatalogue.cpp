@@ -1,5 +1,7 @@
 #include "PresetCatalogue.h"
 
+#include <cstddef>
+
 namespace PresetCatalogue
 {
 // clang-format off
@@ -117,7 +119,7 @@ bool IsPreset(int number)
 const char* PresetRow(int number)
 {
     const int row = IsPreset(number) ? PresetCount - number : PresetCount;
-    return Letters + row * LettersPerRow;
+    return Letters + static_cast<std::ptrdiff_t>(row) * LettersPerRow;
 }
 
 const char* Label(int number)
