@@ -7,3 +7,4 @@
 // Bad input is thrown as a UsageError before anything is printed.
 int RunCommand(const std::vector<std::string>& words);
 int CatalogueCommand(const std::vector<std::string>& words);
+int SurveyCommand(const std::vector<std::string>& words);
