@@ -4,6 +4,7 @@
 #include "AntField.h"
 #include "Arguments.h"
 #include "BatchRunner.h"
+#include "FieldPicture.h"
 #include "PresetCatalogue.h"
 #include "RuleText.h"
 
@@ -69,7 +70,10 @@ int CatalogueCommand(const std::vector<std::string>& words)
 {
     Arguments args(words);
     const bool csv = args.TakeFlag("--csv");
+    const std::optional<std::string> renderDirectory = args.TakeValue("--render");
     args.Positionals(0);
+    if (renderDirectory)
+        FieldPicture::PrepareDirectory(*renderDirectory);
 
     if (csv)
         std::cout << "preset,rule,expected,iterations,x,y,direction,"
@@ -82,6 +86,9 @@ int CatalogueCommand(const std::vector<std::string>& words)
     for (int number = 1; number <= PresetCatalogue::PresetCount; ++number)
     {
         const PresetRun run = RunPreset(number, *field);
+        if (renderDirectory)
+            FieldPicture::Write(*field, FieldPicture::PreviewCellSize,
+                                FieldPicture::PreviewPath(*renderDirectory, number));
         if (!Matches(run))
             ++mismatches;
         if (csv)

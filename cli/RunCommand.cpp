@@ -4,6 +4,7 @@
 #include "AntField.h"
 #include "Arguments.h"
 #include "BatchRunner.h"
+#include "FieldPicture.h"
 #include "PresetCatalogue.h"
 #include "RuleText.h"
 #include "UsageError.h"
@@ -21,6 +22,8 @@ int RunCommand(const std::vector<std::string>& words)
     Arguments args(words);
     const std::optional<std::string> presetText = args.TakeValue("--preset");
     const std::optional<std::string> capText = args.TakeValue("--max-iterations");
+    const std::optional<std::string> pngPath = args.TakeValue("--png");
+    const std::optional<std::string> cellSizeText = args.TakeValue("--cell-size");
     const std::vector<std::string> positionals = args.Positionals(1);
 
     auto field = std::make_unique<AntField>();
@@ -41,8 +44,19 @@ int RunCommand(const std::vector<std::string>& words)
     }
     if (capText)
         cap = Arguments::ParseCount("--max-iterations", *capText);
+    int cellSize = FieldPicture::DefaultCellSize;
+    if (cellSizeText)
+    {
+        if (!pngPath)
+            throw UsageError("--cell-size needs --png FILE");
+        cellSize = FieldPicture::ParseCellSize(*cellSizeText);
+    }
+    if (pngPath)
+        FieldPicture::CheckFilePath(*pngPath);
 
     const BatchResult result = BatchRunner::Run(*field, ant, cap);
+    if (pngPath)
+        FieldPicture::Write(*field, cellSize, *pngPath);
     const AntPosition position = ant.GetPosition();
     std::cout << "rule: " << RuleText::ActiveLetters(ant.GetAI()) << '\n'
               << "iterations: " << result.Iterations << '\n'
