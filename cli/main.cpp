@@ -25,12 +25,18 @@ const char* const Usage =
     "                                  the count in its label (exit 1 if not);\n"
     "                                  --render writes the 510 x 510 previews\n"
     "                                  ant_ai_preset_01.png .. _31.png into DIR\n"
+    "  survey --letters A[-B] [--max-iterations N] [--jobs J] [--csv|--json] [--top K]\n"
+    "                                  run every rule of A to B letters L and R (1 to\n"
+    "                                  12) until it finishes, provably never does, or\n"
+    "                                  reaches the cap (default 100000000); J threads\n"
+    "                                  (default: all cores); --top K keeps the K\n"
+    "                                  longest finishers; Ctrl-C prints the rows done\n"
     "\n"
     "Options:\n"
     "  -h, --help                      show this help and exit\n"
     "  --version                       show the version and exit\n"
     "\n"
-    "Exit status: 0 success, 1 catalogue mismatch, 2 bad input.\n";
+    "Exit status: 0 success, 1 catalogue mismatch, 2 bad input, 130 survey interrupted.\n";
 
 int Dispatch(const std::string& command, const std::vector<std::string>& words)
 {
@@ -38,6 +44,8 @@ int Dispatch(const std::string& command, const std::vector<std::string>& words)
         return RunCommand(words);
     if (command == "catalogue")
         return CatalogueCommand(words);
+    if (command == "survey")
+        return SurveyCommand(words);
     throw UsageError("unknown command '" + command + "' (try --help)");
 }
 } // namespace
