@@ -1,6 +1,7 @@
 // Cost of the cycle proof per iteration (CycleRunner against BatchRunner over the
 // whole catalogue), then the wall time of the survey command itself.
-// Usage: bench_survey [--quick]   (--quick skips the survey of 9 letters)
+// Usage: bench_survey [--quick | --runners-only]
+//   --quick skips the survey of 9 letters, --runners-only skips both surveys
 #include "Ant.h"
 #include "AntField.h"
 #include "BatchRunner.h"
@@ -90,7 +91,8 @@ double TimeSurvey(const std::string& arguments)
 
 int main(int argc, char** argv)
 {
-    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    const bool runnersOnly = argc > 1 && std::strcmp(argv[1], "--runners-only") == 0;
+    const bool quick = runnersOnly || (argc > 1 && std::strcmp(argv[1], "--quick") == 0);
     constexpr int Rounds = 5;
     auto field = std::make_unique<AntField>();
     CycleRunner cycle;
@@ -122,6 +124,8 @@ int main(int argc, char** argv)
     std::printf("  CycleRunner with a stop flag    %.2f ns/iteration (%.2fx)\n", withStop,
                 withStop / batch);
 
+    if (runnersOnly)
+        return 0;
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     std::printf("survey on %u hardware threads (--jobs default):\n", cores);
     const double eight = TimeSurvey("--letters 1-8");

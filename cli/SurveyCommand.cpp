@@ -193,7 +193,7 @@ private:
 
 void DrawProgress(std::size_t done, std::size_t total, double seconds)
 {
-    constexpr int Width = 30;
+    constexpr int Width = 20;
     const int filled = static_cast<int>(Width * done / std::max<std::size_t>(total, 1));
     const double rate = seconds > 0 ? double(done) / seconds : 0;
     char eta[32] = "--:--";
