@@ -98,20 +98,6 @@ void TestFormLoadAntAIPreset::cleanup()
 
 void TestFormLoadAntAIPreset::opensOnFirstPreset()
 {
-    // A previous dialog that ended on another preset must not influence the next one.
-    {
-        FormLoadAntAIPreset previous(nullptr);
-        const int result =
-            RunModal(previous,
-                     [](FormLoadAntAIPreset& d)
-                     {
-                         Child<QComboBox>(d, "ComboBox_AntAIPreset")->setCurrentIndex(20);
-                         QTest::mouseClick(Child<QPushButton>(d, "PushButton_Ok"), Qt::LeftButton);
-                     });
-        QCOMPARE(result, int(QDialog::Accepted));
-        QCOMPARE(previous.GetPresetNumber(), 21);
-    }
-
     FormLoadAntAIPreset dialog(nullptr);
     auto* combo = Child<QComboBox>(dialog, "ComboBox_AntAIPreset");
     QVERIFY(combo != nullptr);
