@@ -28,6 +28,8 @@ class TestMainWindowLayout : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void cleanupTestCase();
     void cleanup();
 
     void holderFillsEveryMember();
@@ -42,11 +44,33 @@ private slots:
     void tabOrderFromTheScrollArea();
     void scrollBarsFollowTheWindowSize_data();
     void scrollBarsFollowTheWindowSize();
+
+private:
+    // Read-only checks share one window: building one decodes the large button icons.
+    MainWindow* Shared = nullptr;
 };
+
+void TestMainWindowLayout::initTestCase()
+{
+    Shared = new MainWindow(nullptr);
+}
+
+void TestMainWindowLayout::cleanupTestCase()
+{
+    delete Shared;
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+}
 
 void TestMainWindowLayout::cleanup()
 {
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+    // Only the shared window and its menus (top-level popups) may be left.
+    for (QWidget* widget : QApplication::topLevelWidgets())
+    {
+        QObject* owner = widget;
+        while (owner && owner != Shared)
+            owner = owner->parent();
+        QVERIFY(owner == Shared);
+    }
 }
 
 void TestMainWindowLayout::holderFillsEveryMember()
@@ -146,9 +170,7 @@ void TestMainWindowLayout::objects()
     QFETCH(QString, className);
     QFETCH(QString, parent);
     QFETCH(QRect, geometry);
-    MainWindow window(nullptr);
-
-    const QList<QObject*> found = window.findChildren<QObject*>(name);
+    const QList<QObject*> found = Shared->findChildren<QObject*>(name);
     QCOMPARE(found.size(), 1);
     QObject* object = found.first();
     QCOMPARE(QString::fromLatin1(object->metaObject()->className()), className);
@@ -226,9 +248,7 @@ void TestMainWindowLayout::texts()
     QFETCH(QString, name);
     QFETCH(QByteArray, property);
     QFETCH(QString, text);
-    MainWindow window(nullptr);
-
-    QObject* object = name == window.objectName() ? &window : window.findChild<QObject*>(name);
+    QObject* object = name == Shared->objectName() ? Shared : Shared->findChild<QObject*>(name);
     QVERIFY(object);
     QCOMPARE(object->property(property.constData()).toString(), text);
 }
