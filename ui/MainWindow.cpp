@@ -280,11 +280,9 @@ void MainWindow::Slot_Action_AntAI_LoadAIPreset()
 void MainWindow::Slot_Action_Help_About()
 {
     const QString title = QString::fromUtf8("About");
-    const QString text =
-        QString::fromUtf8("<div><b>Formicula</b><hr/>"
-                          "The multi-colour ant automaton on a 250 \u00d7 250 field, "
-                          "written with Qt 5 Widgets."
-                          "</div>");
+    const QString text = QString::fromUtf8("<div><b>Formicula</b><hr/>"
+                                           "Written by the Formicula developers with Qt 5."
+                                           "</div>");
     ShowMessage(title, text);
 }
 
