@@ -75,19 +75,31 @@ void Report(const char* what, std::vector<double> ms)
                 ms.front(), ms[ms.size() / 2], ms.back());
 }
 
+// Prints the CLOCK_MONOTONIC times at which main was entered, the application object and the
+// window were built, and the first frame was painted.
 int Child(int argc, char** argv)
 {
+    const long long entered = NowNs();
     PaintWatchingApplication application(argc, argv);
+    const long long applicationBuilt = NowNs();
     MainWindow window(nullptr);
     window.setWindowIcon(QIcon(":/resources/icons/qt_icon.png"));
+    const long long windowBuilt = NowNs();
     window.show();
     while (application.FieldPaints == 0)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    std::printf("%lld\n", application.LastPaintEndNs);
+    std::printf("%lld %lld %lld %lld\n", entered, applicationBuilt, windowBuilt,
+                application.LastPaintEndNs);
     return 0;
 }
 
-double SpawnChildMs()
+// Milliseconds from the spawn to each of the child's four moments.
+struct StartupPhases
+{
+    double Entered, ApplicationBuilt, WindowBuilt, Painted;
+};
+
+StartupPhases SpawnChild()
 {
     // The running executable, however it was started.
     const char* self = "/proc/self/exe";
@@ -123,7 +135,14 @@ double SpawnChildMs()
         std::fprintf(stderr, "child failed\n");
         std::exit(1);
     }
-    return static_cast<double>(std::atoll(output.c_str()) - start) / 1e6;
+    long long t[4] = {};
+    if (std::sscanf(output.c_str(), "%lld %lld %lld %lld", &t[0], &t[1], &t[2], &t[3]) != 4)
+    {
+        std::fprintf(stderr, "child output unreadable\n");
+        std::exit(1);
+    }
+    const auto ms = [start](long long ns) { return static_cast<double>(ns - start) / 1e6; };
+    return {ms(t[0]), ms(t[1]), ms(t[2]), ms(t[3])};
 }
 
 // Waits for the repaint that the last command requested.
@@ -170,11 +189,24 @@ int main(int argc, char** argv)
     const int startupRuns = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
     const int forwardRuns = argc > 2 ? std::max(1, std::atoi(argv[2])) : 50;
 
-    std::vector<double> startup;
-    SpawnChildMs(); // warm the page cache
+    std::vector<double> entered, application, window, painted;
+    SpawnChild(); // warm the page cache
     for (int run = 0; run < startupRuns; ++run)
-        startup.push_back(SpawnChildMs());
-    Report("start-up to first painted frame", startup);
+    {
+        const StartupPhases phases = SpawnChild();
+        entered.push_back(phases.Entered);
+        application.push_back(phases.ApplicationBuilt - phases.Entered);
+        window.push_back(phases.WindowBuilt - phases.ApplicationBuilt);
+        painted.push_back(phases.Painted - phases.WindowBuilt);
+    }
+    std::vector<double> total;
+    for (std::size_t i = 0; i < entered.size(); ++i)
+        total.push_back(entered[i] + application[i] + window[i] + painted[i]);
+    Report("start-up to first painted frame", total);
+    Report("  spawn to main (loading)", entered);
+    Report("  QApplication", application);
+    Report("  MainWindow and window icon", window);
+    Report("  show to first painted frame", painted);
 
     BenchForward(argc, argv, forwardRuns);
     return 0;
