@@ -3,12 +3,12 @@
 #include "AntField.h"
 #include "Arguments.h"
 #include "FieldRenderer.h"
+#include "PngWriter.h"
 #include "UsageError.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QImageWriter>
 #include <QString>
 
 #include <cstdio>
@@ -62,8 +62,8 @@ std::string PreviewPath(const std::string& directory, int presetNumber)
 void Write(AntField& field, int cellSize, const std::string& path)
 {
     const QImage image = FieldRenderer::Render(field.GetCopy(), cellSize);
-    QImageWriter writer(ToQString(path), "png");
-    if (!writer.write(image))
-        throw UsageError("cannot write '" + path + "': " + writer.errorString().toStdString());
+    QString error;
+    if (!PngWriter::Write(image, ToQString(path), &error))
+        throw UsageError("cannot write '" + path + "': " + error.toStdString());
 }
 } // namespace FieldPicture

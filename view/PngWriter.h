@@ -1,0 +1,14 @@
+#pragma once
+
+class QImage;
+class QString;
+
+// Writes an image as an 8-bit RGB PNG with every row unfiltered and deflated at the
+// fastest level. Such a file decodes two to three times faster than the toolkit's own
+// output (adaptive filters), which matters for the preset previews: the dialog decodes
+// all 31 of them each time it opens. Pixels are the same either way.
+class PngWriter
+{
+public:
+    static bool Write(const QImage& image, const QString& path, QString* error = nullptr);
+};
