@@ -425,7 +425,7 @@ void TestMainWindow::ruleButtonCyclesItsStep()
     const struct
     {
         QChar Letter;
-        const char* Icon;
+        const char* Icon = nullptr;
     } cycle[] = {{'L', ":/resources/icons/turn_left.png"},
                  {'R', ":/resources/icons/turn_right.png"},
                  {'-', ":/resources/icons/turn_none.png"}};

@@ -23,7 +23,7 @@ namespace
 {
 // Runs the action on the modal window once it is up (the command that opens it blocks in
 // exec(), so this has to be queued first). Gives up after five seconds.
-void WhenModal(std::function<void(QWidget*)> action, int attemptsLeft = 500)
+void WhenModal(const std::function<void(QWidget*)>& action, int attemptsLeft = 500)
 {
     QTimer::singleShot(10,
                        [action, attemptsLeft]

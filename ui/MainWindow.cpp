@@ -19,6 +19,8 @@
 
 namespace
 {
+// QString copies share their data, so the by-value parameters cost a reference count each.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void ShowMessage(QString title, QString text)
 {
     // No parent: the box is modal for the whole application, and the timer behind it keeps
