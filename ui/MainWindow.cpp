@@ -7,6 +7,7 @@
 #include <QSize>
 #include <QString>
 #include <QTimer>
+#include <QtGlobal>
 
 #include <limits>
 
@@ -30,6 +31,7 @@ void ShowMessage(QString title, QString text)
     box.exec();
 }
 
+// Texts marked with QT_TRANSLATE_NOOP stay visible to the translation tools.
 QString Tr(const char* text)
 {
     return QCoreApplication::translate("MainWindow", text);
@@ -116,7 +118,8 @@ void MainWindow::Init()
     IterationNumber = 0;
 
     const QString size = QString::number(AntField::FieldSize);
-    Ui->Label_FieldSize->setText(Tr("Field size: %1 * %2").arg(size, size));
+    Ui->Label_FieldSize->setText(
+        Tr(QT_TRANSLATE_NOOP("MainWindow", "Field size: %1 * %2")).arg(size, size));
     UpdateIterationLabel();
 
     const QSize simulationIconSize(40, 40);
@@ -166,7 +169,8 @@ void MainWindow::EnableControls(ControlsState state)
 
 void MainWindow::UpdateIterationLabel()
 {
-    Ui->Label_IterationNumber->setText(Tr("Iteration: %1").arg(IterationNumber));
+    Ui->Label_IterationNumber->setText(
+        Tr(QT_TRANSLATE_NOOP("MainWindow", "Iteration: %1")).arg(IterationNumber));
 }
 
 void MainWindow::UpdateAntAIButtons()
@@ -182,15 +186,15 @@ void MainWindow::UpdateAntAIButtons()
         {
         case '-':
             iconPath = ":/resources/icons/turn_none.png";
-            toolTip = "None";
+            toolTip = QT_TRANSLATE_NOOP("MainWindow", "None");
             break;
         case 'L':
             iconPath = ":/resources/icons/turn_left.png";
-            toolTip = "Turn left";
+            toolTip = QT_TRANSLATE_NOOP("MainWindow", "Turn left");
             break;
         case 'R':
             iconPath = ":/resources/icons/turn_right.png";
-            toolTip = "Turn right";
+            toolTip = QT_TRANSLATE_NOOP("MainWindow", "Turn right");
             break;
         default:
             continue;
