@@ -136,36 +136,74 @@ std::vector<Row> AllRules(int from, int to)
     return rows;
 }
 
-// Hands out rules to the workers and lets the main thread wait for them.
+// A rule with L and R swapped walks the mirror image of the rule's walk, about the
+// start column, for as long as the rule's ant keeps off column 0, whose image (column
+// 250) lies outside the field. So a capped run that never touched column 0 gives its
+// mirror rule's row without running it; capped runs are most of a survey's work.
+// A visited cell never turns blank again, so a blank column 0 shows it was not touched.
+bool TouchedColumnZero(const AntField& field, const Ant& ant)
+{
+    if (ant.GetPosition().X == 0)
+        return true;
+    for (int y = 0; y < AntField::FieldSize; ++y)
+        if (field.GetCell(0, y) != 0)
+            return true;
+    return false;
+}
+
+void Mirror(const Row& row, Row& mirror)
+{
+    mirror.Outcome = row.Outcome;
+    mirror.Iterations = row.Iterations;
+    mirror.Period = row.Period;
+    const char d = row.Position.Direction;
+    mirror.Position = AntPosition{2 * Ant::StartX - row.Position.X, row.Position.Y,
+                                  d == 'L'   ? 'R'
+                                  : d == 'R' ? 'L'
+                                             : d};
+    mirror.Done = true;
+}
+
+// Hands out pairs of mirror rules to the workers and lets the main thread wait for them.
 class Survey
 {
 public:
-    Survey(std::vector<Row>& rows, std::uint64_t cap) : Rows(rows), Cap(cap) {}
+    Survey(std::vector<Row>& rows, std::uint64_t cap) : Rows(rows), Cap(cap)
+    {
+        // AllRules lists each length in binary order with L as 0, so the mirror of the
+        // rule at offset b of a block of 2^n rules is at offset 2^n - 1 - b.
+        for (std::size_t base = 0; base < Rows.size();)
+        {
+            const std::size_t count = std::size_t{1} << Rows[base].Rule.size();
+            for (std::size_t b = 0; b < count / 2; ++b)
+                Pairs.push_back({base + b, base + count - 1 - b});
+            base += count;
+        }
+    }
 
     void Work()
     {
         auto field = std::make_unique<AntField>();
+        Ant ant;
         CycleRunner runner;
         while (!Interrupted.load(std::memory_order_relaxed))
         {
             const std::size_t i = Next.fetch_add(1);
-            if (i >= Rows.size())
+            if (i >= Pairs.size())
                 break;
-            Row& row = Rows[i];
-            field->Clear();
-            Ant ant;
-            RuleText::ApplyRule(ant, row.Rule);
-            const CycleResult result = runner.Run(*field, ant, Cap, &Interrupted);
-            if (result.Outcome == CycleOutcome::Stopped)
+            Row& row = Rows[Pairs[i].first];
+            Row& mirror = Rows[Pairs[i].second];
+            if (!RunRule(row, *field, ant, runner))
                 break;
-            row.Outcome = result.Outcome;
-            row.Iterations = result.Iterations;
-            row.Period = result.Period;
-            row.Position = ant.GetPosition();
-            row.Done = true;
-            const std::lock_guard<std::mutex> lock(Mutex);
-            ++DoneCount;
-            Changed.notify_all();
+            if (row.Outcome == CycleOutcome::Cap && !TouchedColumnZero(*field, ant))
+            {
+                Mirror(row, mirror);
+                CountDone();
+            }
+            else if (!RunRule(mirror, *field, ant, runner))
+            {
+                break;
+            }
         }
         const std::lock_guard<std::mutex> lock(Mutex);
         ++WorkersEnded;
@@ -182,8 +220,34 @@ public:
     }
 
 private:
+    // Fills the row; false when the run was stopped. Leaves the end state in field and ant.
+    bool RunRule(Row& row, AntField& field, Ant& ant, CycleRunner& runner)
+    {
+        field.Clear();
+        ant = Ant();
+        RuleText::ApplyRule(ant, row.Rule);
+        const CycleResult result = runner.Run(field, ant, Cap, &Interrupted);
+        if (result.Outcome == CycleOutcome::Stopped)
+            return false;
+        row.Outcome = result.Outcome;
+        row.Iterations = result.Iterations;
+        row.Period = result.Period;
+        row.Position = ant.GetPosition();
+        row.Done = true;
+        CountDone();
+        return true;
+    }
+
+    void CountDone()
+    {
+        const std::lock_guard<std::mutex> lock(Mutex);
+        ++DoneCount;
+        Changed.notify_all();
+    }
+
     std::vector<Row>& Rows;
     const std::uint64_t Cap;
+    std::vector<std::pair<std::size_t, std::size_t>> Pairs;
     std::atomic<std::size_t> Next{0};
     std::mutex Mutex;
     std::condition_variable Changed;

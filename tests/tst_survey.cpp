@@ -67,6 +67,7 @@ private slots:
     void sameOutputWithOneAndTwoJobs();
     void capBelowLength_data();
     void capBelowLength();
+    void cappedRowsMatchPlainRuns();
     void topKeepsLongestFinishers();
     void jsonOutput();
     void interruptPrintsRowsDone();
@@ -144,15 +145,47 @@ void TestSurvey::capBelowLength_data()
     QTest::newRow("one below LR's length") << "15516" << QByteArray("LR,cap,15516,");
     QTest::newRow("exactly LR's length") << "15517" << QByteArray("LR,finished,15517,249,223,R,\n");
     QTest::newRow("cap before L repeats") << "10" << QByteArray("L,cap,10,");
+    // LRR reaches column 0 before this cap, so its mirror RLL must be run, not mirrored.
+    QTest::newRow("mirror of a capped rule that touched column 0")
+        << "1960200" << QByteArray("RLL,finished,1960101,249,165,R,\n");
 }
 
 void TestSurvey::capBelowLength()
 {
     QFETCH(QString, cap);
     QFETCH(QByteArray, row);
-    const Result result = RunSurvey({"--letters", "1-2", "--max-iterations", cap, "--csv"});
+    const Result result = RunSurvey({"--letters", "1-3", "--max-iterations", cap, "--csv"});
     QCOMPARE(result.Status, 0);
     QVERIFY2(result.Out.contains("\n" + row), result.Out.constData());
+}
+
+// Capped rows may be mirrored from their mirror rule's run; each must still be what a
+// plain run of its own rule gives.
+void TestSurvey::cappedRowsMatchPlainRuns()
+{
+    const QString cap = "200000";
+    const Result result = RunSurvey({"--letters", "1-5", "--max-iterations", cap, "--csv"});
+    QCOMPARE(result.Status, 0);
+    int capped = 0;
+    for (const QList<QByteArray>& cells : CsvRows(result.Out))
+    {
+        if (cells[1] == "never")
+            continue;
+        capped += cells[1] == "cap";
+        QProcess run;
+        run.start(QStringLiteral(FORMICULA_CLI),
+                  {"run", QString(cells[0]), "--max-iterations", cap});
+        QVERIFY(run.waitForFinished(60000));
+        const QList<QByteArray> lines = run.readAllStandardOutput().split('\n');
+        QVERIFY(lines.size() >= 6);
+        const QByteArray finished = cells[1] == "finished" ? "true" : "false";
+        QCOMPARE(lines[1], "iterations: " + cells[2]);
+        QCOMPARE(lines[2], "finished: " + finished);
+        QCOMPARE(lines[3], "x: " + cells[3]);
+        QCOMPARE(lines[4], "y: " + cells[4]);
+        QCOMPARE(lines[5], "direction: " + cells[5]);
+    }
+    QVERIFY(capped >= 10);
 }
 
 void TestSurvey::topKeepsLongestFinishers()
