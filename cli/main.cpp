@@ -31,6 +31,7 @@ const char* const Usage =
     "                                  reaches the cap (default 100000000); J threads\n"
     "                                  (default: all cores); --top K keeps the K\n"
     "                                  longest finishers; Ctrl-C prints the rows done\n"
+    "                                  so far, marked incomplete (exit 130)\n"
     "\n"
     "Options:\n"
     "  -h, --help                      show this help and exit\n"
