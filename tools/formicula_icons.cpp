@@ -2,6 +2,8 @@
 // PNGs it writes: formicula-icons DIR. Shapes are drawn as geometry, not with fonts, so
 // the output does not depend on what fonts a machine has.
 
+#include "PngWriter.h"
+
 #include <QColor>
 #include <QDir>
 #include <QImage>
@@ -161,7 +163,7 @@ QImage TurnNoneIcon()
 bool Save(const QImage& image, const QDir& dir, const char* name)
 {
     const QString path = dir.filePath(QString::fromLatin1(name));
-    if (image.save(path, "PNG"))
+    if (PngWriter::Write(image, path))
         return true;
     std::fprintf(stderr, "formicula-icons: cannot write %s\n", qPrintable(path));
     return false;

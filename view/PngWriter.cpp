@@ -49,22 +49,26 @@ void AppendChunk(QByteArray& out, const char* type, const QByteArray& body)
 
 bool PngWriter::Write(const QImage& image, const QString& path, QString* error)
 {
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-    const int width = rgb.width();
-    const int height = rgb.height();
-    if (rgb.isNull())
+    // PNG keeps straight (not premultiplied) alpha, in RGBA byte order.
+    const bool alpha = image.hasAlphaChannel();
+    const QImage pixels =
+        image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    if (pixels.isNull())
     {
         if (error)
             *error = QStringLiteral("empty image");
         return false;
     }
+    const int width = pixels.width();
+    const int height = pixels.height();
+    const int rowBytes = width * (alpha ? 4 : 3);
 
     QByteArray raw;
-    raw.reserve((width * 3 + 1) * height);
+    raw.reserve((rowBytes + 1) * height);
     for (int y = 0; y < height; ++y)
     {
         raw.append('\0'); // filter type None
-        raw.append(reinterpret_cast<const char*>(rgb.constScanLine(y)), width * 3);
+        raw.append(reinterpret_cast<const char*>(pixels.constScanLine(y)), rowBytes);
     }
     // qCompress gives a zlib stream behind a 4-byte length of its own; PNG wants the stream.
     const QByteArray deflated = qCompress(raw, 1).mid(4);
@@ -72,7 +76,9 @@ bool PngWriter::Write(const QImage& image, const QString& path, QString* error)
     QByteArray header;
     AppendUint32(header, static_cast<std::uint32_t>(width));
     AppendUint32(header, static_cast<std::uint32_t>(height));
-    header.append("\x08\x02\x00\x00\x00", 5); // depth 8, truecolour, deflate, no interlace
+    header.append('\x08');                  // 8 bits per sample
+    header.append(alpha ? '\x06' : '\x02'); // truecolour with or without alpha
+    header.append("\x00\x00\x00", 3);       // deflate, no filter method variant, no interlace
 
     QByteArray png("\x89PNG\r\n\x1a\n", 8);
     AppendChunk(png, "IHDR", header);
