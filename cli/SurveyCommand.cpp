@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
@@ -263,7 +264,7 @@ void DrawProgress(std::size_t done, std::size_t total, double seconds)
     char eta[32] = "--:--";
     if (rate > 0)
     {
-        const auto left = static_cast<long long>(double(total - done) / rate + 0.5);
+        const long long left = std::llround(double(total - done) / rate);
         std::snprintf(eta, sizeof eta, "%lld:%02lld", left / 60, left % 60);
     }
     std::fprintf(stderr, "\r[%s%s] %zu/%zu rules  %.1f rules/s  %s left ",
@@ -408,6 +409,7 @@ int SurveyCommand(const std::vector<std::string>& words)
     const auto start = std::chrono::steady_clock::now();
     Survey survey(rows, options.Cap);
     std::vector<std::thread> workers;
+    workers.reserve(static_cast<std::size_t>(jobs));
     for (int j = 0; j < jobs; ++j)
         workers.emplace_back([&survey] { survey.Work(); });
 

@@ -11,7 +11,7 @@
 namespace
 {
 constexpr std::size_t CellCount =
-    static_cast<std::size_t>(PackedField::Stride * PackedField::Stride);
+    static_cast<std::size_t>(PackedField::Stride) * PackedField::Stride;
 
 // Between two looks at the stop flag: a few milliseconds of work.
 constexpr std::uint64_t StopSlice = std::uint64_t{1} << 20;

@@ -1,11 +1,13 @@
 #!/bin/sh
 # Installs what a fresh Debian machine lacks (as root), then configures, builds and
-# runs every test. Usage: tools/test.sh [build-dir]
+# runs every test: the Release suite (with the soak and the valgrind leak check), the
+# static checks, and the whole suite again built with ASan and UBSan.
+# Usage: tools/test.sh [build-dir]   (the sanitizer build goes to <build-dir>-sanitize)
 set -eu
 cd "$(dirname "$0")/.."
 BUILD_DIR="${1:-build}"
 
-PACKAGES="build-essential cmake qtbase5-dev qtbase5-dev-tools"
+PACKAGES="build-essential cmake qtbase5-dev qtbase5-dev-tools valgrind clang-tidy cppcheck"
 missing=""
 for p in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
@@ -15,6 +17,9 @@ if [ -n "$missing" ]; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
 fi
 
-cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 cmake --build "$BUILD_DIR" -j "$(nproc)"
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$(nproc)"
+
+tools/static-checks.sh "$BUILD_DIR"
+tools/sanitize.sh "$BUILD_DIR-sanitize"
