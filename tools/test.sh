@@ -21,5 +21,15 @@ cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXPORT_COMPILE_COM
 cmake --build "$BUILD_DIR" -j "$(nproc)"
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$(nproc)"
 
+# The installed layout: both programs, the desktop entry and the icon it names.
+rm -rf "$BUILD_DIR/install-check"
+cmake --install "$BUILD_DIR" --prefix "$BUILD_DIR/install-check" >/dev/null
+for f in bin/formicula bin/formicula-cli share/applications/formicula.desktop \
+    share/pixmaps/formicula.png; do
+    [ -f "$BUILD_DIR/install-check/$f" ] || { echo "install: $f missing" >&2; exit 1; }
+done
+"$BUILD_DIR/install-check/bin/formicula-cli" run LR --max-iterations 10 >/dev/null
+echo "install layout complete"
+
 tools/static-checks.sh "$BUILD_DIR"
 tools/sanitize.sh "$BUILD_DIR-sanitize"
