@@ -390,7 +390,7 @@ void PrintSummary(const std::vector<Row>& rows, const Options& options, std::siz
         letters += " to " + std::to_string(options.ToLetters);
     std::fprintf(stderr,
                  "formicula-cli: survey of %s letter(s)%s: %zu of %zu rules done, %zu finished, "
-                 "%zu never, %zu cap (%llu iterations) in %.2f s on %d job(s)\n",
+                 "%zu never, %zu cap (at %llu iterations) in %.2f s on %d job(s)\n",
                  letters.c_str(), done == rows.size() ? "" : " INTERRUPTED", done, rows.size(),
                  counts[0], counts[1], counts[2], static_cast<unsigned long long>(options.Cap),
                  seconds, jobs);
