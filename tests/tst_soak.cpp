@@ -209,7 +209,11 @@ private:
     bool WithModal(const std::function<void()>& command,
                    const std::function<void(QWidget*)>& handler);
     QString Mismatch();
-    void ShadowTick() { Shadow->Tick(); }
+    void ShadowTick()
+    {
+        ++Counts["frame from the real timer"];
+        Shadow->Tick();
+    }
 
     MainWindow* Window = nullptr;
     ShadowWindow* Shadow = nullptr;
@@ -292,8 +296,10 @@ void TestSoak::Act(QRandomGenerator& random, int weightedChoice)
 {
     const bool running = Shadow->IsRunning;
     int w = weightedChoice;
-    if (running && w < 350)
+    if (running && w < 320)
         TimerFrame();
+    else if (running && w < 350)
+        WaitForTimer(static_cast<int>(random.bounded(1, 80)));
     else if ((w -= running ? 350 : 0) < 260)
         ClickSimulationButton(static_cast<int>(random.bounded(5)));
     else if ((w -= 260) < 120)
@@ -312,7 +318,7 @@ void TestSoak::Act(QRandomGenerator& random, int weightedChoice)
         Shadow->ResetAI();
     }
     else if ((w -= 15) < 10)
-        WaitForTimer(random.bounded(1, 80));
+        WaitForTimer(static_cast<int>(random.bounded(1, 80)));
     else if ((w -= 10) < 12)
         LoadPreset(random);
     else if ((w -= 12) < 3)
@@ -418,7 +424,10 @@ void TestSoak::ChangeSpinBox(QRandomGenerator& random)
     // The arrow keys stop at the range ends; only a change reaches the window.
     shown = spin->value();
     if (shown != before)
+    {
+        ++Counts["spin box value changed"];
         (fps ? Shadow->FPS : Shadow->IPF) = shown;
+    }
 }
 
 void TestSoak::TimerFrame()
