@@ -1,26 +1,7 @@
+#include "CliProcess.h"
+
 #include <QtTest>
 
-#include <QProcess>
-
-namespace
-{
-struct Result
-{
-    int Status = -1;
-    QByteArray Out;
-    QByteArray Err;
-};
-
-Result RunCli(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(FORMICULA_CLI), arguments);
-    if (!process.waitForFinished(120000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput(), process.readAllStandardError()};
-}
-} // namespace
 
 class TestCli : public QObject
 {
@@ -70,7 +51,7 @@ void TestCli::badInput()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, mentions);
-    const Result result = RunCli(arguments);
+    const CliResult result = RunCli(arguments);
     QCOMPARE(result.Status, 2);
     QVERIFY(result.Out.isEmpty());
     QCOMPARE(result.Err.count('\n'), 1);
@@ -80,7 +61,7 @@ void TestCli::badInput()
 
 void TestCli::runPreset()
 {
-    const Result result = RunCli({"run", "--preset", "3"});
+    const CliResult result = RunCli({"run", "--preset", "3"});
     QCOMPARE(result.Status, 0);
     QCOMPARE(result.Out, QByteArray("rule: LR\n"
                                     "iterations: 15517\n"
@@ -117,14 +98,14 @@ void TestCli::runFreeRule()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, expected);
-    const Result result = RunCli(arguments);
+    const CliResult result = RunCli(arguments);
     QCOMPARE(result.Status, 0);
     QCOMPARE(result.Out, expected);
 }
 
 void TestCli::catalogueCsv()
 {
-    const Result result = RunCli({"catalogue", "--csv"});
+    const CliResult result = RunCli({"catalogue", "--csv"});
     QCOMPARE(result.Status, 0);
     const QList<QByteArray> lines = result.Out.trimmed().split('\n');
     QCOMPARE(lines.size(), 32);
@@ -147,11 +128,11 @@ void TestCli::catalogueCsv()
 
 void TestCli::helpAndVersion()
 {
-    const Result help = RunCli({"run", "--help"});
+    const CliResult help = RunCli({"run", "--help"});
     QCOMPARE(help.Status, 0);
     QVERIFY(help.Out.contains("Usage: formicula-cli"));
     QVERIFY(help.Err.isEmpty());
-    const Result version = RunCli({"--version"});
+    const CliResult version = RunCli({"--version"});
     QCOMPARE(version.Status, 0);
     QVERIFY(version.Out.startsWith("formicula-cli "));
 }

@@ -4,33 +4,19 @@
 #include "FieldRenderer.h"
 #include "PresetCatalogue.h"
 
+#include "CliProcess.h"
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
+
 #include <QtTest>
 
 #include <memory>
 
 namespace
 {
-struct Result
-{
-    int Status = -1;
-    QByteArray Out;
-    QByteArray Err;
-};
-
-Result RunCli(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(FORMICULA_CLI), arguments);
-    if (!process.waitForFinished(120000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput(), process.readAllStandardError()};
-}
 
 QImage RenderPreset(int number, int cellSize)
 {
@@ -70,7 +56,8 @@ void TestCliPictures::runWritesPicture()
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("field.png"));
-    const Result result = RunCli(QStringList{"run", "--preset", "13", "--png", path} + sizeOption);
+    const CliResult result =
+        RunCli(QStringList{"run", "--preset", "13", "--png", path} + sizeOption);
     QCOMPARE(result.Status, 0);
     QVERIFY(result.Out.contains("iterations: 263220"));
     const QImage written(path);
@@ -114,7 +101,7 @@ void TestCliPictures::badPictureOptions()
     QFETCH(QStringList, arguments);
     QFETCH(QString, mentions);
 
-    const Result result = RunCli(arguments);
+    const CliResult result = RunCli(arguments);
     QCOMPARE(result.Status, 2);
     QCOMPARE(result.Err.count('\n'), 1);
     QVERIFY2(result.Err.contains(mentions.toUtf8()), result.Err.constData());
@@ -125,7 +112,7 @@ void TestCliPictures::renderWritesTheCompiledInPreviews()
 {
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("made/on/demand"));
-    const Result result = RunCli({"catalogue", "--render", target});
+    const CliResult result = RunCli({"catalogue", "--render", target});
     QCOMPARE(result.Status, 0);
     const QStringList written = QDir(target).entryList(QDir::Files, QDir::Name);
     QCOMPARE(written.size(), PresetCatalogue::PresetCount);
