@@ -2,7 +2,6 @@
 
 #include <QtTest>
 
-
 class TestCli : public QObject
 {
     Q_OBJECT
