@@ -63,6 +63,7 @@ private slots:
     void timerFrameEndsWhereTheAntIsBlocked();
     void fpsSetsTimerInterval_data();
     void fpsSetsTimerInterval();
+    void fpsBelowOneIsTreatedAsOne();
     void pauseThenPlayContinuesTheRun();
     void emptyRuleCountsWithoutMoving_data();
     void emptyRuleCountsWithoutMoving();
@@ -343,6 +344,20 @@ void TestMainWindow::fpsSetsTimerInterval()
     const QTimer& timer = MainWindowProbe::Timer(window);
     QVERIFY(timer.isActive());
     QCOMPARE(timer.interval(), interval);
+}
+
+// A frame rate below 1 reaching the slot directly must not divide by zero.
+void TestMainWindow::fpsBelowOneIsTreatedAsOne()
+{
+    MainWindow window(nullptr);
+    MainWindowDriver ui(window);
+    for (int fps : {0, -5})
+    {
+        QVERIFY(QMetaObject::invokeMethod(&window, "Slot_SpinBox_FPS", Q_ARG(int, fps)));
+        ui.Do("Play");
+        QCOMPARE(MainWindowProbe::Timer(window).interval(), 1000);
+        ui.Do("Pause");
+    }
 }
 
 void TestMainWindow::pauseThenPlayContinuesTheRun()

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <limits>
 
 #include "Ant.h"
@@ -439,8 +440,9 @@ void MainWindow::Slot_PushButton_AntAIStep12()
 
 void MainWindow::Slot_SpinBox_FPS(int value)
 {
-    FPS = value;
-    Timer->setInterval(1000 / value);
+    // The spin box never gives less than 1, but a direct call could; 0 would divide by zero.
+    FPS = std::max(1, value);
+    Timer->setInterval(1000 / FPS);
 }
 
 void MainWindow::Slot_SpinBox_IPF(int value)
