@@ -1,4 +1,5 @@
 #include "Ant.h"
+#include "CliProcess.h"
 #include "PresetCatalogue.h"
 
 #include <QtTest>
@@ -14,21 +15,9 @@
 
 namespace
 {
-struct Result
+CliResult RunSurvey(const QStringList& arguments)
 {
-    int Status = -1;
-    QByteArray Out;
-    QByteArray Err;
-};
-
-Result RunSurvey(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(FORMICULA_CLI), QStringList{"survey"} + arguments);
-    if (!process.waitForFinished(300000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput(), process.readAllStandardError()};
+    return RunCli(QStringList{"survey"} + arguments, 300000);
 }
 
 struct Row
@@ -77,7 +66,7 @@ private slots:
 
 void TestSurvey::upToFourLettersAgreesWithCatalogue()
 {
-    const Result result = RunSurvey({"--letters", "1-4", "--csv"});
+    const CliResult result = RunSurvey({"--letters", "1-4", "--csv"});
     QCOMPARE(result.Status, 0);
     const QList<QList<QByteArray>> rows = CsvRows(result.Out);
     QCOMPARE(rows.size(), 2 + 4 + 8 + 16);
@@ -129,8 +118,8 @@ void TestSurvey::sameOutputWithOneAndTwoJobs()
     const QStringList common{"--letters", "1-6", "--max-iterations", "3000000"};
     for (const char* format : {"--csv", "--json"})
     {
-        const Result one = RunSurvey(common + QStringList{"--jobs", "1", format});
-        const Result two = RunSurvey(common + QStringList{"--jobs", "2", format});
+        const CliResult one = RunSurvey(common + QStringList{"--jobs", "1", format});
+        const CliResult two = RunSurvey(common + QStringList{"--jobs", "2", format});
         QCOMPARE(one.Status, 0);
         QCOMPARE(two.Status, 0);
         QVERIFY(one.Out.size() > 1000);
@@ -154,7 +143,7 @@ void TestSurvey::capBelowLength()
 {
     QFETCH(QString, cap);
     QFETCH(QByteArray, row);
-    const Result result = RunSurvey({"--letters", "1-3", "--max-iterations", cap, "--csv"});
+    const CliResult result = RunSurvey({"--letters", "1-3", "--max-iterations", cap, "--csv"});
     QCOMPARE(result.Status, 0);
     QVERIFY2(result.Out.contains("\n" + row), result.Out.constData());
 }
@@ -164,7 +153,7 @@ void TestSurvey::capBelowLength()
 void TestSurvey::cappedRowsMatchPlainRuns()
 {
     const QString cap = "200000";
-    const Result result = RunSurvey({"--letters", "1-5", "--max-iterations", cap, "--csv"});
+    const CliResult result = RunSurvey({"--letters", "1-5", "--max-iterations", cap, "--csv"});
     QCOMPARE(result.Status, 0);
     int capped = 0;
     for (const QList<QByteArray>& cells : CsvRows(result.Out))
@@ -190,7 +179,7 @@ void TestSurvey::cappedRowsMatchPlainRuns()
 
 void TestSurvey::topKeepsLongestFinishers()
 {
-    const Result result = RunSurvey({"--letters", "1-4", "--top", "3", "--csv"});
+    const CliResult result = RunSurvey({"--letters", "1-4", "--top", "3", "--csv"});
     QCOMPARE(result.Status, 0);
     QCOMPARE(result.Out, QByteArray("rule,outcome,iterations,x,y,direction,period\n"
                                     "LLRR,finished,18340311,0,94,L,\n"
@@ -200,7 +189,7 @@ void TestSurvey::topKeepsLongestFinishers()
 
 void TestSurvey::jsonOutput()
 {
-    const Result result = RunSurvey({"--letters", "1-3", "--json"});
+    const CliResult result = RunSurvey({"--letters", "1-3", "--json"});
     QCOMPARE(result.Status, 0);
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(result.Out, &error);
@@ -273,7 +262,7 @@ void TestSurvey::badArguments()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, mentions);
-    const Result result = RunSurvey(arguments);
+    const CliResult result = RunSurvey(arguments);
     QCOMPARE(result.Status, 2);
     QVERIFY(result.Out.isEmpty());
     QCOMPARE(result.Err.count('\n'), 1);

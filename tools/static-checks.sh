@@ -5,13 +5,7 @@ set -eu
 cd "$(dirname "$0")/.."
 BUILD_DIR="${1:-build-static}"
 
-for p in clang-tidy cppcheck; do
-    command -v "$p" >/dev/null 2>&1 || {
-        apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends clang-tidy cppcheck
-        break
-    }
-done
+tools/install-packages.sh clang-tidy cppcheck
 
 # An existing build directory (CI passes its Release build) keeps its build type and only
 # gains the compile database; a new one is configured for Debug.

@@ -7,15 +7,7 @@ set -eu
 cd "$(dirname "$0")/.."
 BUILD_DIR="${1:-build}"
 
-PACKAGES="build-essential cmake qtbase5-dev qtbase5-dev-tools valgrind clang-tidy cppcheck"
-missing=""
-for p in $PACKAGES; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
-if [ -n "$missing" ]; then
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
-fi
+tools/install-packages.sh build-essential cmake qtbase5-dev qtbase5-dev-tools valgrind clang-tidy cppcheck
 
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 cmake --build "$BUILD_DIR" -j "$(nproc)"
