@@ -50,12 +50,7 @@ void TestCli::badInput()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, mentions);
-    const CliResult result = RunCli(arguments);
-    QCOMPARE(result.Status, 2);
-    QVERIFY(result.Out.isEmpty());
-    QCOMPARE(result.Err.count('\n'), 1);
-    QVERIFY2(result.Err.startsWith("formicula-cli: "), result.Err.constData());
-    QVERIFY2(QString(result.Err).contains(mentions), result.Err.constData());
+    VerifyUsageError(RunCli(arguments), mentions);
 }
 
 void TestCli::runPreset()

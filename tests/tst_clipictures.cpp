@@ -1,10 +1,7 @@
-#include "Ant.h"
-#include "AntField.h"
-#include "BatchRunner.h"
-#include "FieldRenderer.h"
-#include "PresetCatalogue.h"
-
 #include "CliProcess.h"
+#include "PresetCatalogue.h"
+#include "PresetPicture.h"
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -12,21 +9,6 @@
 #include <QTemporaryDir>
 
 #include <QtTest>
-
-#include <memory>
-
-namespace
-{
-
-QImage RenderPreset(int number, int cellSize)
-{
-    auto field = std::make_unique<AntField>();
-    Ant ant;
-    ant.ApplyPreset(number);
-    BatchRunner::Run(*field, ant);
-    return FieldRenderer::Render(field->GetCopy(), cellSize);
-}
-} // namespace
 
 class TestCliPictures : public QObject
 {
@@ -64,7 +46,7 @@ void TestCliPictures::runWritesPicture()
     const int side = 10 + 250 * cellSize;
     QCOMPARE(written.size(), QSize(side, side));
     QVERIFY(!written.hasAlphaChannel());
-    QCOMPARE(written.convertToFormat(QImage::Format_RGB888), RenderPreset(13, cellSize));
+    QCOMPARE(written.convertToFormat(QImage::Format_RGB888), RenderPresetFinalField(13, cellSize));
 }
 
 void TestCliPictures::badPictureOptions_data()

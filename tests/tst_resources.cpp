@@ -1,8 +1,5 @@
-#include "Ant.h"
-#include "AntField.h"
-#include "BatchRunner.h"
-#include "FieldRenderer.h"
 #include "PresetCatalogue.h"
+#include "PresetPicture.h"
 
 #include <QColor>
 #include <QFile>
@@ -11,8 +8,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <memory>
 
 namespace
 {
@@ -41,15 +36,6 @@ PngHeader ReadPngHeader(const QString& path)
     if (head.size() < 26 || !head.startsWith("\x89PNG\r\n\x1a\n") || head.mid(12, 4) != "IHDR")
         return {};
     return {static_cast<unsigned char>(head[24]), static_cast<unsigned char>(head[25])};
-}
-
-QImage RenderPresetPreview(int number)
-{
-    auto field = std::make_unique<AntField>();
-    Ant ant;
-    ant.ApplyPreset(number);
-    BatchRunner::Run(*field, ant);
-    return FieldRenderer::Render(field->GetCopy(), 2);
 }
 
 bool SamePixels(const QImage& a, const QImage& b)
@@ -192,7 +178,7 @@ void TestResources::previewsMatchRenderer()
 {
     QFETCH(int, number);
     const QImage compiledIn(QString::fromLatin1(PresetCatalogue::PicturePath(number)));
-    QVERIFY(SamePixels(RenderPresetPreview(number), compiledIn));
+    QVERIFY(SamePixels(RenderPresetFinalField(number, 2), compiledIn));
 }
 
 QTEST_MAIN(TestResources)

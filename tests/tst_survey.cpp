@@ -262,12 +262,7 @@ void TestSurvey::badArguments()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, mentions);
-    const CliResult result = RunSurvey(arguments);
-    QCOMPARE(result.Status, 2);
-    QVERIFY(result.Out.isEmpty());
-    QCOMPARE(result.Err.count('\n'), 1);
-    QVERIFY2(result.Err.startsWith("formicula-cli: "), result.Err.constData());
-    QVERIFY2(QString(result.Err).contains(mentions), result.Err.constData());
+    VerifyUsageError(RunSurvey(arguments), mentions);
 }
 
 QTEST_GUILESS_MAIN(TestSurvey)

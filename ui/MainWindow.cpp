@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "Ant.h"
 #include "AntAI.h"
@@ -140,21 +141,17 @@ void MainWindow::Init()
     UpdateIterationLabel();
 
     const QSize simulationIconSize(40, 40);
-    Ui->PushButton_Forward->setIcon(
-        ButtonIcon(":/resources/icons/simulation_forward.png", simulationIconSize));
-    Ui->PushButton_Forward->setIconSize(simulationIconSize);
-    Ui->PushButton_Next->setIcon(
-        ButtonIcon(":/resources/icons/simulation_next.png", simulationIconSize));
-    Ui->PushButton_Next->setIconSize(simulationIconSize);
-    Ui->PushButton_Pause->setIcon(
-        ButtonIcon(":/resources/icons/simulation_pause.png", simulationIconSize));
-    Ui->PushButton_Pause->setIconSize(simulationIconSize);
-    Ui->PushButton_Play->setIcon(
-        ButtonIcon(":/resources/icons/simulation_play.png", simulationIconSize));
-    Ui->PushButton_Play->setIconSize(simulationIconSize);
-    Ui->PushButton_Stop->setIcon(
-        ButtonIcon(":/resources/icons/simulation_stop.png", simulationIconSize));
-    Ui->PushButton_Stop->setIconSize(simulationIconSize);
+    const std::pair<QPushButton*, const char*> simulationIcons[] = {
+        {Ui->PushButton_Forward, ":/resources/icons/simulation_forward.png"},
+        {Ui->PushButton_Next, ":/resources/icons/simulation_next.png"},
+        {Ui->PushButton_Pause, ":/resources/icons/simulation_pause.png"},
+        {Ui->PushButton_Play, ":/resources/icons/simulation_play.png"},
+        {Ui->PushButton_Stop, ":/resources/icons/simulation_stop.png"}};
+    for (const auto& [button, path] : simulationIcons)
+    {
+        button->setIcon(ButtonIcon(path, simulationIconSize));
+        button->setIconSize(simulationIconSize);
+    }
 
     Ui->SpinBox_FPS->setValue(FPS);
     Ui->SpinBox_IPF->setValue(IPF);
