@@ -17,7 +17,7 @@ fi
 # Generated moc/rcc sources must exist before the tools read the compile database.
 cmake --build "$BUILD_DIR" -j "$(nproc)" >/dev/null
 
-SOURCES=$(git ls-files 'model/*.cpp' 'view/*.cpp' 'ui/*.cpp' 'cli/*.cpp' 'app/*.cpp' 'tools/*.cpp')
+SOURCES=$(git ls-files 'model/*.cpp' 'render/*.cpp' 'view/*.cpp' 'ui/*.cpp' 'cli/*.cpp' 'app/*.cpp' 'tools/*.cpp')
 
 # Both tools run even if the first finds something, so one run shows every finding.
 status=0
@@ -33,7 +33,7 @@ echo "cppcheck:"
 cppcheck --quiet --error-exitcode=1 --std=c++17 --language=c++ --library=qt \
     --enable=warning,performance,portability --inline-suppr \
     --suppress=missingIncludeSystem \
-    -I model -I view -I ui -I cli $SOURCES || status=1
+    -I model -I render -I view -I ui -I cli $SOURCES || status=1
 if [ "$status" -ne 0 ]; then
     echo "static checks found problems" >&2
     exit 1
