@@ -3,8 +3,8 @@
 // Run with QT_QPA_PLATFORM=offscreen where there is no display.
 #include "Ant.h"
 #include "AntField.h"
-#include "BatchRunner.h"
 #include "FieldRenderer.h"
+#include "Runner.h"
 #include "WidgetPaintArea.h"
 
 #include <QApplication>
@@ -73,7 +73,7 @@ int main(int argc, char** argv)
     auto field = std::make_unique<AntField>();
     Ant ant;
     ant.ApplyPreset(5);
-    const BatchResult run = BatchRunner::Run(*field, ant);
+    const RunResult run = Runner().Run(*field, ant);
     std::printf("field: preset 05 after %llu iterations\n",
                 static_cast<unsigned long long>(run.Iterations));
 

@@ -1,10 +1,10 @@
-// Iteration speed of the model: the batch runner over the whole catalogue, and the
+// Iteration speed of the model: the runner over the whole catalogue, and the
 // single-step function as one Forward (50 000 iterations) uses it.
 #include "Ant.h"
 #include "AntField.h"
-#include "BatchRunner.h"
 #include "Iteration.h"
 #include "PresetCatalogue.h"
+#include "Runner.h"
 
 #include <algorithm>
 #include <chrono>
@@ -32,6 +32,7 @@ int main()
 {
     constexpr int Rounds = 7;
     auto field = std::make_unique<AntField>();
+    Runner runner;
 
     std::vector<double> catalogueNs;
     std::uint64_t total = 0;
@@ -45,9 +46,10 @@ int main()
             Ant ant;
             ant.ApplyPreset(n);
             const auto start = Clock::now();
-            const BatchResult result = BatchRunner::Run(*field, ant);
+            const RunResult result = runner.Run(*field, ant);
             seconds += SecondsSince(start);
-            if (!result.Finished || result.Iterations != PresetCatalogue::ExpectedIterations(n))
+            if (result.Outcome != RunOutcome::Finished ||
+                result.Iterations != PresetCatalogue::ExpectedIterations(n))
             {
                 std::fprintf(stderr, "preset %d ended at %llu\n", n,
                              static_cast<unsigned long long>(result.Iterations));
@@ -58,7 +60,7 @@ int main()
         total = iterations;
         catalogueNs.push_back(seconds * 1e9 / double(iterations));
     }
-    std::printf("batch runner, whole catalogue (%llu iterations): median %.2f ns/iteration, "
+    std::printf("runner, whole catalogue (%llu iterations): median %.2f ns/iteration, "
                 "best %.2f (%d rounds)\n",
                 static_cast<unsigned long long>(total), Median(catalogueNs),
                 *std::min_element(catalogueNs.begin(), catalogueNs.end()), Rounds);

@@ -1,12 +1,11 @@
-// Cost of the cycle proof per iteration (CycleRunner against BatchRunner over the
+// Cost of the cycle proof per iteration (the runner with and without it over the
 // whole catalogue), then the wall time of the survey command itself.
 // Usage: bench_survey [--quick | --runners-only]
 //   --quick skips the survey of 9 letters, --runners-only skips both surveys
 #include "Ant.h"
 #include "AntField.h"
-#include "BatchRunner.h"
-#include "CycleRunner.h"
 #include "PresetCatalogue.h"
+#include "Runner.h"
 
 #include <algorithm>
 #include <atomic>
@@ -36,16 +35,16 @@ double Median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-enum class Runner
+enum class Variant
 {
-    Batch,
-    Cycle,
-    CycleWithStopFlag,
+    Plain,
+    Proof,
+    ProofWithStopFlag,
 };
 
 // Nanoseconds per iteration over all 31 presets, or a negative number when a run
 // disagrees with the catalogue.
-double CatalogueNs(Runner runner, AntField& field, CycleRunner& cycle, std::uint64_t& total)
+double CatalogueNs(Variant variant, AntField& field, Runner& runner, std::uint64_t& total)
 {
     const std::atomic<bool> stop{false};
     double seconds = 0;
@@ -55,23 +54,15 @@ double CatalogueNs(Runner runner, AntField& field, CycleRunner& cycle, std::uint
         field.Clear();
         Ant ant;
         ant.ApplyPreset(n);
-        std::uint64_t iterations = 0;
-        bool finished = false;
+        RunOptions options;
+        options.Stop = variant == Variant::ProofWithStopFlag ? &stop : nullptr;
         const auto start = Clock::now();
-        if (runner == Runner::Batch)
-        {
-            const BatchResult result = BatchRunner::Run(field, ant);
-            iterations = result.Iterations;
-            finished = result.Finished;
-        }
-        else
-        {
-            const CycleResult result = cycle.Run(
-                field, ant, UINT64_MAX, runner == Runner::CycleWithStopFlag ? &stop : nullptr);
-            iterations = result.Iterations;
-            finished = result.Outcome == CycleOutcome::Finished;
-        }
+        const RunResult result = variant == Variant::Plain
+                                     ? runner.Run<CycleProof::Off>(field, ant, options)
+                                     : runner.Run<CycleProof::On>(field, ant, options);
         seconds += SecondsSince(start);
+        const std::uint64_t iterations = result.Iterations;
+        const bool finished = result.Outcome == RunOutcome::Finished;
         if (!finished || iterations != PresetCatalogue::ExpectedIterations(n))
             return -1;
         total += iterations;
@@ -108,7 +99,7 @@ int main(int argc, char** argv)
     const bool quick = runnersOnly || (argc > 1 && std::strcmp(argv[1], "--quick") == 0);
     constexpr int Rounds = 7;
     auto field = std::make_unique<AntField>();
-    CycleRunner cycle;
+    Runner runner;
 
     // Interleaved rounds, so a burst of load elsewhere hits both runners alike.
     std::vector<double> batchNs;
@@ -117,9 +108,9 @@ int main(int argc, char** argv)
     std::uint64_t total = 0;
     for (int round = 0; round < Rounds; ++round)
     {
-        batchNs.push_back(CatalogueNs(Runner::Batch, *field, cycle, total));
-        cycleNs.push_back(CatalogueNs(Runner::Cycle, *field, cycle, total));
-        stopNs.push_back(CatalogueNs(Runner::CycleWithStopFlag, *field, cycle, total));
+        batchNs.push_back(CatalogueNs(Variant::Plain, *field, runner, total));
+        cycleNs.push_back(CatalogueNs(Variant::Proof, *field, runner, total));
+        stopNs.push_back(CatalogueNs(Variant::ProofWithStopFlag, *field, runner, total));
         if (batchNs.back() < 0 || cycleNs.back() < 0 || stopNs.back() < 0)
         {
             std::fprintf(stderr, "a runner disagrees with the catalogue\n");
@@ -131,13 +122,13 @@ int main(int argc, char** argv)
     const double batchBest = *std::min_element(batchNs.begin(), batchNs.end());
     std::printf("whole catalogue, %llu iterations, %d rounds, ns/iteration median (best):\n",
                 static_cast<unsigned long long>(total), Rounds);
-    std::printf("  BatchRunner                     %.2f (%.2f)\n", batch, batchBest);
-    for (const auto& [name, ns] : {std::make_pair("CycleRunner                 ", &cycleNs),
-                                   std::make_pair("CycleRunner with a stop flag", &stopNs)})
+    std::printf("  plain                           %.2f (%.2f)\n", batch, batchBest);
+    for (const auto& [name, ns] : {std::make_pair("cycle proof                 ", &cycleNs),
+                                   std::make_pair("cycle proof with a stop flag", &stopNs)})
     {
         const double median = Median(*ns);
         const double best = *std::min_element(ns->begin(), ns->end());
-        std::printf("  %s    %.2f (%.2f), %.2fx (%.2fx) BatchRunner\n", name, median, best,
+        std::printf("  %s    %.2f (%.2f), %.2fx (%.2fx) plain\n", name, median, best,
                     median / batch, best / batchBest);
     }
 

@@ -3,10 +3,9 @@
 #include "Ant.h"
 #include "AntField.h"
 #include "Arguments.h"
-#include "BatchRunner.h"
 #include "FieldPicture.h"
 #include "PresetCatalogue.h"
-#include "RuleText.h"
+#include "Runner.h"
 
 #include <cstdio>
 #include <iostream>
@@ -19,29 +18,29 @@ struct PresetRun
     int Number = 0;
     std::string Rule;
     std::uint64_t Expected = 0;
-    BatchResult Result;
+    RunResult Result;
     AntPosition Position;
-    std::array<std::uint64_t, 13> Colours{};
+    AntField::ColourCounts Colours{};
 };
 
-PresetRun RunPreset(int number, AntField& field)
+PresetRun RunPreset(int number, AntField& field, Runner& runner)
 {
     field.Clear();
     Ant ant;
     ant.ApplyPreset(number);
     PresetRun run;
     run.Number = number;
-    run.Rule = RuleText::ActiveLetters(ant.GetAI());
+    run.Rule = ant.ActiveRule();
     run.Expected = PresetCatalogue::ExpectedIterations(number);
-    run.Result = BatchRunner::Run(field, ant);
+    run.Result = runner.Run(field, ant);
     run.Position = ant.GetPosition();
-    run.Colours = RuleText::CountColours(field);
+    run.Colours = field.CountColours();
     return run;
 }
 
 bool Matches(const PresetRun& run)
 {
-    return run.Result.Finished && run.Result.Iterations == run.Expected;
+    return run.Result.Outcome == RunOutcome::Finished && run.Result.Iterations == run.Expected;
 }
 
 void PrintCsv(const PresetRun& run)
@@ -61,7 +60,8 @@ void PrintRow(const PresetRun& run)
                   run.Number, run.Rule.c_str(), static_cast<unsigned long long>(run.Expected),
                   static_cast<unsigned long long>(run.Result.Iterations), run.Position.X,
                   run.Position.Y, run.Position.Direction,
-                  static_cast<unsigned long long>(run.Colours[0]), Matches(run) ? "ok" : "MISMATCH");
+                  static_cast<unsigned long long>(run.Colours[0]),
+                  Matches(run) ? "ok" : "MISMATCH");
     std::cout << line;
 }
 } // namespace
@@ -82,10 +82,11 @@ int CatalogueCommand(const std::vector<std::string>& words)
         std::cout << "No  Rule            Expected    Measured    X    Y  Dir   Blank  Check\n";
 
     auto field = std::make_unique<AntField>();
+    Runner runner;
     int mismatches = 0;
     for (int number = 1; number <= PresetCatalogue::PresetCount; ++number)
     {
-        const PresetRun run = RunPreset(number, *field);
+        const PresetRun run = RunPreset(number, *field, runner);
         if (renderDirectory)
             FieldPicture::Write(*field, FieldPicture::PreviewCellSize,
                                 FieldPicture::PreviewPath(*renderDirectory, number));

@@ -3,10 +3,10 @@
 #include "Ant.h"
 #include "AntField.h"
 #include "Arguments.h"
-#include "BatchRunner.h"
 #include "FieldPicture.h"
 #include "PresetCatalogue.h"
 #include "RuleText.h"
+#include "Runner.h"
 #include "UsageError.h"
 
 #include <iostream>
@@ -28,12 +28,13 @@ int RunCommand(const std::vector<std::string>& words)
 
     auto field = std::make_unique<AntField>();
     Ant ant;
-    std::uint64_t cap = BatchRunner::NoCap;
+    std::uint64_t cap = RunOptions::NoCap;
     if (presetText)
     {
         if (!positionals.empty())
             throw UsageError("give either a RULE or --preset, not both");
-        ant.ApplyPreset(Arguments::ParseInt("--preset", *presetText, 1, PresetCatalogue::PresetCount));
+        ant.ApplyPreset(
+            Arguments::ParseInt("--preset", *presetText, 1, PresetCatalogue::PresetCount));
     }
     else
     {
@@ -54,18 +55,20 @@ int RunCommand(const std::vector<std::string>& words)
     if (pngPath)
         FieldPicture::CheckFilePath(*pngPath);
 
-    const BatchResult result = BatchRunner::Run(*field, ant, cap);
+    RunOptions options;
+    options.Cap = cap;
+    const RunResult result = Runner().Run(*field, ant, options);
     if (pngPath)
         FieldPicture::Write(*field, cellSize, *pngPath);
     const AntPosition position = ant.GetPosition();
-    std::cout << "rule: " << RuleText::ActiveLetters(ant.GetAI()) << '\n'
+    std::cout << "rule: " << ant.ActiveRule() << '\n'
               << "iterations: " << result.Iterations << '\n'
-              << "finished: " << (result.Finished ? "true" : "false") << '\n'
+              << "finished: " << (result.Outcome == RunOutcome::Finished ? "true" : "false") << '\n'
               << "x: " << position.X << '\n'
               << "y: " << position.Y << '\n'
               << "direction: " << position.Direction << '\n'
               << "colours:";
-    for (std::uint64_t count : RuleText::CountColours(*field))
+    for (std::uint64_t count : field->CountColours())
         std::cout << ' ' << count;
     std::cout << '\n';
     return 0;

@@ -1,21 +1,15 @@
 #include "Commands.h"
 
-#include "Ant.h"
-#include "AntField.h"
 #include "Arguments.h"
-#include "CycleRunner.h"
-#include "RuleText.h"
+#include "Survey.h"
 #include "UsageError.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
-#include <memory>
-#include <mutex>
 #include <thread>
 
 #ifdef _WIN32
@@ -29,7 +23,7 @@
 namespace
 {
 constexpr std::uint64_t DefaultCap = 100000000;
-constexpr int MostLetters = 12;
+constexpr int MostLetters = Survey::MostLetters;
 constexpr int InterruptedStatus = 130; // what a shell reports for a job ended by SIGINT
 
 enum class Format
@@ -47,16 +41,6 @@ struct Options
     int Jobs = 1;
     Format Output = Format::Table;
     std::uint64_t Top = 0; // 0: every row
-};
-
-struct Row
-{
-    std::string Rule;
-    CycleOutcome Outcome = CycleOutcome::Cap;
-    std::uint64_t Iterations = 0;
-    std::uint64_t Period = 0;
-    AntPosition Position;
-    bool Done = false;
 };
 
 // Set from the SIGINT handler; lock-free, so the handler may touch it.
@@ -120,142 +104,6 @@ Options ParseOptions(const std::vector<std::string>& words)
     return options;
 }
 
-// All rules of from..to letters, shortest first, each length in alphabetical order.
-std::vector<Row> AllRules(int from, int to)
-{
-    std::vector<Row> rows;
-    for (int n = from; n <= to; ++n)
-    {
-        for (unsigned bits = 0; bits < (1u << n); ++bits)
-        {
-            Row row;
-            for (int i = n - 1; i >= 0; --i)
-                row.Rule += (bits >> i) & 1u ? 'R' : 'L';
-            rows.push_back(std::move(row));
-        }
-    }
-    return rows;
-}
-
-// A rule with L and R swapped walks the mirror image of the rule's walk, about the
-// start column, for as long as the rule's ant keeps off column 0, whose image (column
-// 250) lies outside the field. So a capped run that never touched column 0 gives its
-// mirror rule's row without running it; capped runs are most of a survey's work.
-// A visited cell never turns blank again, so a blank column 0 shows it was not touched.
-bool TouchedColumnZero(const AntField& field, const Ant& ant)
-{
-    if (ant.GetPosition().X == 0)
-        return true;
-    for (int y = 0; y < AntField::FieldSize; ++y)
-        if (field.GetCell(0, y) != 0)
-            return true;
-    return false;
-}
-
-void Mirror(const Row& row, Row& mirror)
-{
-    mirror.Outcome = row.Outcome;
-    mirror.Iterations = row.Iterations;
-    mirror.Period = row.Period;
-    const char d = row.Position.Direction;
-    mirror.Position = AntPosition{2 * Ant::StartX - row.Position.X, row.Position.Y,
-                                  d == 'L'   ? 'R'
-                                  : d == 'R' ? 'L'
-                                             : d};
-    mirror.Done = true;
-}
-
-// Hands out pairs of mirror rules to the workers and lets the main thread wait for them.
-class Survey
-{
-public:
-    Survey(std::vector<Row>& rows, std::uint64_t cap) : Rows(rows), Cap(cap)
-    {
-        // AllRules lists each length in binary order with L as 0, so the mirror of the
-        // rule at offset b of a block of 2^n rules is at offset 2^n - 1 - b.
-        for (std::size_t base = 0; base < Rows.size();)
-        {
-            const std::size_t count = std::size_t{1} << Rows[base].Rule.size();
-            for (std::size_t b = 0; b < count / 2; ++b)
-                Pairs.push_back({base + b, base + count - 1 - b});
-            base += count;
-        }
-    }
-
-    void Work()
-    {
-        auto field = std::make_unique<AntField>();
-        Ant ant;
-        CycleRunner runner;
-        while (!Interrupted.load(std::memory_order_relaxed))
-        {
-            const std::size_t i = Next.fetch_add(1);
-            if (i >= Pairs.size())
-                break;
-            Row& row = Rows[Pairs[i].first];
-            Row& mirror = Rows[Pairs[i].second];
-            if (!RunRule(row, *field, ant, runner))
-                break;
-            if (row.Outcome == CycleOutcome::Cap && !TouchedColumnZero(*field, ant))
-            {
-                Mirror(row, mirror);
-                CountDone();
-            }
-            else if (!RunRule(mirror, *field, ant, runner))
-            {
-                break;
-            }
-        }
-        const std::lock_guard<std::mutex> lock(Mutex);
-        ++WorkersEnded;
-        Changed.notify_all();
-    }
-
-    // Waits until every worker ended or the timeout passed; returns the rules done.
-    std::size_t Wait(int workers, std::chrono::milliseconds timeout, bool& allEnded)
-    {
-        std::unique_lock<std::mutex> lock(Mutex);
-        Changed.wait_for(lock, timeout, [&] { return WorkersEnded == workers; });
-        allEnded = WorkersEnded == workers;
-        return DoneCount;
-    }
-
-private:
-    // Fills the row; false when the run was stopped. Leaves the end state in field and ant.
-    bool RunRule(Row& row, AntField& field, Ant& ant, CycleRunner& runner)
-    {
-        field.Clear();
-        ant = Ant();
-        RuleText::ApplyRule(ant, row.Rule);
-        const CycleResult result = runner.Run(field, ant, Cap, &Interrupted);
-        if (result.Outcome == CycleOutcome::Stopped)
-            return false;
-        row.Outcome = result.Outcome;
-        row.Iterations = result.Iterations;
-        row.Period = result.Period;
-        row.Position = ant.GetPosition();
-        row.Done = true;
-        CountDone();
-        return true;
-    }
-
-    void CountDone()
-    {
-        const std::lock_guard<std::mutex> lock(Mutex);
-        ++DoneCount;
-        Changed.notify_all();
-    }
-
-    std::vector<Row>& Rows;
-    const std::uint64_t Cap;
-    std::vector<std::pair<std::size_t, std::size_t>> Pairs;
-    std::atomic<std::size_t> Next{0};
-    std::mutex Mutex;
-    std::condition_variable Changed;
-    std::size_t DoneCount = 0;
-    int WorkersEnded = 0;
-};
-
 void DrawProgress(std::size_t done, std::size_t total, double seconds)
 {
     constexpr int Width = 20;
@@ -280,27 +128,27 @@ void ClearProgress()
     std::fflush(stderr);
 }
 
-int OutcomeRank(CycleOutcome outcome)
+int OutcomeRank(RunOutcome outcome)
 {
-    return outcome == CycleOutcome::Finished ? 0 : outcome == CycleOutcome::Never ? 1 : 2;
+    return outcome == RunOutcome::Finished ? 0 : outcome == RunOutcome::Never ? 1 : 2;
 }
 
-const char* OutcomeName(CycleOutcome outcome)
+const char* OutcomeName(RunOutcome outcome)
 {
-    return outcome == CycleOutcome::Finished ? "finished"
-           : outcome == CycleOutcome::Never  ? "never"
-                                             : "cap";
+    return outcome == RunOutcome::Finished ? "finished"
+           : outcome == RunOutcome::Never  ? "never"
+                                           : "cap";
 }
 
 // Outcome, then the longest runs first; ties in rule order so the output is stable.
-std::vector<const Row*> SortedRows(const std::vector<Row>& rows, std::uint64_t top)
+std::vector<const SurveyRow*> SortedRows(const std::vector<SurveyRow>& rows, std::uint64_t top)
 {
-    std::vector<const Row*> sorted;
-    for (const Row& row : rows)
-        if (row.Done && (top == 0 || row.Outcome == CycleOutcome::Finished))
+    std::vector<const SurveyRow*> sorted;
+    for (const SurveyRow& row : rows)
+        if (row.Done && (top == 0 || row.Outcome == RunOutcome::Finished))
             sorted.push_back(&row);
     std::sort(sorted.begin(), sorted.end(),
-              [](const Row* a, const Row* b)
+              [](const SurveyRow* a, const SurveyRow* b)
               {
                   if (OutcomeRank(a->Outcome) != OutcomeRank(b->Outcome))
                       return OutcomeRank(a->Outcome) < OutcomeRank(b->Outcome);
@@ -315,7 +163,7 @@ std::vector<const Row*> SortedRows(const std::vector<Row>& rows, std::uint64_t t
     return sorted;
 }
 
-void Print(const std::vector<const Row*>& rows, const Options& options, std::size_t done,
+void Print(const std::vector<const SurveyRow*>& rows, const Options& options, std::size_t done,
            std::size_t total)
 {
     const bool complete = done == total;
@@ -335,11 +183,11 @@ void Print(const std::vector<const Row*>& rows, const Options& options, std::siz
                     "Y", "Dir", "Period");
 
     const char* separator = "\n";
-    for (const Row* row : rows)
+    for (const SurveyRow* row : rows)
     {
         const auto iterations = static_cast<unsigned long long>(row->Iterations);
         const auto period = static_cast<unsigned long long>(row->Period);
-        const bool never = row->Outcome == CycleOutcome::Never;
+        const bool never = row->Outcome == RunOutcome::Never;
         const char* outcome = OutcomeName(row->Outcome);
         const AntPosition& p = row->Position;
         if (options.Output == Format::Csv)
@@ -378,11 +226,11 @@ void Print(const std::vector<const Row*>& rows, const Options& options, std::siz
     std::fflush(stdout);
 }
 
-void PrintSummary(const std::vector<Row>& rows, const Options& options, std::size_t done, int jobs,
-                  double seconds)
+void PrintSummary(const std::vector<SurveyRow>& rows, const Options& options, std::size_t done,
+                  int jobs, double seconds)
 {
     std::size_t counts[3] = {0, 0, 0};
-    for (const Row& row : rows)
+    for (const SurveyRow& row : rows)
         if (row.Done)
             ++counts[OutcomeRank(row.Outcome)];
     std::string letters = std::to_string(options.FromLetters);
@@ -400,37 +248,31 @@ void PrintSummary(const std::vector<Row>& rows, const Options& options, std::siz
 int SurveyCommand(const std::vector<std::string>& words)
 {
     const Options options = ParseOptions(words);
-    std::vector<Row> rows = AllRules(options.FromLetters, options.ToLetters);
-    const int jobs = static_cast<int>(std::min<std::size_t>(options.Jobs, rows.size()));
+    Survey survey(options.FromLetters, options.ToLetters, options.Cap);
+    const std::size_t total = survey.Rows().size();
+    const int jobs = static_cast<int>(std::min<std::size_t>(options.Jobs, total));
     const bool showProgress = FORMICULA_STDERR_IS_TTY();
 
     Interrupted.store(false);
     const auto previousHandler = std::signal(SIGINT, OnInterrupt);
     const auto start = std::chrono::steady_clock::now();
-    Survey survey(rows, options.Cap);
-    std::vector<std::thread> workers;
-    workers.reserve(static_cast<std::size_t>(jobs));
-    for (int j = 0; j < jobs; ++j)
-        workers.emplace_back([&survey] { survey.Work(); });
-
-    std::size_t done = 0;
-    for (bool allEnded = false; !allEnded;)
-    {
-        done = survey.Wait(jobs, std::chrono::milliseconds(200), allEnded);
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (showProgress && !allEnded)
-            DrawProgress(done, rows.size(), seconds);
-    }
-    for (std::thread& worker : workers)
-        worker.join();
+    Survey::Progress progress;
+    if (showProgress)
+        progress = [start](std::size_t done, std::size_t all)
+        {
+            DrawProgress(
+                done, all,
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        };
+    const int workers = survey.Run(jobs, &Interrupted, progress);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::signal(SIGINT, previousHandler == SIG_ERR ? SIG_DFL : previousHandler);
     if (showProgress)
         ClearProgress();
 
-    Print(SortedRows(rows, options.Top), options, done, rows.size());
-    PrintSummary(rows, options, done, jobs, seconds);
-    return done == rows.size() ? 0 : InterruptedStatus;
+    const std::size_t done = survey.DoneCount();
+    Print(SortedRows(survey.Rows(), options.Top), options, done, total);
+    PrintSummary(survey.Rows(), options, done, workers, seconds);
+    return done == total ? 0 : InterruptedStatus;
 }

@@ -118,6 +118,22 @@ bool Ant::Move()
     }
 }
 
+bool Ant::SetRule(std::string_view letters)
+{
+    if (letters.size() > static_cast<std::size_t>(AntAI::MaxSteps) ||
+        letters.find_first_not_of("LR-") != std::string_view::npos)
+        return false;
+    ResetAI();
+    AI.Steps.replace(0, letters.size(), letters);
+    NormalizeAI();
+    return true;
+}
+
+std::string Ant::ActiveRule() const
+{
+    return AI.Steps.substr(0, static_cast<std::size_t>(AI.ActiveSteps));
+}
+
 void Ant::SetPosition(const AntPosition& position)
 {
     X = position.X;

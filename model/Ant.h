@@ -3,6 +3,9 @@
 #include "AntAI.h"
 #include "AntPosition.h"
 
+#include <string>
+#include <string_view>
+
 // The walker: rule, cell position and heading. It never leaves the field because
 // Move refuses any step across the border.
 class Ant
@@ -25,7 +28,13 @@ public:
     void Turn(char letter);
     bool Move();
 
-    // For the command-line runner, which restores a state it computed elsewhere.
+    // Takes up to MaxSteps letters of L, R and -, tidied as NormalizeAI does; anything
+    // else is refused and leaves the rule as it was.
+    bool SetRule(std::string_view letters);
+    // The letters before the first '-': the rule as the catalogue's labels write it.
+    std::string ActiveRule() const;
+
+    // For the fast runners, which compute a state apart from the ant and hand it back.
     void SetPosition(const AntPosition& position);
 
 private:

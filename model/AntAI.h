@@ -6,6 +6,8 @@
 // small-string buffer, so copying a rule never allocates.
 struct AntAI
 {
+    static constexpr int MaxSteps = 12;
+
     std::string Steps;
     int Size = 0;
     int ActiveSteps = 0;

@@ -40,3 +40,13 @@ const int* const* AntField::GetCopy()
         std::copy(Grid[y], Grid[y] + FieldSize, Copy[y]);
     return Copy;
 }
+
+AntField::ColourCounts AntField::CountColours() const
+{
+    ColourCounts counts{};
+    for (int y = 0; y < FieldSize; ++y)
+        for (int x = 0; x < FieldSize; ++x)
+            if (Grid[y][x] >= 0 && Grid[y][x] < ColourCount)
+                ++counts[static_cast<std::size_t>(Grid[y][x])];
+    return counts;
+}

@@ -2,9 +2,7 @@
 
 #include "AntField.h"
 
-PackedField::PackedField()
-    : Codes(static_cast<std::size_t>(Stride * Stride), Border),
-      ForeignValues(static_cast<std::size_t>(Stride * Stride), 0)
+PackedField::PackedField() : Codes(CellCount, Border), ForeignValues(CellCount, 0)
 {
     for (int y = 0; y < Size; ++y)
         for (int x = 0; x < Size; ++x)

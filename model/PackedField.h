@@ -1,9 +1,9 @@
 #pragma once
 
+#include "AntField.h"
+
 #include <cstdint>
 #include <vector>
-
-class AntField;
 
 // The field as one byte per cell with a ring of border cells around it, so a fast
 // runner needs no coordinate tests: stepping onto a border cell is a refused move.
@@ -11,11 +11,12 @@ class AntField;
 class PackedField
 {
 public:
-    static constexpr int Size = 250;
+    static constexpr int Size = AntField::FieldSize;
     static constexpr int Stride = Size + 2;
     static constexpr std::uint8_t Foreign = 14;
     static constexpr std::uint8_t Border = 15;
-    static constexpr int CodeCount = 16;
+    static constexpr std::size_t CellCount = static_cast<std::size_t>(Stride) * Stride;
+    static constexpr int CodeCount = 16; // 0..12, Foreign, Border, one spare
 
     PackedField();
 

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "AntAI.h"
+
 #include <cstdint>
 
 // The 31 catalogued rules, ordered by how long their run lasts on the empty field.
 namespace PresetCatalogue
 {
 constexpr int PresetCount = 31;
-constexpr int LettersPerRow = 12;
+constexpr int LettersPerRow = AntAI::MaxSteps;
 
 // 32 rows of 12 letters: row r holds preset 31 - r, row 31 is the empty rule.
 extern const char* const Letters;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PackedField.h"
+
 #include <cstdint>
 
 struct AntAI;
@@ -20,7 +22,7 @@ public:
     static int Offset(int heading);
 
     // Indexed by Key(code, heading); NextCode depends on the code alone.
-    std::int32_t Delta[16 * Headings];
-    std::uint8_t NextHeading[16 * Headings];
-    std::uint8_t NextCode[16];
+    std::int32_t Delta[PackedField::CodeCount * Headings];
+    std::uint8_t NextHeading[PackedField::CodeCount * Headings];
+    std::uint8_t NextCode[PackedField::CodeCount];
 };

@@ -2,8 +2,8 @@
 
 #include "Ant.h"
 #include "AntField.h"
-#include "BatchRunner.h"
 #include "FieldRenderer.h"
+#include "Runner.h"
 
 #include <QImage>
 
@@ -16,6 +16,6 @@ inline QImage RenderPresetFinalField(int number, int cellSize)
     auto field = std::make_unique<AntField>();
     Ant ant;
     ant.ApplyPreset(number);
-    BatchRunner::Run(*field, ant);
+    Runner().Run(*field, ant);
     return FieldRenderer::Render(field->GetCopy(), cellSize);
 }

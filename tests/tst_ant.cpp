@@ -15,8 +15,8 @@ private slots:
     void move_data();
     void move();
     void cycleStep();
-    void normalize_data();
-    void normalize();
+    void setRule_data();
+    void setRule();
     void applyPreset_data();
     void applyPreset();
     void resetsAreIndependent();
@@ -118,7 +118,7 @@ void TestAnt::cycleStep()
     QCOMPARE(ant.GetAI().Steps, std::string("-----------L"));
 }
 
-void TestAnt::normalize_data()
+void TestAnt::setRule_data()
 {
     QTest::addColumn<QString>("edited");
     QTest::addColumn<QString>("expected");
@@ -133,23 +133,27 @@ void TestAnt::normalize_data()
                                              << "------------" << 0;
     QTest::newRow("full rule kept") << "LRLRLRLRLRLR"
                                     << "LRLRLRLRLRLR" << 12;
+    // Refused: the rule set before (LLRR) stays.
+    QTest::newRow("thirteen letters refused") << "LRLRLRLRLRLRL"
+                                              << "LLRR--------" << -1;
+    QTest::newRow("unknown letter refused") << "LRX"
+                                            << "LLRR--------" << -1;
+    QTest::newRow("lower case refused") << "lr"
+                                        << "LLRR--------" << -1;
 }
 
-void TestAnt::normalize()
+// Rules are tidied as the editor's NormalizeAI tidies them.
+void TestAnt::setRule()
 {
     QFETCH(QString, edited);
     QFETCH(QString, expected);
     QFETCH(int, active);
     Ant ant;
-    for (int i = 0; i < edited.size(); ++i)
-    {
-        const int cycles = edited[i] == 'L' ? 1 : edited[i] == 'R' ? 2 : 0;
-        for (int c = 0; c < cycles; ++c)
-            ant.CycleStep(i);
-    }
-    ant.NormalizeAI();
+    ant.ApplyPreset(31);
+    QCOMPARE(ant.SetRule(edited.toStdString()), active >= 0);
     QCOMPARE(QString::fromStdString(ant.GetAI().Steps), expected);
-    QCOMPARE(ant.GetAI().ActiveSteps, active);
+    QCOMPARE(ant.GetAI().ActiveSteps, active >= 0 ? active : 4);
+    QCOMPARE(QString::fromStdString(ant.ActiveRule()), expected.left(ant.GetAI().ActiveSteps));
     QCOMPARE(ant.GetAI().Size, 12);
 }
 

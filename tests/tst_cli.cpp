@@ -27,6 +27,7 @@ void TestCli::badInput_data()
     QTest::newRow("thirteen letters") << QStringList{"run", "LRLRLRLRLRLRL"} << "at most 12";
     QTest::newRow("missing rule") << QStringList{"run"} << "missing RULE";
     QTest::newRow("empty rule") << QStringList{"run", ""} << "empty";
+    QTest::newRow("no letter before the gap") << QStringList{"run", "--", "-LR"} << "no letter";
     QTest::newRow("preset zero") << QStringList{"run", "--preset", "0"} << "--preset";
     QTest::newRow("preset 32") << QStringList{"run", "--preset=32"} << "--preset";
     QTest::newRow("preset word") << QStringList{"run", "--preset", "five"} << "--preset";
@@ -78,10 +79,6 @@ void TestCli::runFreeRule_data()
         << QStringList{"run", "R", "--max-iterations=1000"}
         << QByteArray("rule: R\niterations: 1000\nfinished: false\nx: 125\ny: 125\ndirection: U\n"
                       "colours: 62496 4 0 0 0 0 0 0 0 0 0 0 0\n");
-    QTest::newRow("empty rule only counts")
-        << QStringList{"run", "--", "-LR"}
-        << QByteArray("rule: \niterations: 1000000000\nfinished: false\nx: 125\ny: 125\n"
-                      "direction: U\ncolours: 62500 0 0 0 0 0 0 0 0 0 0 0 0\n");
     QTest::newRow("preset capped") << QStringList{"run", "--max-iterations", "1", "--preset", "1"}
                                    << QByteArray("rule: RLRLRLLRLR\niterations: 1\nfinished: "
                                                  "false\nx: 126\ny: 125\ndirection: R\n"

@@ -1,49 +1,47 @@
 #include "Ant.h"
-#include "CliProcess.h"
-#include "PresetCatalogue.h"
+#include "AntField.h"
+#include "FieldState.h"
+#include "Runner.h"
+#include "Survey.h"
 
 #include <QtTest>
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QMap>
-#include <QProcess>
-
-#include <csignal>
-#include <sys/types.h>
+#include <memory>
 
 namespace
 {
-CliResult RunSurvey(const QStringList& arguments)
+const SurveyRow* Find(const Survey& survey, const std::string& rule)
 {
-    return RunCli(QStringList{"survey"} + arguments, 300000);
+    for (const SurveyRow& row : survey.Rows())
+        if (row.Rule == rule)
+            return &row;
+    return nullptr;
 }
 
-struct Row
+// What a plain run of the rule gives, for comparison with a survey row.
+SurveyRow PlainRow(const std::string& rule, std::uint64_t cap)
 {
-    QByteArray Outcome;
-    qint64 Iterations = -1;
-    QByteArray Period;
-};
-
-// The data lines of a CSV survey, in output order, after checking the header.
-QList<QList<QByteArray>> CsvRows(const QByteArray& out)
-{
-    QList<QByteArray> lines = out.split('\n');
-    if (lines.isEmpty() || lines.front() != "rule,outcome,iterations,x,y,direction,period")
-        return {};
-    lines.removeFirst();
-    QList<QList<QByteArray>> rows;
-    for (const QByteArray& line : lines)
-        if (!line.isEmpty() && !line.startsWith('#'))
-            rows.append(line.split(','));
-    return rows;
+    auto field = std::make_unique<AntField>();
+    Ant ant;
+    ant.SetRule(rule);
+    RunOptions options;
+    options.Cap = cap;
+    const RunResult result = Runner().Run(*field, ant, options);
+    SurveyRow row;
+    row.Rule = rule;
+    row.Outcome = result.Outcome;
+    row.Iterations = result.Iterations;
+    row.Position = ant.GetPosition();
+    return row;
 }
 
-int OutcomeRank(const QByteArray& outcome)
+QByteArray Describe(const SurveyRow& row)
 {
-    return outcome == "finished" ? 0 : outcome == "never" ? 1 : outcome == "cap" ? 2 : 3;
+    const char* outcomes[] = {"finished", "never", "cap", "stopped", "idle"};
+    return QByteArray::fromStdString(row.Rule) + ' ' + outcomes[int(row.Outcome)] + ' ' +
+           QByteArray::number(quint64(row.Iterations)) + " at " +
+           QByteArray::number(row.Position.X) + ',' + QByteArray::number(row.Position.Y) + ' ' +
+           row.Position.Direction + " period " + QByteArray::number(quint64(row.Period));
 }
 } // namespace
 
@@ -52,217 +50,117 @@ class TestSurvey : public QObject
     Q_OBJECT
 
 private slots:
-    void upToFourLettersAgreesWithCatalogue();
-    void sameOutputWithOneAndTwoJobs();
-    void capBelowLength_data();
-    void capBelowLength();
-    void cappedRowsMatchPlainRuns();
-    void topKeepsLongestFinishers();
-    void jsonOutput();
-    void interruptPrintsRowsDone();
-    void badArguments_data();
-    void badArguments();
+    void rulesInBinaryOrder();
+    void rowsAtCap_data();
+    void rowsAtCap();
+    void everyRowMatchesAPlainRun();
+    void sameRowsWithOneAndTwoJobs();
+    void mirrorRowReflectsAboutTheStartColumn();
+    void stopFlagLeavesRowsUndone();
 };
 
-void TestSurvey::upToFourLettersAgreesWithCatalogue()
+void TestSurvey::rulesInBinaryOrder()
 {
-    const CliResult result = RunSurvey({"--letters", "1-4", "--csv"});
-    QCOMPARE(result.Status, 0);
-    const QList<QList<QByteArray>> rows = CsvRows(result.Out);
-    QCOMPARE(rows.size(), 2 + 4 + 8 + 16);
-
-    QMap<QByteArray, Row> byRule;
-    for (int i = 0; i < rows.size(); ++i)
-    {
-        const QList<QByteArray>& cells = rows[i];
-        QCOMPARE(cells.size(), 7);
-        byRule[cells[0]] = Row{cells[1], cells[2].toLongLong(), cells[6]};
-        if (i == 0)
-            continue;
-        // Outcome first, then the longest runs first.
-        const QList<QByteArray>& previous = rows[i - 1];
-        QVERIFY(OutcomeRank(previous[1]) <= OutcomeRank(cells[1]));
-        if (previous[1] == cells[1])
-            QVERIFY(previous[2].toLongLong() >= cells[2].toLongLong());
-    }
-    QCOMPARE(byRule.size(), 30);
-
-    int presets = 0;
-    for (int n = 1; n <= PresetCatalogue::PresetCount; ++n)
-    {
-        Ant ant;
-        ant.ApplyPreset(n);
-        const AntAI ai = ant.GetAI();
-        if (ai.ActiveSteps > 4)
-            continue;
-        ++presets;
-        const QByteArray rule = QByteArray::fromStdString(ai.Steps.substr(0, ai.ActiveSteps));
-        QVERIFY2(byRule.contains(rule), rule.constData());
-        QCOMPARE(byRule[rule].Outcome, QByteArray("finished"));
-        QCOMPARE(quint64(byRule[rule].Iterations), quint64(PresetCatalogue::ExpectedIterations(n)));
-    }
-    QCOMPARE(presets, 5); // LR, LLRL, RLR, RLLR, LLRR
-
-    for (const QByteArray rule : {"L", "R"})
-    {
-        QCOMPARE(byRule[rule].Outcome, QByteArray("never"));
-        QCOMPARE(byRule[rule].Period, QByteArray("4"));
-    }
-    QVERIFY2(result.Err.contains("30 of 30 rules done, 22 finished, 8 never, 0 cap"),
-             result.Err.constData());
-    QCOMPARE(result.Err.count('\n'), 1); // no progress bar when stderr is not a terminal
+    const std::vector<std::string> rules = Survey::RulesOf(1, 3);
+    QCOMPARE(rules.size(), std::size_t(2 + 4 + 8));
+    QCOMPARE(rules[0], std::string("L"));
+    QCOMPARE(rules[2], std::string("LL"));
+    QCOMPARE(rules[6], std::string("LLL"));
+    QCOMPARE(rules[7], std::string("LLR"));
+    QCOMPARE(rules[13], std::string("RRR"));
+    QCOMPARE(Survey::MirrorRule("LLRL"), std::string("RRLR"));
 }
 
-void TestSurvey::sameOutputWithOneAndTwoJobs()
-{
-    const QStringList common{"--letters", "1-6", "--max-iterations", "3000000"};
-    for (const char* format : {"--csv", "--json"})
-    {
-        const CliResult one = RunSurvey(common + QStringList{"--jobs", "1", format});
-        const CliResult two = RunSurvey(common + QStringList{"--jobs", "2", format});
-        QCOMPARE(one.Status, 0);
-        QCOMPARE(two.Status, 0);
-        QVERIFY(one.Out.size() > 1000);
-        QCOMPARE(one.Out, two.Out);
-    }
-}
-
-void TestSurvey::capBelowLength_data()
+void TestSurvey::rowsAtCap_data()
 {
     QTest::addColumn<QString>("cap");
+    QTest::addColumn<QString>("rule");
     QTest::addColumn<QByteArray>("row");
-    QTest::newRow("one below LR's length") << "15516" << QByteArray("LR,cap,15516,");
-    QTest::newRow("exactly LR's length") << "15517" << QByteArray("LR,finished,15517,249,223,R,\n");
-    QTest::newRow("cap before L repeats") << "10" << QByteArray("L,cap,10,");
+    QTest::newRow("one below LR's length") << "15516"
+                                           << "LR" << QByteArray("LR cap 15516");
+    QTest::newRow("exactly LR's length")
+        << "15517"
+        << "LR" << QByteArray("LR finished 15517 at 249,223 R period 0");
+    QTest::newRow("L repeats after 4") << "1000"
+                                       << "L" << QByteArray("L never 11 at ");
+    QTest::newRow("cap before L repeats") << "10"
+                                          << "L" << QByteArray("L cap 10 at");
     // LRR reaches column 0 before this cap, so its mirror RLL must be run, not mirrored.
     QTest::newRow("mirror of a capped rule that touched column 0")
-        << "1960200" << QByteArray("RLL,finished,1960101,249,165,R,\n");
+        << "1960200"
+        << "RLL" << QByteArray("RLL finished 1960101 at 249,165 R period 0");
 }
 
-void TestSurvey::capBelowLength()
+void TestSurvey::rowsAtCap()
 {
     QFETCH(QString, cap);
+    QFETCH(QString, rule);
     QFETCH(QByteArray, row);
-    const CliResult result = RunSurvey({"--letters", "1-3", "--max-iterations", cap, "--csv"});
-    QCOMPARE(result.Status, 0);
-    QVERIFY2(result.Out.contains("\n" + row), result.Out.constData());
+    Survey survey(1, 3, cap.toULongLong());
+    survey.Run(1, nullptr);
+    QCOMPARE(survey.DoneCount(), std::size_t(14));
+    const SurveyRow* found = Find(survey, rule.toStdString());
+    QVERIFY(found);
+    QVERIFY2(Describe(*found).startsWith(row), Describe(*found).constData());
 }
 
 // Capped rows may be mirrored from their mirror rule's run; each must still be what a
 // plain run of its own rule gives.
-void TestSurvey::cappedRowsMatchPlainRuns()
+void TestSurvey::everyRowMatchesAPlainRun()
 {
-    const QString cap = "200000";
-    const CliResult result = RunSurvey({"--letters", "1-5", "--max-iterations", cap, "--csv"});
-    QCOMPARE(result.Status, 0);
+    constexpr std::uint64_t Cap = 200000;
+    Survey survey(1, 5, Cap);
+    survey.Run(2, nullptr);
     int capped = 0;
-    for (const QList<QByteArray>& cells : CsvRows(result.Out))
+    for (const SurveyRow& row : survey.Rows())
     {
-        if (cells[1] == "never")
+        QVERIFY(row.Done);
+        if (row.Outcome == RunOutcome::Never)
             continue;
-        capped += cells[1] == "cap";
-        QProcess run;
-        run.start(QStringLiteral(FORMICULA_CLI),
-                  {"run", QString(cells[0]), "--max-iterations", cap});
-        QVERIFY(run.waitForFinished(60000));
-        const QList<QByteArray> lines = run.readAllStandardOutput().split('\n');
-        QVERIFY(lines.size() >= 6);
-        const QByteArray finished = cells[1] == "finished" ? "true" : "false";
-        QCOMPARE(lines[1], "iterations: " + cells[2]);
-        QCOMPARE(lines[2], "finished: " + finished);
-        QCOMPARE(lines[3], "x: " + cells[3]);
-        QCOMPARE(lines[4], "y: " + cells[4]);
-        QCOMPARE(lines[5], "direction: " + cells[5]);
+        capped += row.Outcome == RunOutcome::Cap;
+        SurveyRow plain = PlainRow(row.Rule, Cap);
+        plain.Done = true;
+        QCOMPARE(Describe(row), Describe(plain));
     }
     QVERIFY(capped >= 10);
 }
 
-void TestSurvey::topKeepsLongestFinishers()
+void TestSurvey::sameRowsWithOneAndTwoJobs()
 {
-    const CliResult result = RunSurvey({"--letters", "1-4", "--top", "3", "--csv"});
-    QCOMPARE(result.Status, 0);
-    QCOMPARE(result.Out, QByteArray("rule,outcome,iterations,x,y,direction,period\n"
-                                    "LLRR,finished,18340311,0,94,L,\n"
-                                    "RRLL,finished,17685001,249,121,R,\n"
-                                    "LRRR,finished,2811706,74,249,D,\n"));
+    Survey one(1, 6, 3000000);
+    Survey two(1, 6, 3000000);
+    QCOMPARE(one.Run(1, nullptr), 1);
+    QCOMPARE(two.Run(2, nullptr), 2);
+    for (std::size_t i = 0; i < one.Rows().size(); ++i)
+        QCOMPARE(Describe(one.Rows()[i]), Describe(two.Rows()[i]));
 }
 
-void TestSurvey::jsonOutput()
+void TestSurvey::mirrorRowReflectsAboutTheStartColumn()
 {
-    const CliResult result = RunSurvey({"--letters", "1-3", "--json"});
-    QCOMPARE(result.Status, 0);
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(result.Out, &error);
-    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
-    const QJsonObject root = document.object();
-    QCOMPARE(root["complete"].toBool(), true);
-    QCOMPARE(root["rules_total"].toInt(), 14);
-    QCOMPARE(root["max_iterations"].toDouble(), 1e8);
-    const QJsonArray rows = root["rows"].toArray();
-    QCOMPARE(rows.size(), 14);
-    const QJsonObject first = rows.first().toObject();
-    QCOMPARE(first["rule"].toString(), QString("LRR"));
-    QCOMPARE(first["iterations"].toDouble(), 1960543.0);
-    QVERIFY(first["period"].isNull());
-    const QJsonObject last = rows.last().toObject();
-    QCOMPARE(last["outcome"].toString(), QString("never"));
-    QCOMPARE(last["period"].toInt(), 4);
+    // LLR's capped walk stays right of column 0, so RRL's run is its mirror image.
+    constexpr std::uint64_t Cap = 3000;
+    auto field = std::make_unique<AntField>();
+    Ant ant;
+    ant.SetRule("LLR");
+    RunOptions options;
+    options.Cap = Cap;
+    Runner().Run(*field, ant, options);
+    QVERIFY(!Survey::TouchedColumnZero(*field, ant));
+    const SurveyRow mirrored = Survey::MirrorRow(PlainRow("LLR", Cap));
+    QCOMPARE(Describe(mirrored), Describe(PlainRow("RRL", Cap)));
+
+    field->SetCell(0, 17, 1);
+    QVERIFY(Survey::TouchedColumnZero(*field, ant));
 }
 
-// Ctrl-C: the workers stop, the rows done so far are printed and marked incomplete.
-void TestSurvey::interruptPrintsRowsDone()
+void TestSurvey::stopFlagLeavesRowsUndone()
 {
-    QProcess process;
-    process.start(QStringLiteral(FORMICULA_CLI),
-                  {"survey", "--letters", "5-8", "--jobs", "2", "--csv"});
-    QVERIFY(process.waitForStarted());
-    QTest::qWait(1500);
-    QCOMPARE(process.state(), QProcess::Running);
-    QVERIFY(::kill(static_cast<pid_t>(process.processId()), SIGINT) == 0);
-    QVERIFY(process.waitForFinished(20000));
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 130);
-
-    const QByteArray out = process.readAllStandardOutput();
-    const QByteArray err = process.readAllStandardError();
-    const QList<QList<QByteArray>> rows = CsvRows(out);
-    QVERIFY2(!rows.isEmpty(), out.constData());
-    QVERIFY(rows.size() < 480);
-    const QByteArray marker =
-        "# incomplete: interrupted after " + QByteArray::number(rows.size()) + " of 480 rules\n";
-    QVERIFY2(out.endsWith(marker), out.right(200).constData());
-    QVERIFY2(err.contains("INTERRUPTED"), err.constData());
-}
-
-void TestSurvey::badArguments_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("mentions");
-    QTest::newRow("no letters") << QStringList{"--csv"} << "missing --letters";
-    QTest::newRow("zero letters") << QStringList{"--letters", "0"} << "--letters";
-    QTest::newRow("thirteen letters") << QStringList{"--letters", "1-13"} << "--letters";
-    QTest::newRow("range backwards") << QStringList{"--letters=5-3"} << "--letters";
-    QTest::newRow("range open") << QStringList{"--letters", "3-"} << "--letters";
-    QTest::newRow("not a number") << QStringList{"--letters", "many"} << "--letters";
-    QTest::newRow("negative") << QStringList{"--letters", "-2"} << "--letters";
-    QTest::newRow("cap zero") << QStringList{"--letters", "2", "--max-iterations", "0"}
-                              << "--max-iterations";
-    QTest::newRow("no jobs") << QStringList{"--letters", "2", "--jobs", "0"} << "--jobs";
-    QTest::newRow("jobs word") << QStringList{"--letters", "2", "--jobs", "all"} << "--jobs";
-    QTest::newRow("top zero") << QStringList{"--letters", "2", "--top", "0"} << "--top";
-    QTest::newRow("two formats") << QStringList{"--letters", "2", "--csv", "--json"} << "not both";
-    QTest::newRow("letters twice")
-        << QStringList{"--letters", "2", "--letters", "3"} << "more than once";
-    QTest::newRow("unknown option")
-        << QStringList{"--letters", "2", "--fast"} << "unknown option --fast";
-    QTest::newRow("stray word") << QStringList{"--letters", "2", "LR"} << "unexpected argument";
-}
-
-void TestSurvey::badArguments()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, mentions);
-    VerifyUsageError(RunSurvey(arguments), mentions);
+    const std::atomic<bool> stop{true};
+    Survey survey(8, 8, 100000000);
+    survey.Run(2, &stop);
+    QCOMPARE(survey.DoneCount(), std::size_t(0));
+    for (const SurveyRow& row : survey.Rows())
+        QVERIFY(!row.Done);
 }
 
 QTEST_GUILESS_MAIN(TestSurvey)

@@ -1,6 +1,6 @@
 #include "Ant.h"
 #include "AntField.h"
-#include "BatchRunner.h"
+#include "Runner.h"
 #include "FieldRenderer.h"
 #include "WidgetPaintArea.h"
 
@@ -77,7 +77,7 @@ void RunPreset(AntField& field, int number)
 {
     Ant ant;
     ant.ApplyPreset(number);
-    BatchRunner::Run(field, ant);
+    Runner().Run(field, ant);
 }
 } // namespace
 

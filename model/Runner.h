@@ -1,0 +1,73 @@
+#pragma once
+
+#include "PackedField.h"
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+class Ant;
+
+enum class RunOutcome
+{
+    Finished, // the ant failed to move
+    Never,    // the run came back to an earlier state, so it repeats for ever
+    Cap,      // neither within the iterations allowed
+    Stopped,  // the stop flag was raised
+    Idle,     // the rule has no active step: nothing ran
+};
+
+struct RunResult
+{
+    RunOutcome Outcome = RunOutcome::Cap;
+    std::uint64_t Iterations = 0; // done when the run ended, counting a refused step
+    // Never: the state after Iterations equals the state Period iterations earlier,
+    // and Period is the shortest such distance.
+    std::uint64_t Period = 0;
+    std::uint64_t FalseMatches = 0; // hash matches that the full comparison rejected
+};
+
+struct RunOptions
+{
+    static constexpr std::uint64_t NoCap = UINT64_MAX;
+
+    std::uint64_t Cap = NoCap;
+    // Polled every few milliseconds; the run ends as Stopped once it is raised.
+    const std::atomic<bool>* Stop = nullptr;
+};
+
+// Whether a run also proves that it never finishes. A compile-time choice, so the plain
+// loop carries none of the proof's work.
+enum class CycleProof
+{
+    Off,
+    On,
+};
+
+// Runs many iterations at once on a packed copy of the field, leaving field and ant
+// exactly as the same number of Iterate calls would. With the cycle proof, a hash of
+// the field is kept up to date per iteration; checkpoints are taken at growing
+// distances (Brent's method), and when hash, cell and heading meet the checkpoint's
+// again, the whole field is compared with the checkpoint's copy before the answer is
+// Never. One runner per thread: it keeps its buffers between runs.
+class Runner
+{
+public:
+    // Constant makes every field hash alike, so each return of the ant to the
+    // checkpoint's cell and heading goes to the full comparison (for tests).
+    enum class HashKeys
+    {
+        Random,
+        Constant,
+    };
+
+    explicit Runner(HashKeys keys = HashKeys::Random);
+
+    template <CycleProof Proof = CycleProof::Off>
+    RunResult Run(AntField& field, Ant& ant, const RunOptions& options = {});
+
+private:
+    PackedField Packed;
+    std::vector<std::uint8_t> Checkpoint;
+    const std::uint64_t* Keys;
+};

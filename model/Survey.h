@@ -1,0 +1,77 @@
+#pragma once
+
+#include "AntPosition.h"
+#include "Runner.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+class Ant;
+class AntField;
+
+struct SurveyRow
+{
+    std::string Rule;
+    RunOutcome Outcome = RunOutcome::Cap;
+    std::uint64_t Iterations = 0;
+    std::uint64_t Period = 0; // Never only
+    AntPosition Position;
+    bool Done = false;
+};
+
+// Runs every rule of a range of lengths from the start state until it finishes, is
+// proven never to finish, or reaches the cap, on a pool of worker threads.
+class Survey
+{
+public:
+    static constexpr int MostLetters = 12;
+    using Progress = std::function<void(std::size_t done, std::size_t total)>;
+
+    // Rules of fromLetters..toLetters letters L and R (1 <= from <= to <= MostLetters).
+    Survey(int fromLetters, int toLetters, std::uint64_t cap);
+
+    // Works on up to `jobs` threads, or fewer when the system refuses to start more (on
+    // none, the calling thread does the work). Calls progress from the calling thread
+    // about every interval. Returns the number of threads that worked.
+    int Run(int jobs, const std::atomic<bool>* stop, const Progress& progress = {},
+            std::chrono::milliseconds interval = std::chrono::milliseconds(200));
+
+    // Every rule of from..to letters L and R, shortest first, each length in binary order
+    // with L as 0.
+    static std::vector<std::string> RulesOf(int fromLetters, int toLetters);
+
+    // In rule order: shortest first, each length in binary order with L as 0.
+    const std::vector<SurveyRow>& Rows() const { return Rows_; }
+    std::size_t DoneCount() const;
+
+    // A rule with L and R swapped walks the mirror image of the rule's walk about the
+    // start column, for as long as the rule's ant keeps off column 0, whose image
+    // (column 250) lies outside the field. So a capped run that never touched column 0
+    // gives its mirror rule's row without running it.
+    static bool TouchedColumnZero(const AntField& field, const Ant& ant);
+    static SurveyRow MirrorRow(const SurveyRow& row);
+    static std::string MirrorRule(const std::string& rule);
+
+private:
+    void Work(const std::atomic<bool>* stop);
+    bool RunRule(SurveyRow& row, AntField& field, Ant& ant, Runner& runner,
+                 const std::atomic<bool>* stop);
+    void CountDone();
+
+    std::vector<SurveyRow> Rows_;
+    std::uint64_t Cap;
+    std::vector<std::pair<std::size_t, std::size_t>> Pairs; // a rule and its mirror
+    std::atomic<std::size_t> Next{0};
+    mutable std::mutex Mutex;
+    std::condition_variable Changed;
+    std::size_t Done = 0;
+    int WorkersEnded = 0;
+};

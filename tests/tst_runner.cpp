@@ -1,0 +1,329 @@
+#include "Ant.h"
+#include "AntField.h"
+#include "FieldState.h"
+#include "Iteration.h"
+#include "PresetCatalogue.h"
+#include "Runner.h"
+#include "Survey.h"
+
+#include <QtTest>
+
+#include <memory>
+#include <random>
+#include <thread>
+
+namespace
+{
+// Above the longest finisher of up to six letters (LLRR, 18 340 311 iterations).
+constexpr std::uint64_t PlainRunCap = 20000000;
+
+RunOptions Capped(std::uint64_t cap)
+{
+    RunOptions options;
+    options.Cap = cap;
+    return options;
+}
+
+// Plain single iterations, counted the way the window counts them.
+RunResult IterateSlowly(AntField& field, Ant& ant, std::uint64_t cap)
+{
+    RunResult result;
+    while (result.Iterations < cap)
+    {
+        ++result.Iterations;
+        if (Iterate(field, ant) == IterationResult::Blocked)
+        {
+            result.Outcome = RunOutcome::Finished;
+            break;
+        }
+    }
+    return result;
+}
+
+const char* Name(RunOutcome outcome)
+{
+    switch (outcome)
+    {
+    case RunOutcome::Finished:
+        return "finished";
+    case RunOutcome::Never:
+        return "never";
+    case RunOutcome::Cap:
+        return "cap";
+    case RunOutcome::Stopped:
+        return "stopped";
+    case RunOutcome::Idle:
+        return "idle";
+    }
+    return "?";
+}
+
+template <CycleProof Proof>
+RunResult RunRule(Runner& runner, AntField& field, const std::string& rule, std::uint64_t cap,
+                  Ant& ant)
+{
+    field.Clear();
+    ant = Ant();
+    ant.SetRule(rule);
+    return runner.Run<Proof>(field, ant, Capped(cap));
+}
+} // namespace
+
+class TestRunner : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void outcomes_data();
+    void outcomes();
+    void equalsSingleIterations_data();
+    void equalsSingleIterations();
+    void handlesForeignCells();
+    void cycleProofAgreesWithPlainRunsUpToSixLetters();
+    void falseHashMatchesDoNotChangeAnswers();
+    void stopFlagEndsARunEarly();
+};
+
+void TestRunner::outcomes_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<quint64>("cap");
+    QTest::addColumn<bool>("proof");
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<quint64>("iterations");
+    QTest::addColumn<quint64>("period");
+    // One letter: the ant circles four cells, so the state repeats every 4 iterations.
+    QTest::newRow("L circles for ever")
+        << "L" << quint64(1000) << true << "never" << quint64(11) << quint64(4);
+    QTest::newRow("R circles for ever")
+        << "R" << quint64(1000) << true << "never" << quint64(11) << quint64(4);
+    QTest::newRow("L without the proof")
+        << "L" << quint64(1000) << false << "cap" << quint64(1000) << quint64(0);
+    QTest::newRow("cap before the repeat")
+        << "L" << quint64(10) << true << "cap" << quint64(10) << quint64(0);
+    QTest::newRow("empty rule runs nothing")
+        << "" << quint64(5) << true << "idle" << quint64(0) << quint64(0);
+    QTest::newRow("empty rule, no proof")
+        << "" << quint64(5000000000) << false << "idle" << quint64(0) << quint64(0);
+    QTest::newRow("LR one below its length")
+        << "LR" << quint64(15516) << true << "cap" << quint64(15516) << quint64(0);
+    QTest::newRow("LR at its length")
+        << "LR" << quint64(15517) << false << "finished" << quint64(15517) << quint64(0);
+    QTest::newRow("LLRR no cap") << "LLRR" << quint64(RunOptions::NoCap) << true << "finished"
+                                 << quint64(18340311) << quint64(0);
+}
+
+void TestRunner::outcomes()
+{
+    QFETCH(QString, rule);
+    QFETCH(quint64, cap);
+    QFETCH(bool, proof);
+    QFETCH(QString, outcome);
+    QFETCH(quint64, iterations);
+    QFETCH(quint64, period);
+    auto field = std::make_unique<AntField>();
+    if (rule.isEmpty())
+        field->SetCell(125, 125, 3); // must stay untouched
+    Ant ant;
+    QVERIFY(ant.SetRule(rule.toStdString()));
+    Runner runner;
+    const RunResult result = proof ? runner.Run<CycleProof::On>(*field, ant, Capped(cap))
+                                   : runner.Run<CycleProof::Off>(*field, ant, Capped(cap));
+    QCOMPARE(QString(Name(result.Outcome)), outcome);
+    QCOMPARE(quint64(result.Iterations), iterations);
+    QCOMPARE(quint64(result.Period), period);
+    if (result.Outcome == RunOutcome::Idle)
+        QVERIFY(field->GetCell(125, 125) == 3 && ant.GetPosition().Y == 125);
+}
+
+void TestRunner::equalsSingleIterations_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<int>("cap");
+    QTest::newRow("01 to the end") << 1 << 1000000;
+    QTest::newRow("02 to the end") << 2 << 1000000;
+    QTest::newRow("05 to the end") << 5 << 1000000;
+    QTest::newRow("13 to the end") << 13 << 1000000;
+    QTest::newRow("22 capped mid-run") << 22 << 123457;
+    QTest::newRow("31 capped mid-run") << 31 << 200000;
+    QTest::newRow("04 one iteration") << 4 << 1;
+}
+
+// Each run is split in two, so a resumed run is covered as well, once per proof policy.
+void TestRunner::equalsSingleIterations()
+{
+    QFETCH(int, number);
+    QFETCH(int, cap);
+    auto slowField = std::make_unique<AntField>();
+    Ant slowAnt;
+    slowAnt.ApplyPreset(number);
+    const RunResult expected = IterateSlowly(*slowField, slowAnt, std::uint64_t(cap));
+    const FieldState want = FieldState::Capture(*slowField, slowAnt);
+
+    Runner runner;
+    for (const bool proof : {false, true})
+    {
+        auto field = std::make_unique<AntField>();
+        Ant ant;
+        ant.ApplyPreset(number);
+        auto run = [&](std::uint64_t n)
+        {
+            return proof ? runner.Run<CycleProof::On>(*field, ant, Capped(n))
+                         : runner.Run<CycleProof::Off>(*field, ant, Capped(n));
+        };
+        const std::uint64_t first = std::uint64_t(cap) / 3;
+        RunResult got = run(first);
+        if (got.Outcome != RunOutcome::Finished)
+        {
+            const RunResult rest = run(std::uint64_t(cap) - first);
+            got.Iterations += rest.Iterations;
+            got.Outcome = rest.Outcome;
+        }
+        QCOMPARE(got.Iterations, expected.Iterations);
+        QCOMPARE(QString(Name(got.Outcome)), QString(Name(expected.Outcome)));
+        QCOMPARE(FieldState::Capture(*field, ant), want);
+    }
+}
+
+// Values outside the cycle, and colours above the rule's count, behave as single steps do.
+void TestRunner::handlesForeignCells()
+{
+    auto slowField = std::make_unique<AntField>();
+    auto field = std::make_unique<AntField>();
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> value(-3, 15);
+    for (int i = 0; i < 4000; ++i)
+    {
+        const int x = 100 + int(random() % 50);
+        const int y = 100 + int(random() % 50);
+        const int v = value(random);
+        slowField->SetCell(x, y, v);
+        field->SetCell(x, y, v);
+    }
+    Ant slowAnt;
+    Ant ant;
+    slowAnt.ApplyPreset(17);
+    ant.ApplyPreset(17);
+    const RunResult expected = IterateSlowly(*slowField, slowAnt, 300000);
+    const RunResult got = Runner().Run(*field, ant, Capped(300000));
+    QCOMPARE(got.Iterations, expected.Iterations);
+    QCOMPARE(QString(Name(got.Outcome)), QString(Name(expected.Outcome)));
+    QCOMPARE(FieldState::Capture(*field, ant), FieldState::Capture(*slowField, slowAnt));
+}
+
+// Every answer is checked with plain runs alone: a finish or a cap must match a plain
+// run exactly, and a Never must show a repeat that plain runs reproduce.
+void TestRunner::cycleProofAgreesWithPlainRunsUpToSixLetters()
+{
+    auto field = std::make_unique<AntField>();
+    auto plainField = std::make_unique<AntField>();
+    Runner runner;
+    Runner plain;
+    int nevers = 0;
+    for (const std::string& rule : Survey::RulesOf(1, 6))
+    {
+        Ant ant;
+        const RunResult result = RunRule<CycleProof::On>(runner, *field, rule, PlainRunCap, ant);
+        Ant plainAnt;
+        const RunResult expected =
+            RunRule<CycleProof::Off>(plain, *plainField, rule, PlainRunCap, plainAnt);
+        const QByteArray what = QByteArray::fromStdString(rule) + ": " + Name(result.Outcome);
+
+        if (result.Outcome != RunOutcome::Never)
+        {
+            QVERIFY2(result.Outcome == expected.Outcome, what.constData());
+            QVERIFY2(result.Iterations == expected.Iterations, what.constData());
+            QVERIFY2(FieldState::Capture(*field, ant) == FieldState::Capture(*plainField, plainAnt),
+                     what.constData());
+            continue;
+        }
+        ++nevers;
+        QVERIFY2(expected.Outcome == RunOutcome::Cap, what.constData());
+        QVERIFY2(result.Period > 0 && result.Period <= result.Iterations, what.constData());
+
+        const RunResult before = RunRule<CycleProof::Off>(
+            plain, *plainField, rule, result.Iterations - result.Period, plainAnt);
+        const FieldState earlier = FieldState::Capture(*plainField, plainAnt);
+        const RunResult after = plain.Run(*plainField, plainAnt, Capped(result.Period));
+        QVERIFY2(before.Outcome != RunOutcome::Finished && after.Outcome != RunOutcome::Finished,
+                 what.constData());
+        QVERIFY2(FieldState::Capture(*plainField, plainAnt) == earlier, what.constData());
+        QVERIFY2(FieldState::Capture(*field, ant) == earlier, what.constData());
+    }
+    QVERIFY(nevers >= 2); // at least L and R
+}
+
+// With every key equal, each return of the ant to the checkpoint's cell and heading
+// reaches the full comparison, which must reject the ones whose fields differ.
+void TestRunner::falseHashMatchesDoNotChangeAnswers()
+{
+    auto field = std::make_unique<AntField>();
+    auto weakField = std::make_unique<AntField>();
+    Runner runner;
+    Runner weak(Runner::HashKeys::Constant);
+    std::uint64_t falseMatches = 0;
+    for (const std::string& rule : Survey::RulesOf(1, 4))
+    {
+        Ant ant;
+        const RunResult expected = RunRule<CycleProof::On>(runner, *field, rule, PlainRunCap, ant);
+        Ant weakAnt;
+        const RunResult result =
+            RunRule<CycleProof::On>(weak, *weakField, rule, PlainRunCap, weakAnt);
+        const QByteArray what = QByteArray::fromStdString(rule);
+        QVERIFY2(result.Outcome == expected.Outcome, what.constData());
+        QVERIFY2(result.Iterations == expected.Iterations, what.constData());
+        QVERIFY2(result.Period == expected.Period, what.constData());
+        QVERIFY2(FieldState::Capture(*field, ant) == FieldState::Capture(*weakField, weakAnt),
+                 what.constData());
+        QCOMPARE(expected.FalseMatches, std::uint64_t{0});
+        falseMatches += result.FalseMatches;
+    }
+    QVERIFY(falseMatches > 0);
+}
+
+void TestRunner::stopFlagEndsARunEarly()
+{
+    // LLLRR neither finishes nor repeats within 10^9 iterations.
+    constexpr std::uint64_t Cap = 1000000000;
+    auto field = std::make_unique<AntField>();
+    Runner runner;
+    for (const bool proof : {false, true})
+    {
+        std::atomic<bool> stop{true};
+        RunOptions options = Capped(Cap);
+        options.Stop = &stop;
+        field->Clear();
+        Ant ant;
+        ant.SetRule("LLLRR");
+        auto run = [&]
+        {
+            return proof ? runner.Run<CycleProof::On>(*field, ant, options)
+                         : runner.Run<CycleProof::Off>(*field, ant, options);
+        };
+        RunResult result = run();
+        QCOMPARE(QString(Name(result.Outcome)), QString("stopped"));
+        QCOMPARE(result.Iterations, std::uint64_t{0});
+
+        stop = false;
+        std::thread raiser(
+            [&stop]
+            {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                stop = true;
+            });
+        result = run();
+        raiser.join();
+        QCOMPARE(QString(Name(result.Outcome)), QString("stopped"));
+        QVERIFY(result.Iterations > 0 && result.Iterations < Cap);
+
+        // What was done so far is left in the field and the ant, as plain runs leave it.
+        auto plainField = std::make_unique<AntField>();
+        Ant plainAnt;
+        plainAnt.SetRule("LLLRR");
+        Runner().Run(*plainField, plainAnt, Capped(result.Iterations));
+        QCOMPARE(FieldState::Capture(*field, ant), FieldState::Capture(*plainField, plainAnt));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestRunner)
+#include "tst_runner.moc"
