@@ -1,0 +1,108 @@
+// Highway search on full-size tails (maxPeriod 20 000, 5 000 001 headings) of the kinds
+// that are slow for a per-period scan, and the cost of keeping the tail during a run.
+#include "HeadingTail.h"
+#include "Highway.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+namespace
+{
+using Clock = std::chrono::steady_clock;
+using Headings = std::vector<std::uint8_t>;
+
+constexpr std::uint64_t MaxPeriod = 20000;
+constexpr std::uint64_t LastIteration = 1000000000;
+constexpr int Rounds = 9;
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double SecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Random headings, then a random pattern of the given period repeated up to the end; the
+// pattern is drawn again until it drifts.
+Headings RandomThenPeriodic(std::size_t length, std::size_t period, std::size_t repeats)
+{
+    std::mt19937 rng(static_cast<std::mt19937::result_type>(period));
+    std::uniform_int_distribution<int> heading(0, 3);
+    Headings pattern(period);
+    int dx = 0;
+    int dy = 0;
+    while (period > 0 && dx == 0 && dy == 0)
+    {
+        dx = 0;
+        dy = 0;
+        for (std::uint8_t& h : pattern)
+        {
+            h = static_cast<std::uint8_t>(heading(rng));
+            dx += h == 1 ? 1 : h == 3 ? -1 : 0;
+            dy += h == 2 ? 1 : h == 0 ? -1 : 0;
+        }
+    }
+    Headings run(length);
+    const std::size_t periodicFrom = length - period * repeats;
+    for (std::size_t i = 0; i < length; ++i)
+        run[i] = i < periodicFrom ? static_cast<std::uint8_t>(heading(rng))
+                                  : pattern[(i - periodicFrom) % period];
+    return run;
+}
+
+void Time(const char* name, const Headings& tail)
+{
+    std::vector<double> ms;
+    Highway w;
+    for (int round = 0; round < Rounds; ++round)
+    {
+        const auto start = Clock::now();
+        w = FindHighway(tail.data(), tail.size(), LastIteration, MaxPeriod);
+        ms.push_back(SecondsSince(start) * 1e3);
+    }
+    std::printf("%-44s median %7.2f ms, best %7.2f  -> ", name, Median(ms),
+                *std::min_element(ms.begin(), ms.end()));
+    if (w.Found)
+        std::printf("period %llu from %llu, drift (%d, %d)\n",
+                    static_cast<unsigned long long>(w.Period),
+                    static_cast<unsigned long long>(w.Onset), w.DriftX, w.DriftY);
+    else
+        std::printf("none\n");
+}
+} // namespace
+
+int main()
+{
+    const auto length = static_cast<std::size_t>(HighwayTailLength(MaxPeriod));
+    std::printf("tail of %zu headings, maxPeriod %llu, %d rounds\n", length,
+                static_cast<unsigned long long>(MaxPeriod), Rounds);
+
+    Headings turningLeft(length);
+    for (std::size_t i = 0; i < length; ++i)
+        turningLeft[i] = static_cast<std::uint8_t>(3 - i % 4);
+    Time("(a) period 4 without drift, whole tail", turningLeft);
+    Time("(b) random, then period 104 for 240 periods", RandomThenPeriodic(length, 104, 240));
+    Time("(c) random, then period 19999 for 249 periods", RandomThenPeriodic(length, 19999, 249));
+    Time("(d) random", RandomThenPeriodic(length, 0, 0));
+
+    // Keeping the tail: one Push per iteration, one Ordered at the end of the run.
+    constexpr std::uint64_t Pushes = 200000000;
+    HeadingTail tail(length);
+    auto start = Clock::now();
+    for (std::uint64_t i = 0; i < Pushes; ++i)
+        tail.Push(static_cast<std::uint8_t>((i ^ (i >> 7)) & 3));
+    const double pushNs = SecondsSince(start) * 1e9 / double(Pushes);
+    start = Clock::now();
+    const std::uint8_t* ordered = tail.Ordered();
+    const double orderMs = SecondsSince(start) * 1e3;
+    std::printf("HeadingTail: %.2f ns per Push, Ordered %.2f ms (first %d)\n", pushNs, orderMs,
+                int(ordered[0]));
+    return 0;
+}
