@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 BUILD_DIR="${1:-build}"
 if [ $# -gt 0 ]; then shift; fi
 
-tools/install-packages.sh build-essential cmake qtbase5-dev qtbase5-dev-tools
+tools/install-packages.sh build-essential cmake qtbase5-dev qtbase5-dev-tools libgif-dev
 
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release
 cmake --build "$BUILD_DIR" --target formicula -j "$(nproc)"

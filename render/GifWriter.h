@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QSaveFile;
+class QSize;
+struct GifFileType;
+
+// Writes an animation of field pictures as a GIF, one frame at a time, so memory stays
+// flat however many frames there are. The palette is the renderer's fifteen colours, so
+// frames are lossless; after the first, a frame holds only the rectangle that changed and
+// is left in place for the next. The file goes through QSaveFile: a previous file at the
+// path is replaced only when Finish succeeds, and stays as it was after any failure.
+class GifWriter
+{
+public:
+    GifWriter();
+    ~GifWriter(); // without a successful Finish nothing is written
+    GifWriter(const GifWriter&) = delete;
+    GifWriter& operator=(const GifWriter&) = delete;
+
+    // Starts the file: screen, palette and loop-for-ever extension.
+    bool Open(const QString& path, const QSize& size, QString* error = nullptr);
+    // A picture from FieldRenderer::Render of the opened size, shown for
+    // delayCentiseconds (0 to 65535).
+    bool AddFrame(const QImage& frame, int delayCentiseconds, QString* error = nullptr);
+    // Ends the file and puts it in place; needs at least one frame.
+    bool Finish(QString* error = nullptr);
+
+    int FrameCount() const { return Frames; }
+
+    // On failure the error is the OS reason where there is one ("No space left on
+    // device"). After the first failure every call fails with the same error.
+
+private:
+    bool Fail(const QString& reason, QString* error);
+    bool GifFailed(int code, QString* error);
+    void Discard();
+
+    std::unique_ptr<QSaveFile> File;
+    GifFileType* Gif = nullptr;
+    QImage Previous;
+    std::vector<std::uint8_t> Indices;
+    int Frames = 0;
+    QString Error;
+};
