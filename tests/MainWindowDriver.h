@@ -102,6 +102,14 @@ public:
         return rule;
     }
 
+    // Counter, controls and rule buttons in one line, for comparing one moment with another.
+    QString Shown() const
+    {
+        return QStringLiteral("count %1 controls %2 rule %3")
+            .arg(Counter())
+            .arg(Controls(), RuleShown());
+    }
+
     void SetSpin(const char* name, int value)
     {
         Find<QSpinBox>(QLatin1String(name))->setValue(value);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MainWindow.h"
+#include "Support.h"
 
 class Ant;
 class AntField;
@@ -14,6 +15,10 @@ public:
     static AntField& Field(MainWindow& window) { return *window.Field; }
     static Ant& TheAnt(MainWindow& window) { return *window.TheAnt; }
     static QTimer& Timer(MainWindow& window) { return *window.Timer; }
+    static FieldState State(MainWindow& window)
+    {
+        return CaptureState(*window.Field, *window.TheAnt);
+    }
     static void SetIterationNumber(MainWindow& window, int value)
     {
         window.IterationNumber = value;

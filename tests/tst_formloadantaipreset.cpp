@@ -9,7 +9,6 @@
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTimer>
 #include <QWindow>
 #include <QtTest>
 
@@ -17,6 +16,7 @@
 
 #include "FormLoadAntAIPreset.h"
 #include "PresetCatalogue.h"
+#include "Support.h"
 
 namespace
 {
@@ -52,20 +52,20 @@ void VerifyShowsPicture(const FormLoadAntAIPreset& dialog, int number)
     QCOMPARE(shown, expected.convertToFormat(shown.format()));
 }
 
-// Runs the dialog the way the main window does and performs `act` once it is the active modal
-// widget. Returns exec()'s result, or StillOpen if the action left the dialog up.
+// Runs the dialog the way the main window does and performs `act` once it is up. Returns exec()'s
+// result, or StillOpen if the action left the dialog up.
 int RunModal(FormLoadAntAIPreset& dialog, const std::function<void(FormLoadAntAIPreset&)>& act)
 {
     dialog.setWindowFlags(Qt::Window | Qt::WindowCloseButtonHint);
-    QTimer::singleShot(0, &dialog,
-                       [&dialog, &act]
-                       {
-                           if (QApplication::activeModalWidget() == &dialog)
-                               act(dialog);
-                           if (dialog.isVisible())
-                               dialog.done(StillOpen);
-                       });
-    return dialog.exec();
+    int result = StillOpen;
+    WithModal([&] { result = dialog.exec(); },
+              [&](QWidget*)
+              {
+                  act(dialog);
+                  if (dialog.isVisible())
+                      dialog.done(StillOpen);
+              });
+    return result;
 }
 } // namespace
 
@@ -125,69 +125,91 @@ void TestFormLoadAntAIPreset::viewShowsPicturePixelForPixel()
 void TestFormLoadAntAIPreset::closing_data()
 {
     QTest::addColumn<QList<int>>("selections");
+    QTest::addColumn<bool>("holdOk"); // Space held down on OK before the action
     QTest::addColumn<QString>("action");
     QTest::addColumn<bool>("chosen");
     QTest::addColumn<int>("number");
 
-    QTest::newRow("OK untouched") << QList<int>{} << "ok" << true << 1;
-    QTest::newRow("last entry, OK") << QList<int>{30} << "ok" << true << 31;
-    QTest::newRow("back to first, OK") << QList<int>{12, 0} << "ok" << true << 1;
-    QTest::newRow("middle entry, OK") << QList<int>{3, 17} << "ok" << true << 18;
+    QTest::newRow("OK untouched") << QList<int>{} << false << "ok" << true << 1;
+    QTest::newRow("last entry, OK") << QList<int>{30} << false << "ok" << true << 31;
+    QTest::newRow("back to first, OK") << QList<int>{12, 0} << false << "ok" << true << 1;
+    QTest::newRow("middle entry, OK") << QList<int>{3, 17} << false << "ok" << true << 18;
     // released() fires when a held button loses the pointer, so this still accepts.
-    QTest::newRow("OK pressed, dragged off") << QList<int>{9} << "ok-drag-off" << true << 10;
-    QTest::newRow("Cancel untouched") << QList<int>{} << "cancel" << false << 1;
-    QTest::newRow("selection, Cancel") << QList<int>{30} << "cancel" << false << 31;
-    QTest::newRow("selection, Escape") << QList<int>{4} << "escape" << false << 5;
-    QTest::newRow("selection, close button") << QList<int>{7} << "close" << false << 8;
+    QTest::newRow("OK pressed, dragged off")
+        << QList<int>{9} << false << "ok-drag-off" << true << 10;
+    QTest::newRow("Cancel untouched") << QList<int>{} << false << "cancel" << false << 1;
+    QTest::newRow("selection, Cancel") << QList<int>{30} << false << "cancel" << false << 31;
+    QTest::newRow("selection, Escape") << QList<int>{4} << false << "escape" << false << 5;
+    QTest::newRow("selection, close button") << QList<int>{7} << false << "close" << false << 8;
+    // A held OK lets go with released() on Escape and on losing the focus; only letting go of
+    // the key itself is a choice.
+    QTest::newRow("OK held, let go") << QList<int>{30} << true << "let go" << true << 31;
+    QTest::newRow("OK held, Escape") << QList<int>{30} << true << "escape" << false << 31;
+    QTest::newRow("OK held, close button") << QList<int>{30} << true << "close" << false << 31;
+    QTest::newRow("OK held, Cancel") << QList<int>{30} << true << "cancel" << false << 31;
 }
 
 void TestFormLoadAntAIPreset::closing()
 {
     QFETCH(QList<int>, selections);
+    QFETCH(bool, holdOk);
     QFETCH(QString, action);
     QFETCH(bool, chosen);
     QFETCH(int, number);
 
     FormLoadAntAIPreset dialog(nullptr);
-    const int result = RunModal(
-        dialog,
-        [&](FormLoadAntAIPreset& d)
-        {
-            auto* combo = Child<QComboBox>(d, "ComboBox_AntAIPreset");
-            for (int index : selections)
-                combo->setCurrentIndex(index);
-            auto* ok = Child<QPushButton>(d, "PushButton_Ok");
-            if (action == QLatin1String("ok"))
-            {
-                QTest::mouseClick(ok, Qt::LeftButton);
-            }
-            else if (action == QLatin1String("ok-drag-off"))
-            {
-                const QPoint outside(-20, ok->height() / 2);
-                QTest::mousePress(ok, Qt::LeftButton, Qt::NoModifier, ok->rect().center());
-                QMouseEvent move(QEvent::MouseMove, outside, ok->mapToGlobal(outside), Qt::NoButton,
-                                 Qt::LeftButton, Qt::NoModifier);
-                QApplication::sendEvent(ok, &move);
-                if (d.isVisible())
-                    QTest::mouseRelease(ok, Qt::LeftButton, Qt::NoModifier, outside);
-            }
-            else if (action == QLatin1String("cancel"))
-            {
-                QTest::mouseClick(Child<QPushButton>(d, "PushButton_Cancel"), Qt::LeftButton);
-            }
-            else if (action == QLatin1String("escape"))
-            {
-                // Escape reaches the dialog through whatever has the focus.
-                QWidget* target = QApplication::focusWidget();
-                QTest::keyClick(target != nullptr && d.isAncestorOf(target) ? target : &d,
-                                Qt::Key_Escape);
-            }
-            else if (action == QLatin1String("close"))
-            {
-                // The window system's close request, as the title bar button sends it.
-                d.windowHandle()->close();
-            }
-        });
+    const int result =
+        RunModal(dialog,
+                 [&](FormLoadAntAIPreset& d)
+                 {
+                     auto* combo = Child<QComboBox>(d, "ComboBox_AntAIPreset");
+                     for (int index : selections)
+                         combo->setCurrentIndex(index);
+                     auto* ok = Child<QPushButton>(d, "PushButton_Ok");
+                     if (holdOk)
+                     {
+                         ok->setFocus(Qt::TabFocusReason);
+                         QTest::keyPress(ok, Qt::Key_Space);
+                     }
+                     if (action == QLatin1String("ok"))
+                     {
+                         QTest::mouseClick(ok, Qt::LeftButton);
+                     }
+                     else if (action == QLatin1String("ok-drag-off"))
+                     {
+                         const QPoint outside(-20, ok->height() / 2);
+                         QTest::mousePress(ok, Qt::LeftButton, Qt::NoModifier, ok->rect().center());
+                         QMouseEvent move(QEvent::MouseMove, outside, ok->mapToGlobal(outside),
+                                          Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+                         QApplication::sendEvent(ok, &move);
+                         if (d.isVisible())
+                             QTest::mouseRelease(ok, Qt::LeftButton, Qt::NoModifier, outside);
+                     }
+                     else if (action == QLatin1String("let go"))
+                     {
+                         QTest::keyRelease(ok, Qt::Key_Space);
+                     }
+                     else if (action == QLatin1String("cancel"))
+                     {
+                         // The press takes the focus; a dialog gone by then misses the release.
+                         auto* cancel = Child<QPushButton>(d, "PushButton_Cancel");
+                         QTest::mousePress(cancel, Qt::LeftButton);
+                         if (d.isVisible())
+                             QTest::mouseRelease(cancel, Qt::LeftButton);
+                     }
+                     else if (action == QLatin1String("escape"))
+                     {
+                         // Escape reaches the dialog through whatever has the focus.
+                         QWidget* target = QApplication::focusWidget();
+                         QTest::keyClick(target != nullptr && d.isAncestorOf(target) ? target : &d,
+                                         Qt::Key_Escape);
+                     }
+                     else if (action == QLatin1String("close"))
+                     {
+                         // The window system's close request, as the title bar button sends it.
+                         d.windowHandle()->close();
+                     }
+                 });
 
     QCOMPARE(result, chosen ? int(QDialog::Accepted) : int(QDialog::Rejected));
     QVERIFY(!dialog.isVisible());

@@ -8,8 +8,8 @@
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
-
-#include <functional>
+#include <QTranslator>
+#include <QWindow>
 
 #include "Ant.h"
 #include "AntField.h"
@@ -18,47 +18,21 @@
 #include "MainWindowDriver.h"
 #include "MainWindowProbe.h"
 #include "PresetCatalogue.h"
+#include "Support.h"
 
 namespace
 {
-// Runs the action on the modal window once it is up (the command that opens it blocks in
-// exec(), so this has to be queued first). Gives up after five seconds.
-void WhenModal(const std::function<void(QWidget*)>& action, int attemptsLeft = 500)
+QString IdleShowing(const AntAI& rule)
 {
-    QTimer::singleShot(10,
-                       [action, attemptsLeft]
-                       {
-                           QWidget* modal = QApplication::activeModalWidget();
-                           if (modal && modal->isVisible())
-                               action(modal);
-                           else if (attemptsLeft > 0)
-                               WhenModal(action, attemptsLeft - 1);
-                       });
+    return QStringLiteral("count 0 controls %1 rule %2")
+        .arg(ControlsShown::Idle, QString::fromStdString(rule.Steps));
 }
 
-// What a command left behind: counter, controls, rule shown, ant, painted cells.
-QString Snapshot(MainWindow& window)
+AntAI PresetRule(int preset)
 {
-    MainWindowDriver ui(window);
-    const AntField& field = MainWindowProbe::Field(window);
-    int painted = 0;
-    for (int y = 0; y < AntField::FieldSize; ++y)
-        for (int x = 0; x < AntField::FieldSize; ++x)
-            painted += field.GetCell(x, y) != 0;
-    const AntPosition p = MainWindowProbe::TheAnt(window).GetPosition();
-    return QStringLiteral("count %1 controls %2 rule %3 ant %4,%5,%6 painted %7")
-        .arg(ui.Counter())
-        .arg(ui.Controls(), ui.RuleShown())
-        .arg(p.X)
-        .arg(p.Y)
-        .arg(QChar(p.Direction))
-        .arg(painted);
-}
-
-QString FreshStart(int preset)
-{
-    return QStringLiteral("count 0 controls 11101111 rule %1 ant 125,125,U painted 0")
-        .arg(QString::fromLatin1(PresetCatalogue::PresetRow(preset), 12));
+    Ant ant;
+    ant.ApplyPreset(preset);
+    return ant.GetAI();
 }
 } // namespace
 
@@ -73,11 +47,16 @@ private slots:
     void loadPresetConfirmedStartsOver();
     void loadPresetDismissedKeepsTheRun_data();
     void loadPresetDismissedKeepsTheRun();
+    void heldPlayLetGoByTheDialog_data();
+    void heldPlayLetGoByTheDialog();
+    void heldOkNeverConfirmsADismissal_data();
+    void heldOkNeverConfirmsADismissal();
     void resetAiStartsOverWithEmptyRule_data();
     void resetAiStartsOverWithEmptyRule();
     void aiCommandsRefusedWhileRunning_data();
     void aiCommandsRefusedWhileRunning();
     void aboutWhileRunningKeepsCounting();
+    void aboutTextsAreTranslated();
     // Last: it runs the application's own event loop.
     void exitEndsTheEventLoop_data();
     void exitEndsTheEventLoop();
@@ -114,23 +93,24 @@ void TestMenuCommands::loadPresetConfirmedStartsOver()
     QPointer<QWidget> dialog;
     bool isPresetDialog = false;
     int openedOn = -1;
-    WhenModal(
-        [&](QWidget* modal)
-        {
-            dialog = modal;
-            isPresetDialog = qobject_cast<FormLoadAntAIPreset*>(modal) != nullptr;
-            auto* combo = modal->findChild<QComboBox*>("ComboBox_AntAIPreset");
-            openedOn = combo->currentIndex();
-            if (choice > 0)
-                combo->setCurrentIndex(choice - 1);
-            QTest::mouseClick(modal->findChild<QPushButton*>("PushButton_Ok"), Qt::LeftButton);
-        });
-    ui.Find<QAction>("Action_AntAI_LoadAIPreset")->trigger();
+    WithModal([&] { ui.Find<QAction>("Action_AntAI_LoadAIPreset")->trigger(); },
+              [&](QWidget* modal)
+              {
+                  dialog = modal;
+                  isPresetDialog = qobject_cast<FormLoadAntAIPreset*>(modal) != nullptr;
+                  auto* combo = modal->findChild<QComboBox*>("ComboBox_AntAIPreset");
+                  openedOn = combo->currentIndex();
+                  if (choice > 0)
+                      combo->setCurrentIndex(choice - 1);
+                  QTest::mouseClick(modal->findChild<QPushButton*>("PushButton_Ok"),
+                                    Qt::LeftButton);
+              });
 
     QVERIFY(isPresetDialog);
     QCOMPARE(openedOn, 0); // whatever the window holds, the list starts on preset 1
     QVERIFY2(dialog.isNull(), "the dialog is deleted after use");
-    QCOMPARE(Snapshot(window), FreshStart(preset));
+    QCOMPARE(ui.Shown(), IdleShowing(PresetRule(preset)));
+    COMPARE_STATE(MainWindowProbe::State(window), StartState(PresetRule(preset)));
     QCOMPARE(ui.Find<QSpinBox>("SpinBox_FPS")->value(), 12);
     QCOMPARE(ui.Find<QSpinBox>("SpinBox_IPF")->value(), 7);
 
@@ -159,34 +139,140 @@ void TestMenuCommands::loadPresetDismissedKeepsTheRun()
     MainWindow window(nullptr);
     MainWindowDriver ui(window);
     ui.DoAll(before);
-    const QString kept = Snapshot(window);
+    const QString shown = ui.Shown();
+    const FieldState kept = MainWindowProbe::State(window);
 
     Qt::WindowFlags flags;
-    WhenModal(
-        [&](QWidget* modal)
-        {
-            flags = modal->windowFlags();
-            modal->findChild<QComboBox*>("ComboBox_AntAIPreset")->setCurrentIndex(9);
-            if (dismiss == "Cancel")
-                QTest::mouseClick(modal->findChild<QPushButton*>("PushButton_Cancel"),
-                                  Qt::LeftButton);
-            else if (dismiss == "Escape")
-                QTest::keyClick(modal, Qt::Key_Escape);
-            else
-                modal->close();
-        });
-    ui.Find<QAction>("Action_AntAI_LoadAIPreset")->trigger();
+    WithModal([&] { ui.Find<QAction>("Action_AntAI_LoadAIPreset")->trigger(); },
+              [&](QWidget* modal)
+              {
+                  flags = modal->windowFlags();
+                  modal->findChild<QComboBox*>("ComboBox_AntAIPreset")->setCurrentIndex(9);
+                  if (dismiss == "Cancel")
+                      QTest::mouseClick(modal->findChild<QPushButton*>("PushButton_Cancel"),
+                                        Qt::LeftButton);
+                  else if (dismiss == "Escape")
+                      QTest::keyClick(modal, Qt::Key_Escape);
+                  else
+                      modal->close();
+              });
 
     // Qt adds the title and system menu hints itself; no minimise or maximise button.
     QCOMPARE(flags & Qt::WindowType_Mask, Qt::Window);
     QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
     QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
     QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
-    QCOMPARE(Snapshot(window), kept);
+    QCOMPARE(ui.Shown(), shown);
+    COMPARE_STATE(MainWindowProbe::State(window), kept);
 
     // A halted run goes on where it stopped.
     ui.DoAll("Forward Forward");
     QCOMPARE(ui.Counter(), 59225);
+}
+
+void TestMenuCommands::heldPlayLetGoByTheDialog_data()
+{
+    QTest::addColumn<bool>("confirm");
+    QTest::newRow("preset 3 confirmed") << true;
+    QTest::newRow("cancelled") << false;
+}
+
+// Play held down with Space lets go as the preset dialog takes the focus, and its run starts
+// behind the dialog. A confirmed preset must end that run; a cancelled one must leave it showing.
+void TestMenuCommands::heldPlayLetGoByTheDialog()
+{
+    QFETCH(bool, confirm);
+    MainWindow window(nullptr);
+    MainWindowDriver ui(window);
+    QVERIFY(ShowActive(window));
+    QTest::mouseClick(ui.Button("PushButton_Stop"), Qt::LeftButton);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), ui.Button("PushButton_Play"));
+    QTest::keyPress(ui.Button("PushButton_Play"), Qt::Key_Space);
+    const QTimer& timer = MainWindowProbe::Timer(window);
+
+    bool ranBehind = false;
+    WithModal([&] { ui.Find<QAction>("Action_AntAI_LoadAIPreset")->trigger(); },
+              [&](QWidget* dialog)
+              {
+                  ranBehind = QTest::qWaitFor([&] { return timer.isActive(); }, 2000);
+                  QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Space);
+                  dialog->findChild<QComboBox*>("ComboBox_AntAIPreset")->setCurrentIndex(2);
+                  QTest::mouseClick(dialog->findChild<QPushButton*>(confirm ? "PushButton_Ok"
+                                                                            : "PushButton_Cancel"),
+                                    Qt::LeftButton);
+              });
+    QVERIFY2(ranBehind, "the held Play never let go");
+    QTest::qWait(100); // time for a forgotten timer to count on
+
+    if (confirm)
+    {
+        QVERIFY(!timer.isActive());
+        QCOMPARE(ui.Shown(), IdleShowing(PresetRule(3)));
+        COMPARE_STATE(MainWindowProbe::State(window), StartState(PresetRule(3)));
+        ui.Do("Next");
+        QCOMPARE(ui.Counter(), 1);
+    }
+    else
+    {
+        QVERIFY(timer.isActive());
+        QCOMPARE(ui.Controls(), ControlsShown::Running);
+        QVERIFY(ui.Counter() > 0);
+    }
+}
+
+void TestMenuCommands::heldOkNeverConfirmsADismissal_data()
+{
+    QTest::addColumn<QString>("dismiss");
+    QTest::newRow("Escape") << "Escape";
+    QTest::newRow("close button") << "close button";
+    QTest::newRow("Cancel clicked") << "Cancel";
+}
+
+// OK held down with Space lets go on Escape and as the dialog hides; neither is a confirmation.
+void TestMenuCommands::heldOkNeverConfirmsADismissal()
+{
+    QFETCH(QString, dismiss);
+    MainWindow window(nullptr);
+    MainWindowDriver ui(window);
+    QVERIFY(ShowActive(window));
+    ui.Do("Forward");
+    const QString shown = ui.Shown();
+    const FieldState kept = MainWindowProbe::State(window);
+
+    bool leftOpen = false;
+    WithModal([&] { ui.Find<QAction>("Action_AntAI_LoadAIPreset")->trigger(); },
+              [&](QWidget* dialog)
+              {
+                  [&]
+                  {
+                      auto* ok = dialog->findChild<QPushButton*>("PushButton_Ok");
+                      QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+                      for (int tabs = 0; tabs < 3 && QApplication::focusWidget() != ok; ++tabs)
+                          QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                      QCOMPARE(QApplication::focusWidget(), ok);
+                      QTest::keyPress(ok, Qt::Key_Space);
+                      if (dismiss == "Escape")
+                          QTest::keyClick(ok, Qt::Key_Escape);
+                      else if (dismiss == "close button")
+                          dialog->windowHandle()->close();
+                      else
+                      {
+                          // The press takes the focus; a dialog gone by then misses the release.
+                          auto* cancel = dialog->findChild<QPushButton*>("PushButton_Cancel");
+                          QTest::mousePress(cancel, Qt::LeftButton);
+                          if (dialog->isVisible())
+                              QTest::mouseRelease(cancel, Qt::LeftButton);
+                      }
+                  }();
+                  leftOpen = dialog->isVisible();
+                  if (leftOpen)
+                      dialog->close();
+              });
+
+    QVERIFY2(!leftOpen, "the dialog stayed open");
+    QCOMPARE(ui.Shown(), shown);
+    COMPARE_STATE(MainWindowProbe::State(window), kept);
 }
 
 void TestMenuCommands::resetAiStartsOverWithEmptyRule_data()
@@ -205,13 +291,15 @@ void TestMenuCommands::resetAiStartsOverWithEmptyRule()
     ui.DoAll(before);
 
     ui.Do("ResetAI");
-    QCOMPARE(Snapshot(window), FreshStart(0)); // row 0: the empty rule
+    const AntAI empty = Ant().GetAI(); // twelve gaps
+    QCOMPARE(ui.Shown(), IdleShowing(empty));
+    COMPARE_STATE(MainWindowProbe::State(window), StartState(empty));
 
     // The empty rule runs: the counter climbs, nothing moves.
     ui.DoAll("Play Tick Tick");
-    QCOMPARE(
-        Snapshot(window),
-        QStringLiteral("count 20 controls 00011000 rule ------------ ant 125,125,U painted 0"));
+    QCOMPARE(ui.Shown(),
+             QStringLiteral("count 20 controls %1 rule ------------").arg(ControlsShown::Running));
+    COMPARE_STATE(MainWindowProbe::State(window), StartState(empty));
 }
 
 void TestMenuCommands::aiCommandsRefusedWhileRunning_data()
@@ -227,22 +315,13 @@ void TestMenuCommands::aiCommandsRefusedWhileRunning()
     MainWindow window(nullptr);
     MainWindowDriver ui(window);
     ui.DoAll("Play Tick");
-    const QString kept = Snapshot(window);
+    const QString rule = ui.RuleShown();
 
-    // Should a dialog open anyway, close it so the test fails instead of hanging.
-    bool dialogOpened = false;
-    WhenModal(
-        [&](QWidget* modal)
-        {
-            dialogOpened = true;
-            modal->close();
-        },
-        50);
-    ui.Invoke(slot.constData());
-    QTest::qWait(600);
-
-    QVERIFY(!dialogOpened);
-    QCOMPARE(Snapshot(window).section(' ', 2, 5), kept.section(' ', 2, 5)); // controls, rule
+    // Should a dialog open anyway, it is closed so the test fails instead of hanging.
+    QVERIFY(
+        !WithModal([&] { ui.Invoke(slot.constData()); }, [](QWidget* modal) { modal->close(); }));
+    QCOMPARE(ui.Controls(), ControlsShown::Running);
+    QCOMPARE(ui.RuleShown(), rule);
     QVERIFY(MainWindowProbe::Timer(window).isActive());
 }
 
@@ -260,26 +339,26 @@ void TestMenuCommands::aboutWhileRunningKeepsCounting()
     int buttons = 0;
     int countAtOpen = -1;
     int countBeforeClose = -1;
-    WhenModal(
-        [&](QWidget* modal)
-        {
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            QVERIFY(box);
-            title = box->windowTitle();
-            text = box->text();
-            icon = box->icon();
-            flags = box->windowFlags();
-            parent = box->parentWidget();
-            buttons = box->buttons().size();
-            countAtOpen = ui.Counter();
-            QTimer::singleShot(400,
-                               [&, box]
-                               {
-                                   countBeforeClose = ui.Counter();
-                                   QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-                               });
-        });
-    ui.Find<QAction>("Action_Help_About")->trigger();
+    WithModal([&] { ui.Find<QAction>("Action_Help_About")->trigger(); },
+              [&](QWidget* modal)
+              {
+                  auto* box = qobject_cast<QMessageBox*>(modal);
+                  QVERIFY(box);
+                  title = box->windowTitle();
+                  text = box->text();
+                  icon = box->icon();
+                  flags = box->windowFlags();
+                  parent = box->parentWidget();
+                  buttons = box->buttons().size();
+                  countAtOpen = ui.Counter();
+                  QTimer::singleShot(400,
+                                     [&, box]
+                                     {
+                                         countBeforeClose = ui.Counter();
+                                         QTest::mouseClick(box->button(QMessageBox::Ok),
+                                                           Qt::LeftButton);
+                                     });
+              });
 
     QCOMPARE(title, QStringLiteral("About"));
     QVERIFY(text.startsWith("<div><b>Formicula</b><hr/>"));
@@ -295,7 +374,39 @@ void TestMenuCommands::aboutWhileRunningKeepsCounting()
 
     QVERIFY2(countBeforeClose > countAtOpen, "the run goes on behind the box");
     QVERIFY(MainWindowProbe::Timer(window).isActive());
-    QCOMPARE(ui.Controls(), QStringLiteral("00011000"));
+    QCOMPARE(ui.Controls(), ControlsShown::Running);
+}
+
+// The About texts are the window's own and reach the translation tools like the others.
+void TestMenuCommands::aboutTextsAreTranslated()
+{
+    struct Marking : QTranslator
+    {
+        QString translate(const char* context, const char* source, const char*, int) const override
+        {
+            return QLatin1String(context) == QLatin1String("MainWindow")
+                       ? QStringLiteral("[%1]").arg(QString::fromUtf8(source))
+                       : QString();
+        }
+        bool isEmpty() const override { return false; }
+    } marking;
+    QCoreApplication::installTranslator(&marking);
+    MainWindow window(nullptr);
+
+    QString title;
+    QString text;
+    WithModal([&] { window.findChild<QAction*>("Action_Help_About")->trigger(); },
+              [&](QWidget* modal)
+              {
+                  auto* box = qobject_cast<QMessageBox*>(modal);
+                  title = box->windowTitle();
+                  text = box->text();
+                  box->close();
+              });
+    QCoreApplication::removeTranslator(&marking);
+
+    QCOMPARE(title, QStringLiteral("[About]"));
+    QVERIFY2(text.startsWith("[<div>") && text.endsWith("</div>]"), qPrintable(text));
 }
 
 void TestMenuCommands::exitEndsTheEventLoop_data()

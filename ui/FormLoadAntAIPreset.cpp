@@ -1,7 +1,11 @@
 #include "FormLoadAntAIPreset.h"
 
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QGraphicsScene>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QPushButton>
 #include <QString>
 
 #include "Ui_FormLoadAntAIPreset.h"
@@ -20,6 +24,8 @@ FormLoadAntAIPreset::FormLoadAntAIPreset(QWidget* parent)
     // released() rather than clicked(): dragging off a held button still counts.
     connect(Ui->PushButton_Cancel, SIGNAL(released()), this, SLOT(Slot_PushButton_Cancel()));
     connect(Ui->PushButton_Ok, SIGNAL(released()), this, SLOT(Slot_PushButton_Ok()));
+    Ui->PushButton_Ok->installEventFilter(this);
+    Ui->PushButton_Cancel->installEventFilter(this);
 }
 
 FormLoadAntAIPreset::~FormLoadAntAIPreset()
@@ -45,6 +51,30 @@ void FormLoadAntAIPreset::closeEvent(QCloseEvent* event)
     // QDialog's own handling is skipped on purpose: hiding already ends exec() as rejected.
     PresetChosen = false;
     event->accept();
+}
+
+bool FormLoadAntAIPreset::eventFilter(QObject* watched, QEvent* event)
+{
+    // A button held down emits released() when it loses the focus (to a click elsewhere, or as
+    // the dialog hides after Escape or the close button) and when Escape cancels the press. None
+    // of these is a choice, so the button is let go quietly first; Escape then rejects the
+    // dialog, as it does with nothing held.
+    auto* button = qobject_cast<QPushButton*>(watched);
+    if (button == nullptr || !button->isDown())
+        return QDialog::eventFilter(watched, event);
+    if (event->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
+    {
+        button->setDown(false);
+    }
+    else if (event->type() == QEvent::KeyPress &&
+             static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel))
+    {
+        button->setDown(false);
+        reject();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void FormLoadAntAIPreset::Slot_PushButton_Ok()

@@ -8,6 +8,7 @@
 #include "PresetCatalogue.h"
 
 class QCloseEvent;
+class QEvent;
 class QGraphicsScene;
 class QWidget;
 class Ui_FormLoadAntAIPreset;
@@ -27,6 +28,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private slots:
     void Slot_PushButton_Ok();

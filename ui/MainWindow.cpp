@@ -35,7 +35,6 @@ void ShowMessage(QString title, QString text)
     box.exec();
 }
 
-// Texts marked with QT_TRANSLATE_NOOP stay visible to the translation tools.
 // The simulation icons are drawn at 1034 px and shown at 40. A QIcon made from the path
 // would decode and keep five 4 MB pictures, which was most of the start-up time; this
 // keeps only the shown size and its double for high-density screens, scaled the same
@@ -50,6 +49,7 @@ QIcon ButtonIcon(const char* path, const QSize& size)
     return icon;
 }
 
+// Texts marked with QT_TRANSLATE_NOOP stay visible to the translation tools.
 QString Tr(const char* text)
 {
     return QCoreApplication::translate("MainWindow", text);
@@ -261,14 +261,19 @@ void MainWindow::CycleRuleStep(int index)
     UpdateAntAIButtons();
 }
 
-void MainWindow::StartOver()
+void MainWindow::StartOver(ControlsState state)
 {
+    if (IsRunning)
+    {
+        IsRunning = false;
+        Timer->stop();
+    }
+    Field->Clear();
     TheAnt->ResetPosition();
     IsFinished = false;
     IterationNumber = 0;
-    EnableControls(Ready);
+    EnableControls(state);
     UpdateIterationLabel();
-    UpdateAntAIButtons();
     RepaintField();
 }
 
@@ -281,9 +286,9 @@ void MainWindow::Slot_Action_AntAI_ResetAI()
 {
     if (IsRunning)
         return;
-    Field->Clear();
     TheAnt->ResetAI();
-    StartOver();
+    UpdateAntAIButtons();
+    StartOver(Ready);
 }
 
 void MainWindow::Slot_Action_AntAI_LoadAIPreset()
@@ -292,23 +297,22 @@ void MainWindow::Slot_Action_AntAI_LoadAIPreset()
         return;
     FormLoadAntAIPreset* dialog = new FormLoadAntAIPreset(this);
     dialog->setWindowFlags(Qt::Window | Qt::WindowCloseButtonHint);
-    dialog->exec();
-    if (dialog->IsPresetChosen())
+    // A button held down in the window lets go as the dialog takes the focus, so a run may
+    // have started behind the dialog; StartOver ends it before the preset goes in.
+    if (dialog->exec() == QDialog::Accepted && dialog->IsPresetChosen())
     {
-        Field->Clear();
         TheAnt->ApplyPreset(dialog->GetPresetNumber());
-        StartOver();
+        UpdateAntAIButtons();
+        StartOver(Ready);
     }
     delete dialog;
 }
 
 void MainWindow::Slot_Action_Help_About()
 {
-    const QString title = QString::fromUtf8("About");
-    const QString text = QString::fromUtf8("<div><b>Formicula</b><hr/>"
-                                           "Written by the Formicula developers with Qt 5."
-                                           "</div>");
-    ShowMessage(title, text);
+    ShowMessage(tr("About"), tr("<div><b>Formicula</b><hr/>"
+                                "Written by the Formicula developers with Qt 5."
+                                "</div>"));
 }
 
 void MainWindow::Slot_PushButton_Play()
@@ -332,18 +336,7 @@ void MainWindow::Slot_PushButton_Pause()
 
 void MainWindow::Slot_PushButton_Stop()
 {
-    if (IsRunning)
-    {
-        IsRunning = false;
-        Timer->stop();
-    }
-    Field->Clear();
-    TheAnt->ResetPosition();
-    IsFinished = false;
-    IterationNumber = 0;
-    EnableControls(Stopped);
-    UpdateIterationLabel();
-    RepaintField();
+    StartOver(Stopped);
 }
 
 void MainWindow::Slot_PushButton_Next()

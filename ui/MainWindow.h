@@ -70,7 +70,8 @@ private:
     void CountIteration();
     void BeginRunIfFresh();
     void CycleRuleStep(int index);
-    void StartOver();
+    // Ends any run and empties the field; the rule stays as it is.
+    void StartOver(ControlsState state);
 
     // Lets the tests put the counter near its limit without running two billion iterations.
     friend class MainWindowProbe;
