@@ -82,7 +82,7 @@ inline QString StateDifference(const FieldState& actual, const FieldState& expec
                         .arg(expected.Cells[i]);
     }
     if (differing > 0)
-        found << QStringLiteral("%1 (%2 cells differ)").arg(first).arg(differing);
+        found << QStringLiteral("%1 (differing cells: %2)").arg(first).arg(differing);
     return found.join(QStringLiteral("; "));
 }
 

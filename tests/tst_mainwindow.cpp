@@ -11,30 +11,34 @@
 
 #include "Ant.h"
 #include "AntField.h"
+#include "Iteration.h"
 #include "MainWindow.h"
 #include "MainWindowDriver.h"
 #include "MainWindowProbe.h"
 #include "PresetCatalogue.h"
+#include "Support.h"
 
 namespace
 {
 const QString Preset5 = QString::fromLatin1(PresetCatalogue::PresetRow(5), 12);
 constexpr int Preset5End = 59225;
 
-int PaintedCells(MainWindow& window)
+AntAI Preset5Rule()
 {
-    const AntField& field = MainWindowProbe::Field(window);
-    int count = 0;
-    for (int y = 0; y < AntField::FieldSize; ++y)
-        for (int x = 0; x < AntField::FieldSize; ++x)
-            count += field.GetCell(x, y) != 0;
-    return count;
+    Ant ant;
+    ant.ApplyPreset(5);
+    return ant.GetAI();
 }
 
-QString AntPlace(MainWindow& window)
+// Preset 5 after `iterations` plain model iterations from the start: what the window must hold.
+FieldState Preset5After(int iterations)
 {
-    const AntPosition p = MainWindowProbe::TheAnt(window).GetPosition();
-    return QStringLiteral("%1,%2,%3").arg(p.X).arg(p.Y).arg(QChar(p.Direction));
+    AntField field;
+    Ant ant;
+    ant.ApplyPreset(5);
+    for (int i = 0; i < iterations; ++i)
+        Iterate(field, ant);
+    return CaptureState(field, ant);
 }
 
 QString RuleInModel(MainWindow& window)
@@ -90,11 +94,9 @@ void TestMainWindow::startState()
     QCOMPARE(ui.Find<QLabel>("Label_IterationNumber")->text(), QStringLiteral("Iteration: 0"));
     QCOMPARE(ui.Find<QSpinBox>("SpinBox_FPS")->value(), 30);
     QCOMPARE(ui.Find<QSpinBox>("SpinBox_IPF")->value(), 10);
-    QCOMPARE(ui.Controls(), QStringLiteral("11101111"));
+    QCOMPARE(ui.Controls(), ControlsShown::Idle);
     QCOMPARE(ui.RuleShown(), Preset5);
-    QCOMPARE(RuleInModel(window), Preset5);
-    QCOMPARE(AntPlace(window), QStringLiteral("125,125,U"));
-    QCOMPARE(PaintedCells(window), 0);
+    COMPARE_STATE(MainWindowProbe::State(window), StartState(Preset5Rule()));
 
     const QTimer& timer = MainWindowProbe::Timer(window);
     QVERIFY(!timer.isActive());
@@ -161,22 +163,14 @@ void TestMainWindow::controlsFollowTheRun_data()
     QTest::addColumn<QString>("commands");
     QTest::addColumn<QString>("controls"); // Load, Reset, Play, Pause, Stop, Next, Forward, rule
 
-    QTest::newRow("Ready") << ""
-                           << "11101111";
-    QTest::newRow("Running") << "Play"
-                             << "00011000";
-    QTest::newRow("Paused") << "Play Tick Pause"
-                            << "11101110";
-    QTest::newRow("Stopped") << "Next Stop"
-                             << "11101111";
-    QTest::newRow("AfterNext") << "Next"
-                               << "11101110";
-    QTest::newRow("AfterForward") << "Forward"
-                                  << "11101110";
-    QTest::newRow("Finished") << "Forward Forward"
-                              << "11001000";
-    QTest::newRow("Ready after Reset AI") << "Forward ResetAI"
-                                          << "11101111";
+    QTest::newRow("Ready") << "" << ControlsShown::Idle;
+    QTest::newRow("Running") << "Play" << ControlsShown::Running;
+    QTest::newRow("Paused") << "Play Tick Pause" << ControlsShown::Halted;
+    QTest::newRow("Stopped") << "Next Stop" << ControlsShown::Idle;
+    QTest::newRow("AfterNext") << "Next" << ControlsShown::Halted;
+    QTest::newRow("AfterForward") << "Forward" << ControlsShown::Halted;
+    QTest::newRow("Finished") << "Forward Forward" << ControlsShown::Finished;
+    QTest::newRow("Ready after Reset AI") << "Forward ResetAI" << ControlsShown::Idle;
 }
 
 void TestMainWindow::controlsFollowTheRun()
@@ -206,12 +200,16 @@ void TestMainWindow::forwardTwiceRunsPreset5ToTheBorder()
 
     ui.Do("Forward");
     QCOMPARE(ui.Find<QLabel>("Label_IterationNumber")->text(), QStringLiteral("Iteration: 50000"));
-    QCOMPARE(ui.Controls(), QStringLiteral("11101110"));
+    QCOMPARE(ui.Controls(), ControlsShown::Halted);
 
     ui.Do("Forward");
     QCOMPARE(ui.Counter(), Preset5End);
-    QCOMPARE(ui.Controls(), QStringLiteral("11001000"));
-    QCOMPARE(AntPlace(window), QStringLiteral("249,167,R"));
+    QCOMPARE(ui.Controls(), ControlsShown::Finished);
+    const FieldState end = MainWindowProbe::State(window);
+    COMPARE_STATE(end, Preset5After(Preset5End));
+    QCOMPARE(end.Position.X, 249);
+    QCOMPARE(end.Position.Y, 167);
+    QCOMPARE(end.Position.Direction, 'R');
 
     // The guards refuse even when the disabled buttons are bypassed.
     ui.Invoke("Slot_PushButton_Play");
@@ -219,7 +217,7 @@ void TestMainWindow::forwardTwiceRunsPreset5ToTheBorder()
     ui.Invoke("Slot_PushButton_Forward");
     QCOMPARE(ui.Counter(), Preset5End);
     QVERIFY(!MainWindowProbe::Timer(window).isActive());
-    QCOMPARE(AntPlace(window), QStringLiteral("249,167,R"));
+    COMPARE_STATE(MainWindowProbe::State(window), end);
 }
 
 void TestMainWindow::stopStartsOver_data()
@@ -244,9 +242,8 @@ void TestMainWindow::stopStartsOver()
     ui.Do("Stop");
 
     QCOMPARE(ui.Counter(), 0);
-    QCOMPARE(PaintedCells(window), 0);
-    QCOMPARE(AntPlace(window), QStringLiteral("125,125,U"));
-    QCOMPARE(ui.Controls(), QStringLiteral("11101111"));
+    COMPARE_STATE(MainWindowProbe::State(window), StartState(Preset5Rule()));
+    QCOMPARE(ui.Controls(), ControlsShown::Idle);
     QVERIFY(!MainWindowProbe::Timer(window).isActive());
     QCOMPARE(ui.RuleShown(), Preset5);
     QCOMPARE(ui.Find<QSpinBox>("SpinBox_FPS")->value(), 12);
@@ -278,8 +275,8 @@ void TestMainWindow::timerFrameRunsIpfIterations()
     QCOMPARE(ui.Counter(), ipf);
     ui.Do("Tick");
     QCOMPARE(ui.Counter(), 2 * ipf);
-    QCOMPARE(ui.Controls(), QStringLiteral("00011000"));
-    QVERIFY(PaintedCells(window) > 0);
+    QCOMPARE(ui.Controls(), ControlsShown::Running);
+    COMPARE_STATE(MainWindowProbe::State(window), Preset5After(2 * ipf));
 }
 
 void TestMainWindow::timerFrameEndsWhereTheAntIsBlocked_data()
@@ -310,8 +307,8 @@ void TestMainWindow::timerFrameEndsWhereTheAntIsBlocked()
     }
     QCOMPARE(ui.Counter(), Preset5End);
     QVERIFY(Preset5End - before <= ipf);
-    QCOMPARE(ui.Controls(), QStringLiteral("11001000"));
-    QCOMPARE(AntPlace(window), QStringLiteral("249,167,R"));
+    QCOMPARE(ui.Controls(), ControlsShown::Finished);
+    COMPARE_STATE(MainWindowProbe::State(window), Preset5After(Preset5End));
 }
 
 void TestMainWindow::fpsSetsTimerInterval_data()
@@ -368,14 +365,13 @@ void TestMainWindow::pauseThenPlayContinuesTheRun()
     ui.DoAll("Play Tick Tick Pause");
     QCOMPARE(ui.Counter(), 20);
     QVERIFY(!MainWindowProbe::Timer(window).isActive());
-    const int painted = PaintedCells(window);
-    const QString place = AntPlace(window);
+    const FieldState paused = MainWindowProbe::State(window);
 
     ui.Do("Play");
-    QCOMPARE(PaintedCells(window), painted);
-    QCOMPARE(AntPlace(window), place);
+    COMPARE_STATE(MainWindowProbe::State(window), paused);
     ui.Do("Tick");
     QCOMPARE(ui.Counter(), 30);
+    COMPARE_STATE(MainWindowProbe::State(window), Preset5After(30));
 }
 
 void TestMainWindow::emptyRuleCountsWithoutMoving_data()
@@ -399,9 +395,8 @@ void TestMainWindow::emptyRuleCountsWithoutMoving()
     ui.DoAll(commands);
 
     QCOMPARE(ui.Counter(), count);
-    QCOMPARE(PaintedCells(window), 0);
-    QCOMPARE(AntPlace(window), QStringLiteral("125,125,U"));
-    QVERIFY(ui.Controls() != QStringLiteral("11001000"));
+    COMPARE_STATE(MainWindowProbe::State(window), StartState(Ant().GetAI()));
+    QVERIFY(ui.Controls() != ControlsShown::Finished);
 }
 
 void TestMainWindow::counterStopsAtItsMaximum_data()
@@ -426,7 +421,7 @@ void TestMainWindow::counterStopsAtItsMaximum()
 
     QCOMPARE(ui.Find<QLabel>("Label_IterationNumber")->text(),
              QStringLiteral("Iteration: 2147483647"));
-    QVERIFY(ui.Controls() != QStringLiteral("11001000"));
+    QVERIFY(ui.Controls() != ControlsShown::Finished);
 }
 
 void TestMainWindow::ruleButtonCyclesItsStep_data()
@@ -467,7 +462,7 @@ void TestMainWindow::ruleButtonCyclesItsStep()
     }
     // Editing does not start a run.
     QCOMPARE(ui.Counter(), 0);
-    QCOMPARE(ui.Controls(), QStringLiteral("11101111"));
+    QCOMPARE(ui.Controls(), ControlsShown::Idle);
 }
 
 void TestMainWindow::gapTrimmedWhenRunBegins_data()
@@ -495,7 +490,7 @@ void TestMainWindow::gapTrimmedWhenRunBegins()
     // The dropped letter does not come back with Stop.
     ui.Do("Stop");
     QCOMPARE(ui.RuleShown(), QStringLiteral("L-----------"));
-    QCOMPARE(ui.Controls(), QStringLiteral("11101111"));
+    QCOMPARE(ui.Controls(), ControlsShown::Idle);
 }
 
 void TestMainWindow::ruleButtonsRefuseWhileRunning()

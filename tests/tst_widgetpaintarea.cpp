@@ -1,7 +1,6 @@
-#include "Ant.h"
 #include "AntField.h"
-#include "Runner.h"
 #include "FieldRenderer.h"
+#include "PresetPicture.h"
 #include "WidgetPaintArea.h"
 
 #include <QApplication>
@@ -72,13 +71,6 @@ QString FirstDifference(const QImage& a, const QImage& b)
                     .arg(b.pixel(x, y), 8, 16);
     return QString();
 }
-
-void RunPreset(AntField& field, int number)
-{
-    Ant ant;
-    ant.ApplyPreset(number);
-    Runner().Run(field, ant);
-}
 } // namespace
 
 Q_DECLARE_METATYPE(FieldSetup)
@@ -140,7 +132,7 @@ void TestWidgetPaintArea::fieldRows()
                                                  f.SetCell(249, 0, 100);
                                              });
     QTest::newRow("preset 05 final field")
-        << true << FieldSetup([](AntField& f) { RunPreset(f, 5); });
+        << true << FieldSetup([](AntField& f) { RunPresetToEnd(f, 5); });
 }
 
 void TestWidgetPaintArea::matchesCellByCell_data()
@@ -227,7 +219,7 @@ void TestWidgetPaintArea::paintsFreshSnapshot()
 void TestWidgetPaintArea::renderHonoursTargetOffset()
 {
     auto field = std::make_unique<AntField>();
-    RunPreset(*field, 3);
+    RunPresetToEnd(*field, 3);
     field->SetCell(0, 0, -1);
     WidgetPaintArea widget(nullptr);
     widget.resize(760, 760);
