@@ -13,10 +13,10 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <functional>
 
 #include "FormLoadAntAIPreset.h"
 #include "MainWindow.h"
+#include "Support.h"
 
 namespace
 {
@@ -26,20 +26,6 @@ template <typename T> T* Find(QObject& parent, const char* name)
     if (!child)
         qFatal("no child named %s", name);
     return child;
-}
-
-// Polls until a modal window is up (exec() of the command that opens it blocks), then works it.
-void WhenModal(const std::function<void(QWidget*)>& action)
-{
-    QTimer::singleShot(20,
-                       [action]
-                       {
-                           QWidget* modal = QApplication::activeModalWidget();
-                           if (modal && modal->isVisible())
-                               action(modal);
-                           else
-                               WhenModal(action);
-                       });
 }
 
 QString IterationText(MainWindow& window)
@@ -64,41 +50,41 @@ int main(int argc, char** argv)
             if (IterationText(window) == QLatin1String("Iteration: 50000"))
                 done << "Forward";
 
-            WhenModal(
-                [&](QWidget* modal)
-                {
-                    if (qobject_cast<FormLoadAntAIPreset*>(modal))
-                        done << "dialog OK";
-                    Find<QComboBox>(*modal, "ComboBox_AntAIPreset")->setCurrentIndex(2);
-                    Find<QPushButton>(*modal, "PushButton_Ok")->click();
-                });
-            Find<QAction>(window, "Action_AntAI_LoadAIPreset")->trigger();
+            const auto loadPreset = [&]
+            { Find<QAction>(window, "Action_AntAI_LoadAIPreset")->trigger(); };
+            WithModal(loadPreset,
+                      [&](QWidget* modal)
+                      {
+                          if (qobject_cast<FormLoadAntAIPreset*>(modal))
+                              done << "dialog OK";
+                          Find<QComboBox>(*modal, "ComboBox_AntAIPreset")->setCurrentIndex(2);
+                          Find<QPushButton>(*modal, "PushButton_Ok")->click();
+                      });
             if (IterationText(window) != QLatin1String("Iteration: 0"))
                 done.removeAll("dialog OK");
 
-            WhenModal(
-                [&](QWidget* modal)
-                {
-                    if (qobject_cast<FormLoadAntAIPreset*>(modal))
-                        done << "dialog closed";
-                    modal->close();
-                });
-            Find<QAction>(window, "Action_AntAI_LoadAIPreset")->trigger();
+            WithModal(loadPreset,
+                      [&](QWidget* modal)
+                      {
+                          if (qobject_cast<FormLoadAntAIPreset*>(modal))
+                              done << "dialog closed";
+                          modal->close();
+                      });
 
             Find<QPushButton>(window, "PushButton_Play")->click();
-            WhenModal(
-                [&](QWidget* modal)
-                {
-                    auto* box = qobject_cast<QMessageBox*>(modal);
-                    if (!box)
-                    {
-                        modal->close();
-                        return;
-                    }
-                    done << "About";
-                    QTimer::singleShot(300, box, [box] { box->button(QMessageBox::Ok)->click(); });
-                });
-            Find<QAction>(window, "Action_Help_About")->trigger();
+            WithModal([&] { Find<QAction>(window, "Action_Help_About")->trigger(); },
+                      [&](QWidget* modal)
+                      {
+                          auto* box = qobject_cast<QMessageBox*>(modal);
+                          if (!box)
+                          {
+                              modal->close();
+                              return;
+                          }
+                          done << "About";
+                          QTimer::singleShot(300, box,
+                                             [box] { box->button(QMessageBox::Ok)->click(); });
+                      });
 
             done << "Exit";
             Find<QAction>(window, "Action_File_Exit")->trigger();
