@@ -33,13 +33,6 @@ std::vector<std::uint64_t> MakeKeys(bool constant)
     return keys;
 }
 
-const std::uint64_t* KeyTable(Runner::HashKeys kind)
-{
-    static const std::vector<std::uint64_t> random = MakeKeys(false);
-    static const std::vector<std::uint64_t> constant = MakeKeys(true);
-    return kind == Runner::HashKeys::Constant ? constant.data() : random.data();
-}
-
 struct LoopState
 {
     int At = 0;
@@ -92,9 +85,90 @@ std::uint64_t Advance(std::uint8_t* cells, const StepTable& table, const HashTab
     state.Hash = hash;
     return done;
 }
+
+// The plain loop for fields where every cell's colour turns the ant (always so from a
+// blank field). A turn is then always left or right, and the two cells the ant may step
+// onto next are its left and right neighbours: both are loaded before the turn is
+// known, so the chain per step shrinks to a select and one load instead of load, table
+// lookup and add. For the select to hang off the loaded byte alone, each cell carries
+// its turn in the top bit while the loop runs (RightTurnBit); the heading is kept as
+// two index offsets, forward and right, which a turn swaps with a sign.
+constexpr unsigned RightTurnBit = 0x80; // the top bit of a byte
+
+std::uint64_t AdvanceLookingAhead(std::uint8_t* cells, const std::uint8_t (&nextByte)[256],
+                                  LoopState& state, std::uint64_t limit)
+{
+    // Signed bytes: a right turn makes the byte negative, so the turn mask is one shift.
+    auto* bytes = reinterpret_cast<std::int8_t*>(cells);
+    std::ptrdiff_t at = state.At;
+    std::ptrdiff_t forward = StepTable::Offset(static_cast<int>(state.Heading));
+    std::ptrdiff_t right = StepTable::Offset(static_cast<int>(state.Heading) + 1);
+    std::ptrdiff_t byte = bytes[at];
+    std::uint64_t done = 0;
+    while (done < limit && byte != PackedField::Border)
+    {
+        const std::ptrdiff_t toRight = at + right;
+        const std::ptrdiff_t toLeft = at - right;
+        const std::ptrdiff_t rightByte = bytes[toRight];
+        const std::ptrdiff_t leftByte = bytes[toLeft];
+        cells[at] = nextByte[static_cast<std::uint8_t>(byte)];
+        // All ones for a right turn, else zero. Masks, not conditions: the turn is as
+        // good as random, and a branch on it would be mispredicted half the time.
+        const std::ptrdiff_t turnsRight = byte >> 7;
+        const std::ptrdiff_t turnsLeft = ~turnsRight;
+        const std::ptrdiff_t nextForward = (right ^ turnsLeft) - turnsLeft; // right or -right
+        right = (forward ^ turnsRight) - turnsRight;                        // -forward or forward
+        forward = nextForward;
+        at = toLeft + ((toRight - toLeft) & turnsRight);
+        byte = leftByte ^ ((leftByte ^ rightByte) & turnsRight);
+        ++done;
+    }
+    state.At = static_cast<int>(at);
+    state.Heading = static_cast<unsigned>(StepTable::HeadingOfOffset(static_cast<int>(forward)));
+    return done;
+}
+
+// Marks each cell with its turn for the look-ahead loop and builds the loop's table of
+// next bytes; false (nothing changed) when some cell's colour does not turn the ant.
+bool MarkTurns(std::uint8_t* cells, const StepTable& table, std::uint8_t (&nextByte)[256])
+{
+    unsigned turning = 1u << PackedField::Border;
+    unsigned rightTurns = 0;
+    for (int code = 0; code < PackedField::CodeCount; ++code)
+    {
+        const int turn = table.NextHeading[StepTable::Key(code, 0)];
+        turning |= (turn != 0 ? 1u : 0u) << code;
+        rightTurns |= (turn == 1 ? 1u : 0u) << code;
+    }
+    unsigned present = 0;
+    for (std::size_t i = 0; i < PackedField::CellCount; ++i)
+        present |= 1u << cells[i];
+    if ((present & ~turning) != 0)
+        return false;
+    auto marked = [rightTurns](unsigned code)
+    { return static_cast<std::uint8_t>(code | ((rightTurns >> code) & 1u) * RightTurnBit); };
+    for (unsigned b = 0; b < 256; ++b)
+        nextByte[b] = marked(table.NextCode[b % PackedField::CodeCount]);
+    for (std::size_t i = 0; i < PackedField::CellCount; ++i)
+        cells[i] = marked(cells[i]);
+    return true;
+}
+
+void UnmarkTurns(std::uint8_t* cells)
+{
+    for (std::size_t i = 0; i < PackedField::CellCount; ++i)
+        cells[i] &= static_cast<std::uint8_t>(~RightTurnBit);
+}
 } // namespace
 
-Runner::Runner(HashKeys keys) : Keys(KeyTable(keys)) {}
+Runner::Runner(HashKeys keys) : Keys(HashKeyTable(keys)) {}
+
+const std::uint64_t* Runner::HashKeyTable(HashKeys keys)
+{
+    static const std::vector<std::uint64_t> random = MakeKeys(false);
+    static const std::vector<std::uint64_t> constant = MakeKeys(true);
+    return keys == HashKeys::Constant ? constant.data() : random.data();
+}
 
 template <CycleProof Proof>
 RunResult Runner::Run(AntField& field, Ant& ant, const RunOptions& options)
@@ -145,6 +219,11 @@ RunResult Runner::Run(AntField& field, Ant& ant, const RunOptions& options)
         power = 1;
     }
 
+    std::uint8_t nextByte[256];
+    bool lookAhead = false;
+    if constexpr (Proof == CycleProof::Off)
+        lookAhead = MarkTurns(cells, table, nextByte);
+
     std::uint64_t done = 0;
     for (;;)
     {
@@ -163,9 +242,10 @@ RunResult Runner::Run(AntField& field, Ant& ant, const RunOptions& options)
             limit = std::min(limit, savedAt + power - done);
         if (options.Stop)
             limit = std::min(limit, StopSlice);
-        done += Advance<Proof>(cells, table, hashing, state, saved, limit);
+        done += lookAhead ? AdvanceLookingAhead(cells, nextByte, state, limit)
+                          : Advance<Proof>(cells, table, hashing, state, saved, limit);
 
-        if (cells[state.At] == PackedField::Border)
+        if (cells[state.At] == PackedField::Border) // never marked: it does not turn
         {
             // The last counted step went onto the border: that is the refused move.
             state.At -= StepTable::Offset(static_cast<int>(state.Heading));
@@ -195,6 +275,8 @@ RunResult Runner::Run(AntField& field, Ant& ant, const RunOptions& options)
     }
 
     result.Iterations = done;
+    if (lookAhead)
+        UnmarkTurns(cells);
     Packed.Store(field);
     ant.SetPosition(AntPosition{PackedField::X(state.At), PackedField::Y(state.At),
                                 StepTable::DirectionOf(static_cast<int>(state.Heading))});

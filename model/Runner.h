@@ -63,6 +63,9 @@ public:
 
     explicit Runner(HashKeys keys = HashKeys::Random);
 
+    // One key per packed cell; the field hash is the sum of code x key.
+    static const std::uint64_t* HashKeyTable(HashKeys keys);
+
     template <CycleProof Proof = CycleProof::Off>
     RunResult Run(AntField& field, Ant& ant, const RunOptions& options = {});
 

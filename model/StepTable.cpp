@@ -45,3 +45,11 @@ int StepTable::Offset(int heading)
     static constexpr int Offsets[Headings] = {-PackedField::Stride, 1, PackedField::Stride, -1};
     return Offsets[heading & 3];
 }
+
+int StepTable::HeadingOfOffset(int offset)
+{
+    return offset == -PackedField::Stride  ? 0
+           : offset == 1                   ? 1
+           : offset == PackedField::Stride ? 2
+                                           : 3;
+}

@@ -20,6 +20,7 @@ public:
     static int HeadingOf(char direction);
     static char DirectionOf(int heading);
     static int Offset(int heading);
+    static int HeadingOfOffset(int offset);
 
     // Indexed by Key(code, heading); NextCode depends on the code alone.
     std::int32_t Delta[PackedField::CodeCount * Headings];

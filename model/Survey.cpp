@@ -3,7 +3,6 @@
 #include "Ant.h"
 #include "AntField.h"
 
-#include <memory>
 #include <system_error>
 #include <thread>
 
@@ -23,7 +22,8 @@ std::vector<std::string> Survey::RulesOf(int fromLetters, int toLetters)
     return rules;
 }
 
-Survey::Survey(int fromLetters, int toLetters, std::uint64_t cap) : Cap(cap)
+Survey::Survey(int fromLetters, int toLetters, std::uint64_t cap)
+    : Cap(cap), Lanes(LaneRunner::Lanes)
 {
     for (std::string& rule : RulesOf(fromLetters, toLetters))
     {
@@ -87,68 +87,81 @@ std::size_t Survey::DoneCount() const
 
 void Survey::Work(const std::atomic<bool>* stop)
 {
-    auto field = std::make_unique<AntField>();
-    Ant ant;
-    Runner runner;
-    while (!(stop && stop->load(std::memory_order_relaxed)))
+    // A pair's first rule runs first; its mirror runs only when the first's row cannot
+    // be mirrored, and then on this thread, queued here.
+    std::vector<std::size_t> mirrorsToRun;
+    std::vector<std::size_t> mirrorOf(Rows_.size(), Rows_.size());
+    auto next = [&](LaneRunner::Job& job)
     {
-        const std::size_t i = Next.fetch_add(1);
-        if (i >= Pairs.size())
-            break;
-        SurveyRow& row = Rows_[Pairs[i].first];
-        SurveyRow& mirror = Rows_[Pairs[i].second];
-        if (!RunRule(row, *field, ant, runner, stop))
-            break;
-        if (row.Outcome == RunOutcome::Cap && !TouchedColumnZero(*field, ant))
+        std::size_t row = 0;
+        if (!mirrorsToRun.empty())
         {
-            mirror = MirrorRow(row);
-            CountDone();
+            row = mirrorsToRun.back();
+            mirrorsToRun.pop_back();
         }
-        else if (!RunRule(mirror, *field, ant, runner, stop))
+        else
         {
-            break;
+            const std::size_t i = Next.fetch_add(1);
+            if (i >= Pairs.size())
+                return false;
+            row = Pairs[i].first;
+            mirrorOf[row] = Pairs[i].second;
         }
-    }
+        Ant ant;
+        ant.SetRule(Rows_[row].Rule);
+        job.Id = row;
+        job.Rule = ant.GetAI();
+        return true;
+    };
+    auto ended = [&](const LaneRunner::Ended& end)
+    {
+        SurveyRow& row = Rows_[end.Id];
+        row.Outcome = end.Result.Outcome;
+        row.Iterations = end.Result.Iterations;
+        row.Period = end.Result.Period;
+        row.Position = end.Position;
+        row.Done = true;
+        const std::size_t mirror = mirrorOf[end.Id];
+        if (mirror == Rows_.size())
+        {
+            CountDone(1);
+        }
+        else if (row.Outcome == RunOutcome::Cap && !TouchedColumnZero(end.Cells, end.Position))
+        {
+            Rows_[mirror] = MirrorRow(row);
+            CountDone(2);
+        }
+        else
+        {
+            mirrorsToRun.push_back(mirror);
+            CountDone(1);
+        }
+    };
+    LaneRunner runner;
+    RunOptions options;
+    options.Cap = Cap;
+    options.Stop = stop;
+    runner.Run<CycleProof::On>(next, ended, options, Lanes);
+
     const std::lock_guard<std::mutex> lock(Mutex);
     ++WorkersEnded;
     Changed.notify_all();
 }
 
-bool Survey::RunRule(SurveyRow& row, AntField& field, Ant& ant, Runner& runner,
-                     const std::atomic<bool>* stop)
-{
-    field.Clear();
-    ant = Ant();
-    ant.SetRule(row.Rule);
-    RunOptions options;
-    options.Cap = Cap;
-    options.Stop = stop;
-    const RunResult result = runner.Run<CycleProof::On>(field, ant, options);
-    if (result.Outcome == RunOutcome::Stopped)
-        return false;
-    row.Outcome = result.Outcome;
-    row.Iterations = result.Iterations;
-    row.Period = result.Period;
-    row.Position = ant.GetPosition();
-    row.Done = true;
-    CountDone();
-    return true;
-}
-
-void Survey::CountDone()
+void Survey::CountDone(std::size_t rows)
 {
     const std::lock_guard<std::mutex> lock(Mutex);
-    ++Done;
+    Done += rows;
     Changed.notify_all();
 }
 
 // A visited cell never turns blank again, so a blank column 0 shows it was not touched.
-bool Survey::TouchedColumnZero(const AntField& field, const Ant& ant)
+bool Survey::TouchedColumnZero(const std::uint8_t* packedCells, const AntPosition& position)
 {
-    if (ant.GetPosition().X == 0)
+    if (position.X == 0)
         return true;
     for (int y = 0; y < AntField::FieldSize; ++y)
-        if (field.GetCell(0, y) != 0)
+        if (packedCells[PackedField::Index(0, y)] != 0)
             return true;
     return false;
 }

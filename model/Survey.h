@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AntPosition.h"
+#include "LaneRunner.h"
 #include "Runner.h"
 
 #include <atomic>
@@ -13,9 +14,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-class Ant;
-class AntField;
 
 struct SurveyRow
 {
@@ -44,6 +42,10 @@ public:
     int Run(int jobs, const std::atomic<bool>* stop, const Progress& progress = {},
             std::chrono::milliseconds interval = std::chrono::milliseconds(200));
 
+    // Runs interleaved in each thread (1..LaneRunner::Lanes, the default); rows do not
+    // depend on it.
+    void SetLanes(int lanes) { Lanes = lanes; }
+
     // Every rule of from..to letters L and R, shortest first, each length in binary order
     // with L as 0.
     static std::vector<std::string> RulesOf(int fromLetters, int toLetters);
@@ -56,19 +58,18 @@ public:
     // start column, for as long as the rule's ant keeps off column 0, whose image
     // (column 250) lies outside the field. So a capped run that never touched column 0
     // gives its mirror rule's row without running it.
-    static bool TouchedColumnZero(const AntField& field, const Ant& ant);
+    static bool TouchedColumnZero(const std::uint8_t* packedCells, const AntPosition& position);
     static SurveyRow MirrorRow(const SurveyRow& row);
     static std::string MirrorRule(const std::string& rule);
 
 private:
     void Work(const std::atomic<bool>* stop);
-    bool RunRule(SurveyRow& row, AntField& field, Ant& ant, Runner& runner,
-                 const std::atomic<bool>* stop);
-    void CountDone();
+    void CountDone(std::size_t rows);
 
     std::vector<SurveyRow> Rows_;
     std::uint64_t Cap;
     std::vector<std::pair<std::size_t, std::size_t>> Pairs; // a rule and its mirror
+    int Lanes;
     std::atomic<std::size_t> Next{0};
     mutable std::mutex Mutex;
     std::condition_variable Changed;

@@ -2,6 +2,7 @@
 #include "AntField.h"
 #include "FieldState.h"
 #include "Iteration.h"
+#include "LaneRunner.h"
 #include "PresetCatalogue.h"
 #include "Runner.h"
 #include "Survey.h"
@@ -82,6 +83,8 @@ private slots:
     void cycleProofAgreesWithPlainRunsUpToSixLetters();
     void falseHashMatchesDoNotChangeAnswers();
     void stopFlagEndsARunEarly();
+    void lanesEqualSingleRuns_data();
+    void lanesEqualSingleRuns();
 };
 
 void TestRunner::outcomes_data()
@@ -323,6 +326,76 @@ void TestRunner::stopFlagEndsARunEarly()
         Runner().Run(*plainField, plainAnt, Capped(result.Iterations));
         QCOMPARE(FieldState::Capture(*field, ant), FieldState::Capture(*plainField, plainAnt));
     }
+}
+
+void TestRunner::lanesEqualSingleRuns_data()
+{
+    QTest::addColumn<int>("lanes");
+    QTest::addColumn<bool>("proof");
+    QTest::addColumn<bool>("weakHash");
+    QTest::newRow("one lane, plain") << 1 << false << false;
+    QTest::newRow("six lanes, plain") << 6 << false << false;
+    QTest::newRow("one lane, proof") << 1 << true << false;
+    QTest::newRow("three lanes, proof") << 3 << true << false;
+    QTest::newRow("six lanes, proof") << 6 << true << false;
+    QTest::newRow("six lanes, proof, every hash alike") << 6 << true << true;
+}
+
+// Every rule of up to six letters, and an empty one, through the lanes: each ends as a
+// run of its own ends, whatever else runs beside it.
+void TestRunner::lanesEqualSingleRuns()
+{
+    QFETCH(int, lanes);
+    QFETCH(bool, proof);
+    QFETCH(bool, weakHash);
+    constexpr std::uint64_t Cap = 2000000;
+    std::vector<std::string> rules = Survey::RulesOf(1, 6);
+    rules.insert(rules.begin() + 40, std::string());
+    std::size_t handed = 0;
+    std::vector<bool> seen(rules.size(), false);
+    auto next = [&](LaneRunner::Job& job)
+    {
+        if (handed == rules.size())
+            return false;
+        Ant ant;
+        ant.SetRule(rules[handed]);
+        job.Id = handed++;
+        job.Rule = ant.GetAI();
+        return true;
+    };
+    auto field = std::make_unique<AntField>();
+    auto laneField = std::make_unique<AntField>();
+    Runner single;
+    int failures = 0;
+    auto ended = [&](const LaneRunner::Ended& end)
+    {
+        seen[end.Id] = true;
+        Ant ant;
+        const RunResult want = RunRule<CycleProof::On>(single, *field, rules[end.Id], Cap, ant);
+        Ant laneAnt;
+        laneAnt.SetRule(rules[end.Id]);
+        laneAnt.SetPosition(end.Position);
+        LaneRunner::Store(end.Cells, *laneField);
+        const bool plainNever = !proof && want.Outcome == RunOutcome::Never;
+        const RunOutcome outcome = plainNever ? RunOutcome::Cap : want.Outcome;
+        const bool same =
+            end.Result.Outcome == outcome &&
+            (plainNever ||
+             (end.Result.Iterations == want.Iterations && end.Result.Period == want.Period &&
+              FieldState::Capture(*laneField, laneAnt) == FieldState::Capture(*field, ant)));
+        if (!same && ++failures < 5)
+            qWarning("%s: lanes say %s after %llu", rules[end.Id].c_str(), Name(end.Result.Outcome),
+                     static_cast<unsigned long long>(end.Result.Iterations));
+    };
+    LaneRunner runner(weakHash ? Runner::HashKeys::Constant : Runner::HashKeys::Random);
+    RunOptions options;
+    options.Cap = Cap;
+    if (proof)
+        runner.Run<CycleProof::On>(next, ended, options, lanes);
+    else
+        runner.Run<CycleProof::Off>(next, ended, options, lanes);
+    QCOMPARE(failures, 0);
+    QVERIFY(std::all_of(seen.begin(), seen.end(), [](bool s) { return s; }));
 }
 
 QTEST_GUILESS_MAIN(TestRunner)

@@ -1,6 +1,7 @@
 #include "Ant.h"
 #include "AntField.h"
 #include "FieldState.h"
+#include "PackedField.h"
 #include "Runner.h"
 #include "Survey.h"
 
@@ -54,7 +55,7 @@ private slots:
     void rowsAtCap_data();
     void rowsAtCap();
     void everyRowMatchesAPlainRun();
-    void sameRowsWithOneAndTwoJobs();
+    void sameRowsForAnyJobsAndLanes();
     void mirrorRowReflectsAboutTheStartColumn();
     void stopFlagLeavesRowsUndone();
 };
@@ -125,10 +126,11 @@ void TestSurvey::everyRowMatchesAPlainRun()
     QVERIFY(capped >= 10);
 }
 
-void TestSurvey::sameRowsWithOneAndTwoJobs()
+void TestSurvey::sameRowsForAnyJobsAndLanes()
 {
-    Survey one(1, 6, 3000000);
-    Survey two(1, 6, 3000000);
+    Survey one(1, 7, 3000000);
+    one.SetLanes(1);
+    Survey two(1, 7, 3000000);
     QCOMPARE(one.Run(1, nullptr), 1);
     QCOMPARE(two.Run(2, nullptr), 2);
     for (std::size_t i = 0; i < one.Rows().size(); ++i)
@@ -145,12 +147,15 @@ void TestSurvey::mirrorRowReflectsAboutTheStartColumn()
     RunOptions options;
     options.Cap = Cap;
     Runner().Run(*field, ant, options);
-    QVERIFY(!Survey::TouchedColumnZero(*field, ant));
+    PackedField packed;
+    packed.Load(*field);
+    QVERIFY(!Survey::TouchedColumnZero(packed.Cells(), ant.GetPosition()));
     const SurveyRow mirrored = Survey::MirrorRow(PlainRow("LLR", Cap));
     QCOMPARE(Describe(mirrored), Describe(PlainRow("RRL", Cap)));
 
     field->SetCell(0, 17, 1);
-    QVERIFY(Survey::TouchedColumnZero(*field, ant));
+    packed.Load(*field);
+    QVERIFY(Survey::TouchedColumnZero(packed.Cells(), ant.GetPosition()));
 }
 
 void TestSurvey::stopFlagLeavesRowsUndone()
