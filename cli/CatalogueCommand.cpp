@@ -1,13 +1,15 @@
-#include "Commands.h"
+#include "CatalogueCommand.h"
 
 #include "Ant.h"
 #include "AntField.h"
-#include "Arguments.h"
 #include "FieldPicture.h"
 #include "PresetCatalogue.h"
+#include "Record.h"
+#include "RecordWriter.h"
 #include "Runner.h"
 
-#include <cstdio>
+#include <CLI/CLI.hpp>
+
 #include <iostream>
 #include <memory>
 
@@ -43,60 +45,57 @@ bool Matches(const PresetRun& run)
     return run.Result.Outcome == RunOutcome::Finished && run.Result.Iterations == run.Expected;
 }
 
-void PrintCsv(const PresetRun& run)
+Record PresetRecord(const PresetRun& run)
 {
-    std::cout << run.Number << ',' << run.Rule << ',' << run.Expected << ','
-              << run.Result.Iterations << ',' << run.Position.X << ',' << run.Position.Y << ','
-              << run.Position.Direction;
-    for (std::uint64_t count : run.Colours)
-        std::cout << ',' << count;
-    std::cout << '\n';
-}
-
-void PrintRow(const PresetRun& run)
-{
-    char line[160];
-    std::snprintf(line, sizeof line, "%02d  %-12s  %10llu  %10llu  %3d  %3d  %c    %6llu  %s\n",
-                  run.Number, run.Rule.c_str(), static_cast<unsigned long long>(run.Expected),
-                  static_cast<unsigned long long>(run.Result.Iterations), run.Position.X,
-                  run.Position.Y, run.Position.Direction,
-                  static_cast<unsigned long long>(run.Colours[0]),
-                  Matches(run) ? "ok" : "MISMATCH");
-    std::cout << line;
+    Record record{
+        {"preset", std::uint64_t(run.Number), 6},
+        Fields::Rule(run.Rule),
+        {"expected", run.Expected, 10},
+        Fields::Iterations(run.Result.Iterations),
+    };
+    Fields::AddPosition(record, run.Position);
+    record.push_back(Fields::Colours(run.Colours, Field::Csv | Field::Json));
+    record.push_back({"colours_0", run.Colours[0], 9, Field::Table});
+    record.push_back({"check", Matches(run) ? "ok" : "MISMATCH", -8, Field::Table | Field::Json});
+    return record;
 }
 } // namespace
 
-int CatalogueCommand(const std::vector<std::string>& words)
+CatalogueCommand::CatalogueCommand(CLI::App& line)
+    : Command(line.add_subcommand(
+          "catalogue", "Run all 31 presets; check each ends at the count in its label.")),
+      Format(Options())
 {
-    Arguments args(words);
-    const bool csv = args.TakeFlag("--csv");
-    const std::optional<std::string> renderDirectory = args.TakeValue("--render");
-    args.Positionals(0);
-    if (renderDirectory)
-        FieldPicture::PrepareDirectory(*renderDirectory);
+    Options()
+        .add_option("--render", RenderDirectory,
+                    "also write each final field, 510 x 510, as ant_ai_preset_01.png .. _31.png "
+                    "into DIR (made if missing)")
+        ->type_name("DIR");
+    Options().footer("Exit status 1 if a preset does not end at the count in its label.");
+}
 
-    if (csv)
-        std::cout << "preset,rule,expected,iterations,x,y,direction,"
-                     "h0,h1,h2,h3,h4,h5,h6,h7,h8,h9,h10,h11,h12\n";
-    else
-        std::cout << "No  Rule            Expected    Measured    X    Y  Dir   Blank  Check\n";
+int CatalogueCommand::Execute()
+{
+    const OutputFormat::Kind format = Format.Chosen();
+    const bool render = Options().count("--render") > 0;
+    if (render)
+        FieldPicture::PrepareDirectory(RenderDirectory);
 
+    RecordWriter writer(format, PresetRecord(PresetRun{}));
     auto field = std::make_unique<AntField>();
     Runner runner;
     int mismatches = 0;
     for (int number = 1; number <= PresetCatalogue::PresetCount; ++number)
     {
         const PresetRun run = RunPreset(number, *field, runner);
-        if (renderDirectory)
-            FieldPicture::Write(*field, FieldPicture::PreviewCellSize,
-                                FieldPicture::PreviewPath(*renderDirectory, number));
+        if (render)
+            FieldPicture::Save(FieldPicture::Encode(*field, FieldPicture::PreviewCellSize),
+                               FieldPicture::PreviewPath(RenderDirectory, number));
         if (!Matches(run))
             ++mismatches;
-        if (csv)
-            PrintCsv(run);
-        else
-            PrintRow(run);
+        writer.Add(PresetRecord(run));
     }
+    writer.Finish({{"mismatches", mismatches}});
     if (mismatches > 0)
         std::cerr << "formicula-cli: " << mismatches
                   << " preset(s) did not finish at the count in their label\n";

@@ -1,17 +1,26 @@
 #include "FieldPicture.h"
 
 #include "AntField.h"
-#include "Arguments.h"
+#include "ArgumentText.h"
 #include "FieldRenderer.h"
 #include "PngWriter.h"
+#include "RuntimeFailure.h"
 #include "UsageError.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QSaveFile>
 #include <QString>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+#include <unistd.h>
 
 namespace
 {
@@ -19,51 +28,125 @@ QString ToQString(const std::string& text)
 {
     return QString::fromLocal8Bit(text.data(), static_cast<int>(text.size()));
 }
+
+[[noreturn]] void Fail(const std::string& path, const std::string& reason)
+{
+    throw RuntimeFailure("cannot write " + ArgumentText::Quote(path, 200) + ": " + reason);
+}
+
+// Opens the save file, which makes its temporary sibling; refuses what is no regular file.
+void Open(QSaveFile& file, const std::string& path)
+{
+    if (path.empty())
+        throw UsageError("the picture file name is empty");
+    const QFileInfo info(ToQString(path));
+    if (info.isDir())
+        Fail(path, std::strerror(EISDIR));
+    if (info.exists() && !info.isFile())
+        Fail(path, "not a regular file");
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        Fail(path, file.errorString().toStdString());
+}
 } // namespace
 
 namespace FieldPicture
 {
 int ParseCellSize(const std::string& text)
 {
-    return Arguments::ParseInt("--cell-size", text, 1, MaxCellSize);
+    return ArgumentText::ParseInt("--cell-size", text, 1, MaxCellSize);
 }
 
-void CheckFilePath(const std::string& path)
+void CheckWritable(const std::string& path)
 {
-    if (path.empty())
-        throw UsageError("the picture file name is empty");
-    const QFileInfo info(ToQString(path));
-    if (info.isDir())
-        throw UsageError("'" + path + "' is a directory, not a picture file");
-    const QFileInfo parent(info.absolutePath());
-    if (!parent.isDir())
-        throw UsageError("cannot write '" + path + "': no directory " +
-                         parent.filePath().toStdString());
+    QSaveFile probe(ToQString(path));
+    Open(probe, path);
+    probe.cancelWriting();
 }
 
 void PrepareDirectory(const std::string& path)
 {
     if (path.empty())
         throw UsageError("the picture directory name is empty");
-    const QFileInfo info(ToQString(path));
-    if (info.exists() && !info.isDir())
-        throw UsageError("'" + path + "' is not a directory");
-    if (!info.exists() && !QDir().mkpath(info.filePath()))
-        throw UsageError("cannot create directory '" + path + "'");
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    if (error)
+        Fail(path, error.message());
+    CheckWritable(PreviewPath(path, 1));
 }
 
 std::string PreviewPath(const std::string& directory, int presetNumber)
 {
     char name[32];
     std::snprintf(name, sizeof name, "ant_ai_preset_%02d.png", presetNumber);
-    return QDir(ToQString(directory)).filePath(QString::fromLatin1(name)).toStdString();
+    return QDir(ToQString(directory))
+        .filePath(QString::fromLatin1(name))
+        .toLocal8Bit()
+        .toStdString();
 }
 
-void Write(AntField& field, int cellSize, const std::string& path)
+// PngWriter writes only to a path. Given the write end of a pipe that another thread
+// drains, it hands over its bytes without touching a disk, so the only file write is
+// Save's, which fails with the OS reason and keeps the previous file.
+QByteArray Encode(AntField& field, int cellSize)
 {
     const QImage image = FieldRenderer::Render(field.GetCopy(), cellSize);
+    int ends[2];
+    if (pipe(ends) != 0)
+        throw RuntimeFailure(std::string("cannot encode the picture: ") + std::strerror(errno));
+    QByteArray png;
+    std::thread reader;
+    try
+    {
+        reader = std::thread(
+            [&png, from = ends[0]]
+            {
+                char buffer[65536];
+                for (ssize_t n = 0; (n = read(from, buffer, sizeof buffer)) > 0;)
+                    png.append(buffer, static_cast<int>(n));
+            });
+    }
+    catch (const std::system_error& failure)
+    {
+        close(ends[0]);
+        close(ends[1]);
+        throw RuntimeFailure("cannot encode the picture: " + failure.code().message());
+    }
     QString error;
-    if (!PngWriter::Write(image, ToQString(path), &error))
-        throw UsageError("cannot write '" + path + "': " + error.toStdString());
+    bool written = false;
+    try
+    {
+        written = PngWriter::Write(image, QStringLiteral("/proc/self/fd/%1").arg(ends[1]), &error);
+    }
+    catch (...)
+    {
+        error = QStringLiteral("out of memory");
+    }
+    close(ends[1]);
+    reader.join();
+    close(ends[0]);
+    if (!written)
+        throw RuntimeFailure("cannot encode the picture: " + error.toStdString());
+    return png;
+}
+
+void Save(const QByteArray& png, const std::string& path)
+{
+    QSaveFile file(ToQString(path));
+    Open(file, path);
+    // Unbuffered, and the rest retried after a short write: so the failing write is the
+    // file's own and names the OS reason ("No space left on device"), which commit() forgets.
+    for (qint64 done = 0; done < png.size();)
+    {
+        const qint64 written = file.write(png.constData() + done, png.size() - done);
+        if (written <= 0)
+        {
+            const std::string reason = file.errorString().toStdString();
+            file.cancelWriting();
+            Fail(path, reason);
+        }
+        done += written;
+    }
+    if (!file.commit())
+        Fail(path, file.errorString().toStdString());
 }
 } // namespace FieldPicture

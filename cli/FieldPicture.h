@@ -1,27 +1,37 @@
 #pragma once
 
+#include <QByteArray>
+
 #include <string>
 
 class AntField;
 
-// Writes the field as a PNG picture through the view's renderer, so an exported picture
-// is exactly what the window and the preview pictures show. Problems are UsageErrors.
+// The field as a PNG picture, drawn by the view's renderer, so an exported picture is
+// exactly what the window and the preview pictures show. Files are written through
+// QSaveFile: a failed write leaves the previous file as it was and names the OS reason
+// (a RuntimeFailure, exit 1).
 namespace FieldPicture
 {
 constexpr int DefaultCellSize = 3;
 constexpr int PreviewCellSize = 2;
 constexpr int MaxCellSize = 16;
+// The path that means stdout.
+constexpr const char* StandardOutputPath = "-";
 
 int ParseCellSize(const std::string& text);
 
-// Refuses early, before a long run, a path that cannot possibly be written.
-void CheckFilePath(const std::string& path);
+// Refuses, before a long run, a path that cannot be written: tries to create the file's
+// temporary sibling in its directory.
+void CheckWritable(const std::string& path);
 
-// Makes the directory if it is missing; refuses a path that is not a directory.
+// Makes the directory if it is missing and checks that files can be made in it.
 void PrepareDirectory(const std::string& path);
 
 // "ant_ai_preset_NN.png" inside the directory.
 std::string PreviewPath(const std::string& directory, int presetNumber);
 
-void Write(AntField& field, int cellSize, const std::string& path);
+QByteArray Encode(AntField& field, int cellSize);
+
+// Replaces the file at `path` with `png` as a whole, or leaves it as it was.
+void Save(const QByteArray& png, const std::string& path);
 } // namespace FieldPicture

@@ -1,75 +1,108 @@
-#include "Commands.h"
+#include "RunCommand.h"
 
 #include "Ant.h"
 #include "AntField.h"
-#include "Arguments.h"
+#include "ArgumentText.h"
 #include "FieldPicture.h"
 #include "PresetCatalogue.h"
+#include "Record.h"
+#include "RecordWriter.h"
 #include "RuleText.h"
 #include "Runner.h"
+#include "StandardOutput.h"
 #include "UsageError.h"
 
-#include <iostream>
+#include <CLI/CLI.hpp>
+
 #include <memory>
 
 namespace
 {
 constexpr std::uint64_t FreeRuleCap = 1000000000;
+
+Record RunRecord(const Ant& ant, const RunResult& result, const AntField& field)
+{
+    Record record{
+        Fields::Rule(ant.ActiveRule()),
+        Fields::Iterations(result.Iterations),
+        {"finished", result.Outcome == RunOutcome::Finished},
+    };
+    Fields::AddPosition(record, ant.GetPosition());
+    record.push_back(Fields::Colours(field.CountColours()));
+    return record;
+}
+} // namespace
+
+RunCommand::RunCommand(CLI::App& line)
+    : Command(line.add_subcommand("run", "Run one rule from the start state to its end.")),
+      Format(Options())
+{
+    CLI::App& options = Options();
+    options.add_option("RULE", Rule, "1 to 12 letters L and R, optionally padded with '-'")
+        ->type_name("");
+    options.add_option("--preset", Preset, "run catalogued preset N (1 to 31) instead, no cap")
+        ->type_name("N");
+    options.add_option("--max-iterations", Cap, "stop after N iterations (default 1000000000)")
+        ->type_name("N");
+    options.add_option("--png", Png, "also write the final field as a PNG picture; - for stdout")
+        ->type_name("FILE");
+    options.add_option("--cell-size", CellSize, "S x S pixels per cell, 1 to 16 (default 3)")
+        ->type_name("S");
+    options.footer("Prints rule, iterations, finished, x, y, direction and colours (cells per\n"
+                   "colour value 0 to 12). With --png -, the picture is the only output.");
 }
 
-int RunCommand(const std::vector<std::string>& words)
+int RunCommand::Execute()
 {
-    Arguments args(words);
-    const std::optional<std::string> presetText = args.TakeValue("--preset");
-    const std::optional<std::string> capText = args.TakeValue("--max-iterations");
-    const std::optional<std::string> pngPath = args.TakeValue("--png");
-    const std::optional<std::string> cellSizeText = args.TakeValue("--cell-size");
-    const std::vector<std::string> positionals = args.Positionals(1);
-
     auto field = std::make_unique<AntField>();
     Ant ant;
     std::uint64_t cap = RunOptions::NoCap;
-    if (presetText)
+    const bool hasPreset = Options().count("--preset") > 0;
+    const bool hasRule = Options().count("RULE") > 0;
+    if (hasPreset && hasRule)
+        throw UsageError("give either a RULE or --preset, not both");
+    if (hasPreset)
     {
-        if (!positionals.empty())
-            throw UsageError("give either a RULE or --preset, not both");
         ant.ApplyPreset(
-            Arguments::ParseInt("--preset", *presetText, 1, PresetCatalogue::PresetCount));
+            ArgumentText::ParseInt("--preset", Preset, 1, PresetCatalogue::PresetCount));
     }
     else
     {
-        if (positionals.empty())
+        if (!hasRule)
             throw UsageError("missing RULE (1 to 12 letters of L, R and -) or --preset N");
-        RuleText::ApplyRule(ant, positionals.front());
+        RuleText::ApplyRule(ant, Rule);
         cap = FreeRuleCap;
     }
-    if (capText)
-        cap = Arguments::ParseCount("--max-iterations", *capText);
+    if (Options().count("--max-iterations") > 0)
+        cap = ArgumentText::ParseCount("--max-iterations", Cap);
+    const bool picture = Options().count("--png") > 0;
     int cellSize = FieldPicture::DefaultCellSize;
-    if (cellSizeText)
+    if (Options().count("--cell-size") > 0)
     {
-        if (!pngPath)
+        if (!picture)
             throw UsageError("--cell-size needs --png FILE");
-        cellSize = FieldPicture::ParseCellSize(*cellSizeText);
+        cellSize = FieldPicture::ParseCellSize(CellSize);
     }
-    if (pngPath)
-        FieldPicture::CheckFilePath(*pngPath);
+    const OutputFormat::Kind format = Format.Chosen();
+    const bool toStdout = picture && Png == FieldPicture::StandardOutputPath;
+    if (toStdout && StandardOutput::IsTerminal())
+        throw UsageError("a picture is not written to a terminal; redirect stdout or give a file");
+    if (picture && !toStdout)
+        FieldPicture::CheckWritable(Png);
 
     RunOptions options;
     options.Cap = cap;
     const RunResult result = Runner().Run(*field, ant, options);
-    if (pngPath)
-        FieldPicture::Write(*field, cellSize, *pngPath);
-    const AntPosition position = ant.GetPosition();
-    std::cout << "rule: " << ant.ActiveRule() << '\n'
-              << "iterations: " << result.Iterations << '\n'
-              << "finished: " << (result.Outcome == RunOutcome::Finished ? "true" : "false") << '\n'
-              << "x: " << position.X << '\n'
-              << "y: " << position.Y << '\n'
-              << "direction: " << position.Direction << '\n'
-              << "colours:";
-    for (std::uint64_t count : field->CountColours())
-        std::cout << ' ' << count;
-    std::cout << '\n';
+    if (toStdout)
+    {
+        const QByteArray png = FieldPicture::Encode(*field, cellSize);
+        StandardOutput::Write(
+            std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+        StandardOutput::Flush();
+        return 0;
+    }
+    if (picture)
+        FieldPicture::Save(FieldPicture::Encode(*field, cellSize), Png);
+    RecordWriter::WriteOne(format, RunRecord(ant, result, *field));
     return 0;
 }

@@ -1,47 +1,29 @@
-#include "Commands.h"
+#include "SurveyCommand.h"
 
-#include "Arguments.h"
+#include "ArgumentText.h"
+#include "ProgressBar.h"
+#include "Record.h"
+#include "RecordWriter.h"
+#include "StandardOutput.h"
 #include "Survey.h"
 #include "UsageError.h"
+
+#include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <thread>
 
-#ifdef _WIN32
-#include <io.h>
-#define FORMICULA_STDERR_IS_TTY() (_isatty(_fileno(stderr)) != 0)
-#else
 #include <unistd.h>
-#define FORMICULA_STDERR_IS_TTY() (isatty(STDERR_FILENO) != 0)
-#endif
 
 namespace
 {
 constexpr std::uint64_t DefaultCap = 100000000;
-constexpr int MostLetters = Survey::MostLetters;
+constexpr int MostJobs = 1024;
 constexpr int InterruptedStatus = 130; // what a shell reports for a job ended by SIGINT
-
-enum class Format
-{
-    Table,
-    Csv,
-    Json,
-};
-
-struct Options
-{
-    int FromLetters = 0;
-    int ToLetters = 0;
-    std::uint64_t Cap = DefaultCap;
-    int Jobs = 1;
-    Format Output = Format::Table;
-    std::uint64_t Top = 0; // 0: every row
-};
 
 // Set from the SIGINT handler; lock-free, so the handler may touch it.
 std::atomic<bool> Interrupted{false};
@@ -54,11 +36,17 @@ extern "C" void OnInterrupt(int)
     std::signal(SIGINT, SIG_DFL);
 }
 
-void ParseLetters(const std::string& text, Options& options)
+struct Range
+{
+    int From = 0;
+    int To = 0;
+};
+
+Range ParseLetters(const std::string& text)
 {
     const std::string problem =
-        "--letters must be N or A-B with 1 <= A <= B <= " + std::to_string(MostLetters) +
-        ", not '" + text + "'";
+        "--letters must be N or A-B with 1 <= A <= B <= " + std::to_string(Survey::MostLetters) +
+        ", not " + ArgumentText::Quote(text);
     const std::size_t dash = text.find('-');
     const std::string from = text.substr(0, dash);
     const std::string to = dash == std::string::npos ? from : text.substr(dash + 1);
@@ -69,63 +57,10 @@ void ParseLetters(const std::string& text, Options& options)
             throw UsageError(problem);
         return std::stoi(digits);
     };
-    options.FromLetters = number(from);
-    options.ToLetters = number(to);
-    if (options.FromLetters < 1 || options.FromLetters > options.ToLetters ||
-        options.ToLetters > MostLetters)
+    const Range range{number(from), number(to)};
+    if (range.From < 1 || range.From > range.To || range.To > Survey::MostLetters)
         throw UsageError(problem);
-}
-
-Options ParseOptions(const std::vector<std::string>& words)
-{
-    Arguments args(words);
-    const std::optional<std::string> letters = args.TakeValue("--letters");
-    const std::optional<std::string> cap = args.TakeValue("--max-iterations");
-    const std::optional<std::string> jobs = args.TakeValue("--jobs");
-    const std::optional<std::string> top = args.TakeValue("--top");
-    const bool csv = args.TakeFlag("--csv");
-    const bool json = args.TakeFlag("--json");
-    args.Positionals(0);
-
-    Options options;
-    if (!letters)
-        throw UsageError("missing --letters N or --letters A-B (1 to 12 letters)");
-    ParseLetters(*letters, options);
-    if (cap)
-        options.Cap = Arguments::ParseCount("--max-iterations", *cap);
-    options.Jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    if (jobs)
-        options.Jobs = Arguments::ParseInt("--jobs", *jobs, 1, 1024);
-    if (top)
-        options.Top = Arguments::ParseCount("--top", *top);
-    if (csv && json)
-        throw UsageError("give either --csv or --json, not both");
-    options.Output = csv ? Format::Csv : json ? Format::Json : Format::Table;
-    return options;
-}
-
-void DrawProgress(std::size_t done, std::size_t total, double seconds)
-{
-    constexpr int Width = 20;
-    const int filled = static_cast<int>(Width * done / std::max<std::size_t>(total, 1));
-    const double rate = seconds > 0 ? double(done) / seconds : 0;
-    char eta[32] = "--:--";
-    if (rate > 0)
-    {
-        const long long left = std::llround(double(total - done) / rate);
-        std::snprintf(eta, sizeof eta, "%lld:%02lld", left / 60, left % 60);
-    }
-    std::fprintf(stderr, "\r[%s%s] %zu/%zu rules  %.1f rules/s  %s left ",
-                 std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                 std::string(static_cast<std::size_t>(Width - filled), '.').c_str(), done, total,
-                 rate, eta);
-    std::fflush(stderr);
-}
-
-void ClearProgress()
-{
-    std::fprintf(stderr, "\r%78s\r", "");
-    std::fflush(stderr);
+    return range;
 }
 
 int OutcomeRank(RunOutcome outcome)
@@ -138,6 +73,19 @@ const char* OutcomeName(RunOutcome outcome)
     return outcome == RunOutcome::Finished ? "finished"
            : outcome == RunOutcome::Never  ? "never"
                                            : "cap";
+}
+
+Record SurveyRecord(const SurveyRow& row)
+{
+    Record record{
+        Fields::Rule(row.Rule),
+        {"outcome", OutcomeName(row.Outcome), -8},
+        Fields::Iterations(row.Iterations),
+    };
+    Fields::AddPosition(record, row.Position);
+    const bool never = row.Outcome == RunOutcome::Never;
+    record.push_back({"period", never ? Field::Value(row.Period) : Field::Value(nullptr), -6});
+    return record;
 }
 
 // Outcome, then the longest runs first; ties in rule order so the output is stable.
@@ -163,116 +111,107 @@ std::vector<const SurveyRow*> SortedRows(const std::vector<SurveyRow>& rows, std
     return sorted;
 }
 
-void Print(const std::vector<const SurveyRow*>& rows, const Options& options, std::size_t done,
-           std::size_t total)
-{
-    const bool complete = done == total;
-    const std::string incomplete = "incomplete: interrupted after " + std::to_string(done) +
-                                   " of " + std::to_string(total) + " rules";
-    if (options.Output == Format::Csv)
-        std::printf("rule,outcome,iterations,x,y,direction,period\n");
-    else if (options.Output == Format::Json)
-        std::printf("{\n  \"letters\": {\"from\": %d, \"to\": %d},\n  \"max_iterations\": %llu,\n"
-                    "  \"complete\": %s,\n  \"rules_total\": %zu,\n  \"rules_done\": %zu,\n"
-                    "  \"rows\": [",
-                    options.FromLetters, options.ToLetters,
-                    static_cast<unsigned long long>(options.Cap), complete ? "true" : "false",
-                    total, done);
-    else
-        std::printf("%-12s  %-8s  %10s  %3s  %3s  %3s  %s\n", "Rule", "Outcome", "Iterations", "X",
-                    "Y", "Dir", "Period");
-
-    const char* separator = "\n";
-    for (const SurveyRow* row : rows)
-    {
-        const auto iterations = static_cast<unsigned long long>(row->Iterations);
-        const auto period = static_cast<unsigned long long>(row->Period);
-        const bool never = row->Outcome == RunOutcome::Never;
-        const char* outcome = OutcomeName(row->Outcome);
-        const AntPosition& p = row->Position;
-        if (options.Output == Format::Csv)
-        {
-            std::printf("%s,%s,%llu,%d,%d,%c,", row->Rule.c_str(), outcome, iterations, p.X, p.Y,
-                        p.Direction);
-            if (never)
-                std::printf("%llu", period);
-            std::printf("\n");
-        }
-        else if (options.Output == Format::Json)
-        {
-            std::printf("%s    {\"rule\": \"%s\", \"outcome\": \"%s\", \"iterations\": %llu, "
-                        "\"x\": %d, \"y\": %d, \"direction\": \"%c\", \"period\": ",
-                        separator, row->Rule.c_str(), outcome, iterations, p.X, p.Y, p.Direction);
-            if (never)
-                std::printf("%llu}", period);
-            else
-                std::printf("null}");
-            separator = ",\n";
-        }
-        else
-        {
-            std::printf("%-12s  %-8s  %10llu  %3d  %3d  %c    ", row->Rule.c_str(), outcome,
-                        iterations, p.X, p.Y, p.Direction);
-            if (never)
-                std::printf("%llu\n", period);
-            else
-                std::printf("-\n");
-        }
-    }
-    if (options.Output == Format::Json)
-        std::printf("%s]\n}\n", rows.empty() ? "" : "\n  ");
-    else if (!complete)
-        std::printf("%s%s\n", options.Output == Format::Csv ? "# " : "", incomplete.c_str());
-    std::fflush(stdout);
-}
-
-void PrintSummary(const std::vector<SurveyRow>& rows, const Options& options, std::size_t done,
-                  int jobs, double seconds)
+void PrintSummary(const std::vector<SurveyRow>& rows, const Range& letters, std::uint64_t cap,
+                  std::size_t done, int jobs, double seconds)
 {
     std::size_t counts[3] = {0, 0, 0};
     for (const SurveyRow& row : rows)
         if (row.Done)
             ++counts[OutcomeRank(row.Outcome)];
-    std::string letters = std::to_string(options.FromLetters);
-    if (options.ToLetters != options.FromLetters)
-        letters += " to " + std::to_string(options.ToLetters);
+    std::string range = std::to_string(letters.From);
+    if (letters.To != letters.From)
+        range += " to " + std::to_string(letters.To);
     std::fprintf(stderr,
-                 "formicula-cli: survey of %s letter(s)%s: %zu of %zu rules done, %zu finished, "
+                 "formicula-cli: survey of %s letter(s): %zu of %zu rules done, %zu finished, "
                  "%zu never, %zu cap (at %llu iterations) in %.2f s on %d job(s)\n",
-                 letters.c_str(), done == rows.size() ? "" : " INTERRUPTED", done, rows.size(),
-                 counts[0], counts[1], counts[2], static_cast<unsigned long long>(options.Cap),
-                 seconds, jobs);
+                 range.c_str(), done, rows.size(), counts[0], counts[1], counts[2],
+                 static_cast<unsigned long long>(cap), seconds, jobs);
 }
 } // namespace
 
-int SurveyCommand(const std::vector<std::string>& words)
+SurveyCommand::SurveyCommand(CLI::App& line)
+    : Command(line.add_subcommand(
+          "survey", "Run every rule of A to B letters L and R until it finishes, provably "
+                    "never does, or reaches the cap.")),
+      Format(Options())
 {
-    const Options options = ParseOptions(words);
-    Survey survey(options.FromLetters, options.ToLetters, options.Cap);
+    CLI::App& options = Options();
+    options
+        .add_option("--letters", Letters, "rules of N letters, or of A to B (1 to 12); required")
+        ->type_name("A[-B]");
+    options.add_option("--max-iterations", Cap, "cap per rule (default 100000000)")->type_name("N");
+    options.add_option("--jobs", Jobs, "worker threads, 1 to 1024 (default: all cores)")
+        ->type_name("J");
+    options.add_option("--top", Top, "print only the K longest finishers")->type_name("K");
+    options.add_flag("--quiet", Quiet, "no progress bar and no summary on stderr")
+        ->disable_flag_override();
+    options.footer(
+        "Rows are sorted by outcome (finished, never, cap), then longest run first; the output\n"
+        "is the same for any --jobs. Ctrl-C stops the workers and prints the rows done so far;\n"
+        "stderr then says the survey is incomplete and the exit status is 130.");
+}
+
+int SurveyCommand::Execute()
+{
+    if (Options().count("--letters") == 0)
+        throw UsageError("missing --letters N or --letters A-B (1 to 12 letters)");
+    const Range letters = ParseLetters(Letters);
+    const std::uint64_t cap = Options().count("--max-iterations") > 0
+                                  ? ArgumentText::ParseCount("--max-iterations", Cap)
+                                  : DefaultCap;
+    int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    if (Options().count("--jobs") > 0)
+        jobs = ArgumentText::ParseInt("--jobs", Jobs, 1, MostJobs);
+    const std::uint64_t top =
+        Options().count("--top") > 0 ? ArgumentText::ParseCount("--top", Top) : 0;
+    const OutputFormat::Kind format = Format.Chosen();
+
+    Survey survey(letters.From, letters.To, cap);
     const std::size_t total = survey.Rows().size();
-    const int jobs = static_cast<int>(std::min<std::size_t>(options.Jobs, total));
-    const bool showProgress = FORMICULA_STDERR_IS_TTY();
+    jobs = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(jobs), total));
 
     Interrupted.store(false);
     const auto previousHandler = std::signal(SIGINT, OnInterrupt);
     const auto start = std::chrono::steady_clock::now();
+    auto elapsed = [start]
+    { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+    ProgressBar bar;
     Survey::Progress progress;
+    const bool showProgress = !Quiet && isatty(STDERR_FILENO) != 0;
     if (showProgress)
-        progress = [start](std::size_t done, std::size_t all)
-        {
-            DrawProgress(
-                done, all,
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        };
+        progress = [&](std::size_t done, std::size_t all) { bar.Draw(done, all, elapsed()); };
     const int workers = survey.Run(jobs, &Interrupted, progress);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds = elapsed();
     std::signal(SIGINT, previousHandler == SIG_ERR ? SIG_DFL : previousHandler);
     if (showProgress)
-        ClearProgress();
+        bar.Clear();
+    if (workers < jobs)
+        std::fprintf(stderr,
+                     "formicula-cli: the system started only %d of %d threads; the survey ran on "
+                     "%d\n",
+                     workers, jobs, workers);
 
     const std::size_t done = survey.DoneCount();
-    Print(SortedRows(survey.Rows(), options.Top), options, done, total);
-    PrintSummary(survey.Rows(), options, done, workers, seconds);
-    return done == total ? 0 : InterruptedStatus;
+    const bool complete = done == total;
+    const std::string incomplete = "incomplete: interrupted after " + std::to_string(done) +
+                                   " of " + std::to_string(total) + " rules";
+    RecordWriter writer(format, SurveyRecord(SurveyRow{}));
+    for (const SurveyRow* row : SortedRows(survey.Rows(), top))
+        writer.Add(SurveyRecord(*row));
+    writer.Finish({{"letters", {{"from", letters.From}, {"to", letters.To}}},
+                   {"max_iterations", cap},
+                   {"complete", complete},
+                   {"rules_total", total},
+                   {"rules_done", done}});
+    // The table is for reading, so it says so too; CSV stays plain CSV.
+    if (format == OutputFormat::Table && !complete)
+    {
+        StandardOutput::Write(incomplete + '\n');
+        StandardOutput::Flush();
+    }
+    if (!complete)
+        std::fprintf(stderr, "formicula-cli: %s\n", incomplete.c_str());
+    if (!Quiet)
+        PrintSummary(survey.Rows(), letters, cap, done, workers, seconds);
+    return complete ? 0 : InterruptedStatus;
 }

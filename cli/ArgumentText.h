@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The words of the command line as the messages show them, and the numbers in them.
+namespace ArgumentText
+{
+// 'text' in quotes, cut after `most` characters (UTF-8 aware) with "..." added; control
+// characters and bytes that are not UTF-8 written as escapes, so a message stays one line.
+std::string Quote(std::string_view text, std::size_t most = 40);
+
+// Characters, not bytes; a byte that starts no UTF-8 character counts as one.
+std::size_t CharacterCount(std::string_view text);
+
+// The character starting at byte `at`: all of its UTF-8 bytes.
+std::string_view CharacterAt(std::string_view text, std::size_t at);
+
+// "-x", "--x", "---": what the command line takes for an option. Negative numbers and a
+// lone "-" are not.
+bool LooksLikeOption(std::string_view word);
+
+// Decimal digits only, 1 or more: what --max-iterations and --top take.
+std::uint64_t ParseCount(const std::string& option, const std::string& text);
+int ParseInt(const std::string& option, const std::string& text, int low, int high);
+} // namespace ArgumentText

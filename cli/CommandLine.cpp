@@ -1,0 +1,152 @@
+#include "CommandLine.h"
+
+#include "ArgumentText.h"
+#include "CatalogueCommand.h"
+#include "RunCommand.h"
+#include "StandardOutput.h"
+#include "SurveyCommand.h"
+#include "UsageError.h"
+
+#include <CLI/CLI.hpp>
+
+namespace
+{
+const char* const Description =
+    "Runs the multi-colour ant on the 250 x 250 field, starting from a blank field with the\n"
+    "ant on cell (125, 125) heading up.";
+
+const char* const Footer =
+    "Run 'formicula-cli help COMMAND' or 'formicula-cli COMMAND --help' for a command's "
+    "options.\n"
+    "Exit status: 0 success, 1 runtime failure (a file or stdout that cannot be written, a\n"
+    "catalogue mismatch), 2 bad usage, 130 interrupted.";
+
+bool LooksLikeRule(const std::string& word)
+{
+    return word.find_first_not_of("LR-") == std::string::npos;
+}
+
+// CLI11's own messages name the option but not always its dashes, and echo no more of the
+// words than its name; the wording here is this program's.
+std::string Message(const CLI::ParseError& error)
+{
+    const std::string text = error.what();
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) == nullptr)
+        return ArgumentText::Quote(text, 200);
+    std::string option = text.substr(0, text.find_first_of(": "));
+    if (option.rfind('-', 0) != 0)
+        option = "--" + option;
+    if (text.find("flag override") != std::string::npos)
+        return "option " + option + " takes no value";
+    if (text.find("At Most") != std::string::npos)
+        return "option " + option + " is given more than once";
+    return "option " + option + " needs a value";
+}
+} // namespace
+
+CommandLine::CommandLine() : Line(std::make_unique<CLI::App>(Description, "formicula-cli"))
+{
+    Line->allow_extras();
+    Line->require_subcommand(0,
+                             1); // "help run" and "run LR survey": one command, the rest its words
+    Line->footer(Footer);
+    Line->add_flag("--version", Version, "show the version and exit")->disable_flag_override();
+    Commands.push_back(std::make_unique<RunCommand>(*Line));
+    Commands.push_back(std::make_unique<CatalogueCommand>(*Line));
+    Commands.push_back(std::make_unique<SurveyCommand>(*Line));
+    HelpCommand = Line->add_subcommand("help", "Show the help of a command, or this help.");
+    HelpCommand->add_option("COMMAND", HelpTopic)->type_name("");
+    for (CLI::App* command : Line->get_subcommands({}))
+    {
+        command->allow_extras();
+        command->footer(command->get_footer() + (command->get_footer().empty() ? "" : "\n") +
+                        "Exit status: 0 success, 1 runtime failure, 2 bad usage, 130 "
+                        "interrupted.");
+    }
+}
+
+CommandLine::~CommandLine() = default;
+
+int CommandLine::Run(int argc, char** argv)
+{
+    bool help = false;
+    try
+    {
+        Line->parse(argc, argv);
+    }
+    catch (const CLI::CallForHelp&)
+    {
+        help = true;
+    }
+    catch (const CLI::ParseError& error)
+    {
+        throw UsageError(Message(error));
+    }
+    const Command* chosen = nullptr;
+    for (const auto& command : Commands)
+        if (command->Options().parsed())
+            chosen = command.get();
+    CheckWords(std::vector<std::string>(argv + 1, argv + argc), chosen);
+
+    if (help || Version || HelpCommand->parsed())
+    {
+        std::string text = "formicula-cli " FORMICULA_VERSION "\n";
+        if (help)
+            text = Line->help();
+        else if (!Version)
+            text = HelpOf(HelpTopic);
+        StandardOutput::Write(text);
+        StandardOutput::Flush();
+        return 0;
+    }
+    if (chosen == nullptr)
+        throw UsageError("missing command (try --help)");
+    return const_cast<Command*>(chosen)->Execute();
+}
+
+void CommandLine::CheckWords(const std::vector<std::string>& words, const Command* chosen) const
+{
+    // CLI11 takes "---" for a positional; here every word that starts with '-' before "--"
+    // is an option, so "---" and "-LR" are refused alike.
+    std::vector<std::string> left;
+    for (const std::string& word : words)
+    {
+        if (word == "--")
+            break;
+        if (word.rfind("---", 0) == 0)
+            left.push_back(word);
+    }
+    for (const std::string& word : Line->remaining(true))
+        if (word != "--")
+            left.push_back(word);
+    if (!left.empty())
+    {
+        const std::string& word = left.front();
+        const std::string quoted = ArgumentText::Quote(word);
+        if (ArgumentText::LooksLikeOption(word))
+            throw UsageError("unknown option " + quoted +
+                             (LooksLikeRule(word) ? " (a rule starts with L or R)" : ""));
+        if (chosen == nullptr && !HelpCommand->parsed())
+            throw UsageError("unknown command " + quoted + " (try --help)");
+        throw UsageError("unexpected argument " + quoted);
+    }
+    const CLI::App& options = chosen != nullptr ? chosen->Options() : *Line;
+    for (const CLI::Option* option : options.get_options())
+        for (const std::string& value : option->results())
+            if (option->get_type_size() != 0 && !option->get_positional() &&
+                ArgumentText::LooksLikeOption(value))
+                throw UsageError("option " + option->get_name() + " needs a value " +
+                                 option->get_type_name() + ", but " + ArgumentText::Quote(value) +
+                                 " is an option");
+}
+
+std::string CommandLine::HelpOf(const std::string& topic) const
+{
+    if (topic.empty())
+        return Line->get_formatter()->make_help(Line.get(), "formicula-cli",
+                                                CLI::AppFormatMode::Normal);
+    for (const auto& command : Commands)
+        if (command->Options().get_name() == topic)
+            return command->Options().help("formicula-cli");
+    throw UsageError("unknown command " + ArgumentText::Quote(topic) + " (try --help)");
+}

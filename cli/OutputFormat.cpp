@@ -1,0 +1,33 @@
+#include "OutputFormat.h"
+
+#include "ArgumentText.h"
+#include "UsageError.h"
+
+#include <CLI/CLI.hpp>
+
+#include <vector>
+
+OutputFormat::OutputFormat(CLI::App& command)
+{
+    command.add_option("--format", Name, "output format: table (default), csv or json")
+        ->type_name("FORMAT");
+    command.add_flag("--csv", CsvFlag, "the same as --format csv")->disable_flag_override();
+    command.add_flag("--json", JsonFlag, "the same as --format json")->disable_flag_override();
+}
+
+OutputFormat::Kind OutputFormat::Chosen() const
+{
+    std::vector<Kind> chosen;
+    if (Name == "table" || Name == "csv" || Name == "json")
+        chosen.push_back(Name == "table" ? Table : Name == "csv" ? Csv : Json);
+    else if (!Name.empty())
+        throw UsageError("--format must be table, csv or json, not " + ArgumentText::Quote(Name));
+    if (CsvFlag)
+        chosen.push_back(Csv);
+    if (JsonFlag)
+        chosen.push_back(Json);
+    for (Kind kind : chosen)
+        if (kind != chosen.front())
+            throw UsageError("give one output format: --format, --csv or --json");
+    return chosen.empty() ? Table : chosen.front();
+}

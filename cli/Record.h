@@ -1,0 +1,66 @@
+#pragma once
+
+#include "AntField.h"
+#include "AntPosition.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+// One named value of an output row. A field has one name in every format: the table's
+// column, the CSV header (a list of counts becomes NAME_0, NAME_1, ...), the JSON key and
+// run's "name: value" line.
+struct Field
+{
+    using Value = std::variant<std::nullptr_t, bool, std::int64_t, std::uint64_t, std::string,
+                               std::vector<std::uint64_t>>;
+
+    // Which formats show the field.
+    enum Formats : unsigned
+    {
+        Table = 1,
+        Csv = 2,
+        Json = 4,
+        Everywhere = Table | Csv | Json,
+    };
+
+    std::string Name;
+    Value Data;
+    // Table column width, as in printf: negative for left-aligned. The name widens it.
+    int Width = 0;
+    unsigned Shown = Everywhere;
+};
+
+// A row of output: its fields in column order. Commands build one per row, so adding a
+// column is adding a field there.
+using Record = std::vector<Field>;
+
+// The fields that several commands show, so that they have one name and one look.
+namespace Fields
+{
+inline Field Rule(std::string rule)
+{
+    return {"rule", std::move(rule), -12};
+}
+
+inline Field Iterations(std::uint64_t iterations)
+{
+    return {"iterations", iterations, 10};
+}
+
+inline void AddPosition(Record& record, const AntPosition& position)
+{
+    record.push_back({"x", std::int64_t{position.X}, 3});
+    record.push_back({"y", std::int64_t{position.Y}, 3});
+    record.push_back({"direction", std::string(1, position.Direction), -1});
+}
+
+// Cells per colour value 0 to 12; colour 0 is a cell the ant never visited.
+inline Field Colours(const AntField::ColourCounts& counts, unsigned shown = Field::Everywhere)
+{
+    return {"colours", std::vector<std::uint64_t>(counts.begin(), counts.end()), 0, shown};
+}
+} // namespace Fields

@@ -1,0 +1,184 @@
+#include "RecordWriter.h"
+
+#include "StandardOutput.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <utility>
+
+namespace
+{
+bool Shown(const Field& field, OutputFormat::Kind format)
+{
+    const unsigned bit = format == OutputFormat::Table ? Field::Table
+                         : format == OutputFormat::Csv ? Field::Csv
+                                                       : Field::Json;
+    return (field.Shown & bit) != 0;
+}
+
+// The text of a value for the table and the "name: value" lines.
+struct TextOf
+{
+    std::string operator()(std::nullptr_t) const { return "-"; }
+    std::string operator()(bool value) const { return value ? "true" : "false"; }
+    std::string operator()(std::int64_t value) const { return std::to_string(value); }
+    std::string operator()(std::uint64_t value) const { return std::to_string(value); }
+    std::string operator()(const std::string& value) const { return value; }
+    std::string operator()(const std::vector<std::uint64_t>& values) const
+    {
+        std::string text;
+        for (std::uint64_t value : values)
+            text += (text.empty() ? "" : " ") + std::to_string(value);
+        return text;
+    }
+};
+
+std::string Text(const Field::Value& value)
+{
+    return std::visit(TextOf{}, value);
+}
+
+std::string CsvCell(const Field::Value& value)
+{
+    if (std::holds_alternative<std::nullptr_t>(value))
+        return "";
+    std::string text = Text(value);
+    if (text.find_first_of(",\"\n\r") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (char c : text)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + '"';
+}
+
+void Append(std::string& line, const std::string& cell)
+{
+    line += (line.empty() ? "" : ",") + cell;
+}
+
+std::string CsvHeader(const Record& sample)
+{
+    std::string line;
+    for (const Field& field : sample)
+    {
+        if (!Shown(field, OutputFormat::Csv))
+            continue;
+        if (const auto* list = std::get_if<std::vector<std::uint64_t>>(&field.Data))
+            for (std::size_t i = 0; i < list->size(); ++i)
+                Append(line, field.Name + '_' + std::to_string(i));
+        else
+            Append(line, field.Name);
+    }
+    return line + '\n';
+}
+
+std::string CsvLine(const Record& row)
+{
+    std::string line;
+    for (const Field& field : row)
+    {
+        if (!Shown(field, OutputFormat::Csv))
+            continue;
+        if (const auto* list = std::get_if<std::vector<std::uint64_t>>(&field.Data))
+            for (std::uint64_t value : *list)
+                Append(line, std::to_string(value));
+        else
+            Append(line, CsvCell(field.Data));
+    }
+    return line + '\n';
+}
+
+nlohmann::ordered_json JsonObject(const Record& row)
+{
+    nlohmann::ordered_json object = nlohmann::ordered_json::object();
+    for (const Field& field : row)
+        if (Shown(field, OutputFormat::Json))
+            object[field.Name] = std::visit(
+                [](const auto& value) { return nlohmann::ordered_json(value); }, field.Data);
+    return object;
+}
+
+std::string TableLine(const Record& row, const std::vector<int>& widths, bool header)
+{
+    std::string line;
+    for (std::size_t i = 0; i < row.size() && i < widths.size(); ++i)
+    {
+        if (!Shown(row[i], OutputFormat::Table))
+            continue;
+        const std::string text = header ? row[i].Name : Text(row[i].Data);
+        const std::size_t width = static_cast<std::size_t>(std::abs(widths[i]));
+        const std::string padding(width > text.size() ? width - text.size() : 0, ' ');
+        line += (line.empty() ? "" : "  ") + (widths[i] < 0 ? text + padding : padding + text);
+    }
+    line.erase(line.find_last_not_of(' ') + 1);
+    return line + '\n';
+}
+} // namespace
+
+RecordWriter::RecordWriter(OutputFormat::Kind format, Record sample)
+    : Format(format), Sample(std::move(sample))
+{
+    for (const Field& field : Sample)
+    {
+        const int width = std::max(std::abs(field.Width), static_cast<int>(field.Name.size()));
+        Widths.push_back(field.Width < 0 ? -width : width);
+    }
+}
+
+void RecordWriter::WriteHeader()
+{
+    if (Sample.empty())
+        return;
+    if (Format == OutputFormat::Table)
+        StandardOutput::Write(TableLine(Sample, Widths, true));
+    else if (Format == OutputFormat::Csv)
+        StandardOutput::Write(CsvHeader(Sample));
+    Sample.clear();
+}
+
+void RecordWriter::Add(const Record& row)
+{
+    WriteHeader();
+    if (Format == OutputFormat::Json)
+    {
+        Rows.push_back(JsonObject(row));
+        return;
+    }
+    StandardOutput::Write(Format == OutputFormat::Csv ? CsvLine(row)
+                                                      : TableLine(row, Widths, false));
+    StandardOutput::Flush();
+}
+
+void RecordWriter::Finish(const nlohmann::ordered_json& head)
+{
+    WriteHeader();
+    if (Format == OutputFormat::Json)
+    {
+        nlohmann::ordered_json document = head;
+        document["rows"] = Rows;
+        StandardOutput::Write(
+            document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n');
+    }
+    StandardOutput::Flush();
+}
+
+void RecordWriter::WriteOne(OutputFormat::Kind format, const Record& record)
+{
+    if (format == OutputFormat::Json)
+    {
+        StandardOutput::Write(JsonObject(record).dump(
+                                  2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
+                              '\n');
+    }
+    else if (format == OutputFormat::Csv)
+    {
+        StandardOutput::Write(CsvHeader(record) + CsvLine(record));
+    }
+    else
+    {
+        for (const Field& field : record)
+            StandardOutput::Write(field.Name + ": " + Text(field.Data) + '\n');
+    }
+    StandardOutput::Flush();
+}

@@ -1,0 +1,55 @@
+#include "StandardOutput.h"
+
+#include "RuntimeFailure.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace
+{
+[[noreturn]] void Fail(int error)
+{
+    throw RuntimeFailure(std::string("write error: ") + std::strerror(error));
+}
+
+bool IsOpen(int descriptor)
+{
+    return fcntl(descriptor, F_GETFD) != -1 || errno != EBADF;
+}
+} // namespace
+
+namespace StandardOutput
+{
+void CheckDescriptors()
+{
+    for (int descriptor : {STDIN_FILENO, STDERR_FILENO})
+        if (!IsOpen(descriptor))
+            open("/dev/null", descriptor == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (!IsOpen(STDOUT_FILENO))
+        Fail(EBADF);
+}
+
+void Write(std::string_view text)
+{
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
+        Fail(errno != 0 ? errno : EIO);
+}
+
+void Flush()
+{
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        Fail(errno != 0 ? errno : EIO);
+}
+
+bool IsTerminal()
+{
+    return isatty(STDOUT_FILENO) != 0;
+}
+} // namespace StandardOutput

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "Command.h"
+#include "OutputFormat.h"
+
+#include <string>
+
+// survey --letters A[-B]: every rule of A to B letters L and R, on a pool of threads.
+class SurveyCommand : public Command
+{
+public:
+    explicit SurveyCommand(CLI::App& line);
+    int Execute() override;
+
+private:
+    std::string Letters;
+    std::string Cap;
+    std::string Jobs;
+    std::string Top;
+    bool Quiet = false;
+    OutputFormat Format;
+};
