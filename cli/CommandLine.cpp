@@ -106,6 +106,15 @@ int CommandLine::Run(int argc, char** argv)
 
 void CommandLine::CheckWords(const std::vector<std::string>& words, const Command* chosen) const
 {
+    const CLI::App& options = chosen != nullptr ? chosen->Options() : *Line;
+    for (const CLI::Option* option : options.get_options())
+        for (const std::string& value : option->results())
+            if (option->get_type_size() != 0 && !option->get_positional() &&
+                ArgumentText::LooksLikeOption(value))
+                throw UsageError("option " + option->get_name() + " needs a value " +
+                                 option->get_type_name() + ", but " + ArgumentText::Quote(value) +
+                                 " is an option");
+
     // CLI11 takes "---" for a positional; here every word that starts with '-' before "--"
     // is an option, so "---" and "-LR" are refused alike.
     std::vector<std::string> left;
@@ -130,14 +139,6 @@ void CommandLine::CheckWords(const std::vector<std::string>& words, const Comman
             throw UsageError("unknown command " + quoted + " (try --help)");
         throw UsageError("unexpected argument " + quoted);
     }
-    const CLI::App& options = chosen != nullptr ? chosen->Options() : *Line;
-    for (const CLI::Option* option : options.get_options())
-        for (const std::string& value : option->results())
-            if (option->get_type_size() != 0 && !option->get_positional() &&
-                ArgumentText::LooksLikeOption(value))
-                throw UsageError("option " + option->get_name() + " needs a value " +
-                                 option->get_type_name() + ", but " + ArgumentText::Quote(value) +
-                                 " is an option");
 }
 
 std::string CommandLine::HelpOf(const std::string& topic) const

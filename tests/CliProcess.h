@@ -4,7 +4,11 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
-#include <QTest>
+
+#include <csignal>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 // Runs the built formicula-cli (its path comes from the build) and collects what it said.
 struct CliResult
@@ -14,23 +18,57 @@ struct CliResult
     QByteArray Err;
 };
 
-inline CliResult RunCli(const QStringList& arguments, int timeoutMs = 120000)
+// What the child lacks: set between fork and exec, so only formicula-cli feels it.
+enum class Limit
 {
-    QProcess process;
+    None,
+    StdoutFull,   // stdout is /dev/full
+    StdoutClosed, // as with >&-
+    FileSize,     // files end at 4 KB, SIGXFSZ ignored: the write fails as on a full disk
+    Threads,      // a handful of processes for the user (root runs it as nobody)
+};
+
+class LimitedProcess : public QProcess
+{
+public:
+    explicit LimitedProcess(Limit limit) : Applied(limit)
+    {
+        if (limit == Limit::StdoutFull)
+            setStandardOutputFile(QStringLiteral("/dev/full"));
+    }
+
+protected:
+    void setupChildProcess() override
+    {
+        if (Applied == Limit::StdoutClosed)
+            ::close(STDOUT_FILENO);
+        if (Applied == Limit::FileSize)
+        {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit size{4096, 4096};
+            ::setrlimit(RLIMIT_FSIZE, &size);
+        }
+        if (Applied == Limit::Threads)
+        {
+            // Root is exempt from the limit; nobody owns no other process here.
+            if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                ::_exit(99);
+            const rlimit processes{6, 6};
+            ::setrlimit(RLIMIT_NPROC, &processes);
+        }
+    }
+
+private:
+    Limit Applied;
+};
+
+inline CliResult RunCli(const QStringList& arguments, Limit limit = Limit::None,
+                        int timeoutMs = 120000)
+{
+    LimitedProcess process(limit);
     process.start(QStringLiteral(FORMICULA_CLI), arguments);
     if (!process.waitForFinished(timeoutMs))
         return {};
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput(), process.readAllStandardError()};
-}
-
-// Bad input must give exactly one line on stderr, naming the problem, exit status 2 and
-// nothing on stdout.
-inline void VerifyUsageError(const CliResult& result, const QString& mentions)
-{
-    QCOMPARE(result.Status, 2);
-    QVERIFY(result.Out.isEmpty());
-    QCOMPARE(result.Err.count('\n'), 1);
-    QVERIFY2(result.Err.startsWith("formicula-cli: "), result.Err.constData());
-    QVERIFY2(QString(result.Err).contains(mentions), result.Err.constData());
 }

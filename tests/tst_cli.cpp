@@ -1,131 +1,260 @@
 #include "CliProcess.h"
 
+#include <QDirIterator>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
 #include <QtTest>
+
+Q_DECLARE_METATYPE(Limit)
 
 class TestCli : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void badInput_data();
-    void badInput();
-    void runPreset();
-    void runFreeRule_data();
-    void runFreeRule();
-    void catalogueCsv();
-    void helpAndVersion();
+    void refused_data();
+    void refused();
+    void runs_data();
+    void runs();
+    void catalogueFormatsAgree();
+    void helpPerCommand();
 };
 
-void TestCli::badInput_data()
+void TestCli::refused_data()
 {
-    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("arguments"); // {dir}: a fresh directory
+    QTest::addColumn<Limit>("limit");
+    QTest::addColumn<int>("status");
     QTest::addColumn<QString>("mentions");
-    QTest::newRow("no command") << QStringList{} << "missing command";
-    QTest::newRow("unknown command") << QStringList{"walk"} << "unknown command 'walk'";
-    QTest::newRow("unknown character") << QStringList{"run", "LXR"} << "unknown character 'X'";
-    QTest::newRow("lower case") << QStringList{"run", "lr"} << "unknown character 'l'";
-    QTest::newRow("thirteen letters") << QStringList{"run", "LRLRLRLRLRLRL"} << "at most 12";
-    QTest::newRow("missing rule") << QStringList{"run"} << "missing RULE";
-    QTest::newRow("empty rule") << QStringList{"run", ""} << "empty";
-    QTest::newRow("no letter before the gap") << QStringList{"run", "--", "-LR"} << "no letter";
-    QTest::newRow("preset zero") << QStringList{"run", "--preset", "0"} << "--preset";
-    QTest::newRow("preset 32") << QStringList{"run", "--preset=32"} << "--preset";
-    QTest::newRow("preset word") << QStringList{"run", "--preset", "five"} << "--preset";
-    QTest::newRow("preset without value") << QStringList{"run", "--preset"} << "needs a value";
-    QTest::newRow("rule and preset") << QStringList{"run", "LR", "--preset", "3"} << "not both";
-    QTest::newRow("cap zero") << QStringList{"run", "LR", "--max-iterations", "0"} << "positive";
-    QTest::newRow("cap negative") << QStringList{"run", "LR", "--max-iterations", "-4"}
-                                  << "positive";
-    QTest::newRow("cap fraction") << QStringList{"run", "LR", "--max-iterations=2.5"} << "positive";
-    QTest::newRow("cap overflow") << QStringList{"run", "LR", "--max-iterations",
-                                                 "99999999999999999999999"}
-                                  << "too large";
-    QTest::newRow("unknown option")
-        << QStringList{"run", "LR", "--fast"} << "unknown option --fast";
-    QTest::newRow("two rules") << QStringList{"run", "LR", "RL"} << "unexpected argument 'RL'";
-    QTest::newRow("catalogue extra") << QStringList{"catalogue", "now"} << "unexpected argument";
-    QTest::newRow("catalogue flag value") << QStringList{"catalogue", "--csv=yes"} << "no value";
+    QTest::addColumn<bool>("previous"); // {dir}/field.png exists and must stay as it was
+
+    auto usage = [](const char* name, const QStringList& arguments, const QString& mentions)
+    { QTest::newRow(name) << arguments << Limit::None << 2 << mentions << false; };
+    usage("no command", {}, "missing command");
+    usage("unknown command", {"walk"}, "unknown command 'walk'");
+    usage("unknown option, not command", {"--verbose"}, "unknown option '--verbose'");
+    usage("help of an unknown command", {"help", "walk"}, "unknown command 'walk'");
+    usage("-LR is an option", {"run", "-LR"}, "unknown option '-LR'");
+    usage("-L is an option", {"run", "-L"}, "unknown option '-L'");
+    usage("--- is an option like -LR", {"run", "---"}, "unknown option '---'");
+    usage("lone dash", {"run", "-"}, "no letter before its first '-'");
+    usage("dashes after --", {"run", "--", "---"}, "no letter before its first '-'");
+    usage("-LR after --", {"run", "--", "-LR"}, "no letter before its first '-'");
+    usage("letters after a gap", {"run", "L-R"}, "would lose 'R'");
+    usage("letters after a padded gap", {"run", "LR--RL-"}, "would lose 'RL-'");
+    usage("UTF-8 character whole", {"run", "LRLRLRLRLRLé"}, "unknown character 'é'");
+    usage("lower case", {"run", "lr"}, "unknown character 'l'");
+    usage("thirteen letters", {"run", "LRLRLRLRLRLRL"}, "13 letters; at most 12");
+    usage("100 KB argument quoted short", {"run", QString(100000, 'x')}, "'xxxxxxxxxx");
+    usage("newline kept on one line", {"run", "L\nR"}, "unknown character '\\n'");
+    usage("missing rule", {"run"}, "missing RULE");
+    usage("empty rule", {"run", ""}, "empty");
+    usage("rule and preset", {"run", "LR", "--preset", "3"}, "not both");
+    usage("preset 32", {"run", "--preset=32"}, "--preset must be a whole number from 1 to 31");
+    usage("preset word", {"run", "--preset", "five"}, "--preset");
+    usage("preset without value", {"run", "--preset"}, "option --preset needs a value");
+    usage("-h as a value", {"run", "LR", "--png", "-h"}, "option --png needs a value");
+    usage("option as a value", {"run", "LR", "--png", "--cell-size", "2"}, "--png needs a value");
+    usage("cap negative", {"run", "LR", "--max-iterations", "-4"}, "positive whole number");
+    usage("cap fraction", {"run", "LR", "--max-iterations=2.5"}, "positive whole number");
+    usage("cap overflow", {"run", "LR", "--max-iterations", "99999999999999999999"}, "too large");
+    usage("option twice", {"run", "LR", "--max-iterations", "5", "--max-iterations=6"},
+          "more than once");
+    usage("flag with a value", {"catalogue", "--csv=yes"}, "option --csv takes no value");
+    usage("two formats", {"run", "LR", "--csv", "--json"}, "one output format");
+    usage("unknown format", {"catalogue", "--format", "xml"}, "table, csv or json, not 'xml'");
+    usage("second rule", {"run", "LR", "RL"}, "unexpected argument 'RL'");
+    usage("second command", {"run", "LR", "survey"}, "unexpected argument 'survey'");
+    usage("catalogue word", {"catalogue", "now"}, "unexpected argument 'now'");
+    usage("cell size 0", {"run", "LR", "--png", "{dir}/f.png", "--cell-size", "0"}, "1 to 16");
+    usage("cell size word", {"run", "LR", "--png", "{dir}/f.png", "--cell-size=two"}, "1 to 16");
+    usage("cell size without png", {"run", "LR", "--cell-size", "2"}, "needs --png");
+    usage("png empty", {"run", "LR", "--png", ""}, "empty");
+    usage("render without value", {"catalogue", "--render"}, "option --render needs a value");
+    usage("survey without letters", {"survey", "--csv"}, "missing --letters");
+    usage("zero letters", {"survey", "--letters", "0"}, "--letters must be");
+    usage("thirteen letters surveyed", {"survey", "--letters", "1-13"}, "--letters must be");
+    usage("letters backwards", {"survey", "--letters=5-3"}, "--letters must be");
+    usage("letters open range", {"survey", "--letters", "3-"}, "--letters must be");
+    usage("letters negative", {"survey", "--letters", "-2"}, "--letters must be");
+    usage("no jobs", {"survey", "--letters", "2", "--jobs", "0"}, "--jobs");
+    usage("jobs word", {"survey", "--letters", "2", "--jobs", "all"}, "--jobs");
+    usage("top zero", {"survey", "--letters", "2", "--top", "0"}, "--top");
+
+    auto failure = [](const char* name, const QStringList& arguments, Limit limit,
+                      const QString& mentions, bool previous = false)
+    { QTest::newRow(name) << arguments << limit << 1 << mentions << previous; };
+    failure("png directory missing", {"run", "LR", "--png", "{dir}/no/f.png"}, Limit::None,
+            "No such file or directory");
+    failure("png is a directory", {"run", "LR", "--png", "{dir}"}, Limit::None, "directory");
+    // A cap of 10^11 runs for minutes: the path must be refused before the run.
+    failure("png checked before the run",
+            {"run", "L", "--max-iterations", "100000000000", "--png", "/proc/f.png"}, Limit::None,
+            "cannot write '/proc/f.png'");
+    failure("render into a file", {"catalogue", "--render", "{dir}/field.png"}, Limit::None,
+            "Not a directory", true);
+    failure("png beyond the file size limit", {"run", "--preset", "5", "--png", "{dir}/field.png"},
+            Limit::FileSize, "File too large", true);
+    failure("render beyond the file size limit", {"catalogue", "--render", "{dir}/pictures"},
+            Limit::FileSize, "File too large");
+    const QString full = "write error: No space left on device";
+    const QString closed = "write error: Bad file descriptor";
+    failure("help to a full disk", {"--help"}, Limit::StdoutFull, full);
+    failure("version to closed stdout", {"--version"}, Limit::StdoutClosed, closed);
+    failure("command help to a full disk", {"help", "run"}, Limit::StdoutFull, full);
+    failure("run to a full disk", {"run", "LR", "--max-iterations", "9"}, Limit::StdoutFull, full);
+    failure("run to closed stdout", {"run", "LR", "--max-iterations=9"}, Limit::StdoutClosed,
+            closed);
+    failure("picture to a full stdout", {"run", "LR", "--max-iterations", "9", "--png", "-"},
+            Limit::StdoutFull, full);
+    failure("catalogue to a full disk", {"catalogue", "--csv"}, Limit::StdoutFull, full);
+    failure("survey JSON to a full disk", {"survey", "--letters", "1-3", "--json"},
+            Limit::StdoutFull, full);
+    failure("survey to closed stdout", {"survey", "--letters", "1-3"}, Limit::StdoutClosed, closed);
 }
 
-void TestCli::badInput()
+// Refused input and failed output alike: the status, exactly one short line on stderr naming
+// the problem, nothing on stdout, and no file left behind or changed.
+void TestCli::refused()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(Limit, limit);
+    QFETCH(int, status);
     QFETCH(QString, mentions);
-    VerifyUsageError(RunCli(arguments), mentions);
+    QFETCH(bool, previous);
+
+    QTemporaryDir dir;
+    const QByteArray before = "the previous picture";
+    const QString picture = dir.filePath(QStringLiteral("field.png"));
+    if (previous)
+    {
+        QFile file(picture);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
+    }
+    arguments.replaceInStrings(QStringLiteral("{dir}"), dir.path());
+
+    const CliResult result = RunCli(arguments, limit, 30000);
+    QCOMPARE(result.Status, status);
+    QVERIFY2(result.Out.isEmpty(), result.Out.left(200).constData());
+    QCOMPARE(result.Err.count('\n'), 1);
+    QVERIFY2(result.Err.startsWith("formicula-cli: "), result.Err.constData());
+    QVERIFY2(QString::fromUtf8(result.Err).contains(mentions), result.Err.constData());
+    QVERIFY2(result.Err.size() < 300, result.Err.left(300).constData());
+
+    QStringList files;
+    for (QDirIterator it(dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+         it.hasNext();)
+        files << it.next();
+    QCOMPARE(files, previous ? QStringList{picture} : QStringList{});
+    if (previous)
+    {
+        QFile file(picture);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+    }
 }
 
-void TestCli::runPreset()
-{
-    const CliResult result = RunCli({"run", "--preset", "3"});
-    QCOMPARE(result.Status, 0);
-    QCOMPARE(result.Out, QByteArray("rule: LR\n"
-                                    "iterations: 15517\n"
-                                    "finished: true\n"
-                                    "x: 249\n"
-                                    "y: 223\n"
-                                    "direction: R\n"
-                                    "colours: 59954 1191 1355 0 0 0 0 0 0 0 0 0 0\n"));
-}
-
-void TestCli::runFreeRule_data()
+void TestCli::runs_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("rule trimmed at the gap")
-        << QStringList{"run", "LR-RR", "--max-iterations", "5"}
+    QTest::newRow("preset 3") << QStringList{"run", "--preset", "3"}
+                              << QByteArray("rule: LR\niterations: 15517\nfinished: true\nx: 249\n"
+                                            "y: 223\ndirection: R\n"
+                                            "colours: 59954 1191 1355 0 0 0 0 0 0 0 0 0 0\n");
+    QTest::newRow("padding after the rule")
+        << QStringList{"run", "LR----------", "--max-iterations", "5"}
         << QByteArray("rule: LR\niterations: 5\nfinished: false\nx: 126\ny: 125\ndirection: R\n"
                       "colours: 62496 1 3 0 0 0 0 0 0 0 0 0 0\n");
     QTest::newRow("circling rule stops at the cap")
         << QStringList{"run", "R", "--max-iterations=1000"}
         << QByteArray("rule: R\niterations: 1000\nfinished: false\nx: 125\ny: 125\ndirection: U\n"
                       "colours: 62496 4 0 0 0 0 0 0 0 0 0 0 0\n");
-    QTest::newRow("preset capped") << QStringList{"run", "--max-iterations", "1", "--preset", "1"}
-                                   << QByteArray("rule: RLRLRLLRLR\niterations: 1\nfinished: "
-                                                 "false\nx: 126\ny: 125\ndirection: R\n"
-                                                 "colours: 62499 0 1 0 0 0 0 0 0 0 0 0 0\n");
+    QTest::newRow("preset capped, as CSV")
+        << QStringList{"run", "--max-iterations", "1", "--preset", "1", "--format", "csv"}
+        << QByteArray("rule,iterations,finished,x,y,direction,colours_0,colours_1,colours_2,"
+                      "colours_3,colours_4,colours_5,colours_6,colours_7,colours_8,colours_9,"
+                      "colours_10,colours_11,colours_12\n"
+                      "RLRLRLLRLR,1,false,126,125,R,62499,0,1,0,0,0,0,0,0,0,0,0,0\n");
 }
 
-void TestCli::runFreeRule()
+void TestCli::runs()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, expected);
     const CliResult result = RunCli(arguments);
     QCOMPARE(result.Status, 0);
     QCOMPARE(result.Out, expected);
+    QVERIFY(result.Err.isEmpty());
 }
 
-void TestCli::catalogueCsv()
+// The CSV, JSON and table forms of the catalogue carry the same values under the same names.
+void TestCli::catalogueFormatsAgree()
 {
-    const CliResult result = RunCli({"catalogue", "--csv"});
-    QCOMPARE(result.Status, 0);
-    const QList<QByteArray> lines = result.Out.trimmed().split('\n');
+    const CliResult csv = RunCli({"catalogue", "--csv"});
+    const CliResult json = RunCli({"catalogue", "--json"});
+    const CliResult table = RunCli({"catalogue"});
+    QCOMPARE(csv.Status, 0);
+    QCOMPARE(json.Status, 0);
+    QCOMPARE(table.Status, 0);
+
+    const QList<QByteArray> lines = csv.Out.trimmed().split('\n');
     QCOMPARE(lines.size(), 32);
-    QCOMPARE(lines.front(), QByteArray("preset,rule,expected,iterations,x,y,direction,"
-                                       "h0,h1,h2,h3,h4,h5,h6,h7,h8,h9,h10,h11,h12"));
+    const QList<QByteArray> names = lines.front().split(',');
+    QCOMPARE(names.mid(0, 8), (QList<QByteArray>{"preset", "rule", "expected", "iterations", "x",
+                                                 "y", "direction", "colours_0"}));
+    QCOMPARE(names.last(), QByteArray("colours_12"));
+    QCOMPARE(lines[3],
+             QByteArray("3,LR,15517,15517,249,223,R,59954,1191,1355,0,0,0,0,0,0,0,0,0,0"));
+    QCOMPARE(table.Out.left(table.Out.indexOf('\n')).simplified(),
+             QByteArray("preset rule expected iterations x y direction colours_0 check"));
+
+    const QJsonObject root = QJsonDocument::fromJson(json.Out).object();
+    QCOMPARE(root["mismatches"].toInt(-1), 0);
+    const QJsonArray rows = root["rows"].toArray();
+    QCOMPARE(rows.size(), 31);
     for (int n = 1; n <= 31; ++n)
     {
         const QList<QByteArray> cells = lines[n].split(',');
-        QCOMPARE(cells.size(), 20);
-        QCOMPARE(cells[0].toInt(), n);
-        QCOMPARE(cells[2], cells[3]);
+        const QJsonObject row = rows[n - 1].toObject();
+        QCOMPARE(row["check"].toString(), QString("ok"));
+        const QJsonArray colours = row["colours"].toArray();
+        QCOMPARE(colours.size(), 13);
         qint64 total = 0;
-        for (int k = 7; k < 20; ++k)
-            total += cells[k].toLongLong();
+        for (int k = 0; k < 13; ++k)
+        {
+            const auto count = static_cast<qint64>(colours[k].toDouble());
+            QCOMPARE(count, cells[7 + k].toLongLong());
+            total += count;
+        }
         QCOMPARE(total, qint64(62500));
+        for (int k = 0; k < 7; ++k)
+            QCOMPARE(row[QString(names[k])].toVariant().toString().toUtf8(), cells[k]);
     }
-    QCOMPARE(lines[3],
-             QByteArray("3,LR,15517,15517,249,223,R,59954,1191,1355,0,0,0,0,0,0,0,0,0,0"));
 }
 
-void TestCli::helpAndVersion()
+void TestCli::helpPerCommand()
 {
-    const CliResult help = RunCli({"run", "--help"});
-    QCOMPARE(help.Status, 0);
-    QVERIFY(help.Out.contains("Usage: formicula-cli"));
-    QVERIFY(help.Err.isEmpty());
+    const CliResult top = RunCli({"--help"});
+    QCOMPARE(top.Status, 0);
+    for (const char* word : {"run", "catalogue", "survey", "Exit status: 0 success, 1 runtime"})
+        QVERIFY2(top.Out.contains(word), word);
+    for (const char* command : {"run", "catalogue", "survey"})
+    {
+        const CliResult help = RunCli({command, "--help"});
+        QCOMPARE(help.Status, 0);
+        QVERIFY(help.Err.isEmpty());
+        QVERIFY2(help.Out.contains("Usage: formicula-cli " + QByteArray(command)),
+                 help.Out.constData());
+        QVERIFY(help.Out.contains("--format"));
+        QCOMPARE(RunCli({"help", command}).Out, help.Out);
+    }
     const CliResult version = RunCli({"--version"});
     QCOMPARE(version.Status, 0);
-    QVERIFY(version.Out.startsWith("formicula-cli "));
+    QVERIFY(version.Out.startsWith("formicula-cli 1."));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
