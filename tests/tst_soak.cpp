@@ -13,7 +13,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include <functional>
+#include <algorithm>
 #include <limits>
 #include <map>
 
@@ -25,6 +25,7 @@
 #include "MainWindowDriver.h"
 #include "MainWindowProbe.h"
 #include "PresetCatalogue.h"
+#include "Support.h"
 
 namespace
 {
@@ -44,7 +45,8 @@ public:
         Finished
     };
 
-    // Load, Reset, Play, Pause, Stop, Next, Forward, the twelve rule buttons.
+    // Load, Reset, Play, Pause, Stop, Next, Forward, the twelve rule buttons. Written out here
+    // rather than taken from tests/Support.h: the shadow shares nothing with what it checks.
     static QString ExpectedControls(ControlsState state)
     {
         static const char* const Table[] = {"11101111", "00011000", "11101110", "11101111",
@@ -125,13 +127,28 @@ public:
         StartOver();
     }
 
-    // preset 0: the dialog was dismissed.
-    void LoadPreset(int preset)
+    // After the dialog, which opens only while nothing runs; preset 0: it was dismissed. A run
+    // started behind the dialog ends with a confirmed preset.
+    void PresetDialogClosed(int preset)
     {
-        if (IsRunning || preset == 0)
+        if (preset == 0)
             return;
+        IsRunning = false;
         TheAnt.ApplyPreset(preset);
         StartOver();
+    }
+
+    // What a release of a window button does, whatever let it go: 0 to 4 are Play to Forward,
+    // 5 to 16 the rule buttons.
+    void Released(int button)
+    {
+        void (ShadowWindow::*const simulation[])() = {&ShadowWindow::Play, &ShadowWindow::Pause,
+                                                      &ShadowWindow::Stop, &ShadowWindow::Next,
+                                                      &ShadowWindow::Forward};
+        if (button < 5)
+            (this->*simulation[button])();
+        else
+            CycleStep(button - 5);
     }
 
     AntField Field;
@@ -170,6 +187,14 @@ private:
 
 const char* const SimulationButtons[] = {"Play", "Pause", "Stop", "Next", "Forward"};
 
+// Ends a mouse click the way the pointer does: a window gone after the press misses the release.
+void Click(QAbstractButton* button)
+{
+    QTest::mousePress(button, Qt::LeftButton);
+    if (button->isVisible())
+        QTest::mouseRelease(button, Qt::LeftButton);
+}
+
 // Slots whose guards must hold whatever the enabled state of their control.
 const char* const GuardedSlots[] = {"Slot_PushButton_Play",    "Slot_PushButton_Pause",
                                     "Slot_PushButton_Stop",    "Slot_PushButton_Next",
@@ -204,10 +229,7 @@ private:
     void WaitForTimer(int milliseconds);
     void LoadPreset(QRandomGenerator& random);
     void ShowAbout(QRandomGenerator& random);
-    // Runs the command; while it blocks in a modal exec(), the handler works the modal window.
-    // Returns whether a modal window appeared.
-    bool WithModal(const std::function<void()>& command,
-                   const std::function<void(QWidget*)>& handler);
+    void HoldThenChangeFocus(QRandomGenerator& random);
     QString Mismatch();
     void ShadowTick()
     {
@@ -252,6 +274,7 @@ void TestSoak::randomActionsKeepTheWindowConsistent()
     QFETCH(quint32, seed);
     QFETCH(int, actions);
     MainWindow window(nullptr);
+    QVERIFY(ShowActive(window)); // held keys and focus changes need an active window
     ShadowWindow shadow;
     Window = &window;
     Shadow = &shadow;
@@ -290,8 +313,8 @@ void TestSoak::randomActionsKeepTheWindowConsistent()
     StatesSeen.clear();
 }
 
-// Weights out of 1000. Timer frames dominate while running, as they do in use; the dialog and
-// the About box are rare because each one costs a nested event loop.
+// Weights out of 1000. Timer frames dominate while running, as they do in use; the dialog, the
+// About box and held buttons are rare because each one costs a nested event loop.
 void TestSoak::Act(QRandomGenerator& random, int weightedChoice)
 {
     const bool running = Shadow->IsRunning;
@@ -310,7 +333,9 @@ void TestSoak::Act(QRandomGenerator& random, int weightedChoice)
         InvokeRuleSlot(random.bounded(1, 13));
     else if ((w -= 60) < 70)
         ChangeSpinBox(random);
-    else if ((w -= 70) < 15)
+    else if ((w -= 70) < 20)
+        HoldThenChangeFocus(random);
+    else if ((w -= 20) < 15)
     {
         Log << "ResetAI";
         ++Counts["menu Reset AI"];
@@ -445,41 +470,23 @@ void TestSoak::WaitForTimer(int milliseconds)
     QTest::qWait(milliseconds);
 }
 
-bool TestSoak::WithModal(const std::function<void()>& command,
-                         const std::function<void(QWidget*)>& handler)
-{
-    bool appeared = false;
-    QTimer poll;
-    poll.setInterval(5);
-    connect(&poll, &QTimer::timeout,
-            [&]
-            {
-                QWidget* modal = QApplication::activeModalWidget();
-                if (!modal || !modal->isVisible())
-                    return;
-                poll.stop();
-                appeared = true;
-                handler(modal);
-            });
-    poll.start();
-    command();
-    poll.stop();
-    return appeared;
-}
-
 void TestSoak::LoadPreset(QRandomGenerator& random)
 {
     // Short runs are favoured so that loaded presets often reach their end.
     const int choice = random.bounded(6) == 0 ? static_cast<int>(random.bounded(1, 32))
                                               : static_cast<int>(random.bounded(1, 6));
-    const int how = static_cast<int>(random.bounded(5)); // OK, OK untouched, Cancel, Esc, close
+    // OK, OK untouched, Cancel, Escape, close, let go of the held button.
+    const int how = static_cast<int>(random.bounded(6));
+    const int held = static_cast<int>(random.bounded(3)); // none, OK, Cancel held with Space
     const bool throughSlot = random.bounded(4) == 0;
-    Log << QStringLiteral("load preset %1 how %2%3")
+    Log << QStringLiteral("load preset %1 how %2 held %3%4")
                .arg(choice)
                .arg(how)
+               .arg(held)
                .arg(throughSlot ? QStringLiteral(" (slot)") : QString());
     ++Counts["preset dialog"];
 
+    const bool opens = !Shadow->IsRunning;
     int chosen = 0;
     bool wrongKind = false;
     const bool opened = WithModal(
@@ -499,36 +506,58 @@ void TestSoak::LoadPreset(QRandomGenerator& random)
                 modal->close();
                 return;
             }
-            auto* combo = dialog->findChild<QComboBox*>("ComboBox_AntAIPreset");
+            auto* ok = dialog->findChild<QPushButton*>("PushButton_Ok");
+            auto* cancel = dialog->findChild<QPushButton*>("PushButton_Cancel");
             if (how != 1)
-                combo->setCurrentIndex(choice - 1);
+                dialog->findChild<QComboBox*>("ComboBox_AntAIPreset")->setCurrentIndex(choice - 1);
+            const int selected = how == 1 ? 1 : choice; // the list opens on preset 1
+            QPushButton* heldButton = held == 1 ? ok : held == 2 ? cancel : nullptr;
+            if (heldButton)
+            {
+                heldButton->setFocus(Qt::TabFocusReason);
+                QTest::keyPress(heldButton, Qt::Key_Space);
+            }
+            // Only OK itself chooses: clicked, or let go of while held. Escape, the close button,
+            // Cancel and a held button losing the focus never do.
             switch (how)
             {
             case 0:
             case 1:
-                chosen = how == 1 ? 1 : choice; // the list opens on preset 1
-                QTest::mouseClick(dialog->findChild<QPushButton*>("PushButton_Ok"), Qt::LeftButton);
+                chosen = selected;
+                Click(ok);
                 break;
             case 2:
-                QTest::mouseClick(dialog->findChild<QPushButton*>("PushButton_Cancel"),
-                                  Qt::LeftButton);
+                Click(cancel);
                 break;
             case 3:
-                QTest::keyClick(dialog, Qt::Key_Escape);
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+                break;
+            case 4:
+                dialog->close();
                 break;
             default:
-                dialog->close();
+                if (heldButton)
+                {
+                    chosen = heldButton == ok ? selected : 0;
+                    QTest::keyRelease(heldButton, Qt::Key_Space);
+                }
+                else
+                {
+                    Click(cancel);
+                }
             }
         });
     QVERIFY2(!wrongKind, "Load AI preset opened something other than the preset dialog");
-    QCOMPARE(opened, !Shadow->IsRunning);
-    Shadow->LoadPreset(chosen);
+    QCOMPARE(opened, opens);
+    if (opened)
+        Shadow->PresetDialogClosed(chosen);
 }
 
 void TestSoak::ShowAbout(QRandomGenerator& random)
 {
     const int openFor = static_cast<int>(random.bounded(120));
-    Log << QStringLiteral("about for %1 ms").arg(openFor);
+    const int how = static_cast<int>(random.bounded(3)); // OK, Escape, close
+    Log << QStringLiteral("about for %1 ms how %2").arg(openFor).arg(how);
     ++Counts["about box"];
     bool wasMessageBox = false;
     const bool opened =
@@ -538,17 +567,64 @@ void TestSoak::ShowAbout(QRandomGenerator& random)
                       auto* box = qobject_cast<QMessageBox*>(modal);
                       wasMessageBox = box != nullptr;
                       QTimer::singleShot(openFor, modal,
-                                         [modal, box]
+                                         [modal, box, how]
                                          {
-                                             if (box)
-                                                 QTest::mouseClick(box->button(QMessageBox::Ok),
-                                                                   Qt::LeftButton);
+                                             if (box && how == 0)
+                                                 Click(box->button(QMessageBox::Ok));
+                                             else if (box && how == 1)
+                                                 QTest::keyClick(box, Qt::Key_Escape);
                                              else
                                                  modal->close();
                                          });
                   });
     QVERIFY(opened);
     QVERIFY(wasMessageBox);
+}
+
+// A button held down with Space lets go with released() when the focus leaves it or Escape
+// cancels the press. The shadow follows that release at the moment it happens, as it follows
+// the timer; what it then does is the shadow's own rule.
+void TestSoak::HoldThenChangeFocus(QRandomGenerator& random)
+{
+    // Play .. Forward twice as often as the twelve rule buttons together: they start runs.
+    const int index = random.bounded(3) == 0 ? static_cast<int>(random.bounded(5, 17))
+                                             : static_cast<int>(random.bounded(5));
+    // The dialog, which a held button's run must not outlive, twice as often as the others.
+    const int how =
+        std::max(0, static_cast<int>(random.bounded(5)) - 1); // dialog, About, Escape, Tab
+    QPushButton* button =
+        index < 5 ? Window->findChild<QPushButton*>(QStringLiteral("PushButton_") +
+                                                    QLatin1String(SimulationButtons[index]))
+                  : Window->findChild<QPushButton*>(MainWindowDriver::StepButtonName(index - 4));
+    Log << QStringLiteral("hold %1, then %2")
+               .arg(button->objectName(),
+                    QStringList{"the preset dialog", "About", "Escape", "Tab"}[how]);
+    ++Counts["hold a button, then a focus change"];
+
+    const QMetaObject::Connection follow =
+        connect(button, &QPushButton::released, this, [this, index] { Shadow->Released(index); });
+    if (QApplication::activeWindow() != Window)
+        QApplication::setActiveWindow(Window);
+    // A disabled button takes neither the focus nor the key.
+    button->setFocus(Qt::TabFocusReason);
+    QTest::keyPress(button, Qt::Key_Space);
+    switch (how)
+    {
+    case 0:
+        LoadPreset(random);
+        break;
+    case 1:
+        ShowAbout(random);
+        break;
+    case 2:
+        QTest::keyClick(button, Qt::Key_Escape);
+        break;
+    default:
+        QTest::keyClick(button, Qt::Key_Tab);
+    }
+    if (QWidget* focus = QApplication::focusWidget())
+        QTest::keyRelease(focus, Qt::Key_Space);
+    disconnect(follow);
 }
 
 QString TestSoak::Mismatch()
@@ -585,29 +661,25 @@ QString TestSoak::Mismatch()
     if (label != QStringLiteral("Iteration: %1").arg(s.Counter))
         return QStringLiteral("label '%1', counter %2").arg(label).arg(s.Counter);
 
-    const AntPosition p = MainWindowProbe::TheAnt(*Window).GetPosition();
-    const AntPosition q = s.TheAnt.GetPosition();
+    const FieldState state = MainWindowProbe::State(*Window);
+    const QString difference = StateDifference(state, CaptureState(s.Field, s.TheAnt));
+    if (!difference.isEmpty())
+        return QStringLiteral("against the shadow: %1").arg(difference);
+
+    // The shadow runs on the same model, so the model is held to its own bounds as well.
+    const AntPosition p = state.Position;
     if (p.X < 0 || p.X >= AntField::FieldSize || p.Y < 0 || p.Y >= AntField::FieldSize ||
         QByteArray("UDLR").indexOf(p.Direction) < 0)
         return QStringLiteral("ant off the field at %1,%2,%3").arg(p.X).arg(p.Y).arg(p.Direction);
-    if (p.X != q.X || p.Y != q.Y || p.Direction != q.Direction)
-        return QStringLiteral("ant at %1,%2,%3, shadow at %4,%5,%6")
-            .arg(p.X)
-            .arg(p.Y)
-            .arg(QChar(p.Direction))
-            .arg(q.X)
-            .arg(q.Y)
-            .arg(QChar(q.Direction));
+    const auto outside =
+        std::find_if(state.Cells.begin(), state.Cells.end(),
+                     [&](int cell) { return cell < 0 || cell > state.Rule.ActiveSteps; });
+    if (outside != state.Cells.end())
+        return QStringLiteral("a cell holds %1 under %2 active steps")
+            .arg(*outside)
+            .arg(state.Rule.ActiveSteps);
 
-    const AntAI ai = MainWindowProbe::TheAnt(*Window).GetAI();
-    const AntAI expectedAi = s.TheAnt.GetAI();
-    const QString rule = QString::fromStdString(ai.Steps);
-    if (ai.Steps != expectedAi.Steps || ai.ActiveSteps != expectedAi.ActiveSteps)
-        return QStringLiteral("rule %1/%2, shadow %3/%4")
-            .arg(rule)
-            .arg(ai.ActiveSteps)
-            .arg(QString::fromStdString(expectedAi.Steps))
-            .arg(expectedAi.ActiveSteps);
+    const QString rule = QString::fromStdString(state.Rule.Steps);
     if (ui.RuleShown() != rule)
         return QStringLiteral("buttons show %1, rule %2").arg(ui.RuleShown(), rule);
     for (int step = 1; step <= 12; ++step)
@@ -618,25 +690,6 @@ QString TestSoak::Mismatch()
                 .arg(step)
                 .arg(button->toolTip());
     }
-
-    const AntField& field = MainWindowProbe::Field(*Window);
-    for (int y = 0; y < AntField::FieldSize; ++y)
-        for (int x = 0; x < AntField::FieldSize; ++x)
-        {
-            const int cell = field.GetCell(x, y);
-            if (cell < 0 || cell > ai.ActiveSteps)
-                return QStringLiteral("cell %1,%2 holds %3 under %4 active steps")
-                    .arg(x)
-                    .arg(y)
-                    .arg(cell)
-                    .arg(ai.ActiveSteps);
-            if (cell != s.Field.GetCell(x, y))
-                return QStringLiteral("cell %1,%2 holds %3, shadow %4")
-                    .arg(x)
-                    .arg(y)
-                    .arg(cell)
-                    .arg(s.Field.GetCell(x, y));
-        }
     return QString();
 }
 
