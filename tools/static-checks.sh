@@ -17,7 +17,15 @@ fi
 # Generated moc/rcc sources must exist before the tools read the compile database.
 cmake --build "$BUILD_DIR" -j "$(nproc)" >/dev/null
 
-SOURCES=$(git ls-files 'model/*.cpp' 'render/*.cpp' 'view/*.cpp' 'ui/*.cpp' 'cli/*.cpp' 'app/*.cpp' 'tools/*.cpp')
+# Our sources as the build compiles them, from the compile database: a source tarball has no
+# version control to ask.
+ROOT=$(pwd -P)
+SOURCES=$(sed -n 's/^ *"file": *"\(.*\)",\{0,1\}$/\1/p' "$BUILD_DIR/compile_commands.json" |
+    sed -n "s#^$ROOT/\(\(model\|render\|view\|ui\|cli\|app\|tools\)/[^/]*\.cpp\)\$#\1#p" | sort -u)
+if [ -z "$SOURCES" ]; then
+    echo "no sources found in $BUILD_DIR/compile_commands.json" >&2
+    exit 1
+fi
 
 # Both tools run even if the first finds something, so one run shows every finding.
 status=0
