@@ -1,14 +1,12 @@
 #pragma once
 
 // What the tests share: one capture and comparison of a run's state, one way to work the modal
-// window a command opens, and the window's control states by name.
+// window a command opens, and the window's control states by name. Model tests, built without
+// the widgets, get the state capture and the names.
 
-#include <QApplication>
 #include <QString>
 #include <QStringList>
 #include <QTest>
-#include <QTimer>
-#include <QWidget>
 
 #include <cstddef>
 #include <functional>
@@ -93,6 +91,11 @@ inline QString StateDifference(const FieldState& actual, const FieldState& expec
         QVERIFY2(difference_.isEmpty(), qPrintable(difference_));                                  \
     } while (false)
 
+#ifdef QT_WIDGETS_LIB
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
 // Runs `command`, which may block in a modal exec(). Once a modal window is up and active (or
 // after a second, should the platform not activate it), `handler` works it and must see that it
 // closes, at once or later. Returns whether one appeared.
@@ -129,6 +132,7 @@ inline bool ShowActive(QWidget& window)
     QApplication::setActiveWindow(&window);
     return QTest::qWaitForWindowActive(&window);
 }
+#endif
 
 // Enabled states as MainWindowDriver::Controls() reads them: Load AI preset, Reset AI, Play,
 // Pause, Stop, Next, Forward, one digit for the twelve rule buttons. Ready and Stopped look the
