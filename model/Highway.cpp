@@ -64,14 +64,20 @@ Highway FindHighway(const std::uint8_t* headings, std::size_t count, std::uint64
         }
 
         const std::size_t span = p + k;
-        // Repetition up to the tail's first heading: the onset lies before the tail.
+        // Repetition up to the tail's first heading: the onset lies before the tail. On
+        // the field that means no drift once the tail is long enough; a shorter tail
+        // cannot tell.
         if (span == count && !wholeRun)
+        {
+            if ((driftX != 0 || driftY != 0) && count < HighwayTailLength(maxPeriod))
+                best.Undecided = true;
             continue;
+        }
         // A longer span is an earlier onset; on a tie the smaller period came first.
         if (span < 4 * p || span <= bestSpan || (driftX == 0 && driftY == 0))
             continue;
         bestSpan = span;
-        best = {true, p, lastIteration - span + 1, driftX, driftY};
+        best = {true, p, lastIteration - span + 1, driftX, driftY, best.Undecided};
     }
     return best;
 }

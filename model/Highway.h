@@ -13,6 +13,9 @@ struct Highway
     std::uint64_t Onset = 0;
     int DriftX = 0;
     int DriftY = 0;
+    // The tail was shorter than HighwayTailLength and a drifting repetition reached back
+    // to its start: ask again with the longer tail.
+    bool Undecided = false;
 };
 
 // The number of last headings that decides every highway of up to maxPeriod:
@@ -26,9 +29,10 @@ std::uint64_t HighwayTailLength(std::uint64_t maxPeriod);
 // headings after the turn (headings[i] belongs to iteration lastIteration - count + 1 + i;
 // values 0..3 clockwise from up). Among the periods 1..maxPeriod, the one with the
 // earliest onset wins, the smaller on a tie; a highway must span at least four periods
-// and drift. When the tail does not start at iteration 1 it must hold at least
-// HighwayTailLength(maxPeriod) headings; a period whose repetition reaches back past
-// the tail's start is then not reported, as on the field it could only stand still.
+// and drift. When the tail does not start at iteration 1 and holds at least
+// HighwayTailLength(maxPeriod) headings, a period whose repetition reaches back past
+// the tail's start is not reported, as on the field it could only have zero drift; a
+// shorter tail answers for the highways it holds whole, or says it is Undecided.
 // Time is linear in count + maxPeriod whatever the headings; extra memory is
 // proportional to maxPeriod.
 Highway FindHighway(const std::uint8_t* headings, std::size_t count, std::uint64_t lastIteration,

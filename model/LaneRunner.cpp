@@ -2,6 +2,7 @@
 
 #include "Ant.h"
 #include "AntField.h"
+#include "HighwayTracker.h"
 #include "StepTable.h"
 
 #include <algorithm>
@@ -35,9 +36,8 @@ struct LaneTable
 };
 constexpr std::int16_t RowBytes = sizeof(LaneStep) * PackedField::CodeCount;
 
-void Compile(const AntAI& ai, LaneTable& table)
+void Compile(const StepTable& steps, LaneTable& table)
 {
-    const StepTable steps(ai);
     for (int h = 0; h < StepTable::Headings; ++h)
     {
         for (int code = 0; code < PackedField::CodeCount; ++code)
@@ -152,6 +152,7 @@ struct LaneRunner::Lane
     std::uint64_t SavedDone = 0;
     std::uint64_t Power = 1;
     std::uint64_t FalseMatches = 0;
+    std::unique_ptr<HighwayTracker> Tracker; // when the options ask for highways
 };
 
 LaneRunner::LaneRunner(Runner::HashKeys keys)
@@ -189,6 +190,13 @@ void LaneRunner::RunLanes(const NextJob& next, const JobEnded& ended, const RunO
     }
     const PackedField blank;
 
+    auto headingOf = [&](int j)
+    {
+        return static_cast<int>((reinterpret_cast<const char*>(regs[j].Row) -
+                                 reinterpret_cast<const char*>(&lanes[j].Table.Rows[0][0])) /
+                                RowBytes);
+    };
+
     auto report = [&](int j, RunOutcome outcome, std::uint64_t period)
     {
         LaneRunner::Lane& lane = lanes[j];
@@ -205,6 +213,8 @@ void LaneRunner::RunLanes(const NextJob& next, const JobEnded& ended, const RunO
         end.Result.Iterations = lane.Done;
         end.Result.Period = period;
         end.Result.FalseMatches = lane.FalseMatches;
+        if (lane.Tracker)
+            end.Result.Highway = lane.Tracker->Finish(lane.Done);
         end.Position =
             AntPosition{PackedField::X(static_cast<int>(at)), PackedField::Y(static_cast<int>(at)),
                         StepTable::DirectionOf(heading)};
@@ -222,10 +232,12 @@ void LaneRunner::RunLanes(const NextJob& next, const JobEnded& ended, const RunO
         {
             if (!next(job))
             {
+                // It waits on a blank cell, with a hash that never meets its target.
                 lane.Active = false;
                 regs[j] =
                     LaneRegisters{j * LaneStride + PackedField::Index(0, 0), &Idle.Rows[0][0], 0};
-                targets[j] = LaneRegisters{-1, nullptr, 0};
+                fields[regs[j].At] = 0;
+                targets[j] = LaneRegisters{-1, nullptr, 1};
                 return;
             }
             lane.Id = job.Id;
@@ -233,8 +245,17 @@ void LaneRunner::RunLanes(const NextJob& next, const JobEnded& ended, const RunO
             lane.FalseMatches = 0;
             std::memcpy(cells, blank.Cells(), PackedField::CellCount);
             regs[j].At = j * LaneStride + PackedField::Index(Ant::StartX, Ant::StartY);
-            Compile(job.Rule, lane.Table);
-            regs[j].Row = &lane.Table.Rows[StepTable::HeadingOf(Ant::StartDirection)][0];
+            const StepTable steps(job.Rule);
+            Compile(steps, lane.Table);
+            const int heading = StepTable::HeadingOf(Ant::StartDirection);
+            regs[j].Row = &lane.Table.Rows[heading][0];
+            if (options.HighwayMaxPeriod > 0)
+            {
+                if (!lane.Tracker || lane.Tracker->MaxPeriod() != options.HighwayMaxPeriod)
+                    lane.Tracker = std::make_unique<HighwayTracker>(options.HighwayMaxPeriod);
+                lane.Tracker->Start(cells, PackedField::Index(Ant::StartX, Ant::StartY), heading,
+                                    steps);
+            }
             regs[j].Hash = blankHash;
             // Nothing runs for an empty rule or a cap of 0: report at once.
             if (job.Rule.ActiveSteps <= 0)
@@ -273,6 +294,8 @@ void LaneRunner::RunLanes(const NextJob& next, const JobEnded& ended, const RunO
             limit = std::min(limit, options.Cap - lane.Done);
             if constexpr (Proof == CycleProof::On)
                 limit = std::min(limit, lane.SavedDone + lane.Power - lane.Done);
+            if (lane.Tracker)
+                limit = std::min(limit, lane.Tracker->NextSnapshot() - lane.Done);
         }
         if (!anyActive)
             return;
@@ -308,6 +331,9 @@ void LaneRunner::RunLanes(const NextJob& next, const JobEnded& ended, const RunO
                     ++lane.FalseMatches;
                 }
             }
+            if (lane.Tracker && lane.Done == lane.Tracker->NextSnapshot())
+                lane.Tracker->Snapshot(cells, static_cast<int>(regs[j].At - j * LaneStride),
+                                       headingOf(j), lane.Done);
             if (lane.Done >= options.Cap)
             {
                 report(j, RunOutcome::Cap, 0);

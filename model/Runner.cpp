@@ -2,6 +2,7 @@
 
 #include "Ant.h"
 #include "AntField.h"
+#include "HighwayTracker.h"
 #include "Iteration.h"
 #include "StepTable.h"
 
@@ -162,6 +163,9 @@ void UnmarkTurns(std::uint8_t* cells)
 } // namespace
 
 Runner::Runner(HashKeys keys) : Keys(HashKeyTable(keys)) {}
+Runner::~Runner() = default;
+Runner::Runner(Runner&&) noexcept = default;
+Runner& Runner::operator=(Runner&&) noexcept = default;
 
 const std::uint64_t* Runner::HashKeyTable(HashKeys keys)
 {
@@ -224,6 +228,15 @@ RunResult Runner::Run(AntField& field, Ant& ant, const RunOptions& options)
     if constexpr (Proof == CycleProof::Off)
         lookAhead = MarkTurns(cells, table, nextByte);
 
+    HighwayTracker* tracker = nullptr;
+    if (options.HighwayMaxPeriod > 0)
+    {
+        if (!Tracker || Tracker->MaxPeriod() != options.HighwayMaxPeriod)
+            Tracker = std::make_unique<HighwayTracker>(options.HighwayMaxPeriod);
+        tracker = Tracker.get();
+        tracker->Start(cells, state.At, static_cast<int>(state.Heading), table);
+    }
+
     std::uint64_t done = 0;
     for (;;)
     {
@@ -242,6 +255,8 @@ RunResult Runner::Run(AntField& field, Ant& ant, const RunOptions& options)
             limit = std::min(limit, savedAt + power - done);
         if (options.Stop)
             limit = std::min(limit, StopSlice);
+        if (tracker)
+            limit = std::min(limit, tracker->NextSnapshot() - done);
         done += lookAhead ? AdvanceLookingAhead(cells, nextByte, state, limit)
                           : Advance<Proof>(cells, table, hashing, state, saved, limit);
 
@@ -272,9 +287,13 @@ RunResult Runner::Run(AntField& field, Ant& ant, const RunOptions& options)
                 power *= 2;
             }
         }
+        if (tracker && done == tracker->NextSnapshot())
+            tracker->Snapshot(cells, state.At, static_cast<int>(state.Heading), done);
     }
 
     result.Iterations = done;
+    if (tracker && result.Outcome != RunOutcome::Stopped)
+        result.Highway = tracker->Finish(done);
     if (lookAhead)
         UnmarkTurns(cells);
     Packed.Store(field);

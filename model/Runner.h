@@ -1,12 +1,15 @@
 #pragma once
 
+#include "Highway.h"
 #include "PackedField.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class Ant;
+class HighwayTracker;
 
 enum class RunOutcome
 {
@@ -25,6 +28,7 @@ struct RunResult
     // and Period is the shortest such distance.
     std::uint64_t Period = 0;
     std::uint64_t FalseMatches = 0; // hash matches that the full comparison rejected
+    ::Highway Highway;              // when RunOptions asked for it
 };
 
 struct RunOptions
@@ -34,6 +38,8 @@ struct RunOptions
     std::uint64_t Cap = NoCap;
     // Polled every few milliseconds; the run ends as Stopped once it is raised.
     const std::atomic<bool>* Stop = nullptr;
+    // Find the highway the run ends on, for periods up to this; 0 skips the analysis.
+    std::uint64_t HighwayMaxPeriod = 0;
 };
 
 // Whether a run also proves that it never finishes. A compile-time choice, so the plain
@@ -62,6 +68,9 @@ public:
     };
 
     explicit Runner(HashKeys keys = HashKeys::Random);
+    ~Runner();
+    Runner(Runner&&) noexcept;
+    Runner& operator=(Runner&&) noexcept;
 
     // One key per packed cell; the field hash is the sum of code x key.
     static const std::uint64_t* HashKeyTable(HashKeys keys);
@@ -71,6 +80,7 @@ public:
 
 private:
     PackedField Packed;
+    std::unique_ptr<HighwayTracker> Tracker;
     std::vector<std::uint8_t> Checkpoint;
     const std::uint64_t* Keys;
 };

@@ -120,6 +120,7 @@ void Survey::Work(const std::atomic<bool>* stop)
         row.Iterations = end.Result.Iterations;
         row.Period = end.Result.Period;
         row.Position = end.Position;
+        row.Highway = end.Result.Highway;
         row.Done = true;
         const std::size_t mirror = mirrorOf[end.Id];
         if (mirror == Rows_.size())
@@ -141,6 +142,7 @@ void Survey::Work(const std::atomic<bool>* stop)
     RunOptions options;
     options.Cap = Cap;
     options.Stop = stop;
+    options.HighwayMaxPeriod = HighwayMaxPeriod;
     runner.Run<CycleProof::On>(next, ended, options, Lanes);
 
     const std::lock_guard<std::mutex> lock(Mutex);
@@ -170,6 +172,7 @@ SurveyRow Survey::MirrorRow(const SurveyRow& row)
 {
     SurveyRow mirror = row;
     mirror.Rule = MirrorRule(row.Rule);
+    mirror.Highway.DriftX = -row.Highway.DriftX;
     const char d = row.Position.Direction;
     mirror.Position = AntPosition{2 * Ant::StartX - row.Position.X, row.Position.Y,
                                   d == 'L'   ? 'R'

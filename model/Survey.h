@@ -22,6 +22,7 @@ struct SurveyRow
     std::uint64_t Iterations = 0;
     std::uint64_t Period = 0; // Never only
     AntPosition Position;
+    ::Highway Highway; // when the survey looks for highways
     bool Done = false;
 };
 
@@ -45,6 +46,8 @@ public:
     // Runs interleaved in each thread (1..LaneRunner::Lanes, the default); rows do not
     // depend on it.
     void SetLanes(int lanes) { Lanes = lanes; }
+    // Also find each run's highway, for periods up to maxPeriod (0, the default: don't).
+    void SetHighwayMaxPeriod(std::uint64_t maxPeriod) { HighwayMaxPeriod = maxPeriod; }
 
     // Every rule of from..to letters L and R, shortest first, each length in binary order
     // with L as 0.
@@ -70,6 +73,7 @@ private:
     std::uint64_t Cap;
     std::vector<std::pair<std::size_t, std::size_t>> Pairs; // a rule and its mirror
     int Lanes;
+    std::uint64_t HighwayMaxPeriod = 0;
     std::atomic<std::size_t> Next{0};
     mutable std::mutex Mutex;
     std::condition_variable Changed;

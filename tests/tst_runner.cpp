@@ -12,6 +12,7 @@
 #include <memory>
 #include <random>
 #include <thread>
+#include <utility>
 
 namespace
 {
@@ -83,6 +84,8 @@ private slots:
     void cycleProofAgreesWithPlainRunsUpToSixLetters();
     void falseHashMatchesDoNotChangeAnswers();
     void stopFlagEndsARunEarly();
+    void highways_data();
+    void highways();
     void lanesEqualSingleRuns_data();
     void lanesEqualSingleRuns();
 };
@@ -328,17 +331,80 @@ void TestRunner::stopFlagEndsARunEarly()
     }
 }
 
+void TestRunner::highways_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QString>("highway");
+    // LR's well-known highway starts at 9 977; the run ends at 15 517 on this field.
+    QTest::newRow("LR") << "LR"
+                        << "104 from 9977 drift 2,2";
+    QTest::newRow("LLR") << "LLR"
+                         << "18 from 39 drift -1,1";
+    QTest::newRow("LLLR: 16n + 4") << "LLLR"
+                                   << "52 from 79 drift -2,2";
+    QTest::newRow("RLR ends without one") << "RLR"
+                                          << "none";
+    // Longer than the short tail: settled by the second, full replay.
+    QTest::newRow("LLRR ends without one") << "LLRR"
+                                           << "none";
+    QTest::newRow("L circles") << "L"
+                               << "none";
+}
+
+// The same highway from the plain runner, the runner with the cycle proof and the lanes.
+void TestRunner::highways()
+{
+    QFETCH(QString, rule);
+    QFETCH(QString, highway);
+    auto describe = [](const Highway& h)
+    {
+        return h.Found ? QString("%1 from %2 drift %3,%4")
+                             .arg(h.Period)
+                             .arg(h.Onset)
+                             .arg(h.DriftX)
+                             .arg(h.DriftY)
+                       : QString("none");
+    };
+    RunOptions options = Capped(30000000);
+    options.HighwayMaxPeriod = 20000;
+    Runner runner;
+    auto field = std::make_unique<AntField>();
+    for (const bool proof : {false, true})
+    {
+        field->Clear();
+        Ant ant;
+        ant.SetRule(rule.toStdString());
+        const RunResult result = proof ? runner.Run<CycleProof::On>(*field, ant, options)
+                                       : runner.Run<CycleProof::Off>(*field, ant, options);
+        QCOMPARE(describe(result.Highway), highway);
+        QVERIFY(!result.Highway.Undecided);
+    }
+    LaneRunner lanes;
+    bool handed = false;
+    QString fromLanes;
+    lanes.Run<CycleProof::On>(
+        [&](LaneRunner::Job& job)
+        {
+            Ant ant;
+            ant.SetRule(rule.toStdString());
+            job.Rule = ant.GetAI();
+            return !std::exchange(handed, true);
+        },
+        [&](const LaneRunner::Ended& end) { fromLanes = describe(end.Result.Highway); }, options);
+    QCOMPARE(fromLanes, highway);
+}
+
 void TestRunner::lanesEqualSingleRuns_data()
 {
     QTest::addColumn<int>("lanes");
     QTest::addColumn<bool>("proof");
     QTest::addColumn<bool>("weakHash");
     QTest::newRow("one lane, plain") << 1 << false << false;
-    QTest::newRow("six lanes, plain") << 6 << false << false;
+    QTest::newRow("all lanes, plain") << LaneRunner::Lanes << false << false;
     QTest::newRow("one lane, proof") << 1 << true << false;
     QTest::newRow("three lanes, proof") << 3 << true << false;
-    QTest::newRow("six lanes, proof") << 6 << true << false;
-    QTest::newRow("six lanes, proof, every hash alike") << 6 << true << true;
+    QTest::newRow("all lanes, proof") << LaneRunner::Lanes << true << false;
+    QTest::newRow("all lanes, proof, every hash alike") << LaneRunner::Lanes << true << true;
 }
 
 // Every rule of up to six letters, and an empty one, through the lanes: each ends as a

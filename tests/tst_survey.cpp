@@ -11,6 +11,8 @@
 
 namespace
 {
+constexpr std::uint64_t HighwayMaxPeriod = 2000;
+
 const SurveyRow* Find(const Survey& survey, const std::string& rule)
 {
     for (const SurveyRow& row : survey.Rows())
@@ -27,12 +29,14 @@ SurveyRow PlainRow(const std::string& rule, std::uint64_t cap)
     ant.SetRule(rule);
     RunOptions options;
     options.Cap = cap;
+    options.HighwayMaxPeriod = HighwayMaxPeriod;
     const RunResult result = Runner().Run(*field, ant, options);
     SurveyRow row;
     row.Rule = rule;
     row.Outcome = result.Outcome;
     row.Iterations = result.Iterations;
     row.Position = ant.GetPosition();
+    row.Highway = result.Highway;
     return row;
 }
 
@@ -111,7 +115,9 @@ void TestSurvey::everyRowMatchesAPlainRun()
 {
     constexpr std::uint64_t Cap = 200000;
     Survey survey(1, 5, Cap);
+    survey.SetHighwayMaxPeriod(HighwayMaxPeriod);
     survey.Run(2, nullptr);
+    int highways = 0;
     int capped = 0;
     for (const SurveyRow& row : survey.Rows())
     {
@@ -119,11 +125,13 @@ void TestSurvey::everyRowMatchesAPlainRun()
         if (row.Outcome == RunOutcome::Never)
             continue;
         capped += row.Outcome == RunOutcome::Cap;
+        highways += row.Highway.Found;
         SurveyRow plain = PlainRow(row.Rule, Cap);
         plain.Done = true;
         QCOMPARE(Describe(row), Describe(plain));
     }
     QVERIFY(capped >= 10);
+    QVERIFY(highways >= 4);
 }
 
 void TestSurvey::sameRowsForAnyJobsAndLanes()

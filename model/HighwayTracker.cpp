@@ -1,0 +1,94 @@
+#include "HighwayTracker.h"
+
+#include "AntAI.h"
+#include "PackedField.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+// A tail this long holds every highway of period up to ~500 whole, which covers the
+// ones runs end on in practice; longer ones take the second, full replay. Snapshots
+// come as often, so a replay is at most two tails long.
+constexpr std::uint64_t ShortTail = std::uint64_t{1} << 17;
+
+// Runners may keep a cell's turn in its top bits; the colour code is in the low four.
+constexpr std::uint8_t CodeBits = 0x0F;
+
+} // namespace
+
+void HighwayTracker::Save(const std::uint8_t* cells, int at, int heading, std::uint64_t done,
+                          State& into)
+{
+    into.Cells.assign(cells, cells + PackedField::CellCount);
+    into.At = at;
+    into.Heading = heading;
+    into.Done = done;
+}
+
+HighwayTracker::HighwayTracker(std::uint64_t maxPeriod)
+    : MaxPeriod_(maxPeriod), Interval(std::max(ShortTail, 4 * maxPeriod + 1)), Table(AntAI{})
+{
+}
+
+void HighwayTracker::Start(const std::uint8_t* cells, int at, int heading, const StepTable& table)
+{
+    Table = table;
+    Save(cells, at, heading, 0, First);
+    Recent.Cells.clear();
+    Older.Cells.clear();
+    Next = Interval;
+}
+
+void HighwayTracker::Snapshot(const std::uint8_t* cells, int at, int heading, std::uint64_t done)
+{
+    std::swap(Older, Recent);
+    Save(cells, at, heading, done, Recent);
+    Next = done + Interval;
+}
+
+Highway HighwayTracker::Finish(std::uint64_t lastIteration)
+{
+    const std::uint64_t tail = std::min(lastIteration, Interval);
+    const std::uint64_t first = lastIteration - tail + 1;
+    const State* from = &First;
+    for (const State* saved : {&Recent, &Older})
+    {
+        if (!saved->Cells.empty() && saved->Done < first)
+        {
+            from = saved;
+            break;
+        }
+    }
+    Replay(*from, lastIteration, first);
+    Highway highway = FindHighway(Tail.data(), Tail.size(), lastIteration, MaxPeriod_);
+    if (highway.Undecided)
+    {
+        const std::uint64_t longTail = std::min(lastIteration, HighwayTailLength(MaxPeriod_));
+        Replay(First, lastIteration, lastIteration - longTail + 1);
+        highway = FindHighway(Tail.data(), Tail.size(), lastIteration, MaxPeriod_);
+    }
+    return highway;
+}
+
+// Runs the table loop from a saved state to lastIteration, keeping the heading after
+// each turn from iteration first on. The run got that far, so no step meets the border.
+void HighwayTracker::Replay(const State& from, std::uint64_t lastIteration, std::uint64_t first)
+{
+    Work = from.Cells;
+    Tail.resize(static_cast<std::size_t>(lastIteration - first + 1));
+    std::uint8_t* cells = Work.data();
+    int at = from.At;
+    unsigned heading = static_cast<unsigned>(from.Heading);
+    for (std::uint64_t t = from.Done + 1; t <= lastIteration; ++t)
+    {
+        const unsigned code = cells[at] & CodeBits;
+        const unsigned key = code * StepTable::Headings + heading;
+        cells[at] = Table.NextCode[code];
+        heading = Table.NextHeading[key];
+        at += Table.Delta[key];
+        if (t >= first)
+            Tail[static_cast<std::size_t>(t - first)] = static_cast<std::uint8_t>(heading);
+    }
+}
