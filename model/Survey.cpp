@@ -72,11 +72,21 @@ int Survey::Run(int jobs, const std::atomic<bool>* stop, const Progress& progres
             done = Done;
         }
         if (progress && !allEnded)
-            progress(done, Rows_.size());
+            progress(done, RuleCount());
     }
     for (std::thread& worker : workers)
         worker.join();
     return started;
+}
+
+void Survey::SetShard(int index, int count)
+{
+    // Every count-th pair, so each slice gets rules of every length, short and long.
+    std::vector<std::pair<std::size_t, std::size_t>> slice;
+    for (std::size_t i = static_cast<std::size_t>(index); i < Pairs.size();
+         i += static_cast<std::size_t>(count))
+        slice.push_back(Pairs[i]);
+    Pairs = std::move(slice);
 }
 
 std::size_t Survey::DoneCount() const

@@ -46,6 +46,11 @@ public:
     // Runs interleaved in each thread (1..LaneRunner::Lanes, the default); rows do not
     // depend on it.
     void SetLanes(int lanes) { Lanes = lanes; }
+    // Runs only the index-th of count disjoint slices of the rules (0 <= index < count),
+    // so that a survey can be split over machines; a rule and its mirror stay together.
+    void SetShard(int index, int count);
+    // The rules this survey runs: all of them, or its shard's.
+    std::size_t RuleCount() const { return 2 * Pairs.size(); }
     // Also find each run's highway, for periods up to maxPeriod (0, the default: don't).
     void SetHighwayMaxPeriod(std::uint64_t maxPeriod) { HighwayMaxPeriod = maxPeriod; }
 

@@ -1,4 +1,5 @@
 #include "AntField.h"
+#include "FieldSummary.h"
 
 #include <QtTest>
 
@@ -11,6 +12,7 @@ private slots:
     void setCellAddressesColumnThenRow();
     void copyIsASnapshot();
     void clearLeavesTheCopyAlone();
+    void summaryCountsAndBounds();
 };
 
 void TestAntField::newFieldIsBlank()
@@ -58,6 +60,25 @@ void TestAntField::clearLeavesTheCopyAlone()
     QCOMPARE(field.GetCell(248, 249), 0);
     QCOMPARE(copy[2][1], 3);
     QCOMPARE(field.GetCopy()[2][1], 0);
+}
+
+// Values outside 0..12 are visited but in no colour's count; the box is inclusive.
+void TestAntField::summaryCountsAndBounds()
+{
+    AntField field;
+    FieldSummary blank = FieldSummary::Of(field);
+    QCOMPARE(blank.Colours[0], std::uint64_t(62500));
+    QVERIFY(blank.Visited == 0 && blank.MinX == -1 && blank.MaxY == -1);
+
+    field.SetCell(7, 200, 12);
+    field.SetCell(249, 3, 1);
+    field.SetCell(0, 150, -4);
+    const FieldSummary summary = FieldSummary::Of(field);
+    QCOMPARE(summary.Visited, std::uint64_t(3));
+    QCOMPARE(summary.Colours[0], std::uint64_t(62497));
+    QCOMPARE(summary.Colours[1] + summary.Colours[12], std::uint64_t(2));
+    QCOMPARE(QList<int>({summary.MinX, summary.MinY, summary.MaxX, summary.MaxY}),
+             QList<int>({0, 3, 249, 200}));
 }
 
 QTEST_GUILESS_MAIN(TestAntField)

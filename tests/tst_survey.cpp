@@ -7,6 +7,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace
@@ -61,6 +62,7 @@ private slots:
     void everyRowMatchesAPlainRun();
     void sameRowsForAnyJobsAndLanes();
     void mirrorRowReflectsAboutTheStartColumn();
+    void shardsSplitTheRules();
     void stopFlagLeavesRowsUndone();
 };
 
@@ -164,6 +166,33 @@ void TestSurvey::mirrorRowReflectsAboutTheStartColumn()
     field->SetCell(0, 17, 1);
     packed.Load(*field);
     QVERIFY(Survey::TouchedColumnZero(packed.Cells(), ant.GetPosition()));
+}
+
+// Three shards run every rule exactly once between them, each as the whole survey runs it.
+void TestSurvey::shardsSplitTheRules()
+{
+    constexpr std::uint64_t Cap = 300000;
+    Survey whole(1, 6, Cap);
+    whole.Run(2, nullptr);
+    std::vector<int> runs(whole.Rows().size(), 0);
+    std::size_t rules = 0;
+    for (int index = 0; index < 3; ++index)
+    {
+        Survey shard(1, 6, Cap);
+        shard.SetShard(index, 3);
+        shard.Run(1, nullptr);
+        QCOMPARE(shard.DoneCount(), shard.RuleCount());
+        rules += shard.RuleCount();
+        for (std::size_t i = 0; i < shard.Rows().size(); ++i)
+        {
+            if (!shard.Rows()[i].Done)
+                continue;
+            ++runs[i];
+            QCOMPARE(Describe(shard.Rows()[i]), Describe(whole.Rows()[i]));
+        }
+    }
+    QCOMPARE(rules, whole.Rows().size());
+    QVERIFY(std::all_of(runs.begin(), runs.end(), [](int n) { return n == 1; }));
 }
 
 void TestSurvey::stopFlagLeavesRowsUndone()

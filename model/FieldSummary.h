@@ -1,0 +1,20 @@
+#pragma once
+
+#include "AntField.h"
+
+#include <cstdint>
+
+// What a field holds, for time series of a run: cells per colour, the visited (non-blank)
+// cells and the smallest rectangle around them.
+struct FieldSummary
+{
+    AntField::ColourCounts Colours{};
+    std::uint64_t Visited = 0;
+    // Inclusive cell coordinates; all -1 while nothing was visited.
+    int MinX = -1;
+    int MinY = -1;
+    int MaxX = -1;
+    int MaxY = -1;
+
+    static FieldSummary Of(const AntField& field);
+};
