@@ -84,14 +84,6 @@ std::string Quote(std::string_view text, std::size_t most)
     return quoted;
 }
 
-std::size_t CharacterCount(std::string_view text)
-{
-    std::size_t count = 0;
-    for (std::size_t at = 0; at < text.size(); at += CharacterAt(text, at).size())
-        ++count;
-    return count;
-}
-
 std::string_view CharacterAt(std::string_view text, std::size_t at)
 {
     const std::size_t length = ValidCharacter(text, at);

@@ -12,9 +12,6 @@ namespace ArgumentText
 // characters and bytes that are not UTF-8 written as escapes, so a message stays one line.
 std::string Quote(std::string_view text, std::size_t most = 40);
 
-// Characters, not bytes; a byte that starts no UTF-8 character counts as one.
-std::size_t CharacterCount(std::string_view text);
-
 // The character starting at byte `at`: all of its UTF-8 bytes.
 std::string_view CharacterAt(std::string_view text, std::size_t at);
 

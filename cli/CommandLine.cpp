@@ -82,7 +82,7 @@ int CommandLine::Run(int argc, char** argv)
     {
         throw UsageError(Message(error));
     }
-    const Command* chosen = nullptr;
+    Command* chosen = nullptr;
     for (const auto& command : Commands)
         if (command->Options().parsed())
             chosen = command.get();
@@ -101,7 +101,7 @@ int CommandLine::Run(int argc, char** argv)
     }
     if (chosen == nullptr)
         throw UsageError("missing command (try --help)");
-    return const_cast<Command*>(chosen)->Execute();
+    return chosen->Execute();
 }
 
 void CommandLine::CheckWords(const std::vector<std::string>& words, const Command* chosen) const

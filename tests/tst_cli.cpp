@@ -38,15 +38,12 @@ void TestCli::refused_data()
     usage("unknown option, not command", {"--verbose"}, "unknown option '--verbose'");
     usage("help of an unknown command", {"help", "walk"}, "unknown command 'walk'");
     usage("-LR is an option", {"run", "-LR"}, "unknown option '-LR'");
-    usage("-L is an option", {"run", "-L"}, "unknown option '-L'");
     usage("--- is an option like -LR", {"run", "---"}, "unknown option '---'");
     usage("lone dash", {"run", "-"}, "no letter before its first '-'");
     usage("dashes after --", {"run", "--", "---"}, "no letter before its first '-'");
-    usage("-LR after --", {"run", "--", "-LR"}, "no letter before its first '-'");
     usage("letters after a gap", {"run", "L-R"}, "would lose 'R'");
     usage("letters after a padded gap", {"run", "LR--RL-"}, "would lose 'RL-'");
     usage("UTF-8 character whole", {"run", "LRLRLRLRLRLé"}, "unknown character 'é'");
-    usage("lower case", {"run", "lr"}, "unknown character 'l'");
     usage("thirteen letters", {"run", "LRLRLRLRLRLRL"}, "13 letters; at most 12");
     usage("100 KB argument quoted short", {"run", QString(100000, 'x')}, "'xxxxxxxxxx");
     usage("newline kept on one line", {"run", "L\nR"}, "unknown character '\\n'");
@@ -54,12 +51,10 @@ void TestCli::refused_data()
     usage("empty rule", {"run", ""}, "empty");
     usage("rule and preset", {"run", "LR", "--preset", "3"}, "not both");
     usage("preset 32", {"run", "--preset=32"}, "--preset must be a whole number from 1 to 31");
-    usage("preset word", {"run", "--preset", "five"}, "--preset");
     usage("preset without value", {"run", "--preset"}, "option --preset needs a value");
     usage("-h as a value", {"run", "LR", "--png", "-h"}, "option --png needs a value");
     usage("option as a value", {"run", "LR", "--png", "--cell-size", "2"}, "--png needs a value");
     usage("cap negative", {"run", "LR", "--max-iterations", "-4"}, "positive whole number");
-    usage("cap fraction", {"run", "LR", "--max-iterations=2.5"}, "positive whole number");
     usage("cap overflow", {"run", "LR", "--max-iterations", "99999999999999999999"}, "too large");
     usage("option twice", {"run", "LR", "--max-iterations", "5", "--max-iterations=6"},
           "more than once");
@@ -68,25 +63,20 @@ void TestCli::refused_data()
     usage("unknown format", {"catalogue", "--format", "xml"}, "table, csv or json, not 'xml'");
     usage("second rule", {"run", "LR", "RL"}, "unexpected argument 'RL'");
     usage("second command", {"run", "LR", "survey"}, "unexpected argument 'survey'");
-    usage("catalogue word", {"catalogue", "now"}, "unexpected argument 'now'");
     usage("cell size 0", {"run", "LR", "--png", "{dir}/f.png", "--cell-size", "0"}, "1 to 16");
-    usage("cell size word", {"run", "LR", "--png", "{dir}/f.png", "--cell-size=two"}, "1 to 16");
     usage("cell size without png", {"run", "LR", "--cell-size", "2"}, "needs --png");
     usage("png empty", {"run", "LR", "--png", ""}, "empty");
     usage("render without value", {"catalogue", "--render"}, "option --render needs a value");
     usage("survey without letters", {"survey", "--csv"}, "missing --letters");
     usage("zero letters", {"survey", "--letters", "0"}, "--letters must be");
-    usage("thirteen letters surveyed", {"survey", "--letters", "1-13"}, "--letters must be");
     usage("letters backwards", {"survey", "--letters=5-3"}, "--letters must be");
-    usage("letters open range", {"survey", "--letters", "3-"}, "--letters must be");
     usage("letters negative", {"survey", "--letters", "-2"}, "--letters must be");
     usage("no jobs", {"survey", "--letters", "2", "--jobs", "0"}, "--jobs");
-    usage("jobs word", {"survey", "--letters", "2", "--jobs", "all"}, "--jobs");
     usage("top zero", {"survey", "--letters", "2", "--top", "0"}, "--top");
 
-    auto failure = [](const char* name, const QStringList& arguments, Limit limit,
+    auto failure = [](const QByteArray& name, const QStringList& arguments, Limit limit,
                       const QString& mentions, bool previous = false)
-    { QTest::newRow(name) << arguments << limit << 1 << mentions << previous; };
+    { QTest::newRow(name.constData()) << arguments << limit << 1 << mentions << previous; };
     failure("png directory missing", {"run", "LR", "--png", "{dir}/no/f.png"}, Limit::None,
             "No such file or directory");
     failure("png is a directory", {"run", "LR", "--png", "{dir}"}, Limit::None, "directory");
@@ -100,20 +90,22 @@ void TestCli::refused_data()
             Limit::FileSize, "File too large", true);
     failure("render beyond the file size limit", {"catalogue", "--render", "{dir}/pictures"},
             Limit::FileSize, "File too large");
-    const QString full = "write error: No space left on device";
-    const QString closed = "write error: Bad file descriptor";
-    failure("help to a full disk", {"--help"}, Limit::StdoutFull, full);
-    failure("version to closed stdout", {"--version"}, Limit::StdoutClosed, closed);
-    failure("command help to a full disk", {"help", "run"}, Limit::StdoutFull, full);
-    failure("run to a full disk", {"run", "LR", "--max-iterations", "9"}, Limit::StdoutFull, full);
-    failure("run to closed stdout", {"run", "LR", "--max-iterations=9"}, Limit::StdoutClosed,
-            closed);
-    failure("picture to a full stdout", {"run", "LR", "--max-iterations", "9", "--png", "-"},
-            Limit::StdoutFull, full);
-    failure("catalogue to a full disk", {"catalogue", "--csv"}, Limit::StdoutFull, full);
-    failure("survey JSON to a full disk", {"survey", "--letters", "1-3", "--json"},
-            Limit::StdoutFull, full);
-    failure("survey to closed stdout", {"survey", "--letters", "1-3"}, Limit::StdoutClosed, closed);
+    // Output lost to a full disk or a closed stdout is a failure, whatever the command.
+    const QList<QStringList> commands{{"--help"},
+                                      {"--version"},
+                                      {"help", "run"},
+                                      {"run", "LR", "--max-iterations", "9"},
+                                      {"run", "LR", "--max-iterations=9", "--png", "-"},
+                                      {"catalogue", "--csv"},
+                                      {"survey", "--letters", "1-3", "--json"}};
+    for (const QStringList& command : commands)
+    {
+        const QByteArray name = command.join(' ').toUtf8();
+        failure(name + " to a full disk", command, Limit::StdoutFull,
+                "write error: No space left on device");
+        failure(name + " to closed stdout", command, Limit::StdoutClosed,
+                "write error: Bad file descriptor");
+    }
 }
 
 // Refused input and failed output alike: the status, exactly one short line on stderr naming
@@ -218,21 +210,19 @@ void TestCli::catalogueFormatsAgree()
     QCOMPARE(rows.size(), 31);
     for (int n = 1; n <= 31; ++n)
     {
-        const QList<QByteArray> cells = lines[n].split(',');
         const QJsonObject row = rows[n - 1].toObject();
         QCOMPARE(row["check"].toString(), QString("ok"));
-        const QJsonArray colours = row["colours"].toArray();
-        QCOMPARE(colours.size(), 13);
-        qint64 total = 0;
-        for (int k = 0; k < 13; ++k)
+        QStringList cells;
+        for (const QByteArray& name : names.mid(0, 7))
+            cells << row[QString(name)].toVariant().toString();
+        qint64 cellsCounted = 0;
+        for (const QJsonValue& count : row["colours"].toArray())
         {
-            const auto count = static_cast<qint64>(colours[k].toDouble());
-            QCOMPARE(count, cells[7 + k].toLongLong());
-            total += count;
+            cells << QString::number(count.toDouble(), 'f', 0);
+            cellsCounted += static_cast<qint64>(count.toDouble());
         }
-        QCOMPARE(total, qint64(62500));
-        for (int k = 0; k < 7; ++k)
-            QCOMPARE(row[QString(names[k])].toVariant().toString().toUtf8(), cells[k]);
+        QCOMPARE(cells.join(',').toUtf8(), lines[n]);
+        QCOMPARE(cellsCounted, qint64(62500));
     }
 }
 

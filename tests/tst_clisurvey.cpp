@@ -21,13 +21,6 @@ CliResult RunSurvey(const QStringList& arguments)
     return RunCli(QStringList{"survey"} + arguments, Limit::None, 300000);
 }
 
-struct Row
-{
-    QByteArray Outcome;
-    qint64 Iterations = -1;
-    QByteArray Period;
-};
-
 // The data lines of a CSV survey, in output order, after checking the header.
 QList<QList<QByteArray>> CsvRows(const QByteArray& out)
 {
@@ -70,12 +63,12 @@ void TestCliSurvey::upToFourLettersAgreesWithCatalogue()
     const QList<QList<QByteArray>> rows = CsvRows(result.Out);
     QCOMPARE(rows.size(), 2 + 4 + 8 + 16);
 
-    QMap<QByteArray, Row> byRule;
+    QMap<QByteArray, QList<QByteArray>> byRule;
     for (int i = 0; i < rows.size(); ++i)
     {
         const QList<QByteArray>& cells = rows[i];
         QCOMPARE(cells.size(), 7);
-        byRule[cells[0]] = Row{cells[1], cells[2].toLongLong(), cells[6]};
+        byRule[cells[0]] = cells;
         if (i == 0)
             continue;
         // Outcome first, then the longest runs first.
@@ -97,15 +90,15 @@ void TestCliSurvey::upToFourLettersAgreesWithCatalogue()
         ++presets;
         const QByteArray rule = QByteArray::fromStdString(ai.Steps.substr(0, ai.ActiveSteps));
         QVERIFY2(byRule.contains(rule), rule.constData());
-        QCOMPARE(byRule[rule].Outcome, QByteArray("finished"));
-        QCOMPARE(quint64(byRule[rule].Iterations), quint64(PresetCatalogue::ExpectedIterations(n)));
+        QCOMPARE(byRule[rule][1], QByteArray("finished"));
+        QCOMPARE(byRule[rule][2].toULongLong(), quint64(PresetCatalogue::ExpectedIterations(n)));
     }
     QCOMPARE(presets, 5); // LR, LLRL, RLR, RLLR, LLRR
 
     for (const QByteArray rule : {"L", "R"})
     {
-        QCOMPARE(byRule[rule].Outcome, QByteArray("never"));
-        QCOMPARE(byRule[rule].Period, QByteArray("4"));
+        QCOMPARE(byRule[rule][1], QByteArray("never"));
+        QCOMPARE(byRule[rule][6], QByteArray("4"));
     }
     QVERIFY2(result.Err.contains("30 of 30 rules done, 22 finished, 8 never, 0 cap"),
              result.Err.constData());
@@ -141,22 +134,17 @@ void TestCliSurvey::jsonOutput()
 {
     const CliResult result = RunSurvey({"--letters", "1-3", "--json"});
     QCOMPARE(result.Status, 0);
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(result.Out, &error);
-    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
-    const QJsonObject root = document.object();
+    const QJsonObject root = QJsonDocument::fromJson(result.Out).object();
     QCOMPARE(root["complete"].toBool(), true);
     QCOMPARE(root["rules_total"].toInt(), 14);
     QCOMPARE(root["max_iterations"].toDouble(), 1e8);
     const QJsonArray rows = root["rows"].toArray();
     QCOMPARE(rows.size(), 14);
-    const QJsonObject first = rows.first().toObject();
-    QCOMPARE(first["rule"].toString(), QString("LRR"));
-    QCOMPARE(first["iterations"].toDouble(), 1960543.0);
-    QVERIFY(first["period"].isNull());
-    const QJsonObject last = rows.last().toObject();
-    QCOMPARE(last["outcome"].toString(), QString("never"));
-    QCOMPARE(last["period"].toInt(), 4);
+    QCOMPARE(rows.first()["rule"].toString() + rows.first()["iterations"].toVariant().toString(),
+             QString("LRR1960543"));
+    QVERIFY(rows.first()["period"].isNull());
+    QCOMPARE(rows.last()["outcome"].toString() + rows.last()["period"].toVariant().toString(),
+             QString("never4"));
 }
 
 void TestCliSurvey::interruptPrintsRowsDone_data()
