@@ -1,6 +1,5 @@
 #include "Ant.h"
 #include "AntField.h"
-#include "FieldState.h"
 #include "PackedField.h"
 #include "Runner.h"
 #include "Survey.h"

@@ -1,0 +1,107 @@
+// Throughput of the survey and the catalogue, as ratios measured in one run:
+//   lanes     survey rows per second with 1 lane and with LaneRunner::Lanes lanes,
+//             one thread, and the cost of the highway analysis on top;
+//   baseline  with --baseline CLI, whole `catalogue` and `survey` processes of this
+//             build's formicula-cli against another build's (say, an older commit's).
+// Usage: bench_throughput [--letters N] [--cap N] [--rounds N] [--baseline PATH]
+#include "Survey.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace
+{
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double TimeSurvey(int letters, std::uint64_t cap, int lanes, std::uint64_t maxPeriod)
+{
+    Survey survey(letters, letters, cap);
+    survey.SetLanes(lanes);
+    survey.SetHighwayMaxPeriod(maxPeriod);
+    const auto start = Clock::now();
+    survey.Run(1, nullptr);
+    return SecondsSince(start);
+}
+
+// Wall seconds of one command with its output thrown away; negative on failure.
+double TimeCommand(const std::string& program, const std::string& arguments)
+{
+    const std::string command = "'" + program + "' " + arguments + " > /dev/null 2>&1";
+    const auto start = Clock::now();
+    const int status = std::system(command.c_str());
+    return status == 0 || arguments.rfind("catalogue", 0) == 0 ? SecondsSince(start) : -1;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int letters = 9;
+    std::uint64_t cap = 10000000;
+    int rounds = 5;
+    std::string baseline;
+    for (int i = 1; i + 1 < argc; i += 2)
+    {
+        if (std::strcmp(argv[i], "--letters") == 0)
+            letters = std::atoi(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--cap") == 0)
+            cap = std::strtoull(argv[i + 1], nullptr, 10);
+        else if (std::strcmp(argv[i], "--rounds") == 0)
+            rounds = std::max(1, std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--baseline") == 0)
+            baseline = argv[i + 1];
+    }
+
+    // Interleaved rounds, so a burst of load elsewhere hits every variant alike.
+    std::vector<double> one, many, analysed;
+    for (int round = 0; round < rounds; ++round)
+    {
+        one.push_back(TimeSurvey(letters, cap, 1, 0));
+        many.push_back(TimeSurvey(letters, cap, LaneRunner::Lanes, 0));
+        analysed.push_back(TimeSurvey(letters, cap, LaneRunner::Lanes, 20000));
+    }
+    std::printf("survey of %d letters, cap %llu, one thread, %d rounds, median seconds:\n", letters,
+                static_cast<unsigned long long>(cap), rounds);
+    std::printf("  1 lane                         %.3f\n", Median(one));
+    std::printf("  %d lanes                        %.3f  (%.2fx faster)\n", LaneRunner::Lanes,
+                Median(many), Median(one) / Median(many));
+    std::printf("  %d lanes, highways up to 20000  %.3f  (%.3fx the time without)\n",
+                LaneRunner::Lanes, Median(analysed), Median(analysed) / Median(many));
+
+    if (baseline.empty())
+        return 0;
+    const std::string survey = "survey --letters " + std::to_string(letters) +
+                               " --jobs 1 --csv --max-iterations " + std::to_string(cap);
+    for (const std::string& arguments : {std::string("catalogue --csv"), survey})
+    {
+        std::vector<double> ours, theirs;
+        for (int round = 0; round < rounds; ++round)
+        {
+            ours.push_back(TimeCommand(FORMICULA_CLI, arguments));
+            theirs.push_back(TimeCommand(baseline, arguments));
+            if (ours.back() < 0 || theirs.back() < 0)
+            {
+                std::fprintf(stderr, "'%s' failed\n", arguments.c_str());
+                return 1;
+            }
+        }
+        std::printf("formicula-cli %s: %.3f s, baseline %.3f s: %.2fx faster\n", arguments.c_str(),
+                    Median(ours), Median(theirs), Median(theirs) / Median(ours));
+    }
+    return 0;
+}
