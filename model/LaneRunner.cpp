@@ -95,7 +95,7 @@ template <CycleProof Proof, int K>
     std::uint64_t done = 0;
     while (done < limit)
     {
-        unsigned code[K];
+        unsigned code[K] = {};
         bool border = false;
 #pragma GCC unroll 8
         for (int j = 0; j < K; ++j)

@@ -99,23 +99,21 @@ constexpr unsigned RightTurnBit = 0x80; // the top bit of a byte
 std::uint64_t AdvanceLookingAhead(std::uint8_t* cells, const std::uint8_t (&nextByte)[256],
                                   LoopState& state, std::uint64_t limit)
 {
-    // Signed bytes: a right turn makes the byte negative, so the turn mask is one shift.
-    auto* bytes = reinterpret_cast<std::int8_t*>(cells);
     std::ptrdiff_t at = state.At;
     std::ptrdiff_t forward = StepTable::Offset(static_cast<int>(state.Heading));
     std::ptrdiff_t right = StepTable::Offset(static_cast<int>(state.Heading) + 1);
-    std::ptrdiff_t byte = bytes[at];
+    std::ptrdiff_t byte = cells[at];
     std::uint64_t done = 0;
     while (done < limit && byte != PackedField::Border)
     {
         const std::ptrdiff_t toRight = at + right;
         const std::ptrdiff_t toLeft = at - right;
-        const std::ptrdiff_t rightByte = bytes[toRight];
-        const std::ptrdiff_t leftByte = bytes[toLeft];
-        cells[at] = nextByte[static_cast<std::uint8_t>(byte)];
+        const std::ptrdiff_t rightByte = cells[toRight];
+        const std::ptrdiff_t leftByte = cells[toLeft];
+        cells[at] = nextByte[byte];
         // All ones for a right turn, else zero. Masks, not conditions: the turn is as
         // good as random, and a branch on it would be mispredicted half the time.
-        const std::ptrdiff_t turnsRight = byte >> 7;
+        const std::ptrdiff_t turnsRight = -(byte >> 7);
         const std::ptrdiff_t turnsLeft = ~turnsRight;
         const std::ptrdiff_t nextForward = (right ^ turnsLeft) - turnsLeft; // right or -right
         right = (forward ^ turnsRight) - turnsRight;                        // -forward or forward

@@ -3,7 +3,7 @@
 #include "Ant.h"
 #include "AntField.h"
 
-#include <system_error>
+#include <exception>
 #include <thread>
 
 std::vector<std::string> Survey::RulesOf(int fromLetters, int toLetters)
@@ -52,7 +52,7 @@ int Survey::Run(int jobs, const std::atomic<bool>* stop, const Progress& progres
         for (int j = 0; j < jobs; ++j)
             workers.emplace_back([this, stop] { Work(stop); });
     }
-    catch (const std::system_error&)
+    catch (const std::exception&)
     {
         // Out of threads or address space: go on with the workers that did start.
     }
@@ -60,6 +60,8 @@ int Survey::Run(int jobs, const std::atomic<bool>* stop, const Progress& progres
     if (started == 0)
     {
         Work(stop);
+        if (Failure)
+            std::rethrow_exception(Failure);
         return 1;
     }
     for (bool allEnded = false; !allEnded;)
@@ -76,6 +78,9 @@ int Survey::Run(int jobs, const std::atomic<bool>* stop, const Progress& progres
     }
     for (std::thread& worker : workers)
         worker.join();
+    // A worker that failed before its first rule lost nothing: the others ran them all.
+    if (Failure && DoneCount() < RuleCount() && !(stop && stop->load()))
+        std::rethrow_exception(Failure);
     return started;
 }
 
@@ -96,6 +101,24 @@ std::size_t Survey::DoneCount() const
 }
 
 void Survey::Work(const std::atomic<bool>* stop)
+{
+    try
+    {
+        WorkOn(stop);
+    }
+    catch (const std::exception&)
+    {
+        // Out of memory in a worker: the others go on; Run reports it once all ended.
+        const std::lock_guard<std::mutex> lock(Mutex);
+        if (!Failure)
+            Failure = std::current_exception();
+    }
+    const std::lock_guard<std::mutex> lock(Mutex);
+    ++WorkersEnded;
+    Changed.notify_all();
+}
+
+void Survey::WorkOn(const std::atomic<bool>* stop)
 {
     // A pair's first rule runs first; its mirror runs only when the first's row cannot
     // be mirrored, and then on this thread, queued here.
@@ -154,10 +177,6 @@ void Survey::Work(const std::atomic<bool>* stop)
     options.Stop = stop;
     options.HighwayMaxPeriod = HighwayMaxPeriod;
     runner.Run<CycleProof::On>(next, ended, options, Lanes);
-
-    const std::lock_guard<std::mutex> lock(Mutex);
-    ++WorkersEnded;
-    Changed.notify_all();
 }
 
 void Survey::CountDone(std::size_t rows)

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -39,7 +40,8 @@ public:
 
     // Works on up to `jobs` threads, or fewer when the system refuses to start more (on
     // none, the calling thread does the work). Calls progress from the calling thread
-    // about every interval. Returns the number of threads that worked.
+    // about every interval. Returns the number of threads that worked; a worker's failure
+    // (out of memory) is rethrown once every worker ended.
     int Run(int jobs, const std::atomic<bool>* stop, const Progress& progress = {},
             std::chrono::milliseconds interval = std::chrono::milliseconds(200));
 
@@ -72,6 +74,7 @@ public:
 
 private:
     void Work(const std::atomic<bool>* stop);
+    void WorkOn(const std::atomic<bool>* stop);
     void CountDone(std::size_t rows);
 
     std::vector<SurveyRow> Rows_;
@@ -84,4 +87,5 @@ private:
     std::condition_variable Changed;
     std::size_t Done = 0;
     int WorkersEnded = 0;
+    std::exception_ptr Failure; // the first worker's, rethrown by Run
 };
