@@ -3,20 +3,20 @@
 #include "AntField.h"
 #include "ArgumentText.h"
 #include "FieldRenderer.h"
+#include "OutputFile.h"
 #include "PngWriter.h"
 #include "RuntimeFailure.h"
 #include "UsageError.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QImage>
-#include <QSaveFile>
 #include <QString>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -27,25 +27,6 @@ namespace
 QString ToQString(const std::string& text)
 {
     return QString::fromLocal8Bit(text.data(), static_cast<int>(text.size()));
-}
-
-[[noreturn]] void Fail(const std::string& path, const std::string& reason)
-{
-    throw RuntimeFailure("cannot write " + ArgumentText::Quote(path, 200) + ": " + reason);
-}
-
-// Opens the save file, which makes its temporary sibling; refuses what is no regular file.
-void Open(QSaveFile& file, const std::string& path)
-{
-    if (path.empty())
-        throw UsageError("the picture file name is empty");
-    const QFileInfo info(ToQString(path));
-    if (info.isDir())
-        Fail(path, std::strerror(EISDIR));
-    if (info.exists() && !info.isFile())
-        Fail(path, "not a regular file");
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        Fail(path, file.errorString().toStdString());
 }
 } // namespace
 
@@ -58,9 +39,7 @@ int ParseCellSize(const std::string& text)
 
 void CheckWritable(const std::string& path)
 {
-    QSaveFile probe(ToQString(path));
-    Open(probe, path);
-    probe.cancelWriting();
+    OutputFile::Check(path);
 }
 
 void PrepareDirectory(const std::string& path)
@@ -70,7 +49,7 @@ void PrepareDirectory(const std::string& path)
     std::error_code error;
     std::filesystem::create_directories(path, error);
     if (error)
-        Fail(path, error.message());
+        OutputFile::Fail(path, error.message());
     CheckWritable(PreviewPath(path, 1));
 }
 
@@ -131,22 +110,8 @@ QByteArray Encode(AntField& field, int cellSize)
 
 void Save(const QByteArray& png, const std::string& path)
 {
-    QSaveFile file(ToQString(path));
-    Open(file, path);
-    // Unbuffered, and the rest retried after a short write: so the failing write is the
-    // file's own and names the OS reason ("No space left on device"), which commit() forgets.
-    for (qint64 done = 0; done < png.size();)
-    {
-        const qint64 written = file.write(png.constData() + done, png.size() - done);
-        if (written <= 0)
-        {
-            const std::string reason = file.errorString().toStdString();
-            file.cancelWriting();
-            Fail(path, reason);
-        }
-        done += written;
-    }
-    if (!file.commit())
-        Fail(path, file.errorString().toStdString());
+    OutputFile file(path);
+    file.Write(std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+    file.Commit();
 }
 } // namespace FieldPicture

@@ -57,38 +57,6 @@ void Append(std::string& line, const std::string& cell)
     line += (line.empty() ? "" : ",") + cell;
 }
 
-std::string CsvHeader(const Record& sample)
-{
-    std::string line;
-    for (const Field& field : sample)
-    {
-        if (!Shown(field, OutputFormat::Csv))
-            continue;
-        if (const auto* list = std::get_if<std::vector<std::uint64_t>>(&field.Data))
-            for (std::size_t i = 0; i < list->size(); ++i)
-                Append(line, field.Name + '_' + std::to_string(i));
-        else
-            Append(line, field.Name);
-    }
-    return line + '\n';
-}
-
-std::string CsvLine(const Record& row)
-{
-    std::string line;
-    for (const Field& field : row)
-    {
-        if (!Shown(field, OutputFormat::Csv))
-            continue;
-        if (const auto* list = std::get_if<std::vector<std::uint64_t>>(&field.Data))
-            for (std::uint64_t value : *list)
-                Append(line, std::to_string(value));
-        else
-            Append(line, CsvCell(field.Data));
-    }
-    return line + '\n';
-}
-
 nlohmann::ordered_json JsonObject(const Record& row)
 {
     nlohmann::ordered_json object = nlohmann::ordered_json::object();
@@ -124,6 +92,38 @@ RecordWriter::RecordWriter(OutputFormat::Kind format, Record sample)
         const int width = std::max(std::abs(field.Width), static_cast<int>(field.Name.size()));
         Widths.push_back(field.Width < 0 ? -width : width);
     }
+}
+
+std::string RecordWriter::CsvHeader(const Record& sample)
+{
+    std::string line;
+    for (const Field& field : sample)
+    {
+        if (!Shown(field, OutputFormat::Csv))
+            continue;
+        if (const auto* list = std::get_if<std::vector<std::uint64_t>>(&field.Data))
+            for (std::size_t i = 0; i < list->size(); ++i)
+                Append(line, field.Name + '_' + std::to_string(i));
+        else
+            Append(line, field.Name);
+    }
+    return line + '\n';
+}
+
+std::string RecordWriter::CsvLine(const Record& row)
+{
+    std::string line;
+    for (const Field& field : row)
+    {
+        if (!Shown(field, OutputFormat::Csv))
+            continue;
+        if (const auto* list = std::get_if<std::vector<std::uint64_t>>(&field.Data))
+            for (std::uint64_t value : *list)
+                Append(line, std::to_string(value));
+        else
+            Append(line, CsvCell(field.Data));
+    }
+    return line + '\n';
 }
 
 void RecordWriter::WriteHeader()
@@ -178,7 +178,8 @@ void RecordWriter::WriteOne(OutputFormat::Kind format, const Record& record)
     else
     {
         for (const Field& field : record)
-            StandardOutput::Write(field.Name + ": " + Text(field.Data) + '\n');
+            if (Shown(field, OutputFormat::Table))
+                StandardOutput::Write(field.Name + ": " + Text(field.Data) + '\n');
     }
     StandardOutput::Flush();
 }

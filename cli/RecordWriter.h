@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <string>
 #include <vector>
 
 // Writes rows of named fields to stdout in one of the formats. Table and CSV rows go out
@@ -23,6 +24,10 @@ public:
 
     // A single record: "name: value" lines for the table format, else as a row.
     static void WriteOne(OutputFormat::Kind format, const Record& record);
+
+    // CSV lines, for output that goes elsewhere than stdout.
+    static std::string CsvHeader(const Record& sample);
+    static std::string CsvLine(const Record& row);
 
 private:
     void WriteHeader();

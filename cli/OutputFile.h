@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+class QSaveFile;
+
+// A file that a command writes whole or not at all. It goes through QSaveFile, so a file at
+// the path stays as it was after any failure, and a failure names the OS reason
+// ("cannot write 'f.csv': No space left on device", a RuntimeFailure, exit 1).
+class OutputFile
+{
+public:
+    // Opens the file, which makes its temporary sibling; refuses what is no regular file.
+    explicit OutputFile(const std::string& path);
+    ~OutputFile(); // without Commit the file is left as it was
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    void Write(std::string_view bytes);
+    // Puts the file in place.
+    void Commit();
+
+    // Refuses, before a long run, a path that cannot be written.
+    static void Check(const std::string& path);
+    [[noreturn]] static void Fail(const std::string& path, const std::string& reason);
+
+private:
+    void WriteAll(std::string_view bytes);
+
+    std::string Path;
+    std::unique_ptr<QSaveFile> File;
+    std::string Pending; // small writes gathered into large ones
+};
