@@ -2,16 +2,19 @@
 
 #include "Ant.h"
 #include "AntField.h"
+#include "ArgumentText.h"
 #include "FieldPicture.h"
+#include "LaneRunner.h"
 #include "PresetCatalogue.h"
 #include "Record.h"
 #include "RecordWriter.h"
-#include "Runner.h"
 
 #include <CLI/CLI.hpp>
 
 #include <iostream>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace
 {
@@ -24,21 +27,6 @@ struct PresetRun
     AntPosition Position;
     AntField::ColourCounts Colours{};
 };
-
-PresetRun RunPreset(int number, AntField& field, Runner& runner)
-{
-    field.Clear();
-    Ant ant;
-    ant.ApplyPreset(number);
-    PresetRun run;
-    run.Number = number;
-    run.Rule = ant.ActiveRule();
-    run.Expected = PresetCatalogue::ExpectedIterations(number);
-    run.Result = runner.Run(field, ant);
-    run.Position = ant.GetPosition();
-    run.Colours = field.CountColours();
-    return run;
-}
 
 bool Matches(const PresetRun& run)
 {
@@ -56,6 +44,7 @@ Record PresetRecord(const PresetRun& run)
     Fields::AddPosition(record, run.Position);
     record.push_back(Fields::Colours(run.Colours, Field::Csv | Field::Json));
     record.push_back({"colours_0", run.Colours[0], 9, Field::Table});
+    Fields::AddHighway(record, run.Result.Highway);
     record.push_back({"check", Matches(run) ? "ok" : "MISMATCH", -8, Field::Table | Field::Json});
     return record;
 }
@@ -71,30 +60,67 @@ CatalogueCommand::CatalogueCommand(CLI::App& line)
                     "also write each final field, 510 x 510, as ant_ai_preset_01.png .. _31.png "
                     "into DIR (made if missing)")
         ->type_name("DIR");
+    Options()
+        .add_option("--max-period", MaxPeriod,
+                    "longest highway period looked for (default 20000, at most 1000000)")
+        ->type_name("N");
     Options().footer("Exit status 1 if a preset does not end at the count in its label.");
 }
 
 int CatalogueCommand::Execute()
 {
     const OutputFormat::Kind format = Format.Chosen();
+    const std::uint64_t maxPeriod = Options().count("--max-period") > 0
+                                        ? ArgumentText::ParseMaxPeriod(MaxPeriod)
+                                        : ArgumentText::DefaultMaxPeriod;
     const bool render = Options().count("--render") > 0;
     if (render)
         FieldPicture::PrepareDirectory(RenderDirectory);
 
     RecordWriter writer(format, PresetRecord(PresetRun{}));
     auto field = std::make_unique<AntField>();
-    Runner runner;
+    // The presets run several at a time and end in any order; rows go out in preset order
+    // as soon as the ones before them are in.
+    std::vector<std::optional<PresetRun>> runs(PresetCatalogue::PresetCount + 1);
+    int nextRow = 1;
+    int nextPreset = 1;
     int mismatches = 0;
-    for (int number = 1; number <= PresetCatalogue::PresetCount; ++number)
+    auto next = [&](LaneRunner::Job& job)
     {
-        const PresetRun run = RunPreset(number, *field, runner);
+        if (nextPreset > PresetCatalogue::PresetCount)
+            return false;
+        Ant ant;
+        ant.ApplyPreset(nextPreset);
+        job.Id = static_cast<std::size_t>(nextPreset++);
+        job.Rule = ant.GetAI();
+        return true;
+    };
+    auto ended = [&](const LaneRunner::Ended& end)
+    {
+        const int number = static_cast<int>(end.Id);
+        PresetRun& run = runs[end.Id].emplace();
+        Ant ant;
+        ant.ApplyPreset(number);
+        run.Number = number;
+        run.Rule = ant.ActiveRule();
+        run.Expected = PresetCatalogue::ExpectedIterations(number);
+        run.Result = end.Result;
+        run.Position = end.Position;
+        LaneRunner::Store(end.Cells, *field);
+        run.Colours = field->CountColours();
         if (render)
             FieldPicture::Save(FieldPicture::Encode(*field, FieldPicture::PreviewCellSize),
                                FieldPicture::PreviewPath(RenderDirectory, number));
-        if (!Matches(run))
-            ++mismatches;
-        writer.Add(PresetRecord(run));
-    }
+        for (; nextRow <= PresetCatalogue::PresetCount && runs[nextRow]; ++nextRow)
+        {
+            if (!Matches(*runs[nextRow]))
+                ++mismatches;
+            writer.Add(PresetRecord(*runs[nextRow]));
+        }
+    };
+    RunOptions options;
+    options.HighwayMaxPeriod = maxPeriod;
+    LaneRunner().Run<CycleProof::Off>(next, ended, options);
     writer.Finish({{"mismatches", mismatches}});
     if (mismatches > 0)
         std::cerr << "formicula-cli: " << mismatches

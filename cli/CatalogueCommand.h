@@ -14,5 +14,6 @@ public:
 
 private:
     std::string RenderDirectory;
+    std::string MaxPeriod;
     OutputFormat Format;
 };

@@ -2,6 +2,7 @@
 
 #include "ArgumentText.h"
 #include "CatalogueCommand.h"
+#include "MergeCommand.h"
 #include "RunCommand.h"
 #include "StandardOutput.h"
 #include "SurveyCommand.h"
@@ -54,6 +55,7 @@ CommandLine::CommandLine() : Line(std::make_unique<CLI::App>(Description, "formi
     Commands.push_back(std::make_unique<RunCommand>(*Line));
     Commands.push_back(std::make_unique<CatalogueCommand>(*Line));
     Commands.push_back(std::make_unique<SurveyCommand>(*Line));
+    Commands.push_back(std::make_unique<MergeCommand>(*Line));
     HelpCommand = Line->add_subcommand("help", "Show the help of a command, or this help.");
     HelpCommand->add_option("COMMAND", HelpTopic)->type_name("");
     for (CLI::App* command : Line->get_subcommands({}))

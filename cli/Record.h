@@ -2,6 +2,7 @@
 
 #include "AntField.h"
 #include "AntPosition.h"
+#include "Highway.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -56,6 +57,26 @@ inline void AddPosition(Record& record, const AntPosition& position)
     record.push_back({"x", std::int64_t{position.X}, 3});
     record.push_back({"y", std::int64_t{position.Y}, 3});
     record.push_back({"direction", std::string(1, position.Direction), -1});
+}
+
+// The highway a run ends on: the table says it in words ("none", or "period 104, onset
+// 9977, drift 2 2"); CSV and JSON give the numbers, empty or null for none.
+inline void AddHighway(Record& record, const Highway& highway)
+{
+    const bool found = highway.Found;
+    std::string words = "none";
+    if (found)
+        words = "period " + std::to_string(highway.Period) + ", onset " +
+                std::to_string(highway.Onset) + ", drift " + std::to_string(highway.DriftX) + " " +
+                std::to_string(highway.DriftY);
+    record.push_back({"highway", std::move(words), -36, Field::Table});
+    const unsigned numbers = Field::Csv | Field::Json;
+    auto number = [found](auto value)
+    { return found ? Field::Value(value) : Field::Value(nullptr); };
+    record.push_back({"highway_period", number(highway.Period), 0, numbers});
+    record.push_back({"highway_onset", number(highway.Onset), 0, numbers});
+    record.push_back({"highway_drift_x", number(std::int64_t{highway.DriftX}), 0, numbers});
+    record.push_back({"highway_drift_y", number(std::int64_t{highway.DriftY}), 0, numbers});
 }
 
 // Cells per colour value 0 to 12; colour 0 is a cell the ant never visited.

@@ -29,6 +29,7 @@ Record RunRecord(const Ant& ant, const RunResult& result, const AntField& field)
     };
     Fields::AddPosition(record, ant.GetPosition());
     record.push_back(Fields::Colours(field.CountColours()));
+    Fields::AddHighway(record, result.Highway);
     return record;
 }
 } // namespace
@@ -44,12 +45,19 @@ RunCommand::RunCommand(CLI::App& line)
         ->type_name("N");
     options.add_option("--max-iterations", Cap, "stop after N iterations (default 1000000000)")
         ->type_name("N");
+    options
+        .add_option("--max-period", MaxPeriod,
+                    "longest highway period looked for (default 20000, at most 1000000)")
+        ->type_name("N");
     options.add_option("--png", Png, "also write the final field as a PNG picture; - for stdout")
         ->type_name("FILE");
     options.add_option("--cell-size", CellSize, "S x S pixels per cell, 1 to 16 (default 3)")
         ->type_name("S");
-    options.footer("Prints rule, iterations, finished, x, y, direction and colours (cells per\n"
-                   "colour value 0 to 12). With --png -, the picture is the only output.");
+    options.footer(
+        "Prints rule, iterations, finished, x, y, direction, colours (cells per colour value\n"
+        "0 to 12) and the highway the run ends on: its period, the iteration it starts at and\n"
+        "the cells one period moves the ant (highway_period, highway_onset, highway_drift_x,\n"
+        "highway_drift_y in CSV and JSON). With --png -, the picture is the only output.");
 }
 
 int RunCommand::Execute()
@@ -75,6 +83,9 @@ int RunCommand::Execute()
     }
     if (Options().count("--max-iterations") > 0)
         cap = ArgumentText::ParseCount("--max-iterations", Cap);
+    const std::uint64_t maxPeriod = Options().count("--max-period") > 0
+                                        ? ArgumentText::ParseMaxPeriod(MaxPeriod)
+                                        : ArgumentText::DefaultMaxPeriod;
     const bool picture = Options().count("--png") > 0;
     int cellSize = FieldPicture::DefaultCellSize;
     if (Options().count("--cell-size") > 0)
@@ -92,6 +103,7 @@ int RunCommand::Execute()
 
     RunOptions options;
     options.Cap = cap;
+    options.HighwayMaxPeriod = maxPeriod;
     const RunResult result = Runner().Run(*field, ant, options);
     if (toStdout)
     {

@@ -16,6 +16,7 @@ private:
     std::string Rule;
     std::string Preset;
     std::string Cap;
+    std::string MaxPeriod;
     std::string Png;
     std::string CellSize;
     OutputFormat Format;

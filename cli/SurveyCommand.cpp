@@ -1,11 +1,13 @@
 #include "SurveyCommand.h"
 
 #include "ArgumentText.h"
+#include "LaneRunner.h"
 #include "ProgressBar.h"
 #include "Record.h"
 #include "RecordWriter.h"
 #include "StandardOutput.h"
 #include "Survey.h"
+#include "SurveyRecords.h"
 #include "UsageError.h"
 
 #include <CLI/CLI.hpp>
@@ -42,6 +44,37 @@ struct Range
     int To = 0;
 };
 
+struct Shard
+{
+    int Index = 1;
+    int Count = 1;
+};
+
+constexpr int MostShards = 100000;
+
+Shard ParseShard(const std::string& text)
+{
+    const std::string problem =
+        "--shard must be I/N with 1 <= I <= N <= " + std::to_string(MostShards) + ", not " +
+        ArgumentText::Quote(text);
+    const std::size_t slash = text.find('/');
+    if (slash == std::string::npos)
+        throw UsageError(problem);
+    Shard shard;
+    try
+    {
+        shard.Index = ArgumentText::ParseInt("--shard", text.substr(0, slash), 1, MostShards);
+        shard.Count = ArgumentText::ParseInt("--shard", text.substr(slash + 1), 1, MostShards);
+    }
+    catch (const UsageError&)
+    {
+        throw UsageError(problem);
+    }
+    if (shard.Index > shard.Count)
+        throw UsageError(problem);
+    return shard;
+}
+
 Range ParseLetters(const std::string& text)
 {
     const std::string problem =
@@ -63,69 +96,27 @@ Range ParseLetters(const std::string& text)
     return range;
 }
 
-int OutcomeRank(RunOutcome outcome)
-{
-    return outcome == RunOutcome::Finished ? 0 : outcome == RunOutcome::Never ? 1 : 2;
-}
-
-const char* OutcomeName(RunOutcome outcome)
-{
-    return outcome == RunOutcome::Finished ? "finished"
-           : outcome == RunOutcome::Never  ? "never"
-                                           : "cap";
-}
-
-Record SurveyRecord(const SurveyRow& row)
-{
-    Record record{
-        Fields::Rule(row.Rule),
-        {"outcome", OutcomeName(row.Outcome), -8},
-        Fields::Iterations(row.Iterations),
-    };
-    Fields::AddPosition(record, row.Position);
-    const bool never = row.Outcome == RunOutcome::Never;
-    record.push_back({"period", never ? Field::Value(row.Period) : Field::Value(nullptr), -6});
-    return record;
-}
-
-// Outcome, then the longest runs first; ties in rule order so the output is stable.
-std::vector<const SurveyRow*> SortedRows(const std::vector<SurveyRow>& rows, std::uint64_t top)
-{
-    std::vector<const SurveyRow*> sorted;
-    for (const SurveyRow& row : rows)
-        if (row.Done && (top == 0 || row.Outcome == RunOutcome::Finished))
-            sorted.push_back(&row);
-    std::sort(sorted.begin(), sorted.end(),
-              [](const SurveyRow* a, const SurveyRow* b)
-              {
-                  if (OutcomeRank(a->Outcome) != OutcomeRank(b->Outcome))
-                      return OutcomeRank(a->Outcome) < OutcomeRank(b->Outcome);
-                  if (a->Iterations != b->Iterations)
-                      return a->Iterations > b->Iterations;
-                  if (a->Rule.size() != b->Rule.size())
-                      return a->Rule.size() < b->Rule.size();
-                  return a->Rule < b->Rule;
-              });
-    if (top > 0 && sorted.size() > top)
-        sorted.resize(static_cast<std::size_t>(top));
-    return sorted;
-}
-
 void PrintSummary(const std::vector<SurveyRow>& rows, const Range& letters, std::uint64_t cap,
-                  std::size_t done, int jobs, double seconds)
+                  std::size_t done, std::size_t total, int jobs, double seconds)
 {
     std::size_t counts[3] = {0, 0, 0};
+    std::size_t byHighway = 0;
     for (const SurveyRow& row : rows)
-        if (row.Done)
-            ++counts[OutcomeRank(row.Outcome)];
+    {
+        if (!row.Done)
+            continue;
+        ++counts[SurveyRecords::OutcomeRank(row.Outcome)];
+        byHighway += row.Outcome == RunOutcome::Finished && row.Highway.Found;
+    }
     std::string range = std::to_string(letters.From);
     if (letters.To != letters.From)
         range += " to " + std::to_string(letters.To);
     std::fprintf(stderr,
-                 "formicula-cli: survey of %s letter(s): %zu of %zu rules done, %zu finished, "
-                 "%zu never, %zu cap (at %llu iterations) in %.2f s on %d job(s)\n",
-                 range.c_str(), done, rows.size(), counts[0], counts[1], counts[2],
-                 static_cast<unsigned long long>(cap), seconds, jobs);
+                 "formicula-cli: survey of %s letter(s): %zu of %zu rules done, %zu finished "
+                 "(%zu left by a highway, %zu without), %zu never, %zu cap (at %llu "
+                 "iterations) in %.2f s on %d job(s)\n",
+                 range.c_str(), done, total, counts[0], byHighway, counts[0] - byHighway, counts[1],
+                 counts[2], static_cast<unsigned long long>(cap), seconds, jobs);
 }
 } // namespace
 
@@ -143,11 +134,27 @@ SurveyCommand::SurveyCommand(CLI::App& line)
     options.add_option("--jobs", Jobs, "worker threads, 1 to 1024 (default: all cores)")
         ->type_name("J");
     options.add_option("--top", Top, "print only the K longest finishers")->type_name("K");
+    options
+        .add_option("--max-period", MaxPeriod,
+                    "longest highway period looked for (default 20000, at most 1000000)")
+        ->type_name("N");
+    options
+        .add_option("--shard", ShardText,
+                    "run only the I-th of N disjoint slices of the rules (1 <= I <= N); "
+                    "`formicula-cli merge` joins the slices' CSV or JSON outputs")
+        ->type_name("I/N");
+    options
+        .add_option("--lanes", Lanes,
+                    "runs interleaved per thread, 1 to " + std::to_string(LaneRunner::Lanes) +
+                        " (default " + std::to_string(LaneRunner::Lanes) +
+                        "); for benchmarks, the rows do not depend on it")
+        ->type_name("K");
     options.add_flag("--quiet", Quiet, "no progress bar and no summary on stderr")
         ->disable_flag_override();
     options.footer(
         "Rows are sorted by outcome (finished, never, cap), then longest run first; the output\n"
-        "is the same for any --jobs. Ctrl-C stops the workers and prints the rows done so far;\n"
+        "is the same for any --jobs and --lanes. Each row also gives the highway the run ends\n"
+        "on (as run does). Ctrl-C stops the workers and prints the rows done so far;\n"
         "stderr then says the survey is incomplete and the exit status is 130.");
 }
 
@@ -165,9 +172,21 @@ int SurveyCommand::Execute()
     const std::uint64_t top =
         Options().count("--top") > 0 ? ArgumentText::ParseCount("--top", Top) : 0;
     const OutputFormat::Kind format = Format.Chosen();
+    const std::uint64_t maxPeriod = Options().count("--max-period") > 0
+                                        ? ArgumentText::ParseMaxPeriod(MaxPeriod)
+                                        : ArgumentText::DefaultMaxPeriod;
+    const int lanes = Options().count("--lanes") > 0
+                          ? ArgumentText::ParseInt("--lanes", Lanes, 1, LaneRunner::Lanes)
+                          : 0;
+    const Shard shard = Options().count("--shard") > 0 ? ParseShard(ShardText) : Shard{};
 
     Survey survey(letters.From, letters.To, cap);
-    const std::size_t total = survey.Rows().size();
+    survey.SetHighwayMaxPeriod(maxPeriod);
+    if (lanes > 0)
+        survey.SetLanes(lanes);
+    if (shard.Count > 1)
+        survey.SetShard(shard.Index - 1, shard.Count);
+    const std::size_t total = survey.RuleCount();
     jobs = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(jobs), total));
 
     Interrupted.store(false);
@@ -195,14 +214,18 @@ int SurveyCommand::Execute()
     const bool complete = done == total;
     const std::string incomplete = "incomplete: interrupted after " + std::to_string(done) +
                                    " of " + std::to_string(total) + " rules";
-    RecordWriter writer(format, SurveyRecord(SurveyRow{}));
-    for (const SurveyRow* row : SortedRows(survey.Rows(), top))
-        writer.Add(SurveyRecord(*row));
-    writer.Finish({{"letters", {{"from", letters.From}, {"to", letters.To}}},
-                   {"max_iterations", cap},
-                   {"complete", complete},
-                   {"rules_total", total},
-                   {"rules_done", done}});
+    RecordWriter writer(format, SurveyRecords::Of(SurveyRow{}));
+    for (const SurveyRow* row : SurveyRecords::Sorted(survey.Rows(), top))
+        writer.Add(SurveyRecords::Of(*row));
+    nlohmann::ordered_json head = {{"letters", {{"from", letters.From}, {"to", letters.To}}},
+                                   {"max_iterations", cap},
+                                   {"max_period", maxPeriod},
+                                   {"complete", complete},
+                                   {"rules_total", total},
+                                   {"rules_done", done}};
+    if (shard.Count > 1)
+        head["shard"] = {{"index", shard.Index}, {"count", shard.Count}};
+    writer.Finish(head);
     // The table is for reading, so it says so too; CSV stays plain CSV.
     if (format == OutputFormat::Table && !complete)
     {
@@ -212,6 +235,6 @@ int SurveyCommand::Execute()
     if (!complete)
         std::fprintf(stderr, "formicula-cli: %s\n", incomplete.c_str());
     if (!Quiet)
-        PrintSummary(survey.Rows(), letters, cap, done, workers, seconds);
+        PrintSummary(survey.Rows(), letters, cap, done, total, workers, seconds);
     return complete ? 0 : InterruptedStatus;
 }

@@ -17,6 +17,9 @@ private:
     std::string Cap;
     std::string Jobs;
     std::string Top;
+    std::string MaxPeriod;
+    std::string ShardText;
+    std::string Lanes;
     bool Quiet = false;
     OutputFormat Format;
 };

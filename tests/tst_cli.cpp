@@ -156,21 +156,35 @@ void TestCli::runs_data()
     QTest::newRow("preset 3") << QStringList{"run", "--preset", "3"}
                               << QByteArray("rule: LR\niterations: 15517\nfinished: true\nx: 249\n"
                                             "y: 223\ndirection: R\n"
-                                            "colours: 59954 1191 1355 0 0 0 0 0 0 0 0 0 0\n");
+                                            "colours: 59954 1191 1355 0 0 0 0 0 0 0 0 0 0\n"
+                                            "highway: period 104, onset 9977, drift 2 2\n");
     QTest::newRow("padding after the rule")
         << QStringList{"run", "LR----------", "--max-iterations", "5"}
         << QByteArray("rule: LR\niterations: 5\nfinished: false\nx: 126\ny: 125\ndirection: R\n"
-                      "colours: 62496 1 3 0 0 0 0 0 0 0 0 0 0\n");
+                      "colours: 62496 1 3 0 0 0 0 0 0 0 0 0 0\nhighway: none\n");
     QTest::newRow("circling rule stops at the cap")
         << QStringList{"run", "R", "--max-iterations=1000"}
         << QByteArray("rule: R\niterations: 1000\nfinished: false\nx: 125\ny: 125\ndirection: U\n"
-                      "colours: 62496 4 0 0 0 0 0 0 0 0 0 0 0\n");
+                      "colours: 62496 4 0 0 0 0 0 0 0 0 0 0 0\nhighway: none\n");
     QTest::newRow("preset capped, as CSV")
         << QStringList{"run", "--max-iterations", "1", "--preset", "1", "--format", "csv"}
         << QByteArray("rule,iterations,finished,x,y,direction,colours_0,colours_1,colours_2,"
                       "colours_3,colours_4,colours_5,colours_6,colours_7,colours_8,colours_9,"
-                      "colours_10,colours_11,colours_12\n"
-                      "RLRLRLLRLR,1,false,126,125,R,62499,0,1,0,0,0,0,0,0,0,0,0,0\n");
+                      "colours_10,colours_11,colours_12,highway_period,highway_onset,"
+                      "highway_drift_x,highway_drift_y\n"
+                      "RLRLRLLRLR,1,false,126,125,R,62499,0,1,0,0,0,0,0,0,0,0,0,0,,,,\n");
+    QTest::newRow("LR's highway, as CSV")
+        << QStringList{"run", "LR", "--csv"}
+        << QByteArray("rule,iterations,finished,x,y,direction,colours_0,colours_1,colours_2,"
+                      "colours_3,colours_4,colours_5,colours_6,colours_7,colours_8,colours_9,"
+                      "colours_10,colours_11,colours_12,highway_period,highway_onset,"
+                      "highway_drift_x,highway_drift_y\n"
+                      "LR,15517,true,249,223,R,59954,1191,1355,0,0,0,0,0,0,0,0,0,0,104,9977,2,2\n");
+    // A period limit below the highway's hides it.
+    QTest::newRow("period limit below LR's")
+        << QStringList{"run", "LR", "--max-period", "103"}
+        << QByteArray("rule: LR\niterations: 15517\nfinished: true\nx: 249\ny: 223\ndirection: R\n"
+                      "colours: 59954 1191 1355 0 0 0 0 0 0 0 0 0 0\nhighway: none\n");
 }
 
 void TestCli::runs()
@@ -198,11 +212,12 @@ void TestCli::catalogueFormatsAgree()
     const QList<QByteArray> names = lines.front().split(',');
     QCOMPARE(names.mid(0, 8), (QList<QByteArray>{"preset", "rule", "expected", "iterations", "x",
                                                  "y", "direction", "colours_0"}));
-    QCOMPARE(names.last(), QByteArray("colours_12"));
-    QCOMPARE(lines[3],
-             QByteArray("3,LR,15517,15517,249,223,R,59954,1191,1355,0,0,0,0,0,0,0,0,0,0"));
+    QCOMPARE(names.mid(19), (QList<QByteArray>{"colours_12", "highway_period", "highway_onset",
+                                               "highway_drift_x", "highway_drift_y"}));
+    QCOMPARE(lines[3], QByteArray("3,LR,15517,15517,249,223,R,59954,1191,1355,0,0,0,0,0,0,0,0,0,"
+                                  "0,104,9977,2,2"));
     QCOMPARE(table.Out.left(table.Out.indexOf('\n')).simplified(),
-             QByteArray("preset rule expected iterations x y direction colours_0 check"));
+             QByteArray("preset rule expected iterations x y direction colours_0 highway check"));
 
     const QJsonObject root = QJsonDocument::fromJson(json.Out).object();
     QCOMPARE(root["mismatches"].toInt(-1), 0);
@@ -221,6 +236,9 @@ void TestCli::catalogueFormatsAgree()
             cells << QString::number(count.toDouble(), 'f', 0);
             cellsCounted += static_cast<qint64>(count.toDouble());
         }
+        for (const QByteArray& name : names.mid(20))
+            cells << (row[QString(name)].isNull() ? QString()
+                                                  : row[QString(name)].toVariant().toString());
         QCOMPARE(cells.join(',').toUtf8(), lines[n]);
         QCOMPARE(cellsCounted, qint64(62500));
     }

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QMap>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <csignal>
 #include <sys/types.h>
@@ -22,10 +23,13 @@ CliResult RunSurvey(const QStringList& arguments)
 }
 
 // The data lines of a CSV survey, in output order, after checking the header.
+const QByteArray Header = "rule,outcome,iterations,x,y,direction,period,highway_period,"
+                          "highway_onset,highway_drift_x,highway_drift_y";
+
 QList<QList<QByteArray>> CsvRows(const QByteArray& out)
 {
     QList<QByteArray> lines = out.split('\n');
-    if (lines.isEmpty() || lines.front() != "rule,outcome,iterations,x,y,direction,period")
+    if (lines.isEmpty() || lines.front() != Header)
         return {};
     lines.removeFirst();
     QList<QList<QByteArray>> rows;
@@ -53,6 +57,8 @@ private slots:
     void interruptPrintsRowsDone_data();
     void interruptPrintsRowsDone();
     void threadsRefused();
+    void shardsMergeIntoTheWholeSurvey_data();
+    void shardsMergeIntoTheWholeSurvey();
     void progressBarFitsTheTerminal();
 };
 
@@ -67,7 +73,7 @@ void TestCliSurvey::upToFourLettersAgreesWithCatalogue()
     for (int i = 0; i < rows.size(); ++i)
     {
         const QList<QByteArray>& cells = rows[i];
-        QCOMPARE(cells.size(), 7);
+        QCOMPARE(cells.size(), 11);
         byRule[cells[0]] = cells;
         if (i == 0)
             continue;
@@ -100,7 +106,8 @@ void TestCliSurvey::upToFourLettersAgreesWithCatalogue()
         QCOMPARE(byRule[rule][1], QByteArray("never"));
         QCOMPARE(byRule[rule][6], QByteArray("4"));
     }
-    QVERIFY2(result.Err.contains("30 of 30 rules done, 22 finished, 8 never, 0 cap"),
+    QVERIFY2(result.Err.contains("30 of 30 rules done, 22 finished (12 left by a highway, 10 "
+                                 "without), 8 never, 0 cap"),
              result.Err.constData());
     QCOMPARE(result.Err.count('\n'), 1); // no progress bar when stderr is not a terminal
 }
@@ -124,10 +131,10 @@ void TestCliSurvey::topKeepsLongestFinishers()
 {
     const CliResult result = RunSurvey({"--letters", "1-4", "--top", "3", "--csv"});
     QCOMPARE(result.Status, 0);
-    QCOMPARE(result.Out, QByteArray("rule,outcome,iterations,x,y,direction,period\n"
-                                    "LLRR,finished,18340311,0,94,L,\n"
-                                    "RRLL,finished,17685001,249,121,R,\n"
-                                    "LRRR,finished,2811706,74,249,D,\n"));
+    QCOMPARE(result.Out, Header + "\n"
+                                  "LLRR,finished,18340311,0,94,L,,,,,\n"
+                                  "RRLL,finished,17685001,249,121,R,,,,,\n"
+                                  "LRRR,finished,2811706,74,249,D,,,,,\n");
 }
 
 void TestCliSurvey::jsonOutput()
@@ -178,7 +185,7 @@ void TestCliSurvey::interruptPrintsRowsDone()
     {
         rows = CsvRows(out).size();
         for (const QList<QByteArray>& cells : CsvRows(out))
-            QCOMPARE(cells.size(), 7);
+            QCOMPARE(cells.size(), 11);
     }
     else if (format == "json")
     {
@@ -237,6 +244,50 @@ void TestCliSurvey::progressBarFitsTheTerminal()
         }
     }
     QVERIFY(frames > 0);
+}
+
+void TestCliSurvey::shardsMergeIntoTheWholeSurvey_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QStringList>("extra");
+    QTest::newRow("csv") << "csv" << QStringList{};
+    QTest::newRow("json") << "json" << QStringList{};
+    QTest::newRow("csv, top 5") << "csv" << QStringList{"--top", "5"};
+}
+
+// Three shards, merged in any order, print exactly what the whole survey prints; a
+// missing or repeated shard is refused.
+void TestCliSurvey::shardsMergeIntoTheWholeSurvey()
+{
+    QFETCH(QString, format);
+    QFETCH(QStringList, extra);
+    const QStringList common =
+        QStringList{"--letters", "1-6", "--max-iterations", "300000", "--format", format} + extra;
+    const CliResult whole = RunSurvey(common);
+    QCOMPARE(whole.Status, 0);
+    QTemporaryDir dir;
+    QStringList files;
+    for (int i = 3; i >= 1; --i)
+    {
+        const CliResult shard = RunSurvey(common + QStringList{"--shard", QString("%1/3").arg(i)});
+        QCOMPARE(shard.Status, 0);
+        files << dir.filePath(QString("shard%1").arg(i));
+        QFile file(files.back());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(shard.Out) == shard.Out.size());
+    }
+    const CliResult merged = RunCli(QStringList{"merge"} + extra + files);
+    QCOMPARE(merged.Status, 0);
+    QCOMPARE(merged.Out, whole.Out);
+
+    const CliResult repeated = RunCli({"merge", files[0], files[1], files[1]});
+    QCOMPARE(repeated.Status, 1);
+    QVERIFY(repeated.Out.isEmpty());
+    if (format == "json")
+    {
+        const CliResult missing = RunCli({"merge", files[0], files[2]});
+        QCOMPARE(missing.Status, 1);
+        QVERIFY2(missing.Err.contains("2 of 3 shards"), missing.Err.constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCliSurvey)
