@@ -4,6 +4,7 @@
 // the frame count.
 #include "Ant.h"
 #include "AntField.h"
+#include "BenchSupport.h"
 #include "FieldRenderer.h"
 #include "FrameSchedule.h"
 #include "GifWriter.h"
@@ -25,18 +26,13 @@
 
 namespace
 {
-using Clock = std::chrono::steady_clock;
+using Bench::Clock;
+using Bench::Median;
 constexpr int Preset = 5;
 
 double MsSince(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 double PeakRssMb()

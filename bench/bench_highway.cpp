@@ -1,5 +1,6 @@
 // Highway search on full-size tails (maxPeriod 20 000, 5 000 001 headings) of the kinds
 // that are slow for a per-period scan, and the cost of keeping the tail during a run.
+#include "BenchSupport.h"
 #include "HeadingTail.h"
 #include "Highway.h"
 
@@ -11,23 +12,14 @@
 
 namespace
 {
-using Clock = std::chrono::steady_clock;
+using Bench::Clock;
+using Bench::Median;
+using Bench::SecondsSince;
 using Headings = std::vector<std::uint8_t>;
 
 constexpr std::uint64_t MaxPeriod = 20000;
 constexpr std::uint64_t LastIteration = 1000000000;
 constexpr int Rounds = 9;
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double SecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 // Random headings, then a random pattern of the given period repeated up to the end; the
 // pattern is drawn again until it drifts.

@@ -2,6 +2,7 @@
 // single-step function as one Forward (50 000 iterations) uses it.
 #include "Ant.h"
 #include "AntField.h"
+#include "BenchSupport.h"
 #include "Iteration.h"
 #include "PresetCatalogue.h"
 #include "Runner.h"
@@ -14,18 +15,10 @@
 
 namespace
 {
-using Clock = std::chrono::steady_clock;
+using Bench::Clock;
+using Bench::Median;
+using Bench::SecondsSince;
 
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double SecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 } // namespace
 
 int main()

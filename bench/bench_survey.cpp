@@ -4,6 +4,7 @@
 //   --quick skips the survey of 9 letters, --runners-only skips both surveys
 #include "Ant.h"
 #include "AntField.h"
+#include "BenchSupport.h"
 #include "PresetCatalogue.h"
 #include "Runner.h"
 
@@ -22,18 +23,9 @@
 
 namespace
 {
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using Bench::Clock;
+using Bench::Median;
+using Bench::SecondsSince;
 
 enum class Variant
 {

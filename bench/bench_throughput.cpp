@@ -4,6 +4,7 @@
 //   baseline  with --baseline CLI, whole `catalogue` and `survey` processes of this
 //             build's formicula-cli against another build's (say, an older commit's).
 // Usage: bench_throughput [--letters N] [--cap N] [--rounds N] [--baseline PATH]
+#include "BenchSupport.h"
 #include "Survey.h"
 
 #include <algorithm>
@@ -16,18 +17,9 @@
 
 namespace
 {
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using Bench::Clock;
+using Bench::Median;
+using Bench::SecondsSince;
 
 double TimeSurvey(int letters, std::uint64_t cap, int lanes, std::uint64_t maxPeriod)
 {
