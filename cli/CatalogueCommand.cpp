@@ -8,12 +8,15 @@
 #include "PresetCatalogue.h"
 #include "Record.h"
 #include "RecordWriter.h"
+#include "Runner.h"
 
 #include <CLI/CLI.hpp>
 
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace
@@ -79,14 +82,73 @@ int CatalogueCommand::Execute()
 
     RecordWriter writer(format, PresetRecord(PresetRun{}));
     auto field = std::make_unique<AntField>();
-    // The presets run several at a time and end in any order; rows go out in preset order
-    // as soon as the ones before them are in.
+    RunOptions options;
+    options.HighwayMaxPeriod = maxPeriod;
+
+    // The longest preset is a third of all iterations: it runs alone on the single-ant
+    // runner, on a second thread, while the others share the lanes of this one.
+    int longest = 1;
+    for (int number = 2; number <= PresetCatalogue::PresetCount; ++number)
+        if (PresetCatalogue::ExpectedIterations(number) >
+            PresetCatalogue::ExpectedIterations(longest))
+            longest = number;
+    auto longestField = std::make_unique<AntField>();
+    Ant longestAnt;
+    longestAnt.ApplyPreset(longest);
+    RunResult longestResult;
+    auto runLongest = [&] { longestResult = Runner().Run(*longestField, longestAnt, options); };
+    // Joined however this function ends: a failed write below must not end the process
+    // with the thread still running.
+    struct JoinedThread
+    {
+        std::thread Thread;
+        ~JoinedThread()
+        {
+            if (Thread.joinable())
+                Thread.join();
+        }
+    } second;
+    try
+    {
+        second.Thread = std::thread(runLongest);
+    }
+    catch (const std::system_error&)
+    {
+        // No second thread: it runs here after the others.
+    }
+
+    // Runs end in any order; rows go out in preset order as soon as the ones before them
+    // are in.
     std::vector<std::optional<PresetRun>> runs(PresetCatalogue::PresetCount + 1);
     int nextRow = 1;
-    int nextPreset = 1;
     int mismatches = 0;
+    auto finish =
+        [&](int number, const RunResult& result, const AntPosition& position, AntField& end)
+    {
+        PresetRun& run = runs[static_cast<std::size_t>(number)].emplace();
+        Ant ant;
+        ant.ApplyPreset(number);
+        run.Number = number;
+        run.Rule = ant.ActiveRule();
+        run.Expected = PresetCatalogue::ExpectedIterations(number);
+        run.Result = result;
+        run.Position = position;
+        run.Colours = end.CountColours();
+        if (render)
+            FieldPicture::Save(FieldPicture::Encode(end, FieldPicture::PreviewCellSize),
+                               FieldPicture::PreviewPath(RenderDirectory, number));
+        for (; nextRow <= PresetCatalogue::PresetCount && runs[nextRow]; ++nextRow)
+        {
+            if (!Matches(*runs[nextRow]))
+                ++mismatches;
+            writer.Add(PresetRecord(*runs[nextRow]));
+        }
+    };
+
+    int nextPreset = 1;
     auto next = [&](LaneRunner::Job& job)
     {
+        nextPreset += nextPreset == longest;
         if (nextPreset > PresetCatalogue::PresetCount)
             return false;
         Ant ant;
@@ -97,30 +159,15 @@ int CatalogueCommand::Execute()
     };
     auto ended = [&](const LaneRunner::Ended& end)
     {
-        const int number = static_cast<int>(end.Id);
-        PresetRun& run = runs[end.Id].emplace();
-        Ant ant;
-        ant.ApplyPreset(number);
-        run.Number = number;
-        run.Rule = ant.ActiveRule();
-        run.Expected = PresetCatalogue::ExpectedIterations(number);
-        run.Result = end.Result;
-        run.Position = end.Position;
         LaneRunner::Store(end.Cells, *field);
-        run.Colours = field->CountColours();
-        if (render)
-            FieldPicture::Save(FieldPicture::Encode(*field, FieldPicture::PreviewCellSize),
-                               FieldPicture::PreviewPath(RenderDirectory, number));
-        for (; nextRow <= PresetCatalogue::PresetCount && runs[nextRow]; ++nextRow)
-        {
-            if (!Matches(*runs[nextRow]))
-                ++mismatches;
-            writer.Add(PresetRecord(*runs[nextRow]));
-        }
+        finish(static_cast<int>(end.Id), end.Result, end.Position, *field);
     };
-    RunOptions options;
-    options.HighwayMaxPeriod = maxPeriod;
     LaneRunner().Run<CycleProof::Off>(next, ended, options);
+    if (second.Thread.joinable())
+        second.Thread.join();
+    else
+        runLongest();
+    finish(longest, longestResult, longestAnt.GetPosition(), *longestField);
     writer.Finish({{"mismatches", mismatches}});
     if (mismatches > 0)
         std::cerr << "formicula-cli: " << mismatches
