@@ -36,7 +36,7 @@ Record RunRecord(const Ant& ant, const RunResult& result, const AntField& field)
 
 RunCommand::RunCommand(CLI::App& line)
     : Command(line.add_subcommand("run", "Run one rule from the start state to its end.")),
-      Format(Options())
+      Format(Options()), Animation(Options()), Trace(Options())
 {
     CLI::App& options = Options();
     options.add_option("RULE", Rule, "1 to 12 letters L and R, optionally padded with '-'")
@@ -51,13 +51,16 @@ RunCommand::RunCommand(CLI::App& line)
         ->type_name("N");
     options.add_option("--png", Png, "also write the final field as a PNG picture; - for stdout")
         ->type_name("FILE");
-    options.add_option("--cell-size", CellSize, "S x S pixels per cell, 1 to 16 (default 3)")
+    options
+        .add_option("--cell-size", CellSize,
+                    "S x S pixels per cell of --png and --gif, 1 to 16 (default 3)")
         ->type_name("S");
     options.footer(
         "Prints rule, iterations, finished, x, y, direction, colours (cells per colour value\n"
         "0 to 12) and the highway the run ends on: its period, the iteration it starts at and\n"
         "the cells one period moves the ant (highway_period, highway_onset, highway_drift_x,\n"
-        "highway_drift_y in CSV and JSON). With --png -, the picture is the only output.");
+        "highway_drift_y in CSV and JSON). One of --png, --gif and --trace may be - (stdout),\n"
+        "and is then the only output.");
 }
 
 int RunCommand::Execute()
@@ -90,16 +93,23 @@ int RunCommand::Execute()
     int cellSize = FieldPicture::DefaultCellSize;
     if (Options().count("--cell-size") > 0)
     {
-        if (!picture)
-            throw UsageError("--cell-size needs --png FILE");
+        if (!picture && !Animation.Requested())
+            throw UsageError("--cell-size needs --png FILE or --gif FILE");
         cellSize = FieldPicture::ParseCellSize(CellSize);
     }
     const OutputFormat::Kind format = Format.Chosen();
     const bool toStdout = picture && Png == FieldPicture::StandardOutputPath;
     if (toStdout && StandardOutput::IsTerminal())
         throw UsageError("a picture is not written to a terminal; redirect stdout or give a file");
+    Animation.CheckOptions();
+    Trace.CheckOptions();
+    const int onStdout = toStdout + Animation.ToStandardOutput() + Trace.ToStandardOutput();
+    if (onStdout > 1)
+        throw UsageError("only one of --png, --gif and --trace can write to stdout");
     if (picture && !toStdout)
         FieldPicture::CheckWritable(Png);
+    Animation.CheckWritable();
+    Trace.CheckWritable();
 
     RunOptions options;
     options.Cap = cap;
@@ -111,10 +121,17 @@ int RunCommand::Execute()
         StandardOutput::Write(
             std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
         StandardOutput::Flush();
-        return 0;
     }
-    if (picture)
+    else if (picture)
+    {
         FieldPicture::Save(FieldPicture::Encode(*field, cellSize), Png);
-    RecordWriter::WriteOne(format, RunRecord(ant, result, *field));
+    }
+    // Both replay the run from its start, now that its last iteration is known.
+    if (Animation.Requested())
+        Animation.Write(ant, result.Iterations, cellSize);
+    if (Trace.Requested())
+        Trace.Write(ant, result.Iterations);
+    if (onStdout == 0)
+        RecordWriter::WriteOne(format, RunRecord(ant, result, *field));
     return 0;
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "AnimationExport.h"
 #include "Command.h"
 #include "OutputFormat.h"
+#include "TraceExport.h"
 
 #include <string>
 
-// run RULE | --preset N: one run from the start state, its end state, optionally a picture.
+// run RULE | --preset N: one run from the start state, its end state, optionally a picture,
+// an animation and a time series.
 class RunCommand : public Command
 {
 public:
@@ -20,4 +23,6 @@ private:
     std::string Png;
     std::string CellSize;
     OutputFormat Format;
+    AnimationExport Animation;
+    TraceExport Trace;
 };

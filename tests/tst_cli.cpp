@@ -64,8 +64,25 @@ void TestCli::refused_data()
     usage("second rule", {"run", "LR", "RL"}, "unexpected argument 'RL'");
     usage("second command", {"run", "LR", "survey"}, "unexpected argument 'survey'");
     usage("cell size 0", {"run", "LR", "--png", "{dir}/f.png", "--cell-size", "0"}, "1 to 16");
-    usage("cell size without png", {"run", "LR", "--cell-size", "2"}, "needs --png");
+    usage("cell size without png or gif", {"run", "LR", "--cell-size", "2"},
+          "needs --png FILE or --gif FILE");
     usage("png empty", {"run", "LR", "--png", ""}, "empty");
+    usage("gif empty", {"run", "LR", "--gif", ""}, "empty");
+    usage("one frame", {"run", "LR", "--gif", "{dir}/f.gif", "--frames", "1"}, "from 2 to 2000");
+    usage("2001 frames", {"run", "LR", "--gif", "{dir}/f.gif", "--frames=2001"}, "2 to 2000");
+    usage("unknown spacing", {"run", "LR", "--gif", "{dir}/f.gif", "--spacing", "exp"},
+          "linear or log, not 'exp'");
+    usage("delay not in hundredths", {"run", "LR", "--gif", "{dir}/f.gif", "--delay", "45"},
+          "multiple of 10 ms");
+    usage("delay too short to be kept", {"run", "LR", "--gif", "{dir}/f.gif", "--delay", "10"},
+          "from 20 to");
+    usage("frames without gif", {"run", "LR", "--frames", "10"}, "--frames needs --gif");
+    usage("every 0", {"run", "LR", "--trace", "{dir}/t.csv", "--every", "0"}, "positive whole");
+    usage("every without trace", {"run", "LR", "--every", "5"}, "--every needs --trace");
+    usage("png and gif both on stdout", {"run", "LR", "--png", "-", "--gif", "-"},
+          "only one of --png, --gif and --trace");
+    usage("gif and trace both on stdout", {"run", "LR", "--gif", "-", "--trace", "-"},
+          "only one of");
     usage("render without value", {"catalogue", "--render"}, "option --render needs a value");
     usage("survey without letters", {"survey", "--csv"}, "missing --letters");
     usage("zero letters", {"survey", "--letters", "0"}, "--letters must be");
@@ -90,12 +107,24 @@ void TestCli::refused_data()
             Limit::FileSize, "File too large", true);
     failure("render beyond the file size limit", {"catalogue", "--render", "{dir}/pictures"},
             Limit::FileSize, "File too large");
+    failure("gif directory missing", {"run", "LR", "--gif", "{dir}/no/f.gif"}, Limit::None,
+            "No such file or directory");
+    failure("trace checked before the run",
+            {"run", "L", "--max-iterations", "100000000000", "--trace", "/proc/t.csv"}, Limit::None,
+            "cannot write '/proc/t.csv'");
+    failure("gif beyond the file size limit", {"run", "--preset", "5", "--gif", "{dir}/field.png"},
+            Limit::FileSize, "File too large", true);
+    failure("trace beyond the file size limit",
+            {"run", "--preset", "5", "--trace", "{dir}/field.png"}, Limit::FileSize,
+            "File too large", true);
     // Output lost to a full disk or a closed stdout is a failure, whatever the command.
     const QList<QStringList> commands{{"--help"},
                                       {"--version"},
                                       {"help", "run"},
                                       {"run", "LR", "--max-iterations", "9"},
                                       {"run", "LR", "--max-iterations=9", "--png", "-"},
+                                      {"run", "LR", "--max-iterations=9", "--gif", "-"},
+                                      {"run", "LR", "--max-iterations=9", "--trace", "-"},
                                       {"catalogue", "--csv"},
                                       {"survey", "--letters", "1-3", "--json"}};
     for (const QStringList& command : commands)

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "FrameSchedule.h"
+
+#include <cstdint>
+#include <string>
+
+namespace CLI
+{
+class App;
+}
+class Ant;
+
+// --gif FILE [--frames F] [--spacing linear|log] [--delay MS]: a run from iteration 0 to its
+// end as an animated GIF of the renderer's pictures, looping for ever. Frames are made and
+// encoded one at a time, so memory does not grow with F.
+class AnimationExport
+{
+public:
+    static constexpr int DefaultFrames = 100;
+    static constexpr int MaxFrames = 2000;
+    static constexpr int DefaultDelayMs = 40;
+    static constexpr int LastFrameMs = 2000;
+
+    explicit AnimationExport(CLI::App& command);
+
+    bool Requested() const;
+    bool ToStandardOutput() const;
+    // Before the run: the option values (a UsageError), then the place to write.
+    void CheckOptions();
+    void CheckWritable() const;
+    // Replays the run of the ant's rule from the start state to lastIteration.
+    void Write(const Ant& rule, std::uint64_t lastIteration, int cellSize) const;
+
+private:
+    void Encode(const Ant& rule, std::uint64_t lastIteration, int cellSize,
+                const std::string& path) const;
+
+    CLI::App* Command;
+    std::string Path;
+    std::string FramesText;
+    std::string SpacingText;
+    std::string DelayText;
+    int Frames = DefaultFrames;
+    FrameSchedule::Spacing Spacing = FrameSchedule::Spacing::Linear;
+    int DelayCentiseconds = DefaultDelayMs / 10;
+};

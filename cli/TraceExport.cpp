@@ -1,0 +1,113 @@
+#include "TraceExport.h"
+
+#include "ArgumentText.h"
+#include "FieldPicture.h"
+#include "FieldSummary.h"
+#include "OutputFile.h"
+#include "Record.h"
+#include "RecordWriter.h"
+#include "RunReplay.h"
+#include "StandardOutput.h"
+#include "UsageError.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <memory>
+
+namespace
+{
+// A coordinate of the box, empty in the CSV while nothing is visited.
+Field BoxSide(const char* name, int value, bool visited)
+{
+    return {name, visited ? Field::Value(std::int64_t{value}) : Field::Value(nullptr)};
+}
+
+Record TraceRow(RunReplay& replay)
+{
+    const FieldSummary summary = FieldSummary::Of(replay.Field());
+    const bool visited = summary.Visited > 0;
+    Record row{Fields::Iterations(replay.Iterations())};
+    Fields::AddPosition(row, replay.Walker().GetPosition());
+    row.push_back({"visited", summary.Visited});
+    row.push_back(Fields::Colours(summary.Colours));
+    row.push_back(BoxSide("min_x", summary.MinX, visited));
+    row.push_back(BoxSide("min_y", summary.MinY, visited));
+    row.push_back(BoxSide("max_x", summary.MaxX, visited));
+    row.push_back(BoxSide("max_y", summary.MaxY, visited));
+    return row;
+}
+} // namespace
+
+TraceExport::TraceExport(CLI::App& command) : Command(&command)
+{
+    command
+        .add_option("--trace", Path,
+                    "also write a CSV row every K iterations and at the end: iterations, x, y, "
+                    "direction, visited, colours, min_x, min_y, max_x, max_y; - for stdout")
+        ->type_name("FILE");
+    command
+        .add_option("--every", EveryText,
+                    "iterations between trace rows (default: about " + std::to_string(DefaultRows) +
+                        " rows)")
+        ->type_name("K");
+}
+
+bool TraceExport::Requested() const
+{
+    return Command->count("--trace") > 0;
+}
+
+bool TraceExport::ToStandardOutput() const
+{
+    return Requested() && Path == FieldPicture::StandardOutputPath;
+}
+
+void TraceExport::CheckOptions()
+{
+    if (Command->count("--every") == 0)
+        return;
+    if (!Requested())
+        throw UsageError("--every needs --trace FILE");
+    Every = ArgumentText::ParseCount("--every", EveryText);
+}
+
+void TraceExport::CheckWritable() const
+{
+    if (Requested() && !ToStandardOutput())
+        OutputFile::Check(Path);
+}
+
+void TraceExport::Write(const Ant& rule, std::uint64_t lastIteration) const
+{
+    const std::uint64_t every =
+        Every > 0 ? Every
+                  : std::max<std::uint64_t>(1, lastIteration / DefaultRows +
+                                                   (lastIteration % DefaultRows != 0));
+    std::unique_ptr<OutputFile> file;
+    if (!ToStandardOutput())
+        file = std::make_unique<OutputFile>(Path);
+    auto write = [&file](const std::string& text)
+    {
+        if (file)
+            file->Write(text);
+        else
+            StandardOutput::Write(text);
+    };
+
+    RunReplay replay(rule);
+    for (std::uint64_t at = 0;; at = lastIteration - at > every ? at + every : lastIteration)
+    {
+        replay.AdvanceTo(at);
+        const Record row = TraceRow(replay);
+        if (at == 0)
+            write(RecordWriter::CsvHeader(row));
+        write(RecordWriter::CsvLine(row));
+        if (at == lastIteration)
+            break;
+    }
+    if (file)
+        file->Commit();
+    else
+        StandardOutput::Flush();
+}

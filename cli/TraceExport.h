@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace CLI
+{
+class App;
+}
+class Ant;
+
+// --trace FILE [--every K]: a run's time series as CSV, one row every K iterations from 0
+// and one at the end: where the ant is and heads, the visited cells, the cells of each
+// colour and the box around the visited cells, under the names the other output uses.
+class TraceExport
+{
+public:
+    // Rows over the whole run when --every is not given, give or take one.
+    static constexpr std::uint64_t DefaultRows = 1000;
+
+    explicit TraceExport(CLI::App& command);
+
+    bool Requested() const;
+    bool ToStandardOutput() const;
+    // Before the run: the option values (a UsageError), then the place to write.
+    void CheckOptions();
+    void CheckWritable() const;
+    // Replays the run of the ant's rule from the start state to lastIteration.
+    void Write(const Ant& rule, std::uint64_t lastIteration) const;
+
+private:
+    CLI::App* Command;
+    std::string Path;
+    std::string EveryText;
+    std::uint64_t Every = 0; // 0: lastIteration / DefaultRows, rounded up
+};

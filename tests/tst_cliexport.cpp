@@ -1,0 +1,202 @@
+#include "Ant.h"
+#include "AntField.h"
+#include "CliProcess.h"
+#include "DecodedGif.h"
+#include "FieldRenderer.h"
+#include "FieldSummary.h"
+#include "FrameSchedule.h"
+#include "Runner.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(FrameSchedule::Spacing)
+
+namespace
+{
+// The rule's run from the start state, capped: what a frame or a row at `cap` must show.
+struct CappedRun
+{
+    CappedRun(const QString& rule, std::uint64_t cap)
+    {
+        Walker.SetRule(rule.toStdString());
+        RunOptions options;
+        options.Cap = cap;
+        Iterations = Runner().Run(*Field, Walker, options).Iterations;
+    }
+
+    std::unique_ptr<AntField> Field = std::make_unique<AntField>();
+    Ant Walker;
+    std::uint64_t Iterations = 0;
+};
+
+QString TraceLine(const CappedRun& run)
+{
+    const FieldSummary summary = FieldSummary::Of(*run.Field);
+    const AntPosition at = run.Walker.GetPosition();
+    QStringList cells{QString::number(run.Iterations), QString::number(at.X), QString::number(at.Y),
+                      QString(QChar(at.Direction)), QString::number(summary.Visited)};
+    for (std::uint64_t count : summary.Colours)
+        cells << QString::number(count);
+    for (int side : {summary.MinX, summary.MinY, summary.MaxX, summary.MaxY})
+        cells << (summary.Visited > 0 ? QString::number(side) : QString());
+    return cells.join(',');
+}
+
+// {file} in the arguments becomes a path in `dir`; "-" means stdout.
+QByteArray RunAndRead(QStringList arguments, const QTemporaryDir& dir, const char* name)
+{
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    arguments.replaceInStrings(QStringLiteral("{file}"), path);
+    const CliResult result = RunCli(arguments);
+    if (result.Status != 0)
+        return "status " + QByteArray::number(result.Status) + ": " + result.Err;
+    if (arguments.contains(QStringLiteral("-")))
+        return result.Out;
+    if (!result.Out.contains("iterations: "))
+        return "no run record on stdout: " + result.Out;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("no file");
+}
+} // namespace
+
+class TestCliExport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void gifFramesAreTheRenderersPictures_data();
+    void gifFramesAreTheRenderersPictures();
+    void traceRowsAreCappedRuns_data();
+    void traceRowsAreCappedRuns();
+};
+
+void TestCliExport::gifFramesAreTheRenderersPictures_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<quint64>("cap");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<FrameSchedule::Spacing>("spacing");
+    QTest::addColumn<int>("cellSize");
+    QTest::addColumn<int>("delay"); // centiseconds, all but the last frame
+    using S = FrameSchedule::Spacing;
+    const quint64 none = RunOptions::NoCap;
+
+    QTest::newRow("preset 5 to its end, default frames, spacing and delay, cell size 1")
+        << QStringList{"--preset", "5", "--gif", "{file}", "--cell-size", "1"} << "RRLRLRR" << none
+        << 100 << S::Linear << 1 << 4;
+    QTest::newRow("LLRR capped at 20000, 40 log frames, 100 ms, cell size 2")
+        << QStringList{"LLRR",        "--max-iterations",
+                       "20000",       "--gif",
+                       "{file}",      "--frames=40",
+                       "--spacing",   "log",
+                       "--delay",     "100",
+                       "--cell-size", "2"}
+        << "LLRR" << quint64(20000) << 40 << S::Logarithmic << 2 << 10;
+    QTest::newRow("7 iterations in 50 frames: every iteration once, cell size 3")
+        << QStringList{"RL", "--max-iterations", "7", "--gif", "{file}", "--frames", "50"} << "RL"
+        << quint64(7) << 8 << S::Linear << 3 << 4;
+    QTest::newRow("to stdout, 2 frames, 2 s apart")
+        << QStringList{"LR",   "--max-iterations=3000", "--gif", "-", "--frames", "2", "--delay",
+                       "2000", "--cell-size",           "1"}
+        << "LR" << quint64(3000) << 2 << S::Linear << 1 << 200;
+}
+
+// Every frame is the renderer's picture of a run capped at the frame's iteration, from 0 to
+// the run's end; the last frame is held 2 s and the animation loops for ever.
+void TestCliExport::gifFramesAreTheRenderersPictures()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, rule);
+    QFETCH(quint64, cap);
+    QFETCH(int, frames);
+    QFETCH(FrameSchedule::Spacing, spacing);
+    QFETCH(int, cellSize);
+    QFETCH(int, delay);
+
+    QTemporaryDir dir;
+    const QByteArray bytes = RunAndRead(QStringList{"run"} + arguments, dir, "run.gif");
+    QVERIFY2(bytes.startsWith("GIF89a") && bytes.endsWith(';'), bytes.left(200).constData());
+    const QString path = dir.filePath(QStringLiteral("decoded.gif"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    const DecodedGif gif = DecodeGif(path);
+    QVERIFY2(gif.Error.isEmpty(), qPrintable(gif.Error));
+
+    const std::uint64_t last = CappedRun(rule, cap).Iterations;
+    const std::vector<std::uint64_t> schedule =
+        FrameSchedule::FrameIterations(last, frames, spacing);
+    QCOMPARE(gif.Frames.size(), frames);
+    QCOMPARE(int(schedule.size()), frames);
+    QCOMPARE(gif.LoopCount, 0);
+    QVector<int> delays(frames, delay);
+    delays.last() = 200;
+    QCOMPARE(gif.Delays, delays);
+    for (int i = 0; i < frames; ++i)
+    {
+        CappedRun run(rule, schedule[std::size_t(i)]);
+        QVERIFY2(gif.Frames[i] == FieldRenderer::Render(run.Field->GetCopy(), cellSize),
+                 qPrintable(QStringLiteral("frame %1, iteration %2").arg(i).arg(schedule[i])));
+    }
+}
+
+void TestCliExport::traceRowsAreCappedRuns_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<quint64>("every");
+    QTest::addColumn<quint64>("last");
+
+    QTest::newRow("preset 5, about 1000 rows") << QStringList{"--preset", "5", "--trace", "{file}"}
+                                               << "RRLRLRR" << quint64(60) << quint64(59225);
+    QTest::newRow("LLRR every 250 up to a cap of 5000")
+        << QStringList{"LLRR", "--max-iterations", "5000", "--trace={file}", "--every", "250"}
+        << "LLRR" << quint64(250) << quint64(5000);
+    QTest::newRow("every beyond the end: the start and the end")
+        << QStringList{"LR", "--max-iterations", "100", "--trace", "{file}", "--every", "1000"}
+        << "LR" << quint64(1000) << quint64(100);
+    QTest::newRow("to stdout, JSON asked for the run record that it replaces")
+        << QStringList{"RL", "--max-iterations", "50", "--every", "7", "--trace", "-", "--json"}
+        << "RL" << quint64(7) << quint64(50);
+}
+
+// A row every K iterations from 0 and one at the end, each what a run capped there leaves.
+void TestCliExport::traceRowsAreCappedRuns()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, rule);
+    QFETCH(quint64, every);
+    QFETCH(quint64, last);
+
+    QTemporaryDir dir;
+    const QByteArray csv = RunAndRead(QStringList{"run"} + arguments, dir, "trace.csv");
+    QVERIFY2(csv.endsWith('\n'), csv.left(200).constData());
+    const QStringList lines = QString::fromUtf8(csv.chopped(1)).split('\n');
+    QStringList header{"iterations", "x", "y", "direction", "visited"};
+    for (int colour = 0; colour < AntField::ColourCount; ++colour)
+        header << QStringLiteral("colours_%1").arg(colour);
+    header << "min_x"
+           << "min_y"
+           << "max_x"
+           << "max_y";
+    QCOMPARE(lines.value(0), header.join(','));
+
+    QStringList expected{header.join(',')};
+    for (quint64 at = 0;; at = qMin(at + every, last))
+    {
+        expected << TraceLine(CappedRun(rule, at));
+        if (at == last)
+            break;
+    }
+    QCOMPARE(lines.size(), expected.size());
+    for (int i = 1; i < lines.size(); ++i)
+        QCOMPARE(lines[i], expected[i]);
+}
+
+QTEST_GUILESS_MAIN(TestCliExport)
+#include "tst_cliexport.moc"
