@@ -157,6 +157,9 @@ void TestCliExport::traceRowsAreCappedRuns_data()
     QTest::newRow("LLRR every 250 up to a cap of 5000")
         << QStringList{"LLRR", "--max-iterations", "5000", "--trace={file}", "--every", "250"}
         << "LLRR" << quint64(250) << quint64(5000);
+    QTest::newRow("preset 13 every 100000: long stretches")
+        << QStringList{"--preset", "13", "--trace", "{file}", "--every", "100000"} << "LLRL"
+        << quint64(100000) << quint64(263220);
     QTest::newRow("every beyond the end: the start and the end")
         << QStringList{"LR", "--max-iterations", "100", "--trace", "{file}", "--every", "1000"}
         << "LR" << quint64(1000) << quint64(100);
