@@ -66,9 +66,8 @@ AnimationExport::AnimationExport(CLI::App& command) : Command(&command)
         ->type_name("linear|log");
     command
         .add_option("--delay", DelayText,
-                    "ms between frames, a multiple of 10 from " + std::to_string(MinDelayMs) +
-                        " (default " + std::to_string(DefaultDelayMs) +
-                        "); the last frame stays 2 s")
+                    "ms between frames, a multiple of 10, at least " + std::to_string(MinDelayMs) +
+                        " (default " + std::to_string(DefaultDelayMs) + "); the last stays 2 s")
         ->type_name("MS");
 }
 

@@ -43,8 +43,8 @@ TraceExport::TraceExport(CLI::App& command) : Command(&command)
 {
     command
         .add_option("--trace", Path,
-                    "also write a CSV row every K iterations and at the end: iterations, x, y, "
-                    "direction, visited, colours, min_x, min_y, max_x, max_y; - for stdout")
+                    "also write the run's course as CSV, a row every K iterations and one at the "
+                    "end; - for stdout")
         ->type_name("FILE");
     command
         .add_option("--every", EveryText,
