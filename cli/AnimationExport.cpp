@@ -26,11 +26,6 @@ namespace
 constexpr int MinDelayMs = 20;
 constexpr int MaxDelayMs = 60000;
 
-QString ToQString(const std::string& text)
-{
-    return QString::fromLocal8Bit(text.data(), static_cast<int>(text.size()));
-}
-
 void CopyToStandardOutput(const QString& path)
 {
     QFile file(path);
@@ -140,7 +135,7 @@ void AnimationExport::Encode(const Ant& rule, std::uint64_t lastIteration, int c
 {
     GifWriter writer;
     QString error;
-    if (!writer.Open(ToQString(path), FieldRenderer::ImageSize(cellSize), &error))
+    if (!writer.Open(OutputFile::LocalPath(path), FieldRenderer::ImageSize(cellSize), &error))
         OutputFile::Fail(path, error.toStdString());
     RunReplay replay(rule);
     const std::vector<std::uint64_t> schedule =

@@ -26,6 +26,8 @@ public:
 
     bool Requested() const;
     bool ToStandardOutput() const;
+    // The file to write; empty when none is asked for.
+    const std::string& FilePath() const { return Path; }
     // Before the run: the option values (a UsageError), then the place to write.
     void CheckOptions();
     void CheckWritable() const;

@@ -22,14 +22,6 @@
 
 #include <unistd.h>
 
-namespace
-{
-QString ToQString(const std::string& text)
-{
-    return QString::fromLocal8Bit(text.data(), static_cast<int>(text.size()));
-}
-} // namespace
-
 namespace FieldPicture
 {
 int ParseCellSize(const std::string& text)
@@ -57,7 +49,7 @@ std::string PreviewPath(const std::string& directory, int presetNumber)
 {
     char name[32];
     std::snprintf(name, sizeof name, "ant_ai_preset_%02d.png", presetNumber);
-    return QDir(ToQString(directory))
+    return QDir(OutputFile::LocalPath(directory))
         .filePath(QString::fromLatin1(name))
         .toLocal8Bit()
         .toStdString();

@@ -14,19 +14,19 @@
 namespace
 {
 constexpr std::size_t BlockSize = 65536;
-
-QString ToQString(const std::string& text)
-{
-    return QString::fromLocal8Bit(text.data(), static_cast<int>(text.size()));
-}
 } // namespace
 
+QString OutputFile::LocalPath(const std::string& path)
+{
+    return QString::fromLocal8Bit(path.data(), static_cast<int>(path.size()));
+}
+
 OutputFile::OutputFile(const std::string& path)
-    : Path(path), File(std::make_unique<QSaveFile>(ToQString(path)))
+    : Path(path), File(std::make_unique<QSaveFile>(LocalPath(path)))
 {
     if (path.empty())
         throw UsageError("the file name is empty");
-    const QFileInfo info(ToQString(path));
+    const QFileInfo info(LocalPath(path));
     if (info.isDir())
         Fail(path, std::strerror(EISDIR));
     if (info.exists() && !info.isFile())

@@ -5,6 +5,7 @@
 #include <string_view>
 
 class QSaveFile;
+class QString;
 
 // A file that a command writes whole or not at all. It goes through QSaveFile, so a file at
 // the path stays as it was after any failure, and a failure names the OS reason
@@ -21,6 +22,9 @@ public:
     void Write(std::string_view bytes);
     // Puts the file in place.
     void Commit();
+
+    // A path from the command line as the toolkit takes it (in the locale's encoding).
+    static QString LocalPath(const std::string& path);
 
     // Refuses, before a long run, a path that cannot be written.
     static void Check(const std::string& path);

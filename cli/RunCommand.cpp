@@ -4,6 +4,7 @@
 #include "AntField.h"
 #include "ArgumentText.h"
 #include "FieldPicture.h"
+#include "OutputFile.h"
 #include "PresetCatalogue.h"
 #include "Record.h"
 #include "RecordWriter.h"
@@ -13,6 +14,11 @@
 #include "UsageError.h"
 
 #include <CLI/CLI.hpp>
+
+#include <QFileInfo>
+
+#include <iterator>
+#include <utility>
 
 #include <memory>
 
@@ -106,6 +112,20 @@ int RunCommand::Execute()
     const int onStdout = toStdout + Animation.ToStandardOutput() + Trace.ToStandardOutput();
     if (onStdout > 1)
         throw UsageError("only one of --png, --gif and --trace can write to stdout");
+    // One file for two outputs would keep only the last written.
+    const std::pair<const char*, std::string> files[] = {
+        {"--png", picture ? Png : std::string()},
+        {"--gif", Animation.FilePath()},
+        {"--trace", Trace.FilePath()},
+    };
+    for (std::size_t i = 0; i < std::size(files); ++i)
+        for (std::size_t j = i + 1; j < std::size(files); ++j)
+            if (!files[i].second.empty() && files[i].second != "-" && !files[j].second.empty() &&
+                files[j].second != "-" &&
+                QFileInfo(OutputFile::LocalPath(files[i].second)).absoluteFilePath() ==
+                    QFileInfo(OutputFile::LocalPath(files[j].second)).absoluteFilePath())
+                throw UsageError(std::string(files[i].first) + " and " + files[j].first +
+                                 " name one file");
     if (picture && !toStdout)
         FieldPicture::CheckWritable(Png);
     Animation.CheckWritable();

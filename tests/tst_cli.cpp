@@ -82,6 +82,14 @@ void TestCli::refused_data()
           "only one of --png, --gif and --trace");
     usage("gif and trace both on stdout", {"run", "LR", "--gif", "-", "--trace", "-"},
           "only one of");
+    usage("png and gif one file", {"run", "LR", "--png", "{dir}/f", "--gif", "{dir}/./f"},
+          "--png and --gif name one file");
+    usage("max period zero", {"run", "LR", "--max-period", "0"}, "--max-period");
+    usage("max period too long", {"survey", "--letters", "2", "--max-period", "1000001"},
+          "at most 1000000");
+    usage("shard beyond its count", {"survey", "--letters", "2", "--shard", "4/3"},
+          "--shard must be I/N");
+    usage("merge without files", {"merge"}, "missing FILE");
     usage("render without value", {"catalogue", "--render"}, "option --render needs a value");
     usage("survey without letters", {"survey", "--csv"}, "missing --letters");
     usage("zero letters", {"survey", "--letters", "0"}, "--letters must be");
