@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMetaType>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -26,7 +27,9 @@ enum class Limit
     StdoutClosed, // as with >&-
     FileSize,     // files end at 4 KB, SIGXFSZ ignored: the write fails as on a full disk
     Threads,      // a handful of processes for the user (root runs it as nobody)
+    Memory,       // 200 MB of address space: room for the program, not for 1024 thread stacks
 };
+Q_DECLARE_METATYPE(Limit)
 
 class LimitedProcess : public QProcess
 {
@@ -55,6 +58,11 @@ protected:
                 ::_exit(99);
             const rlimit processes{6, 6};
             ::setrlimit(RLIMIT_NPROC, &processes);
+        }
+        if (Applied == Limit::Memory)
+        {
+            const rlimit space{200u << 20, 200u << 20};
+            ::setrlimit(RLIMIT_AS, &space);
         }
     }
 

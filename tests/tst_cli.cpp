@@ -8,8 +8,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-Q_DECLARE_METATYPE(Limit)
-
 class TestCli : public QObject
 {
     Q_OBJECT
