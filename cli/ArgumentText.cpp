@@ -124,12 +124,3 @@ int ParseInt(const std::string& option, const std::string& text, int low, int hi
     return value;
 }
 } // namespace ArgumentText
-
-std::uint64_t ArgumentText::ParseMaxPeriod(const std::string& text)
-{
-    const std::uint64_t period = ParseCount("--max-period", text);
-    if (period > MostMaxPeriod)
-        throw UsageError("--max-period must be at most " + std::to_string(MostMaxPeriod) +
-                         ", not " + Quote(text));
-    return period;
-}

@@ -22,9 +22,4 @@ bool LooksLikeOption(std::string_view word);
 // Decimal digits only, 1 or more: what --max-iterations and --top take.
 std::uint64_t ParseCount(const std::string& option, const std::string& text);
 int ParseInt(const std::string& option, const std::string& text, int low, int high);
-
-// --max-period: the longest highway period looked for.
-constexpr std::uint64_t DefaultMaxPeriod = 20000;
-constexpr std::uint64_t MostMaxPeriod = 1000000; // its tail, 250 bytes per period, stays small
-std::uint64_t ParseMaxPeriod(const std::string& text);
 } // namespace ArgumentText

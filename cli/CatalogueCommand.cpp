@@ -2,7 +2,6 @@
 
 #include "Ant.h"
 #include "AntField.h"
-#include "ArgumentText.h"
 #include "FieldPicture.h"
 #include "LaneRunner.h"
 #include "PresetCatalogue.h"
@@ -56,26 +55,20 @@ Record PresetRecord(const PresetRun& run)
 CatalogueCommand::CatalogueCommand(CLI::App& line)
     : Command(line.add_subcommand(
           "catalogue", "Run all 31 presets; check each ends at the count in its label.")),
-      Format(Options())
+      Format(Options()), MaxPeriod(Options())
 {
     Options()
         .add_option("--render", RenderDirectory,
                     "also write each final field, 510 x 510, as ant_ai_preset_01.png .. _31.png "
                     "into DIR (made if missing)")
         ->type_name("DIR");
-    Options()
-        .add_option("--max-period", MaxPeriod,
-                    "longest highway period looked for (default 20000, at most 1000000)")
-        ->type_name("N");
     Options().footer("Exit status 1 if a preset does not end at the count in its label.");
 }
 
 int CatalogueCommand::Execute()
 {
     const OutputFormat::Kind format = Format.Chosen();
-    const std::uint64_t maxPeriod = Options().count("--max-period") > 0
-                                        ? ArgumentText::ParseMaxPeriod(MaxPeriod)
-                                        : ArgumentText::DefaultMaxPeriod;
+    const std::uint64_t maxPeriod = MaxPeriod.Chosen();
     const bool render = Options().count("--render") > 0;
     if (render)
         FieldPicture::PrepareDirectory(RenderDirectory);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Command.h"
+#include "MaxPeriodOption.h"
 #include "OutputFormat.h"
 
 #include <string>
@@ -14,6 +15,6 @@ public:
 
 private:
     std::string RenderDirectory;
-    std::string MaxPeriod;
     OutputFormat Format;
+    MaxPeriodOption MaxPeriod;
 };

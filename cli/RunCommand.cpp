@@ -42,7 +42,7 @@ Record RunRecord(const Ant& ant, const RunResult& result, const AntField& field)
 
 RunCommand::RunCommand(CLI::App& line)
     : Command(line.add_subcommand("run", "Run one rule from the start state to its end.")),
-      Format(Options()), Animation(Options()), Trace(Options())
+      Format(Options()), MaxPeriod(Options()), Animation(Options()), Trace(Options())
 {
     CLI::App& options = Options();
     options.add_option("RULE", Rule, "1 to 12 letters L and R, optionally padded with '-'")
@@ -50,10 +50,6 @@ RunCommand::RunCommand(CLI::App& line)
     options.add_option("--preset", Preset, "run catalogued preset N (1 to 31) instead, no cap")
         ->type_name("N");
     options.add_option("--max-iterations", Cap, "stop after N iterations (default 1000000000)")
-        ->type_name("N");
-    options
-        .add_option("--max-period", MaxPeriod,
-                    "longest highway period looked for (default 20000, at most 1000000)")
         ->type_name("N");
     options.add_option("--png", Png, "also write the final field as a PNG picture; - for stdout")
         ->type_name("FILE");
@@ -92,9 +88,7 @@ int RunCommand::Execute()
     }
     if (Options().count("--max-iterations") > 0)
         cap = ArgumentText::ParseCount("--max-iterations", Cap);
-    const std::uint64_t maxPeriod = Options().count("--max-period") > 0
-                                        ? ArgumentText::ParseMaxPeriod(MaxPeriod)
-                                        : ArgumentText::DefaultMaxPeriod;
+    const std::uint64_t maxPeriod = MaxPeriod.Chosen();
     const bool picture = Options().count("--png") > 0;
     int cellSize = FieldPicture::DefaultCellSize;
     if (Options().count("--cell-size") > 0)

@@ -2,6 +2,7 @@
 
 #include "AnimationExport.h"
 #include "Command.h"
+#include "MaxPeriodOption.h"
 #include "OutputFormat.h"
 #include "TraceExport.h"
 
@@ -19,10 +20,10 @@ private:
     std::string Rule;
     std::string Preset;
     std::string Cap;
-    std::string MaxPeriod;
     std::string Png;
     std::string CellSize;
     OutputFormat Format;
+    MaxPeriodOption MaxPeriod;
     AnimationExport Animation;
     TraceExport Trace;
 };

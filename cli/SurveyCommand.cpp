@@ -124,7 +124,7 @@ SurveyCommand::SurveyCommand(CLI::App& line)
     : Command(line.add_subcommand(
           "survey", "Run every rule of A to B letters L and R until it finishes, provably "
                     "never does, or reaches the cap.")),
-      Format(Options())
+      Format(Options()), MaxPeriod(Options())
 {
     CLI::App& options = Options();
     options
@@ -134,10 +134,6 @@ SurveyCommand::SurveyCommand(CLI::App& line)
     options.add_option("--jobs", Jobs, "worker threads, 1 to 1024 (default: all cores)")
         ->type_name("J");
     options.add_option("--top", Top, "print only the K longest finishers")->type_name("K");
-    options
-        .add_option("--max-period", MaxPeriod,
-                    "longest highway period looked for (default 20000, at most 1000000)")
-        ->type_name("N");
     options
         .add_option("--shard", ShardText,
                     "run only the I-th of N disjoint slices of the rules (1 <= I <= N); "
@@ -172,9 +168,7 @@ int SurveyCommand::Execute()
     const std::uint64_t top =
         Options().count("--top") > 0 ? ArgumentText::ParseCount("--top", Top) : 0;
     const OutputFormat::Kind format = Format.Chosen();
-    const std::uint64_t maxPeriod = Options().count("--max-period") > 0
-                                        ? ArgumentText::ParseMaxPeriod(MaxPeriod)
-                                        : ArgumentText::DefaultMaxPeriod;
+    const std::uint64_t maxPeriod = MaxPeriod.Chosen();
     const int lanes = Options().count("--lanes") > 0
                           ? ArgumentText::ParseInt("--lanes", Lanes, 1, LaneRunner::Lanes)
                           : 0;

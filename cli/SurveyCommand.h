@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Command.h"
+#include "MaxPeriodOption.h"
 #include "OutputFormat.h"
 
 #include <string>
@@ -17,9 +18,9 @@ private:
     std::string Cap;
     std::string Jobs;
     std::string Top;
-    std::string MaxPeriod;
     std::string ShardText;
     std::string Lanes;
     bool Quiet = false;
     OutputFormat Format;
+    MaxPeriodOption MaxPeriod;
 };

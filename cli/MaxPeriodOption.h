@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace CLI
+{
+class App;
+}
+
+// --max-period N on a command that reports highways: the longest period looked for.
+class MaxPeriodOption
+{
+public:
+    static constexpr std::uint64_t Default = 20000;
+    static constexpr std::uint64_t Most = 1000000; // its tail, 250 bytes per period, stays small
+
+    explicit MaxPeriodOption(CLI::App& command);
+
+    // Throws a UsageError for a value that is not 1 to Most.
+    std::uint64_t Chosen() const;
+
+private:
+    CLI::App* Command;
+    std::string Text;
+};
