@@ -14,6 +14,8 @@
 
 #include "Ant.h"
 #include "AntField.h"
+#include "Iteration.h"
+#include "Runner.h"
 
 // Everything a run leaves behind in the model: all cells, the ant's place and heading, its rule.
 struct FieldState
@@ -33,6 +35,23 @@ inline FieldState CaptureState(const AntField& field, const Ant& ant)
     state.Position = ant.GetPosition();
     state.Rule = ant.GetAI();
     return state;
+}
+
+// Plain single iterations up to the refused move or the cap, counted the way the window counts
+// them: what every faster way of running must equal.
+inline RunResult IterateSlowly(AntField& field, Ant& ant, std::uint64_t cap)
+{
+    RunResult result;
+    while (result.Iterations < cap)
+    {
+        ++result.Iterations;
+        if (Iterate(field, ant) == IterationResult::Blocked)
+        {
+            result.Outcome = RunOutcome::Finished;
+            break;
+        }
+    }
+    return result;
 }
 
 // The state before any iteration: a blank field and the ant at its start, with the ant's rule.

@@ -3,6 +3,7 @@
 #include "Iteration.h"
 #include "PresetCatalogue.h"
 #include "Runner.h"
+#include "Support.h"
 
 #include <QtTest>
 
@@ -17,18 +18,6 @@ struct Run
     Ant TheAnt;
 };
 
-// Plain single iterations up to the refused move, counted the way the window counts them.
-std::uint64_t IterateSlowly(Run& run, std::uint64_t cap)
-{
-    std::uint64_t done = 0;
-    while (done < cap)
-    {
-        ++done;
-        if (Iterate(*run.Field, run.TheAnt) == IterationResult::Blocked)
-            break;
-    }
-    return done;
-}
 } // namespace
 
 class TestCatalogue : public QObject
@@ -113,7 +102,7 @@ void TestCatalogue::preset03FinalColours()
 {
     Run run;
     run.TheAnt.ApplyPreset(3);
-    QCOMPARE(IterateSlowly(run, 100000), std::uint64_t(15517));
+    QCOMPARE(IterateSlowly(*run.Field, run.TheAnt, 100000).Iterations, std::uint64_t(15517));
     int counts[3] = {};
     for (int y = 0; y < AntField::FieldSize; ++y)
         for (int x = 0; x < AntField::FieldSize; ++x)

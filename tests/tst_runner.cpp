@@ -26,22 +26,6 @@ RunOptions Capped(std::uint64_t cap)
     return options;
 }
 
-// Plain single iterations, counted the way the window counts them.
-RunResult IterateSlowly(AntField& field, Ant& ant, std::uint64_t cap)
-{
-    RunResult result;
-    while (result.Iterations < cap)
-    {
-        ++result.Iterations;
-        if (Iterate(field, ant) == IterationResult::Blocked)
-        {
-            result.Outcome = RunOutcome::Finished;
-            break;
-        }
-    }
-    return result;
-}
-
 const char* Name(RunOutcome outcome)
 {
     switch (outcome)
