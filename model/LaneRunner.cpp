@@ -26,7 +26,6 @@ struct LaneStep
     std::int32_t Delta;    // index step to the next cell
     std::int16_t RowStep;  // bytes from this row to the next heading's row
     std::uint8_t NextCode; // written into the cell
-    std::int8_t CodeDelta; // NextCode - code, for the field hash
 };
 static_assert(sizeof(LaneStep) == 8, "one scaled load per step");
 
@@ -47,7 +46,6 @@ void Compile(const StepTable& steps, LaneTable& table)
             step.Delta = steps.Delta[key];
             step.RowStep = static_cast<std::int16_t>((steps.NextHeading[key] - h) * RowBytes);
             step.NextCode = steps.NextCode[code];
-            step.CodeDelta = static_cast<std::int8_t>(steps.NextCode[code] - code);
         }
     }
 }
@@ -58,7 +56,7 @@ LaneTable IdleTable()
     LaneTable table{};
     for (auto& row : table.Rows)
         for (int code = 0; code < PackedField::CodeCount; ++code)
-            row[code] = LaneStep{0, 0, static_cast<std::uint8_t>(code), 0};
+            row[code] = LaneStep{0, 0, static_cast<std::uint8_t>(code)};
     return table;
 }
 const LaneTable Idle = IdleTable();
@@ -67,77 +65,86 @@ struct LaneRegisters
 {
     std::ptrdiff_t At;   // index into the buffer of all lanes' fields
     const LaneStep* Row; // the current heading's row of the lane's table
-    std::uint64_t Hash;
 };
 
-// The interleaved loop: each round reads every lane's cell, stops before stepping if a
-// lane stands on the border, then steps every lane. With the cycle proof it also keeps
-// each lane's field hash and stops after a round in which a lane met its checkpoint's
-// hash. Returns the rounds done; every lane advanced that many steps.
+// The cells around an inner cell, the ant's last writes among them, against the checkpoint's.
+bool SameNeighbours(const std::uint8_t* cell, const std::uint8_t* checkpoint)
+{
+    constexpr std::ptrdiff_t Stride = PackedField::Stride;
+    for (const std::ptrdiff_t row : {-Stride - 1, std::ptrdiff_t{-1}, Stride - 1})
+        if (std::memcmp(cell + row, checkpoint + row, 3) != 0)
+            return false;
+    return true;
+}
+
+struct Advance
+{
+    std::uint64_t Rounds; // steps every lane made
+    int Ahead;            // lanes 0 .. Ahead-1 made one step more
+};
+
+// The interleaved loop: each round steps every lane in turn. It stops before a lane's
+// step from a border cell and, with the cycle proof, after a lane's step onto its
+// checkpoint's cell and heading (the caller compares the fields). Lanes are independent,
+// so a round left half done only puts some of them a step ahead.
 // Kept out of line: inlined into its caller it shares the registers with the caller's
 // state and spills the chains' values to the stack.
 template <CycleProof Proof, int K>
-[[gnu::noinline]] std::uint64_t AdvanceLanes(std::uint8_t* cells, const std::uint64_t* keys,
-                                             LaneRegisters (&lanes)[K],
-                                             const LaneRegisters (&targets)[K], std::uint64_t limit)
+[[gnu::noinline]] Advance AdvanceLanes(std::uint8_t* cells, const std::uint8_t* checkpoints,
+                                       LaneRegisters (&lanes)[K], const LaneRegisters (&targets)[K],
+                                       std::uint64_t limit)
 {
-    // Cell index and table row of every lane stay in registers: they carry the chains.
-    // The hashes do not, so that the registers suffice; they live in memory, off the chains.
-    std::ptrdiff_t at[K];
+    // Cell pointer and table row of every lane stay in registers: they carry the chains.
+    std::uint8_t* at[K];
     const LaneStep* row[K];
-    std::uint64_t* hash = &lanes[0].Hash;
+    const std::uint8_t* target[K];
 #pragma GCC unroll 8
     for (int j = 0; j < K; ++j)
     {
-        at[j] = lanes[j].At;
+        at[j] = cells + lanes[j].At;
         row[j] = lanes[j].Row;
+        target[j] = cells + targets[j].At;
     }
-    std::uint64_t done = 0;
-    while (done < limit)
+    Advance advance{0, 0};
+    for (; advance.Rounds < limit; ++advance.Rounds)
     {
-        unsigned code[K] = {};
-        bool border = false;
 #pragma GCC unroll 8
         for (int j = 0; j < K; ++j)
         {
-            code[j] = cells[at[j]];
-            border |= code[j] == PackedField::Border;
-        }
-        if (border)
-            break;
-        bool met = false;
-#pragma GCC unroll 8
-        for (int j = 0; j < K; ++j)
-        {
-            const LaneStep step = row[j][code[j]];
-            cells[at[j]] = step.NextCode;
-            // The hash alone decides whether to stop: it rarely meets the checkpoint's
-            // without the whole state doing so, and the caller compares the rest.
-            if constexpr (Proof == CycleProof::On)
+            const unsigned code = *at[j];
+            if (code == PackedField::Border)
             {
-                std::uint64_t& h = *reinterpret_cast<std::uint64_t*>(reinterpret_cast<char*>(hash) +
-                                                                     j * sizeof(LaneRegisters));
-                h += static_cast<std::uint64_t>(std::int64_t{step.CodeDelta}) *
-                     keys[at[j] - j * LaneStride];
-                met |= h == targets[j].Hash;
+                advance.Ahead = j;
+                goto out;
             }
+            const LaneStep step = row[j][code];
+            *at[j] = step.NextCode;
             at[j] += step.Delta;
             row[j] = reinterpret_cast<const LaneStep*>(reinterpret_cast<const char*>(row[j]) +
                                                        step.RowStep);
+            // The ant's cell and heading are a cheap filter: a field can only equal the
+            // checkpoint's when the ant stands where it stood then, amid the same cells.
+            if constexpr (Proof == CycleProof::On)
+            {
+                if (at[j] == target[j] && row[j] == targets[j].Row &&
+                    SameNeighbours(at[j], checkpoints + (at[j] - cells)))
+                {
+                    advance.Ahead = j + 1;
+                    goto out;
+                }
+            }
         }
-        ++done;
-        if constexpr (Proof == CycleProof::On)
-            if (met)
-                break;
     }
+out:
 #pragma GCC unroll 8
     for (int j = 0; j < K; ++j)
     {
-        lanes[j].At = at[j];
+        lanes[j].At = at[j] - cells;
         lanes[j].Row = row[j];
     }
-    return done;
+    return advance;
 }
+
 } // namespace
 
 struct LaneRunner::Lane
@@ -155,10 +162,9 @@ struct LaneRunner::Lane
     std::unique_ptr<HighwayTracker> Tracker; // when the options ask for highways
 };
 
-LaneRunner::LaneRunner(Runner::HashKeys keys)
+LaneRunner::LaneRunner()
     : Fields(static_cast<std::size_t>(LaneStride * Lanes), PackedField::Border),
-      Checkpoints(static_cast<std::size_t>(LaneStride * Lanes)), State(new Lane[Lanes]),
-      Keys(Runner::HashKeyTable(keys))
+      Checkpoints(static_cast<std::size_t>(LaneStride * Lanes)), State(new Lane[Lanes])
 {
 }
 
@@ -177,17 +183,8 @@ void LaneRunner::RunLanes(const NextJob& next, const JobEnded& ended, const RunO
     Lane* lanes = State.get();
     std::uint8_t* fields = Fields.data();
     std::uint8_t* checkpoints = Checkpoints.data();
-    const std::uint64_t* keys = Keys;
-    constexpr auto CellCount = static_cast<std::ptrdiff_t>(PackedField::CellCount);
     LaneRegisters regs[K];
     LaneRegisters targets[K];
-    // A blank field's hash: only the border ring counts.
-    std::uint64_t blankHash = 0;
-    {
-        const PackedField blank;
-        for (std::size_t i = 0; i < PackedField::CellCount; ++i)
-            blankHash += blank.Cells()[i] * keys[i];
-    }
     const PackedField blank;
 
     auto headingOf = [&](int j)
@@ -232,12 +229,12 @@ void LaneRunner::RunLanes(const NextJob& next, const JobEnded& ended, const RunO
         {
             if (!next(job))
             {
-                // It waits on a blank cell, with a hash that never meets its target.
+                // It waits on a blank cell, with a checkpoint it never meets.
                 lane.Active = false;
                 regs[j] =
-                    LaneRegisters{j * LaneStride + PackedField::Index(0, 0), &Idle.Rows[0][0], 0};
+                    LaneRegisters{j * LaneStride + PackedField::Index(0, 0), &Idle.Rows[0][0]};
                 fields[regs[j].At] = 0;
-                targets[j] = LaneRegisters{-1, nullptr, 1};
+                targets[j] = LaneRegisters{-1, nullptr};
                 return;
             }
             lane.Id = job.Id;
@@ -256,7 +253,6 @@ void LaneRunner::RunLanes(const NextJob& next, const JobEnded& ended, const RunO
                 lane.Tracker->Start(cells, PackedField::Index(Ant::StartX, Ant::StartY), heading,
                                     steps);
             }
-            regs[j].Hash = blankHash;
             // Nothing runs for an empty rule or a cap of 0: report at once.
             if (job.Rule.ActiveSteps <= 0)
                 report(j, RunOutcome::Idle, 0);
@@ -266,7 +262,7 @@ void LaneRunner::RunLanes(const NextJob& next, const JobEnded& ended, const RunO
                 break;
         }
         lane.Active = true;
-        targets[j] = LaneRegisters{-1, nullptr, 0};
+        targets[j] = LaneRegisters{-1, nullptr};
         if constexpr (Proof == CycleProof::On)
         {
             lane.Saved = regs[j];
@@ -300,13 +296,13 @@ void LaneRunner::RunLanes(const NextJob& next, const JobEnded& ended, const RunO
         if (!anyActive)
             return;
 
-        const std::uint64_t done = AdvanceLanes<Proof, K>(fields, keys, regs, targets, limit);
+        const Advance advance = AdvanceLanes<Proof, K>(fields, checkpoints, regs, targets, limit);
         for (int j = 0; j < K; ++j)
         {
             LaneRunner::Lane& lane = lanes[j];
             if (!lane.Active)
                 continue;
-            lane.Done += done;
+            lane.Done += advance.Rounds + (j < advance.Ahead ? 1 : 0);
             std::uint8_t* cells = fields + j * LaneStride;
             if (fields[regs[j].At] == PackedField::Border)
             {
@@ -318,11 +314,10 @@ void LaneRunner::RunLanes(const NextJob& next, const JobEnded& ended, const RunO
             {
                 const LaneRegisters& r = regs[j];
                 const LaneRegisters& s = lane.Saved;
-                if (lane.Done > lane.SavedDone && r.Hash == s.Hash && r.At == s.At &&
-                    r.Row == s.Row)
+                if (lane.Done > lane.SavedDone && r.At == s.At && r.Row == s.Row)
                 {
-                    if (std::memcmp(cells, checkpoints + j * LaneStride,
-                                    static_cast<std::size_t>(CellCount)) == 0)
+                    if (std::memcmp(cells, checkpoints + j * LaneStride, PackedField::CellCount) ==
+                        0)
                     {
                         report(j, RunOutcome::Never, lane.Done - lane.SavedDone);
                         start(j);
@@ -348,8 +343,7 @@ void LaneRunner::RunLanes(const NextJob& next, const JobEnded& ended, const RunO
                     targets[j] = regs[j];
                     lane.SavedDone = lane.Done;
                     lane.Power *= 2;
-                    std::memcpy(checkpoints + j * LaneStride, cells,
-                                static_cast<std::size_t>(CellCount));
+                    std::memcpy(checkpoints + j * LaneStride, cells, PackedField::CellCount);
                 }
             }
         }

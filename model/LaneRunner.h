@@ -38,7 +38,7 @@ public:
     using NextJob = std::function<bool(Job& job)>;
     using JobEnded = std::function<void(const Ended& ended)>;
 
-    explicit LaneRunner(Runner::HashKeys keys = Runner::HashKeys::Random);
+    LaneRunner();
     ~LaneRunner();
     LaneRunner(const LaneRunner&) = delete;
     LaneRunner& operator=(const LaneRunner&) = delete;
@@ -61,5 +61,4 @@ private:
     std::vector<std::uint8_t> Fields; // every lane's packed field, one buffer
     std::vector<std::uint8_t> Checkpoints;
     std::unique_ptr<Lane[]> State;
-    const std::uint64_t* Keys;
 };
