@@ -25,11 +25,17 @@ Highway FindHighway(const std::uint8_t* headings, std::size_t count, std::uint64
         headings += count - lastIteration;
         count = static_cast<std::size_t>(lastIteration);
     }
-    // Four periods must fit in the tail.
-    const auto periods = static_cast<std::size_t>(std::min<std::uint64_t>(maxPeriod, count / 4));
+    const bool wholeRun = count == lastIteration;
+    const bool shortTail = !wholeRun && count < HighwayTailLength(maxPeriod);
+    // Four periods must fit in the tail to be reported. A short tail also looks at longer
+    // periods, for a repetition that reaches back past its start; it cannot see at all
+    // those as long as itself.
+    const auto periods = static_cast<std::size_t>(
+        std::min<std::uint64_t>(maxPeriod, shortTail && count > 0 ? count - 1 : count / 4));
+    if (shortTail && count <= maxPeriod)
+        best.Undecided = true;
     if (periods == 0)
         return best;
-    const bool wholeRun = count == lastIteration;
     const std::uint8_t* const last = headings + count - 1;
 
     // Read backwards from the last heading, the tail is a string whose Z-array entry at
@@ -39,7 +45,11 @@ Highway FindHighway(const std::uint8_t* headings, std::size_t count, std::uint64
     // each successful comparison pushes boxEnd further and boxEnd never passes count,
     // and each P ends with at most one failed comparison, so all periods together cost
     // at most count + maxPeriod comparisons, whatever the headings.
-    std::vector<std::size_t> match(periods + 1);
+    // Kept between calls: a survey asks thousands of times, and every entry read is
+    // written first.
+    thread_local std::vector<std::size_t> match;
+    if (match.size() < periods + 1)
+        match.resize(periods + 1);
     std::size_t boxStart = 0;
     std::size_t boxEnd = 0;
     std::size_t bestSpan = 0;

@@ -32,7 +32,9 @@ std::uint64_t HighwayTailLength(std::uint64_t maxPeriod);
 // and drift. When the tail does not start at iteration 1 and holds at least
 // HighwayTailLength(maxPeriod) headings, a period whose repetition reaches back past
 // the tail's start is not reported, as on the field it could only have zero drift; a
-// shorter tail answers for the highways it holds whole, or says it is Undecided.
+// shorter tail answers as the whole run would, or says it is Undecided: when a drifting
+// repetition of any period up to maxPeriod reaches back past its start, or when it holds
+// no more than maxPeriod headings.
 // Time is linear in count + maxPeriod whatever the headings; extra memory is
 // proportional to maxPeriod.
 Highway FindHighway(const std::uint8_t* headings, std::size_t count, std::uint64_t lastIteration,

@@ -9,9 +9,11 @@
 namespace
 {
 // A tail this long holds every highway of period up to ~500 whole, which covers the
-// ones runs end on in practice; longer ones take the second, full replay. Snapshots
-// come as often, so a replay is at most two tails long.
-constexpr std::uint64_t ShortTail = std::uint64_t{1} << 17;
+// ones runs end on in practice; longer ones take the full replay.
+constexpr std::uint64_t LongerTail = std::uint64_t{1} << 17;
+// Most runs end on no highway or a short one: this much settles them at a quarter of
+// the replay.
+constexpr std::uint64_t ShortTail = std::uint64_t{1} << 15;
 
 // Runners may keep a cell's turn in its top bits; the colour code is in the low four.
 constexpr std::uint8_t CodeBits = 0x0F;
@@ -28,7 +30,8 @@ void HighwayTracker::Save(const std::uint8_t* cells, int at, int heading, std::u
 }
 
 HighwayTracker::HighwayTracker(std::uint64_t maxPeriod)
-    : MaxPeriod_(maxPeriod), Interval(std::max(ShortTail, 4 * maxPeriod + 1)), Table(AntAI{})
+    : MaxPeriod_(maxPeriod), ShortTail(std::max(::ShortTail, maxPeriod + 1)),
+      LongerTail(std::max(::LongerTail, 4 * maxPeriod + 1)), Table(AntAI{})
 {
 }
 
@@ -36,40 +39,48 @@ void HighwayTracker::Start(const std::uint8_t* cells, int at, int heading, const
 {
     Table = table;
     Save(cells, at, heading, 0, First);
-    Recent.Cells.clear();
-    Older.Cells.clear();
-    Next = Interval;
+    for (State* saved : {&Recent, &Older, &Sparse, &OlderSparse})
+        saved->Cells.clear();
+    Next = ShortTail;
 }
 
 void HighwayTracker::Snapshot(const std::uint8_t* cells, int at, int heading, std::uint64_t done)
 {
     std::swap(Older, Recent);
     Save(cells, at, heading, done, Recent);
-    Next = done + Interval;
+    const std::uint64_t sparseDone = Sparse.Cells.empty() ? 0 : Sparse.Done;
+    if (done - sparseDone >= LongerTail)
+    {
+        std::swap(OlderSparse, Sparse);
+        Sparse.Cells = Recent.Cells;
+        Sparse.At = at;
+        Sparse.Heading = heading;
+        Sparse.Done = done;
+    }
+    Next = done + ShortTail;
 }
 
 Highway HighwayTracker::Finish(std::uint64_t lastIteration)
 {
-    const std::uint64_t tail = std::min(lastIteration, Interval);
+    for (const std::uint64_t tail : {ShortTail, LongerTail})
+    {
+        const Highway highway = FindInTail(lastIteration, tail);
+        if (!highway.Undecided)
+            return highway;
+    }
+    return FindInTail(lastIteration, HighwayTailLength(MaxPeriod_));
+}
+
+Highway HighwayTracker::FindInTail(std::uint64_t lastIteration, std::uint64_t tail)
+{
+    tail = std::min(lastIteration, tail);
     const std::uint64_t first = lastIteration - tail + 1;
     const State* from = &First;
-    for (const State* saved : {&Recent, &Older})
-    {
-        if (!saved->Cells.empty() && saved->Done < first)
-        {
+    for (const State* saved : {&Recent, &Older, &Sparse, &OlderSparse})
+        if (!saved->Cells.empty() && saved->Done < first && saved->Done > from->Done)
             from = saved;
-            break;
-        }
-    }
     Replay(*from, lastIteration, first);
-    Highway highway = FindHighway(Tail.data(), Tail.size(), lastIteration, MaxPeriod_);
-    if (highway.Undecided)
-    {
-        const std::uint64_t longTail = std::min(lastIteration, HighwayTailLength(MaxPeriod_));
-        Replay(First, lastIteration, lastIteration - longTail + 1);
-        highway = FindHighway(Tail.data(), Tail.size(), lastIteration, MaxPeriod_);
-    }
-    return highway;
+    return FindHighway(Tail.data(), Tail.size(), lastIteration, MaxPeriod_);
 }
 
 // Runs the table loop from a saved state to lastIteration, keeping the heading after

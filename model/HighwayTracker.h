@@ -7,10 +7,11 @@
 #include <vector>
 
 // Finds a run's highway without slowing the run down: instead of recording a heading
-// per iteration, it keeps the start state and the two latest of the snapshots the run
-// hands it every Interval() iterations, and at the end replays the last stretch from
-// one of them, recording just the tail that FindHighway needs. A highway too long for
-// that tail (rare) is settled by replaying the whole run for the longest tail needed.
+// per iteration, it keeps the start state and a few of the snapshots the run hands it,
+// and at the end replays the last stretch from the latest one
+// before it, recording just the tail that FindHighway needs. Most runs are settled by a
+// short tail; a highway reaching back past it takes a longer one, and one too long even
+// for that (rare) is settled by replaying the whole run for the longest tail needed.
 class HighwayTracker
 {
 public:
@@ -37,15 +38,22 @@ private:
 
     static void Save(const std::uint8_t* cells, int at, int heading, std::uint64_t done,
                      State& into);
+    // Replays the last tail iterations (fewer if the run is shorter) and looks for a highway.
+    Highway FindInTail(std::uint64_t lastIteration, std::uint64_t tail);
     void Replay(const State& from, std::uint64_t lastIteration, std::uint64_t first);
 
     std::uint64_t MaxPeriod_;
-    std::uint64_t Interval;
+    std::uint64_t ShortTail; // also the snapshot interval
+    std::uint64_t LongerTail;
     std::uint64_t Next = 0;
     StepTable Table;
     State First;
+    // The two latest snapshots serve the short tail; two that lie LongerTail apart or
+    // more serve the longer one.
     State Recent;
     State Older;
+    State Sparse;
+    State OlderSparse;
     std::vector<std::uint8_t> Work;
     std::vector<std::uint8_t> Tail;
 };
