@@ -4,6 +4,7 @@
 #include "PackedField.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace
@@ -23,7 +24,9 @@ constexpr std::uint8_t CodeBits = 0x0F;
 void HighwayTracker::Save(const std::uint8_t* cells, int at, int heading, std::uint64_t done,
                           State& into)
 {
-    into.Cells.assign(cells, cells + PackedField::CellCount);
+    if (!into.Cells || into.Cells.use_count() > 1)
+        into.Cells = std::make_shared<std::vector<std::uint8_t>>();
+    into.Cells->assign(cells, cells + PackedField::CellCount);
     into.At = at;
     into.Heading = heading;
     into.Done = done;
@@ -40,7 +43,7 @@ void HighwayTracker::Start(const std::uint8_t* cells, int at, int heading, const
     Table = table;
     Save(cells, at, heading, 0, First);
     for (State* saved : {&Recent, &Older, &Sparse, &OlderSparse})
-        saved->Cells.clear();
+        saved->Cells.reset();
     Next = ShortTail;
 }
 
@@ -48,16 +51,17 @@ void HighwayTracker::Snapshot(const std::uint8_t* cells, int at, int heading, st
 {
     std::swap(Older, Recent);
     Save(cells, at, heading, done, Recent);
-    const std::uint64_t sparseDone = Sparse.Cells.empty() ? 0 : Sparse.Done;
+    const std::uint64_t sparseDone = Sparse.Cells ? Sparse.Done : 0;
     if (done - sparseDone >= LongerTail)
     {
         std::swap(OlderSparse, Sparse);
-        Sparse.Cells = Recent.Cells;
-        Sparse.At = at;
-        Sparse.Heading = heading;
-        Sparse.Done = done;
+        Sparse = Recent;
     }
-    Next = done + ShortTail;
+    // A copy of the field costs as much as a few thousand replayed steps: for long runs
+    // fewer snapshots and a longer replay cost less, least at an interval near the root of
+    // 4096 times the run's length so far.
+    const auto root = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(done) * 4096));
+    Next = done + std::max(ShortTail, root);
 }
 
 Highway HighwayTracker::Finish(std::uint64_t lastIteration)
@@ -77,7 +81,7 @@ Highway HighwayTracker::FindInTail(std::uint64_t lastIteration, std::uint64_t ta
     const std::uint64_t first = lastIteration - tail + 1;
     const State* from = &First;
     for (const State* saved : {&Recent, &Older, &Sparse, &OlderSparse})
-        if (!saved->Cells.empty() && saved->Done < first && saved->Done > from->Done)
+        if (saved->Cells && saved->Done < first && saved->Done > from->Done)
             from = saved;
     Replay(*from, lastIteration, first);
     return FindHighway(Tail.data(), Tail.size(), lastIteration, MaxPeriod_);
@@ -87,7 +91,7 @@ Highway HighwayTracker::FindInTail(std::uint64_t lastIteration, std::uint64_t ta
 // each turn from iteration first on. The run got that far, so no step meets the border.
 void HighwayTracker::Replay(const State& from, std::uint64_t lastIteration, std::uint64_t first)
 {
-    Work = from.Cells;
+    Work = *from.Cells;
     Tail.resize(static_cast<std::size_t>(lastIteration - first + 1));
     std::uint8_t* cells = Work.data();
     int at = from.At;

@@ -4,6 +4,7 @@
 #include "StepTable.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // Finds a run's highway without slowing the run down: instead of recording a heading
@@ -30,7 +31,7 @@ public:
 private:
     struct State
     {
-        std::vector<std::uint8_t> Cells;
+        std::shared_ptr<std::vector<std::uint8_t>> Cells; // null: not taken; shared by copies
         int At = 0;
         int Heading = 0;
         std::uint64_t Done = 0;
@@ -43,13 +44,13 @@ private:
     void Replay(const State& from, std::uint64_t lastIteration, std::uint64_t first);
 
     std::uint64_t MaxPeriod_;
-    std::uint64_t ShortTail; // also the snapshot interval
+    std::uint64_t ShortTail; // also the least snapshot interval
     std::uint64_t LongerTail;
     std::uint64_t Next = 0;
     StepTable Table;
     State First;
     // The two latest snapshots serve the short tail; two that lie LongerTail apart or
-    // more serve the longer one.
+    // more, often the same ones, serve the longer one.
     State Recent;
     State Older;
     State Sparse;
