@@ -38,13 +38,15 @@ HighwayTracker::HighwayTracker(std::uint64_t maxPeriod)
 {
 }
 
-void HighwayTracker::Start(const std::uint8_t* cells, int at, int heading, const StepTable& table)
+void HighwayTracker::Start(const std::uint8_t* cells, int at, int heading, const StepTable& table,
+                           std::uint64_t cap)
 {
     Table = table;
     Save(cells, at, heading, 0, First);
     for (State* saved : {&Recent, &Older, &Sparse, &OlderSparse})
         saved->Cells.reset();
-    Next = ShortTail;
+    CapSnapshot = cap > ShortTail ? cap - ShortTail : 0;
+    Next = CapSnapshot > 0 ? std::min(ShortTail, CapSnapshot) : ShortTail;
 }
 
 void HighwayTracker::Snapshot(const std::uint8_t* cells, int at, int heading, std::uint64_t done)
@@ -57,11 +59,14 @@ void HighwayTracker::Snapshot(const std::uint8_t* cells, int at, int heading, st
         std::swap(OlderSparse, Sparse);
         Sparse = Recent;
     }
-    // A copy of the field costs as much as a few thousand replayed steps: for long runs
-    // fewer snapshots and a longer replay cost less, least at an interval near the root of
-    // 4096 times the run's length so far.
-    const auto root = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(done) * 4096));
+    // A copy of the field costs about as much as a thousand replayed steps, so long runs
+    // take fewer snapshots and replay a little more: the interval that cost least here
+    // (bench_throughput) grows with the root of 1024 times the run's length so far.
+    const auto root = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(done) * 1024));
     Next = done + std::max(ShortTail, root);
+    // Most long runs end at the cap: one snapshot just before their tail.
+    if (done < CapSnapshot)
+        Next = std::min(Next, CapSnapshot);
 }
 
 Highway HighwayTracker::Finish(std::uint64_t lastIteration)

@@ -20,8 +20,10 @@ public:
 
     std::uint64_t MaxPeriod() const { return MaxPeriod_; }
 
-    // The run's first state: packed cells (a turn may be kept in the top bit) and heading.
-    void Start(const std::uint8_t* cells, int at, int heading, const StepTable& table);
+    // The run's first state: packed cells (a turn may be kept in the top bit) and heading,
+    // and its cap: a run that reaches it replays no more than the tail it needs.
+    void Start(const std::uint8_t* cells, int at, int heading, const StepTable& table,
+               std::uint64_t cap);
     // The iteration count at which the runner should call Snapshot next.
     std::uint64_t NextSnapshot() const { return Next; }
     void Snapshot(const std::uint8_t* cells, int at, int heading, std::uint64_t done);
@@ -47,6 +49,7 @@ private:
     std::uint64_t ShortTail; // also the least snapshot interval
     std::uint64_t LongerTail;
     std::uint64_t Next = 0;
+    std::uint64_t CapSnapshot = 0; // where the short tail of a run ending at its cap begins
     StepTable Table;
     State First;
     // The two latest snapshots serve the short tail; two that lie LongerTail apart or

@@ -251,7 +251,7 @@ void LaneRunner::RunLanes(const NextJob& next, const JobEnded& ended, const RunO
                 if (!lane.Tracker || lane.Tracker->MaxPeriod() != options.HighwayMaxPeriod)
                     lane.Tracker = std::make_unique<HighwayTracker>(options.HighwayMaxPeriod);
                 lane.Tracker->Start(cells, PackedField::Index(Ant::StartX, Ant::StartY), heading,
-                                    steps);
+                                    steps, options.Cap);
             }
             // Nothing runs for an empty rule or a cap of 0: report at once.
             if (job.Rule.ActiveSteps <= 0)

@@ -232,7 +232,7 @@ RunResult Runner::Run(AntField& field, Ant& ant, const RunOptions& options)
         if (!Tracker || Tracker->MaxPeriod() != options.HighwayMaxPeriod)
             Tracker = std::make_unique<HighwayTracker>(options.HighwayMaxPeriod);
         tracker = Tracker.get();
-        tracker->Start(cells, state.At, static_cast<int>(state.Heading), table);
+        tracker->Start(cells, state.At, static_cast<int>(state.Heading), table, options.Cap);
     }
 
     std::uint64_t done = 0;

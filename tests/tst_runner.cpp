@@ -322,20 +322,24 @@ void TestRunner::highways_data()
 {
     QTest::addColumn<QString>("rule");
     QTest::addColumn<QString>("highway");
+    QTest::addColumn<quint64>("cap");
     // LR's well-known highway starts at 9 977; the run ends at 15 517 on this field.
     QTest::newRow("LR") << "LR"
-                        << "104 from 9977 drift 2,2";
+                        << "104 from 9977 drift 2,2" << quint64(30000000);
     QTest::newRow("LLR") << "LLR"
-                         << "18 from 39 drift -1,1";
+                         << "18 from 39 drift -1,1" << quint64(30000000);
     QTest::newRow("LLLR: 16n + 4") << "LLLR"
-                                   << "52 from 79 drift -2,2";
+                                   << "52 from 79 drift -2,2" << quint64(30000000);
     QTest::newRow("RLR ends without one") << "RLR"
-                                          << "none";
-    // Longer than the short tail: settled by the second, full replay.
+                                          << "none" << quint64(30000000);
+    // Longer than the short tails: settled by the full replay.
     QTest::newRow("LLRR ends without one") << "LLRR"
-                                           << "none";
+                                           << "none" << quint64(30000000);
     QTest::newRow("L circles") << "L"
-                               << "none";
+                               << "none" << quint64(30000000);
+    // Capped where a short zigzag has just begun: found from the snapshot before the cap.
+    QTest::newRow("LLLLRRRR capped") << "LLLLRRRR"
+                                     << "2 from 9999976 drift -1,-1" << quint64(10000000);
 }
 
 // The same highway from the plain runner, the runner with the cycle proof and the lanes.
@@ -343,6 +347,7 @@ void TestRunner::highways()
 {
     QFETCH(QString, rule);
     QFETCH(QString, highway);
+    QFETCH(quint64, cap);
     auto describe = [](const Highway& h)
     {
         return h.Found ? QString("%1 from %2 drift %3,%4")
@@ -352,7 +357,7 @@ void TestRunner::highways()
                              .arg(h.DriftY)
                        : QString("none");
     };
-    RunOptions options = Capped(30000000);
+    RunOptions options = Capped(cap);
     options.HighwayMaxPeriod = 20000;
     Runner runner;
     auto field = std::make_unique<AntField>();
