@@ -27,8 +27,10 @@ struct RunResult
     // Never: the state after Iterations equals the state Period iterations earlier,
     // and Period is the shortest such distance.
     std::uint64_t Period = 0;
-    std::uint64_t FalseMatches = 0; // hash matches that the full comparison rejected
-    ::Highway Highway;              // when RunOptions asked for it
+    // Checkpoint matches (by the field hash; in the lanes by cell, heading and neighbours)
+    // that the full comparison rejected.
+    std::uint64_t FalseMatches = 0;
+    ::Highway Highway; // when RunOptions asked for it
 };
 
 struct RunOptions
@@ -72,13 +74,13 @@ public:
     Runner(Runner&&) noexcept;
     Runner& operator=(Runner&&) noexcept;
 
-    // One key per packed cell; the field hash is the sum of code x key.
-    static const std::uint64_t* HashKeyTable(HashKeys keys);
-
     template <CycleProof Proof = CycleProof::Off>
     RunResult Run(AntField& field, Ant& ant, const RunOptions& options = {});
 
 private:
+    // One key per packed cell; the field hash is the sum of code x key.
+    static const std::uint64_t* HashKeyTable(HashKeys keys);
+
     PackedField Packed;
     std::unique_ptr<HighwayTracker> Tracker;
     std::vector<std::uint8_t> Checkpoint;
