@@ -19,23 +19,46 @@
 #include <cstdio>
 #include <thread>
 
+#include <sched.h>
 #include <unistd.h>
 
 namespace
 {
 constexpr std::uint64_t DefaultCap = 100000000;
 constexpr int MostJobs = 1024;
-constexpr int InterruptedStatus = 130; // what a shell reports for a job ended by SIGINT
 
-// Set from the SIGINT handler; lock-free, so the handler may touch it.
+// Set from the SIGINT and SIGTERM handler; lock-free, so the handler may touch them.
+// Schedulers end a job with SIGTERM (scancel, a time limit, preemption), so it gets the
+// same care as Ctrl-C: the rows done are printed.
 std::atomic<bool> Interrupted{false};
+std::atomic<int> InterruptedBy{0};
 static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
-extern "C" void OnInterrupt(int)
+extern "C" void OnInterrupt(int signal)
 {
+    InterruptedBy.store(signal);
     Interrupted.store(true);
-    // A second Ctrl-C ends the process the usual way.
+    // A second signal ends the process the usual way.
     std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+}
+
+// What a shell reports for a job ended by the signal.
+int InterruptedStatus()
+{
+    return 128 + (InterruptedBy.load() != 0 ? InterruptedBy.load() : SIGINT);
+}
+
+// The CPUs this process may run on, which is what a scheduler or taskset hands it, rather
+// than the machine's.
+int UsableCpus()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return CPU_COUNT(&set);
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 struct Range
@@ -131,7 +154,9 @@ SurveyCommand::SurveyCommand(CLI::App& line)
         .add_option("--letters", Letters, "rules of N letters, or of A to B (1 to 12); required")
         ->type_name("A[-B]");
     options.add_option("--max-iterations", Cap, "cap per rule (default 100000000)")->type_name("N");
-    options.add_option("--jobs", Jobs, "worker threads, 1 to 1024 (default: all cores)")
+    options
+        .add_option("--jobs", Jobs,
+                    "worker threads, 1 to 1024 (default: the CPUs this process may use)")
         ->type_name("J");
     options.add_option("--top", Top, "print only the K longest finishers")->type_name("K");
     options
@@ -150,8 +175,9 @@ SurveyCommand::SurveyCommand(CLI::App& line)
     options.footer(
         "Rows are sorted by outcome (finished, never, cap), then longest run first; the output\n"
         "is the same for any --jobs and --lanes. Each row also gives the highway the run ends\n"
-        "on (as run does). Ctrl-C stops the workers and prints the rows done so far;\n"
-        "stderr then says the survey is incomplete and the exit status is 130.");
+        "on (as run does). Ctrl-C or SIGTERM stops the workers and prints the rows done so\n"
+        "far; stderr then says the survey is incomplete and the exit status is 130 (143\n"
+        "after SIGTERM).");
 }
 
 int SurveyCommand::Execute()
@@ -162,7 +188,7 @@ int SurveyCommand::Execute()
     const std::uint64_t cap = Options().count("--max-iterations") > 0
                                   ? ArgumentText::ParseCount("--max-iterations", Cap)
                                   : DefaultCap;
-    int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    int jobs = std::min(UsableCpus(), MostJobs);
     if (Options().count("--jobs") > 0)
         jobs = ArgumentText::ParseInt("--jobs", Jobs, 1, MostJobs);
     const std::uint64_t top =
@@ -184,7 +210,9 @@ int SurveyCommand::Execute()
     jobs = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(jobs), total));
 
     Interrupted.store(false);
-    const auto previousHandler = std::signal(SIGINT, OnInterrupt);
+    InterruptedBy.store(0);
+    const auto previousInt = std::signal(SIGINT, OnInterrupt);
+    const auto previousTerm = std::signal(SIGTERM, OnInterrupt);
     const auto start = std::chrono::steady_clock::now();
     auto elapsed = [start]
     { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
@@ -195,7 +223,8 @@ int SurveyCommand::Execute()
         progress = [&](std::size_t done, std::size_t all) { bar.Draw(done, all, elapsed()); };
     const int workers = survey.Run(jobs, &Interrupted, progress);
     const double seconds = elapsed();
-    std::signal(SIGINT, previousHandler == SIG_ERR ? SIG_DFL : previousHandler);
+    std::signal(SIGINT, previousInt == SIG_ERR ? SIG_DFL : previousInt);
+    std::signal(SIGTERM, previousTerm == SIG_ERR ? SIG_DFL : previousTerm);
     if (showProgress)
         bar.Clear();
     if (workers < jobs)
@@ -230,5 +259,5 @@ int SurveyCommand::Execute()
         std::fprintf(stderr, "formicula-cli: %s\n", incomplete.c_str());
     if (!Quiet)
         PrintSummary(survey.Rows(), letters, cap, done, total, workers, seconds);
-    return complete ? 0 : InterruptedStatus;
+    return complete ? 0 : InterruptedStatus();
 }

@@ -8,6 +8,7 @@
 
 #include <csignal>
 
+#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -28,6 +29,7 @@ enum class Limit
     FileSize,     // files end at 4 KB, SIGXFSZ ignored: the write fails as on a full disk
     Threads,      // a handful of processes for the user (root runs it as nobody)
     Memory,       // 200 MB of address space: room for the program, not for 1024 thread stacks
+    OneCpu,       // an affinity mask of one CPU, as taskset or a scheduler sets
 };
 Q_DECLARE_METATYPE(Limit)
 
@@ -58,6 +60,13 @@ protected:
                 ::_exit(99);
             const rlimit processes{6, 6};
             ::setrlimit(RLIMIT_NPROC, &processes);
+        }
+        if (Applied == Limit::OneCpu)
+        {
+            cpu_set_t one;
+            CPU_ZERO(&one);
+            CPU_SET(sched_getcpu() >= 0 ? sched_getcpu() : 0, &one);
+            ::sched_setaffinity(0, sizeof one, &one);
         }
         if (Applied == Limit::Memory)
         {

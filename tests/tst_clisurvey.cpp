@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <sched.h>
 #include <sys/types.h>
 
 namespace
@@ -61,6 +62,7 @@ private slots:
     void shardsMergeIntoTheWholeSurvey_data();
     void shardsMergeIntoTheWholeSurvey();
     void progressBarFitsTheTerminal();
+    void jobsDefaultToTheAffinityMask();
 };
 
 void TestCliSurvey::upToFourLettersAgreesWithCatalogue()
@@ -158,26 +160,30 @@ void TestCliSurvey::jsonOutput()
 void TestCliSurvey::interruptPrintsRowsDone_data()
 {
     QTest::addColumn<QString>("format");
-    QTest::newRow("csv") << "csv";
-    QTest::newRow("json") << "json";
-    QTest::newRow("table") << "table";
+    QTest::addColumn<int>("signal");
+    QTest::newRow("csv") << "csv" << SIGINT;
+    QTest::newRow("json") << "json" << SIGINT;
+    QTest::newRow("table") << "table" << SIGINT;
+    QTest::newRow("csv, SIGTERM") << "csv" << SIGTERM;
+    QTest::newRow("json, SIGTERM") << "json" << SIGTERM;
 }
 
-// Ctrl-C: the workers stop and the rows done so far are printed, in the format asked for
-// (CSV stays plain CSV); stderr says the survey is incomplete.
+// Ctrl-C, or SIGTERM from a scheduler: the workers stop and the rows done so far are
+// printed, in the format asked for; stderr says the survey is incomplete.
 void TestCliSurvey::interruptPrintsRowsDone()
 {
     QFETCH(QString, format);
+    QFETCH(int, signal);
     QProcess process;
     process.start(QStringLiteral(FORMICULA_CLI),
                   {"survey", "--letters", "5-8", "--jobs", "2", "--format", format});
     QVERIFY(process.waitForStarted());
     QTest::qWait(1500);
     QCOMPARE(process.state(), QProcess::Running);
-    QVERIFY(::kill(static_cast<pid_t>(process.processId()), SIGINT) == 0);
+    QVERIFY(::kill(static_cast<pid_t>(process.processId()), signal) == 0);
     QVERIFY(process.waitForFinished(20000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 130);
+    QCOMPARE(process.exitCode(), 128 + signal);
 
     const QByteArray out = process.readAllStandardOutput();
     const QByteArray err = process.readAllStandardError();
@@ -310,6 +316,26 @@ void TestCliSurvey::shardsMergeIntoTheWholeSurvey()
         QCOMPARE(missing.Status, 1);
         QVERIFY2(missing.Err.contains("2 of 3 shards"), missing.Err.constData());
     }
+}
+
+// Under a one-CPU mask (taskset, a scheduler's allocation) the default is one thread;
+// --jobs still overrides it.
+void TestCliSurvey::jobsDefaultToTheAffinityMask()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    QVERIFY(sched_getaffinity(0, sizeof set, &set) == 0);
+    if (CPU_COUNT(&set) < 2)
+        QSKIP("this process may use one CPU only: the mask would not reduce anything");
+    const QStringList common{"--letters", "1-6", "--max-iterations", "100000", "--csv"};
+    const CliResult masked = RunCli(QStringList{"survey"} + common, Limit::OneCpu);
+    QCOMPARE(masked.Status, 0);
+    QVERIFY2(masked.Err.contains(" on 1 job(s)\n"), masked.Err.constData());
+    const CliResult free = RunCli(QStringList{"survey"} + common);
+    QVERIFY2(free.Err.contains(" on " + QByteArray::number(CPU_COUNT(&set)) + " job(s)\n"),
+             free.Err.constData());
+    const CliResult asked = RunCli(QStringList{"survey", "--jobs", "2"} + common, Limit::OneCpu);
+    QVERIFY2(asked.Err.contains(" on 2 job(s)\n"), asked.Err.constData());
 }
 
 QTEST_GUILESS_MAIN(TestCliSurvey)
