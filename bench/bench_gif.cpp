@@ -1,18 +1,19 @@
 // Cost of an animation of a run: encoding per 760 x 760 frame (cell size 3) over the
 // frames of preset 05's run, with the renderer's share apart and the ant's steps not
-// counted; the file sizes; and the peak memory of 2000 frames, which must not grow with
-// the frame count.
+// counted; the file sizes; the peak memory of 2000 frames, which must not grow with
+// the frame count; and the final field as one GIF frame and as a PNG.
 #include "Ant.h"
 #include "AntField.h"
 #include "BenchSupport.h"
-#include "FieldRenderer.h"
 #include "FrameSchedule.h"
 #include "GifWriter.h"
+#include "IndexRenderer.h"
 #include "Iteration.h"
+#include "PngEncoder.h"
 #include "PresetCatalogue.h"
 
 #include <QFileInfo>
-#include <QImage>
+#include <QSize>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -62,7 +63,8 @@ Animation Animate(const QString& path, int frames, FrameSchedule::Spacing spacin
     Animation result;
     GifWriter writer;
     QString error;
-    if (!writer.Open(path, FieldRenderer::ImageSize(cellSize), &error))
+    const int side = IndexRenderer::Side(cellSize);
+    if (!writer.Open(path, QSize(side, side), &error))
     {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return result;
@@ -72,7 +74,7 @@ Animation Animate(const QString& path, int frames, FrameSchedule::Spacing spacin
         for (bool moved = true; moved && done < schedule[i]; ++done)
             moved = Iterate(*field, ant) == IterationResult::Moved;
         auto start = Clock::now();
-        const QImage frame = FieldRenderer::Render(field->GetCopy(), cellSize);
+        const IndexImage frame = IndexRenderer::Render(field->GetCopy(), cellSize);
         result.RenderMs.push_back(MsSince(start));
         start = Clock::now();
         const bool added = writer.AddFrame(frame, i + 1 == schedule.size() ? 200 : 4, &error);
@@ -120,12 +122,12 @@ int main()
     while (Iterate(*field, ant) == IterationResult::Moved)
     {
     }
-    const QImage final = FieldRenderer::Render(field->GetCopy(), 3);
+    const IndexImage final = IndexRenderer::Render(field->GetCopy(), 3);
     std::vector<double> wholeMs;
     for (int round = 0; round < 25; ++round)
     {
         GifWriter writer;
-        if (!writer.Open(path, final.size()))
+        if (!writer.Open(path, QSize(final.Width(), final.Height())))
             return 1;
         const auto start = Clock::now();
         const bool added = writer.AddFrame(final, 200);
@@ -135,5 +137,21 @@ int main()
     }
     std::printf("whole final field, cell size 3:    encode median %6.3f ms, best %6.3f\n",
                 Median(wholeMs), *std::min_element(wholeMs.begin(), wholeMs.end()));
+
+    std::vector<double> renderMs;
+    std::vector<double> pngMs;
+    std::size_t pngBytes = 0;
+    for (int round = 0; round < 25; ++round)
+    {
+        auto start = Clock::now();
+        const IndexImage picture = IndexRenderer::Render(field->GetCopy(), 3);
+        renderMs.push_back(MsSince(start));
+        start = Clock::now();
+        pngBytes = PngEncoder::Encode(picture).size();
+        pngMs.push_back(MsSince(start));
+    }
+    std::printf("final field as PNG, cell size 3:   encode median %6.3f ms, render median "
+                "%6.3f ms; %7.1f KiB\n",
+                Median(pngMs), Median(renderMs), double(pngBytes) / 1024.0);
     return 0;
 }

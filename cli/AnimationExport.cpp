@@ -2,8 +2,8 @@
 
 #include "ArgumentText.h"
 #include "FieldPicture.h"
-#include "FieldRenderer.h"
 #include "GifWriter.h"
+#include "IndexRenderer.h"
 #include "OutputFile.h"
 #include "RunReplay.h"
 #include "RuntimeFailure.h"
@@ -13,7 +13,6 @@
 #include <CLI/CLI.hpp>
 
 #include <QFile>
-#include <QImage>
 #include <QSize>
 #include <QString>
 #include <QTemporaryDir>
@@ -135,7 +134,8 @@ void AnimationExport::Encode(const Ant& rule, std::uint64_t lastIteration, int c
 {
     GifWriter writer;
     QString error;
-    if (!writer.Open(OutputFile::LocalPath(path), FieldRenderer::ImageSize(cellSize), &error))
+    if (!writer.Open(OutputFile::LocalPath(path),
+                     QSize(IndexRenderer::Side(cellSize), IndexRenderer::Side(cellSize)), &error))
         OutputFile::Fail(path, error.toStdString());
     RunReplay replay(rule);
     const std::vector<std::uint64_t> schedule =
@@ -143,7 +143,7 @@ void AnimationExport::Encode(const Ant& rule, std::uint64_t lastIteration, int c
     for (std::size_t i = 0; i < schedule.size(); ++i)
     {
         replay.AdvanceTo(schedule[i]);
-        const QImage frame = FieldRenderer::Render(replay.Field().GetCopy(), cellSize);
+        const IndexImage frame = IndexRenderer::Render(replay.Field().GetCopy(), cellSize);
         const int delay = i + 1 == schedule.size() ? LastFrameMs / 10 : DelayCentiseconds;
         if (!writer.AddFrame(frame, delay, &error))
             OutputFile::Fail(path, error.toStdString());

@@ -2,25 +2,19 @@
 
 #include "AntField.h"
 #include "ArgumentText.h"
-#include "FieldRenderer.h"
+#include "IndexRenderer.h"
 #include "OutputFile.h"
-#include "PngWriter.h"
+#include "PngEncoder.h"
 #include "RuntimeFailure.h"
 #include "UsageError.h"
 
 #include <QDir>
-#include <QImage>
 #include <QString>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <string_view>
+#include <new>
 #include <system_error>
-#include <thread>
-
-#include <unistd.h>
 
 namespace FieldPicture
 {
@@ -55,55 +49,22 @@ std::string PreviewPath(const std::string& directory, int presetNumber)
         .toStdString();
 }
 
-// PngWriter writes only to a path. Given the write end of a pipe that another thread
-// drains, it hands over its bytes without touching a disk, so the only file write is
-// Save's, which fails with the OS reason and keeps the previous file.
-QByteArray Encode(AntField& field, int cellSize)
+std::string Encode(AntField& field, int cellSize)
 {
-    const QImage image = FieldRenderer::Render(field.GetCopy(), cellSize);
-    int ends[2];
-    if (pipe(ends) != 0)
-        throw RuntimeFailure(std::string("cannot encode the picture: ") + std::strerror(errno));
-    QByteArray png;
-    std::thread reader;
     try
     {
-        reader = std::thread(
-            [&png, from = ends[0]]
-            {
-                char buffer[65536];
-                for (ssize_t n = 0; (n = read(from, buffer, sizeof buffer)) > 0;)
-                    png.append(buffer, static_cast<int>(n));
-            });
+        return PngEncoder::Encode(IndexRenderer::Render(field.GetCopy(), cellSize));
     }
-    catch (const std::system_error& failure)
+    catch (const std::bad_alloc&)
     {
-        close(ends[0]);
-        close(ends[1]);
-        throw RuntimeFailure("cannot encode the picture: " + failure.code().message());
+        throw RuntimeFailure("cannot encode the picture: out of memory");
     }
-    QString error;
-    bool written = false;
-    try
-    {
-        written = PngWriter::Write(image, QStringLiteral("/proc/self/fd/%1").arg(ends[1]), &error);
-    }
-    catch (...)
-    {
-        error = QStringLiteral("out of memory");
-    }
-    close(ends[1]);
-    reader.join();
-    close(ends[0]);
-    if (!written)
-        throw RuntimeFailure("cannot encode the picture: " + error.toStdString());
-    return png;
 }
 
-void Save(const QByteArray& png, const std::string& path)
+void Save(const std::string& png, const std::string& path)
 {
     OutputFile file(path);
-    file.Write(std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+    file.Write(png);
     file.Commit();
 }
 } // namespace FieldPicture

@@ -1,15 +1,12 @@
 #pragma once
 
-#include <QByteArray>
-
 #include <string>
 
 class AntField;
 
-// The field as a PNG picture, drawn by the view's renderer, so an exported picture is
-// exactly what the window and the preview pictures show. Files are written through
-// QSaveFile: a failed write leaves the previous file as it was and names the OS reason
-// (a RuntimeFailure, exit 1).
+// The field as a PNG picture, in the pixels the window and the preview pictures show. Files are
+// written through QSaveFile: a failed write leaves the previous file as it was and names the OS
+// reason (a RuntimeFailure, exit 1).
 namespace FieldPicture
 {
 constexpr int DefaultCellSize = 3;
@@ -30,8 +27,8 @@ void PrepareDirectory(const std::string& path);
 // "ant_ai_preset_NN.png" inside the directory.
 std::string PreviewPath(const std::string& directory, int presetNumber);
 
-QByteArray Encode(AntField& field, int cellSize);
+std::string Encode(AntField& field, int cellSize);
 
 // Replaces the file at `path` with `png` as a whole, or leaves it as it was.
-void Save(const QByteArray& png, const std::string& path);
+void Save(const std::string& png, const std::string& path);
 } // namespace FieldPicture

@@ -131,9 +131,7 @@ int RunCommand::Execute()
     const RunResult result = Runner().Run(*field, ant, options);
     if (toStdout)
     {
-        const QByteArray png = FieldPicture::Encode(*field, cellSize);
-        StandardOutput::Write(
-            std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+        StandardOutput::Write(FieldPicture::Encode(*field, cellSize));
         StandardOutput::Flush();
     }
     else if (picture)

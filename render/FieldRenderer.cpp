@@ -1,6 +1,7 @@
 #include "FieldRenderer.h"
 
 #include "AntField.h"
+#include "Palette.h"
 
 #include <QBrush>
 #include <QImage>
@@ -14,15 +15,15 @@
 
 namespace
 {
-constexpr QRgb CellPalette[FieldRenderer::CellValueCount] = {
-    qRgb(50, 50, 50),    qRgb(250, 250, 250), qRgb(200, 100, 100), qRgb(100, 200, 100),
-    qRgb(40, 120, 170),  qRgb(50, 200, 200),  qRgb(100, 110, 130), qRgb(200, 200, 50),
-    qRgb(200, 140, 120), qRgb(160, 90, 180),  qRgb(140, 140, 40),  qRgb(20, 140, 120),
-    qRgb(240, 140, 40)};
+QColor PaletteColour(int index)
+{
+    const Palette::Rgb c = Palette::Colour(index);
+    return QColor(c.Red, c.Green, c.Blue);
+}
 
 bool IsCellValue(int value)
 {
-    return value >= 0 && value < FieldRenderer::CellValueCount;
+    return Palette::IsCellValue(value);
 }
 
 // The cell area at full size, each cell written as a block, so that one unscaled
@@ -57,17 +58,17 @@ QImage CellImage(const int* const* cells, const QRgb (&colours)[FieldRenderer::C
 
 QColor FieldRenderer::PenColor()
 {
-    return QColor(0, 0, 0);
+    return PaletteColour(Palette::PenIndex);
 }
 
 QColor FieldRenderer::BackgroundColor()
 {
-    return QColor(255, 255, 255);
+    return PaletteColour(Palette::BackgroundIndex);
 }
 
 QColor FieldRenderer::CellColor(int value)
 {
-    return IsCellValue(value) ? QColor(CellPalette[value]) : QColor();
+    return IsCellValue(value) ? PaletteColour(value) : QColor();
 }
 
 void FieldRenderer::Paint(QPainter& painter, const QSize& size, const int* const* cells,

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "IndexRenderer.h"
+#include "Palette.h"
+
 #include <QColor>
 
 class QBrush;
@@ -10,12 +13,13 @@ class QSize;
 
 // Paints the field: a 1-pixel frame, a filled inside and one filled CellWidth x CellHeight
 // block per cell. The window's view (3 x 3 cells) and the preview pictures and CLI
-// exports (any square cell size) all go through Paint, so they cannot drift apart.
+// pictures (any square cell size) go through Paint; IndexRenderer draws the same pixels as
+// palette indices for the command line, which has no painter.
 class FieldRenderer
 {
 public:
-    static constexpr int CellValueCount = 13;
-    static constexpr int FieldOffset = 5;
+    static constexpr int CellValueCount = Palette::CellValueCount;
+    static constexpr int FieldOffset = IndexRenderer::FieldOffset;
 
     // The standard palette: frame, inside, and the colour of each cell value 0..12.
     static QColor PenColor();

@@ -1,120 +1,27 @@
 #include "GifWriter.h"
 
-#include "FieldRenderer.h"
+#include "Palette.h"
 
-#include <QColor>
 #include <QRect>
 #include <QSaveFile>
 #include <QSize>
 
 #include <gif_lib.h>
 
-#include <array>
+#include <algorithm>
 #include <cstring>
 
 namespace
 {
 constexpr int PaletteSize = 16; // GIF palettes come in powers of two
-constexpr int PenIndex = FieldRenderer::CellValueCount;
-constexpr int BackgroundIndex = PenIndex + 1;
-
-std::array<QColor, PaletteSize> PaletteColours()
-{
-    std::array<QColor, PaletteSize> colours;
-    for (int v = 0; v < FieldRenderer::CellValueCount; ++v)
-        colours[v] = FieldRenderer::CellColor(v);
-    colours[PenIndex] = FieldRenderer::PenColor();
-    colours[BackgroundIndex] = FieldRenderer::BackgroundColor();
-    colours[PaletteSize - 1] = FieldRenderer::PenColor(); // unused
-    return colours;
-}
-
-std::uint32_t PixelKey(const std::uint8_t* rgb)
-{
-    return std::uint32_t(rgb[0]) << 16 | std::uint32_t(rgb[1]) << 8 | rgb[2];
-}
-
-// Packed RGB to palette index: the last pixel's colour first, since runs of one colour are
-// the rule, else a collision-free multiplicative hash. On a 760 x 760 frame this takes about
-// 0.6 ms for a real field and 0.8 ms for random cells, where searching the palette for each
-// new colour takes 0.5 and 1.9 ms.
-class PaletteIndex
-{
-public:
-    PaletteIndex()
-    {
-        const auto colours = PaletteColours();
-        for (std::uint32_t multiplier = 0x9E3779B1u;; multiplier += 2)
-        {
-            Keys.fill(NoKey);
-            bool collision = false;
-            for (int i = 0; i < PaletteSize - 1 && !collision; ++i)
-            {
-                const std::uint32_t key = colours[i].rgb() & 0xFFFFFFu;
-                const std::uint32_t slot = (key * multiplier) >> 24;
-                collision = Keys[slot] != NoKey && Keys[slot] != key;
-                if (Keys[slot] == NoKey)
-                {
-                    Keys[slot] = key;
-                    Indices[slot] = static_cast<std::uint8_t>(i);
-                }
-            }
-            if (!collision)
-            {
-                Multiplier = multiplier;
-                return;
-            }
-        }
-    }
-
-    // Maps count pixels; false if any is not a palette colour.
-    bool Map(const std::uint8_t* rgb, int count, std::uint8_t* out) const
-    {
-        bool known = true;
-        std::uint32_t lastKey = NoKey;
-        std::uint8_t lastIndex = 0;
-        for (int x = 0; x < count; ++x, rgb += 3)
-        {
-            const std::uint32_t key = PixelKey(rgb);
-            if (key != lastKey)
-            {
-                const std::uint32_t slot = (key * Multiplier) >> 24;
-                known &= Keys[slot] == key;
-                lastKey = key;
-                lastIndex = Indices[slot];
-            }
-            out[x] = lastIndex;
-        }
-        return known;
-    }
-
-private:
-    static constexpr std::uint32_t NoKey = 0xFFFFFFFFu; // above every 24-bit key
-    std::array<std::uint32_t, 256> Keys{};
-    std::array<std::uint8_t, 256> Indices{};
-    std::uint32_t Multiplier = 0;
-};
-
-const PaletteIndex& Palette()
-{
-    static const PaletteIndex palette;
-    return palette;
-}
-
-// Whether pixels from..to-1 of two RGB rows differ.
-bool PixelsDiffer(const std::uint8_t* a, const std::uint8_t* b, int from, int to)
-{
-    return std::memcmp(a + 3 * from, b + 3 * from, 3 * std::size_t(to - from)) != 0;
-}
 
 // The smallest rectangle holding every pixel that differs; empty when none does.
-QRect ChangedRect(const QImage& previous, const QImage& current)
+QRect ChangedRect(const IndexImage& previous, const IndexImage& current)
 {
-    const int width = current.width();
-    const int height = current.height();
-    const std::size_t rowBytes = 3 * std::size_t(width);
+    const int width = current.Width();
+    const int height = current.Height();
     auto sameRow = [&](int y)
-    { return std::memcmp(previous.constScanLine(y), current.constScanLine(y), rowBytes) == 0; };
+    { return std::memcmp(previous.Row(y), current.Row(y), std::size_t(width)) == 0; };
 
     int top = 0;
     while (top < height && sameRow(top))
@@ -129,21 +36,22 @@ QRect ChangedRect(const QImage& previous, const QImage& current)
     int right = -1;
     for (int y = top; y <= bottom; ++y)
     {
-        const std::uint8_t* a = previous.constScanLine(y);
-        const std::uint8_t* b = current.constScanLine(y);
+        const std::uint8_t* a = previous.Row(y);
+        const std::uint8_t* b = current.Row(y);
         // Only columns outside the rectangle so far can widen it; one memcmp usually
         // shows they are the same.
-        if (left > 0 && PixelsDiffer(a, b, 0, left))
+        if (left > 0 && std::memcmp(a, b, std::size_t(left)) != 0)
         {
             int x = 0;
-            while (!PixelsDiffer(a, b, x, x + 1))
+            while (a[x] == b[x])
                 ++x;
             left = x;
         }
-        if (right < width - 1 && PixelsDiffer(a, b, right + 1, width))
+        if (right < width - 1 &&
+            std::memcmp(a + right + 1, b + right + 1, std::size_t(width - 1 - right)) != 0)
         {
             int x = width - 1;
-            while (!PixelsDiffer(a, b, x, x + 1))
+            while (a[x] == b[x])
                 --x;
             right = x;
         }
@@ -194,16 +102,18 @@ bool GifWriter::Open(const QString& path, const QSize& size, QString* error)
         return GifFailed(code, error);
     EGifSetGifVersion(Gif, true); // the delays and the loop need GIF89a
 
-    const auto colours = PaletteColours();
     GifColorType entries[PaletteSize];
     for (int i = 0; i < PaletteSize; ++i)
-        entries[i] = GifColorType{static_cast<GifByteType>(colours[i].red()),
-                                  static_cast<GifByteType>(colours[i].green()),
-                                  static_cast<GifByteType>(colours[i].blue())};
+    {
+        // The spare last entry repeats the pen; no frame uses it.
+        const Palette::Rgb c = Palette::Colour(i < Palette::Size ? i : Palette::PenIndex);
+        entries[i] = GifColorType{c.Red, c.Green, c.Blue};
+    }
     ColorMapObject* map = GifMakeMapObject(PaletteSize, entries);
     if (map == nullptr)
         return GifFailed(E_GIF_ERR_NOT_ENOUGH_MEM, error);
-    const int screen = EGifPutScreenDesc(Gif, size.width(), size.height(), 8, BackgroundIndex, map);
+    const int screen =
+        EGifPutScreenDesc(Gif, size.width(), size.height(), 8, Palette::BackgroundIndex, map);
     GifFreeMapObject(map);
     if (screen == GIF_ERROR)
         return GifFailed(Gif->Error, error);
@@ -216,12 +126,12 @@ bool GifWriter::Open(const QString& path, const QSize& size, QString* error)
         EGifPutExtensionTrailer(Gif) == GIF_ERROR)
         return GifFailed(Gif->Error, error);
 
-    Previous = QImage();
+    Previous = IndexImage();
     Indices.assign(std::size_t(size.width()) * std::size_t(size.height()), 0);
     return true;
 }
 
-bool GifWriter::AddFrame(const QImage& frame, int delayCentiseconds, QString* error)
+bool GifWriter::AddFrame(const IndexImage& frame, int delayCentiseconds, QString* error)
 {
     if (!Error.isEmpty())
         return Fail(Error, error);
@@ -229,27 +139,27 @@ bool GifWriter::AddFrame(const QImage& frame, int delayCentiseconds, QString* er
         return Fail(QStringLiteral("the animation is not open"), error);
     if (delayCentiseconds < 0 || delayCentiseconds > 0xFFFF)
         return Fail(QStringLiteral("a frame delay is 0 to 65535 centiseconds"), error);
-    if (frame.width() != Gif->SWidth || frame.height() != Gif->SHeight)
+    if (frame.Width() != Gif->SWidth || frame.Height() != Gif->SHeight)
         return Fail(QStringLiteral("frame of %1 x %2 pixels in an animation of %3 x %4")
-                        .arg(frame.width())
-                        .arg(frame.height())
+                        .arg(frame.Width())
+                        .arg(frame.Height())
                         .arg(Gif->SWidth)
                         .arg(Gif->SHeight),
                     error);
-    const QImage current = frame.convertToFormat(QImage::Format_RGB888);
-
-    QRect rect = Previous.isNull() ? current.rect() : ChangedRect(Previous, current);
+    QRect rect = Previous.IsEmpty() ? QRect(0, 0, frame.Width(), frame.Height())
+                                    : ChangedRect(Previous, frame);
     // An unchanged picture still needs a frame to carry its delay: one pixel, as it was.
     if (rect.isEmpty())
         rect = QRect(0, 0, 1, 1);
     const int width = rect.width();
     for (int y = 0; y < rect.height(); ++y)
     {
-        const std::uint8_t* rgb = current.constScanLine(rect.top() + y) + 3 * rect.left();
-        if (!Palette().Map(rgb, width, Indices.data() + std::size_t(y) * width))
-            return Fail(QStringLiteral("row %1 has a colour outside the field's palette")
+        const std::uint8_t* row = frame.Row(rect.top() + y) + rect.left();
+        if (std::any_of(row, row + width, [](std::uint8_t i) { return i >= PaletteSize; }))
+            return Fail(QStringLiteral("row %1 has an index outside the field's palette")
                             .arg(rect.top() + y),
                         error);
+        std::memcpy(Indices.data() + std::size_t(y) * width, row, std::size_t(width));
     }
 
     GraphicsControlBlock control{};
@@ -265,7 +175,7 @@ bool GifWriter::AddFrame(const QImage& frame, int delayCentiseconds, QString* er
         EGifPutLine(Gif, Indices.data(), width * rect.height()) == GIF_ERROR)
         return GifFailed(Gif->Error, error);
 
-    Previous = current;
+    Previous = frame;
     ++Frames;
     return true;
 }
@@ -287,7 +197,7 @@ bool GifWriter::Finish(QString* error)
     if (!File->commit())
         return Fail(File->errorString(), error);
     File.reset();
-    Previous = QImage();
+    Previous = IndexImage();
     return true;
 }
 
@@ -321,5 +231,5 @@ void GifWriter::Discard()
     if (File)
         File->cancelWriting();
     File.reset();
-    Previous = QImage();
+    Previous = IndexImage();
 }

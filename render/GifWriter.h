@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QImage>
+#include "IndexImage.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -12,8 +13,8 @@ class QSize;
 struct GifFileType;
 
 // Writes an animation of field pictures as a GIF, one frame at a time, so memory stays
-// flat however many frames there are. The palette is the renderer's fifteen colours, so
-// frames are lossless; after the first, a frame holds only the rectangle that changed and
+// flat however many frames there are. Frames are index pictures in the field's palette, so
+// they are stored as they are; after the first, a frame holds only the rectangle that changed and
 // is left in place for the next. The file goes through QSaveFile: a previous file at the
 // path is replaced only when Finish succeeds, and stays as it was after any failure.
 class GifWriter
@@ -26,9 +27,9 @@ public:
 
     // Starts the file: screen, palette and loop-for-ever extension.
     bool Open(const QString& path, const QSize& size, QString* error = nullptr);
-    // A picture from FieldRenderer::Render of the opened size, shown for
+    // A picture from IndexRenderer::Render of the opened size, shown for
     // delayCentiseconds (0 to 65535).
-    bool AddFrame(const QImage& frame, int delayCentiseconds, QString* error = nullptr);
+    bool AddFrame(const IndexImage& frame, int delayCentiseconds, QString* error = nullptr);
     // Ends the file and puts it in place; needs at least one frame.
     bool Finish(QString* error = nullptr);
 
@@ -44,7 +45,7 @@ private:
 
     std::unique_ptr<QSaveFile> File;
     GifFileType* Gif = nullptr;
-    QImage Previous;
+    IndexImage Previous;
     std::vector<std::uint8_t> Indices;
     int Frames = 0;
     QString Error;

@@ -3,11 +3,8 @@
 class QImage;
 class QString;
 
-// Writes an image as an 8-bit RGB PNG (RGBA if it has an alpha channel) with every row
-// unfiltered and deflated at the fastest level. Such a file decodes two to three times
-// faster than the toolkit's own output (adaptive filters), which matters at start-up
-// (five large button icons) and for the preset dialog (31 previews decoded each time it
-// opens). Pixels are the same either way.
+// Writes a toolkit image as PngEncoder's 8-bit RGB PNG (RGBA if it has an alpha channel).
+// Pixels are the same as the toolkit's own output; the file decodes faster.
 class PngWriter
 {
 public:

@@ -4,6 +4,7 @@
 #include "FieldRenderer.h"
 #include "FrameSchedule.h"
 #include "GifWriter.h"
+#include "IndexRenderer.h"
 #include "Iteration.h"
 #include "PresetCatalogue.h"
 
@@ -24,6 +25,7 @@
 #include <vector>
 
 Q_DECLARE_METATYPE(FrameSchedule::Spacing)
+Q_DECLARE_METATYPE(IndexImage)
 
 namespace
 {
@@ -38,7 +40,9 @@ struct PresetRun
         for (bool moved = true; moved && Done < iteration; ++Done)
             moved = Iterate(*Field, Walker) == IterationResult::Moved;
     }
+    // The painter's picture is the reference; the writer takes the index picture.
     QImage Render(int cellSize) { return FieldRenderer::Render(Field->GetCopy(), cellSize); }
+    IndexImage Indices(int cellSize) { return IndexRenderer::Render(Field->GetCopy(), cellSize); }
     std::vector<int> Cells()
     {
         const int* const* rows = Field->GetCopy();
@@ -52,6 +56,11 @@ struct PresetRun
     Ant Walker;
     std::uint64_t Done = 0;
 };
+
+QSize SizeOf(const IndexImage& image)
+{
+    return QSize(image.Width(), image.Height());
+}
 
 QByteArray ReadFile(const QString& path)
 {
@@ -174,7 +183,7 @@ void TestGifWriter::framesMatchTheRenderer()
         QCOMPARE(run.Done, schedule[i]);
         expected.append(run.Render(cellSize));
         const int delay = i + 1 == schedule.size() ? LastDelay : Delay;
-        QVERIFY2(writer.AddFrame(expected.back(), delay, &error), qPrintable(error));
+        QVERIFY2(writer.AddFrame(run.Indices(cellSize), delay, &error), qPrintable(error));
     }
     QVERIFY2(writer.Finish(&error), qPrintable(error));
 
@@ -210,10 +219,11 @@ void TestGifWriter::framesHoldOnlyTheChangedRectangle()
 
     PresetRun run(5);
     run.AdvanceTo(2000);
-    const QImage first = run.Render(cellSize);
+    const IndexImage first = run.Indices(cellSize);
     const std::vector<int> before = run.Cells();
     run.AdvanceTo(run.Done + std::uint64_t(iterations));
-    const QImage second = run.Render(cellSize);
+    const IndexImage second = run.Indices(cellSize);
+    const QImage secondPicture = run.Render(cellSize);
     const std::vector<int> after = run.Cells();
 
     // The bounding box of the cells whose value differs, in pixels.
@@ -232,37 +242,39 @@ void TestGifWriter::framesHoldOnlyTheChangedRectangle()
     const QString path = dir.filePath(QStringLiteral("two.gif"));
     GifWriter writer;
     QString error;
-    QVERIFY2(writer.Open(path, first.size(), &error) && writer.AddFrame(first, 5, &error) &&
+    QVERIFY2(writer.Open(path, SizeOf(first), &error) && writer.AddFrame(first, 5, &error) &&
                  writer.AddFrame(second, 5, &error) && writer.Finish(&error),
              qPrintable(error));
     const DecodedGif gif = DecodeGif(path);
     QVERIFY2(gif.Error.isEmpty(), qPrintable(gif.Error));
     QCOMPARE(gif.Rects.size(), 2);
-    QCOMPARE(gif.Rects[0], first.rect());
+    QCOMPARE(gif.Rects[0], QRect(QPoint(0, 0), SizeOf(first)));
     QCOMPARE(gif.Rects[1], expected);
-    QVERIFY(gif.Frames[1] == second);
+    QVERIFY(gif.Frames[1] == secondPicture);
 }
 
 void TestGifWriter::refusesWhatItCannotStoreExactly_data()
 {
-    QTest::addColumn<QImage>("frame");
+    QTest::addColumn<IndexImage>("frame");
     QTest::addColumn<int>("delay");
     QTest::addColumn<QString>("mentions");
     PresetRun run(5);
     run.AdvanceTo(3000);
-    const QImage field = run.Render(1);
-    QImage foreign = field;
-    foreign.setPixel(130, 131, qRgb(51, 50, 50)); // one step off cell colour 0
-    QTest::newRow("a colour outside the palette") << foreign << 10 << "palette";
-    QTest::newRow("a frame one pixel narrower")
-        << field.copy(0, 0, field.width() - 1, field.height()) << 10 << "259 x 260";
+    const IndexImage field = run.Indices(1);
+    IndexImage foreign = field;
+    foreign.At(130, 131) = 16; // one past the GIF palette
+    QTest::newRow("an index outside the palette") << foreign << 10 << "palette";
+    IndexImage narrower(field.Width() - 1, field.Height());
+    for (int y = 0; y < field.Height(); ++y)
+        std::copy_n(field.Row(y), narrower.Width(), narrower.Row(y));
+    QTest::newRow("a frame one pixel narrower") << narrower << 10 << "259 x 260";
     QTest::newRow("a delay of 65536 centiseconds") << field << 65536 << "centiseconds";
     QTest::newRow("a negative delay") << field << -1 << "centiseconds";
 }
 
 void TestGifWriter::refusesWhatItCannotStoreExactly()
 {
-    QFETCH(QImage, frame);
+    QFETCH(IndexImage, frame);
     QFETCH(int, delay);
     QFETCH(QString, mentions);
 
@@ -270,7 +282,7 @@ void TestGifWriter::refusesWhatItCannotStoreExactly()
     GifWriter writer;
     QString error;
     QVERIFY(writer.Open(dir.filePath(QStringLiteral("f.gif")), FieldRenderer::ImageSize(1)));
-    QVERIFY(writer.AddFrame(PresetRun(5).Render(1), 10));
+    QVERIFY(writer.AddFrame(PresetRun(5).Indices(1), 10));
     QVERIFY(!writer.AddFrame(frame, delay, &error));
     QVERIFY2(error.contains(mentions), qPrintable(error));
     QString later;
@@ -311,7 +323,7 @@ void TestGifWriter::failedWriteKeepsThePreviousFile()
         for (std::uint64_t k = 1; written && k <= 20; ++k)
         {
             run.AdvanceTo(k * 2500);
-            written = writer.AddFrame(run.Render(3), 10, error);
+            written = writer.AddFrame(run.Indices(3), 10, error);
         }
         return written && writer.Finish(error);
     };
@@ -344,16 +356,16 @@ void TestGifWriter::abandonedWriterKeepsThePreviousFile()
     {
         GifWriter writer;
         QVERIFY(writer.Open(path, FieldRenderer::ImageSize(1)));
-        QVERIFY(writer.AddFrame(run.Render(1), 10));
+        QVERIFY(writer.AddFrame(run.Indices(1), 10));
         run.AdvanceTo(500);
-        QVERIFY(writer.AddFrame(run.Render(1), 10));
+        QVERIFY(writer.AddFrame(run.Indices(1), 10));
     }
     QCOMPARE(ReadFile(path), previous);
     QCOMPARE(DirectoryEntries(dir), QStringList{"run.gif"});
 
     GifWriter writer; // a finished one does replace it
     QVERIFY(writer.Open(path, FieldRenderer::ImageSize(1)));
-    QVERIFY(writer.AddFrame(run.Render(1), 10));
+    QVERIFY(writer.AddFrame(run.Indices(1), 10));
     QVERIFY(writer.Finish());
     QCOMPARE(DecodeGif(path).Frames.size(), 1);
 }

@@ -7,7 +7,7 @@ set -eu
 cd "$(dirname "$0")/.."
 BUILD_DIR="${1:-build}"
 
-tools/install-packages.sh build-essential cmake qtbase5-dev qtbase5-dev-tools libgif-dev libcli11-dev nlohmann-json3-dev valgrind clang-tidy cppcheck
+tools/install-packages.sh build-essential cmake qtbase5-dev qtbase5-dev-tools libgif-dev zlib1g-dev libcli11-dev nlohmann-json3-dev valgrind clang-tidy cppcheck
 
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 cmake --build "$BUILD_DIR" -j "$(nproc)"
