@@ -3,6 +3,7 @@
 #include "ArgumentText.h"
 #include "CatalogueCommand.h"
 #include "MergeCommand.h"
+#include "Rule.h"
 #include "RunCommand.h"
 #include "StandardOutput.h"
 #include "SurveyCommand.h"
@@ -22,9 +23,10 @@ const char* const Footer =
     "Exit status: 0 success, 1 runtime failure (a file or stdout that cannot be written, a\n"
     "catalogue mismatch), 2 bad usage, 130 interrupted.";
 
+// "-LR" is refused as an option, but was meant as a rule.
 bool LooksLikeRule(const std::string& word)
 {
-    return word.find_first_not_of("LR-") == std::string::npos;
+    return Rule::Parse(word).Why == Rule::Refusal::NoLetterFirst;
 }
 
 // CLI11's own messages name the option but not always its dashes, and echo no more of the

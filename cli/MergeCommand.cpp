@@ -2,6 +2,7 @@
 
 #include "ArgumentText.h"
 #include "RecordWriter.h"
+#include "Rule.h"
 #include "RuntimeFailure.h"
 #include "StandardOutput.h"
 #include "SurveyRecords.h"
@@ -65,8 +66,9 @@ SurveyRow RowOf(const std::string& path, const std::map<std::string, std::string
     };
     SurveyRow row;
     row.Rule = cell("rule");
-    if (row.Rule.empty() || row.Rule.size() > static_cast<std::size_t>(Survey::MostLetters) ||
-        row.Rule.find_first_not_of("LR") != std::string::npos)
+    // A survey writes a rule as its letters alone, with no padding.
+    const Rule::Parsed rule = Rule::Parse(row.Rule);
+    if (!rule.Value || rule.Value->Letters() != row.Rule)
         Bad(path, "bad rule " + ArgumentText::Quote(row.Rule));
     if (!SurveyRecords::ParseOutcome(cell("outcome"), row.Outcome))
         Bad(path, "bad outcome " + ArgumentText::Quote(cell("outcome")));

@@ -2,30 +2,45 @@
 
 #include "Ant.h"
 #include "ArgumentText.h"
+#include "Rule.h"
 #include "UsageError.h"
 
 namespace RuleText
 {
-void ApplyRule(Ant& ant, const std::string& rule)
+std::string Refusal(const std::string& text, const Rule::Parsed& parsed)
 {
     using ArgumentText::Quote;
-    if (rule.empty())
-        throw UsageError("the rule is empty; give 1 to 12 letters of L, R and -");
-    const std::size_t bad = rule.find_first_not_of("LR-");
-    if (bad != std::string::npos)
-        throw UsageError("unknown character " + Quote(ArgumentText::CharacterAt(rule, bad)) +
-                         " in rule " + Quote(rule) + "; use L, R and -");
-    if (rule.size() > static_cast<std::size_t>(AntAI::MaxSteps))
-        throw UsageError("the rule " + Quote(rule) + " has " + std::to_string(rule.size()) +
-                         " letters; at most " + std::to_string(AntAI::MaxSteps) + " are allowed");
-    if (rule.front() == '-')
-        throw UsageError("the rule " + Quote(rule) +
-                         " has no letter before its first '-'; nothing would run");
-    const std::size_t gap = rule.find('-');
-    const std::size_t dropped = rule.find_first_not_of('-', gap);
-    if (gap != std::string::npos && dropped != std::string::npos)
-        throw UsageError("the rule " + Quote(rule) + " would lose " + Quote(rule.substr(dropped)) +
-                         ": a rule ends at its first '-', so only '-' may follow it");
-    ant.SetRule(rule);
+    switch (parsed.Why)
+    {
+    case Rule::Refusal::Empty:
+        return "the rule is empty; give 1 to 12 letters of L, R and -";
+    case Rule::Refusal::UnknownCharacter:
+        return "unknown character " + Quote(ArgumentText::CharacterAt(text, parsed.Position)) +
+               " in rule " + Quote(text) + "; use L, R and -";
+    case Rule::Refusal::TooLong:
+        return "the rule " + Quote(text) + " has " + std::to_string(text.size()) +
+               " letters; at most " + std::to_string(Rule::MaxLetters) + " are allowed";
+    case Rule::Refusal::NoLetterFirst:
+        return "the rule " + Quote(text) + " has no letter before its first '-'; nothing would run";
+    case Rule::Refusal::LettersAfterGap:
+        return "the rule " + Quote(text) + " would lose " + Quote(text.substr(parsed.Position)) +
+               ": a rule ends at its first '-', so only '-' may follow it";
+    case Rule::Refusal::None:
+        break;
+    }
+    return "the rule " + Quote(text) + " is no rule";
+}
+
+Rule Parse(const std::string& text)
+{
+    const Rule::Parsed parsed = Rule::Parse(text);
+    if (!parsed.Value)
+        throw UsageError(Refusal(text, parsed));
+    return *parsed.Value;
+}
+
+void ApplyRule(Ant& ant, const std::string& text)
+{
+    ant.SetRule(Parse(text));
 }
 } // namespace RuleText

@@ -2,6 +2,7 @@
 
 #include "AntField.h"
 #include "PresetCatalogue.h"
+#include "Rule.h"
 
 Ant::Ant() : X(StartX), Y(StartY), Direction(StartDirection)
 {
@@ -53,14 +54,9 @@ void Ant::CycleStep(int index)
 
 void Ant::NormalizeAI()
 {
-    bool gapSeen = false;
-    for (char& letter : AI.Steps)
-    {
-        if (gapSeen)
-            letter = '-';
-        else if (letter == '-')
-            gapSeen = true;
-    }
+    // The editor's places hold only L, R and '-', so the tidy never refuses them.
+    if (const std::optional<Rule> rule = Rule::Tidy(AI.Steps))
+        AI.Steps = rule->Padded();
     CountActiveSteps();
 }
 
@@ -120,13 +116,18 @@ bool Ant::Move()
 
 bool Ant::SetRule(std::string_view letters)
 {
-    if (letters.size() > static_cast<std::size_t>(AntAI::MaxSteps) ||
-        letters.find_first_not_of("LR-") != std::string_view::npos)
+    const std::optional<Rule> rule = Rule::Tidy(letters);
+    if (!rule)
         return false;
-    ResetAI();
-    AI.Steps.replace(0, letters.size(), letters);
-    NormalizeAI();
+    SetRule(*rule);
     return true;
+}
+
+void Ant::SetRule(const Rule& rule)
+{
+    ResetAI();
+    AI.Steps = rule.Padded();
+    CountActiveSteps();
 }
 
 std::string Ant::ActiveRule() const

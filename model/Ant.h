@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+class Rule;
+
 // The walker: rule, cell position and heading. It never leaves the field because
 // Move refuses any step across the border.
 class Ant
@@ -28,9 +30,10 @@ public:
     void Turn(char letter);
     bool Move();
 
-    // Takes up to MaxSteps letters of L, R and -, tidied as NormalizeAI does; anything
+    // Takes up to MaxSteps letters of L, R and -, tidied as Rule::Tidy does; anything
     // else is refused and leaves the rule as it was.
     bool SetRule(std::string_view letters);
+    void SetRule(const Rule& rule);
     // The letters before the first '-': the rule as the catalogue's labels write it.
     std::string ActiveRule() const;
 

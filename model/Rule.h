@@ -1,0 +1,60 @@
+#pragma once
+
+#include "AntAI.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// A rule: one turn letter, L or R, for each colour of the cycle, at most MaxLetters.
+// Text writes it as letters, optionally padded with '-' to the editor's twelve places,
+// as in the catalogue's "LR----------".
+class Rule
+{
+public:
+    static constexpr int MaxLetters = AntAI::MaxSteps;
+
+    enum class Refusal
+    {
+        None,
+        Empty,
+        UnknownCharacter, // Position: the first character other than L, R and '-'
+        TooLong,
+        NoLetterFirst,
+        LettersAfterGap // Position: the first letter after the first '-'
+    };
+
+    struct Parsed;
+
+    // Strict: 1 to MaxLetters places, a letter first, only '-' after the first '-', so that
+    // nothing the text says is quietly dropped.
+    static Parsed Parse(std::string_view text);
+    // As the window's editor takes its places: anything after the first '-' is dropped, so
+    // "L-R" is "L" and "-LR" the empty rule. Only more than MaxLetters places or a
+    // character other than L, R and '-' are refused.
+    static std::optional<Rule> Tidy(std::string_view places);
+
+    Rule() = default; // the empty rule: the ant stays on its cell's colour for ever
+
+    const std::string& Letters() const { return Text; }
+    int Size() const { return static_cast<int>(Text.size()); }
+    bool IsEmpty() const { return Text.empty(); }
+    // The letters padded with '-' to MaxLetters places.
+    std::string Padded() const;
+
+    bool operator==(const Rule& other) const { return Text == other.Text; }
+    bool operator!=(const Rule& other) const { return Text != other.Text; }
+
+private:
+    explicit Rule(std::string_view letters) : Text(letters) {}
+
+    std::string Text;
+};
+
+struct Rule::Parsed
+{
+    std::optional<Rule> Value; // empty when refused
+    Refusal Why = Refusal::None;
+    std::size_t Position = 0;
+};

@@ -1,0 +1,130 @@
+#include "Rule.h"
+
+#include <QtTest>
+
+#include <algorithm>
+#include <string>
+
+Q_DECLARE_METATYPE(Rule::Refusal)
+
+class TestRule : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parse_data();
+    void parse();
+    void tidy_data();
+    void tidy();
+    void parseRefusesWhatTidyWouldChange();
+};
+
+void TestRule::parse_data()
+{
+    using R = Rule::Refusal;
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("letters"); // when accepted
+    QTest::addColumn<Rule::Refusal>("why");
+    QTest::addColumn<int>("position");
+    QTest::newRow("one letter") << "L"
+                                << "L" << R::None << 0;
+    QTest::newRow("twelve letters") << "LRLRLRLRLRLR"
+                                    << "LRLRLRLRLRLR" << R::None << 0;
+    QTest::newRow("padding dropped") << "LR----------"
+                                     << "LR" << R::None << 0;
+    QTest::newRow("one dash of padding") << "RRL-"
+                                         << "RRL" << R::None << 0;
+    QTest::newRow("empty") << ""
+                           << "" << R::Empty << 0;
+    QTest::newRow("lower case") << "Lr"
+                                << "" << R::UnknownCharacter << 1;
+    QTest::newRow("unknown before a gap") << "LX-R"
+                                          << "" << R::UnknownCharacter << 1;
+    QTest::newRow("thirteen letters") << "LRLRLRLRLRLRL"
+                                      << "" << R::TooLong << 0;
+    QTest::newRow("thirteen places of padding") << "LR-----------"
+                                                << "" << R::TooLong << 0;
+    QTest::newRow("lone dash") << "-"
+                               << "" << R::NoLetterFirst << 0;
+    QTest::newRow("dash first") << "-LR"
+                                << "" << R::NoLetterFirst << 0;
+    QTest::newRow("letter after a gap") << "L-R"
+                                        << "" << R::LettersAfterGap << 2;
+    QTest::newRow("letters after padding") << "LR--RL-"
+                                           << "" << R::LettersAfterGap << 4;
+}
+
+void TestRule::parse()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, letters);
+    QFETCH(Rule::Refusal, why);
+    QFETCH(int, position);
+    const Rule::Parsed parsed = Rule::Parse(text.toStdString());
+    QCOMPARE(parsed.Why, why);
+    QCOMPARE(parsed.Value.has_value(), why == Rule::Refusal::None);
+    if (parsed.Value)
+        QCOMPARE(QString::fromStdString(parsed.Value->Letters()), letters);
+    else
+        QCOMPARE(int(parsed.Position), position);
+}
+
+void TestRule::tidy_data()
+{
+    QTest::addColumn<QString>("places");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("padded");
+    QTest::newRow("letter after a gap") << "L-R" << true << "L-----------";
+    QTest::newRow("dash first: the empty rule") << "-RL" << true << "------------";
+    QTest::newRow("nothing: the empty rule") << "" << true << "------------";
+    QTest::newRow("twelve letters") << "RLRLRLRLRLRL" << true << "RLRLRLRLRLRL";
+    QTest::newRow("thirteen places") << "L------------" << false << "";
+    QTest::newRow("unknown character after a gap") << "L-x" << false << "";
+}
+
+void TestRule::tidy()
+{
+    QFETCH(QString, places);
+    QFETCH(bool, accepted);
+    QFETCH(QString, padded);
+    const std::optional<Rule> rule = Rule::Tidy(places.toStdString());
+    QCOMPARE(rule.has_value(), accepted);
+    if (rule)
+        QCOMPARE(QString::fromStdString(rule->Padded()), padded);
+}
+
+// Every text of up to six places of L, R and '-': the strict parse accepts exactly the texts
+// whose every letter survives the tidy, and then agrees with it.
+void TestRule::parseRefusesWhatTidyWouldChange()
+{
+    int accepted = 0;
+    for (int length = 1; length <= 6; ++length)
+    {
+        int combinations = 1;
+        for (int i = 0; i < length; ++i)
+            combinations *= 3;
+        for (int n = 0; n < combinations; ++n)
+        {
+            std::string text;
+            for (int k = 0, m = n; k < length; ++k, m /= 3)
+                text += "LR-"[m % 3];
+            const Rule::Parsed parsed = Rule::Parse(text);
+            const std::optional<Rule> tidied = Rule::Tidy(text);
+            QVERIFY(tidied.has_value());
+            const auto letters =
+                std::count_if(text.begin(), text.end(), [](char c) { return c != '-'; });
+            const bool kept = letters > 0 && tidied->Size() == letters;
+            QVERIFY2(parsed.Value.has_value() == kept, text.c_str());
+            if (parsed.Value)
+            {
+                QCOMPARE(*parsed.Value, *tidied);
+                ++accepted;
+            }
+        }
+    }
+    // k letters, then dashes to length n: 2^k texts for each 1 <= k <= n <= 6.
+    QCOMPARE(accepted, 2 + 6 + 14 + 30 + 62 + 126);
+}
+
+QTEST_APPLESS_MAIN(TestRule)
+#include "tst_rule.moc"
