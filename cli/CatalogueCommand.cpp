@@ -1,40 +1,16 @@
 #include "CatalogueCommand.h"
 
-#include "Ant.h"
-#include "AntField.h"
+#include "CatalogueCheck.h"
 #include "FieldPicture.h"
-#include "LaneRunner.h"
-#include "PresetCatalogue.h"
 #include "Record.h"
 #include "RecordWriter.h"
-#include "Runner.h"
 
 #include <CLI/CLI.hpp>
 
 #include <iostream>
-#include <memory>
-#include <optional>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 namespace
 {
-struct PresetRun
-{
-    int Number = 0;
-    std::string Rule;
-    std::uint64_t Expected = 0;
-    RunResult Result;
-    AntPosition Position;
-    AntField::ColourCounts Colours{};
-};
-
-bool Matches(const PresetRun& run)
-{
-    return run.Result.Outcome == RunOutcome::Finished && run.Result.Iterations == run.Expected;
-}
-
 Record PresetRecord(const PresetRun& run)
 {
     Record record{
@@ -47,7 +23,7 @@ Record PresetRecord(const PresetRun& run)
     record.push_back(Fields::Colours(run.Colours, Field::Csv | Field::Json));
     record.push_back({"colours_0", run.Colours[0], 9, Field::Table});
     Fields::AddHighway(record, run.Result.Highway);
-    record.push_back({"check", Matches(run) ? "ok" : "MISMATCH", -8, Field::Table | Field::Json});
+    record.push_back({"check", run.Matches() ? "ok" : "MISMATCH", -8, Field::Table | Field::Json});
     return record;
 }
 } // namespace
@@ -74,93 +50,16 @@ int CatalogueCommand::Execute()
         FieldPicture::PrepareDirectory(RenderDirectory);
 
     RecordWriter writer(format, PresetRecord(PresetRun{}));
-    auto field = std::make_unique<AntField>();
     RunOptions options;
     options.HighwayMaxPeriod = maxPeriod;
-
-    // The longest preset is a third of all iterations: it runs alone on the single-ant
-    // runner, on a second thread, while the others share the lanes of this one.
-    int longest = 1;
-    for (int number = 2; number <= PresetCatalogue::PresetCount; ++number)
-        if (PresetCatalogue::ExpectedIterations(number) >
-            PresetCatalogue::ExpectedIterations(longest))
-            longest = number;
-    auto longestField = std::make_unique<AntField>();
-    Ant longestAnt;
-    longestAnt.ApplyPreset(longest);
-    RunResult longestResult;
-    auto runLongest = [&] { longestResult = Runner().Run(*longestField, longestAnt, options); };
-    // Joined however this function ends: a failed write below must not end the process
-    // with the thread still running.
-    struct JoinedThread
+    auto picture = [&](const PresetRun& run, AntField& end)
     {
-        std::thread Thread;
-        ~JoinedThread()
-        {
-            if (Thread.joinable())
-                Thread.join();
-        }
-    } second;
-    try
-    {
-        second.Thread = std::thread(runLongest);
-    }
-    catch (const std::system_error&)
-    {
-        // No second thread: it runs here after the others.
-    }
-
-    // Runs end in any order; rows go out in preset order as soon as the ones before them
-    // are in.
-    std::vector<std::optional<PresetRun>> runs(PresetCatalogue::PresetCount + 1);
-    int nextRow = 1;
-    int mismatches = 0;
-    auto finish =
-        [&](int number, const RunResult& result, const AntPosition& position, AntField& end)
-    {
-        PresetRun& run = runs[static_cast<std::size_t>(number)].emplace();
-        Ant ant;
-        ant.ApplyPreset(number);
-        run.Number = number;
-        run.Rule = ant.ActiveRule();
-        run.Expected = PresetCatalogue::ExpectedIterations(number);
-        run.Result = result;
-        run.Position = position;
-        run.Colours = end.CountColours();
-        if (render)
-            FieldPicture::Save(FieldPicture::Encode(end, FieldPicture::PreviewCellSize),
-                               FieldPicture::PreviewPath(RenderDirectory, number));
-        for (; nextRow <= PresetCatalogue::PresetCount && runs[nextRow]; ++nextRow)
-        {
-            if (!Matches(*runs[nextRow]))
-                ++mismatches;
-            writer.Add(PresetRecord(*runs[nextRow]));
-        }
+        FieldPicture::Save(FieldPicture::Encode(end, FieldPicture::PreviewCellSize),
+                           FieldPicture::PreviewPath(RenderDirectory, run.Number));
     };
-
-    int nextPreset = 1;
-    auto next = [&](LaneRunner::Job& job)
-    {
-        nextPreset += nextPreset == longest;
-        if (nextPreset > PresetCatalogue::PresetCount)
-            return false;
-        Ant ant;
-        ant.ApplyPreset(nextPreset);
-        job.Id = static_cast<std::size_t>(nextPreset++);
-        job.Rule = ant.GetAI();
-        return true;
-    };
-    auto ended = [&](const LaneRunner::Ended& end)
-    {
-        LaneRunner::Store(end.Cells, *field);
-        finish(static_cast<int>(end.Id), end.Result, end.Position, *field);
-    };
-    LaneRunner().Run<CycleProof::Off>(next, ended, options);
-    if (second.Thread.joinable())
-        second.Thread.join();
-    else
-        runLongest();
-    finish(longest, longestResult, longestAnt.GetPosition(), *longestField);
+    const int mismatches =
+        CatalogueCheck::Run(options, render ? CatalogueCheck::Ended(picture) : nullptr,
+                            [&](const PresetRun& run) { writer.Add(PresetRecord(run)); });
     writer.Finish({{"mismatches", mismatches}});
     if (mismatches > 0)
         std::cerr << "formicula-cli: " << mismatches

@@ -1,5 +1,6 @@
 #include "Ant.h"
 #include "AntField.h"
+#include "CatalogueCheck.h"
 #include "Iteration.h"
 #include "PresetCatalogue.h"
 #include "Runner.h"
@@ -8,7 +9,10 @@
 #include <QtTest>
 
 #include <cstring>
+#include <map>
 #include <memory>
+#include <stdexcept>
+#include <vector>
 
 namespace
 {
@@ -30,6 +34,9 @@ private slots:
     void everyPresetEndsAtItsLabel_data();
     void everyPresetEndsAtItsLabel();
     void preset03FinalColours();
+    void checkAgreesWithSingleRuns();
+    void checkStopsWhenACallbackFails_data();
+    void checkStopsWhenACallbackFails();
 };
 
 void TestCatalogue::storage()
@@ -110,6 +117,100 @@ void TestCatalogue::preset03FinalColours()
     QCOMPARE(counts[0], 59954);
     QCOMPARE(counts[1], 1191);
     QCOMPARE(counts[2], 1355);
+}
+
+// Whatever lane or thread ran a preset, its row and end field are the single runner's.
+void TestCatalogue::checkAgreesWithSingleRuns()
+{
+    std::map<int, FieldState> ends;
+    std::vector<PresetRun> ready;
+    RunOptions options;
+    options.HighwayMaxPeriod = 20000;
+    const int mismatches = CatalogueCheck::Run(
+        options,
+        [&](const PresetRun& run, AntField& end)
+        {
+            Ant ant;
+            ant.ApplyPreset(run.Number);
+            ant.SetPosition(run.Position);
+            QVERIFY2(ends.emplace(run.Number, CaptureState(end, ant)).second, "ended twice");
+        },
+        [&](const PresetRun& run) { ready.push_back(run); });
+    QCOMPARE(mismatches, 0);
+    QCOMPARE(int(ready.size()), PresetCatalogue::PresetCount);
+    QCOMPARE(int(ends.size()), PresetCatalogue::PresetCount);
+
+    for (int n = 1; n <= PresetCatalogue::PresetCount; ++n)
+    {
+        const PresetRun& row = ready[std::size_t(n - 1)];
+        QCOMPARE(row.Number, n);
+        Run single;
+        single.TheAnt.ApplyPreset(n);
+        const RunResult result = Runner().Run(*single.Field, single.TheAnt, options);
+        QCOMPARE(QString::fromStdString(row.Rule),
+                 QString::fromStdString(single.TheAnt.ActiveRule()));
+        QCOMPARE(row.Expected, PresetCatalogue::ExpectedIterations(n));
+        QCOMPARE(row.Result.Iterations, result.Iterations);
+        QVERIFY(row.Result.Outcome == result.Outcome);
+        QCOMPARE(row.Result.Highway.Period, result.Highway.Period);
+        QCOMPARE(row.Result.Highway.Onset, result.Highway.Onset);
+        QVERIFY(row.Colours == single.Field->CountColours());
+        QVERIFY(row.Matches());
+        const QString difference =
+            StateDifference(ends[n], CaptureState(*single.Field, single.TheAnt));
+        QVERIFY2(difference.isEmpty(),
+                 qPrintable(QStringLiteral("preset %1: ").arg(n) + difference));
+    }
+}
+
+void TestCatalogue::checkStopsWhenACallbackFails_data()
+{
+    QTest::addColumn<bool>("inEnded");
+    QTest::addColumn<int>("failingPreset");
+    QTest::newRow("the first row") << false << 1;
+    QTest::newRow("the longest preset's picture") << true << CatalogueCheck::Longest();
+    QTest::newRow("a lane's picture") << true << 7;
+}
+
+// A failed write of a row or a picture ends the check with that failure, and nothing is
+// reported after it.
+void TestCatalogue::checkStopsWhenACallbackFails()
+{
+    QFETCH(bool, inEnded);
+    QFETCH(int, failingPreset);
+    int callsAfter = 0;
+    bool failed = false;
+    auto call = [&](int number)
+    {
+        callsAfter += failed;
+        if (number == failingPreset && !failed)
+        {
+            failed = true;
+            throw std::runtime_error("disk full");
+        }
+    };
+    bool thrown = false;
+    try
+    {
+        CatalogueCheck::Run(
+            RunOptions(),
+            [&](const PresetRun& run, AntField&)
+            {
+                if (inEnded)
+                    call(run.Number);
+            },
+            [&](const PresetRun& run)
+            {
+                if (!inEnded)
+                    call(run.Number);
+            });
+    }
+    catch (const std::runtime_error& error)
+    {
+        thrown = QByteArray(error.what()) == "disk full";
+    }
+    QVERIFY(thrown);
+    QCOMPARE(callsAfter, 0);
 }
 
 QTEST_GUILESS_MAIN(TestCatalogue)
