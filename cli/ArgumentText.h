@@ -11,6 +11,11 @@ namespace ArgumentText
 // 'text' in quotes, cut after `most` characters (UTF-8 aware) with "..." added; control
 // characters and bytes that are not UTF-8 written as escapes, so a message stays one line.
 std::string Quote(std::string_view text, std::size_t most = 40);
+// A file name whole: a shortened one may not tell which of many files is meant.
+inline std::string QuotePath(std::string_view path)
+{
+    return Quote(path, 4096);
+}
 
 // The character starting at byte `at`: all of its UTF-8 bytes.
 std::string_view CharacterAt(std::string_view text, std::size_t at);

@@ -2,6 +2,7 @@
 
 #include "AntField.h"
 #include "AntPosition.h"
+#include "FieldSummary.h"
 #include "Highway.h"
 
 #include <cstddef>
@@ -77,6 +78,20 @@ inline void AddHighway(Record& record, const Highway& highway)
     record.push_back({"highway_onset", number(highway.Onset), 0, numbers});
     record.push_back({"highway_drift_x", number(std::int64_t{highway.DriftX}), 0, numbers});
     record.push_back({"highway_drift_y", number(std::int64_t{highway.DriftY}), 0, numbers});
+}
+
+// The visited cells and the box around them (inclusive; empty or null while none is).
+inline void AddGrowth(Record& record, const FieldSummary& summary)
+{
+    const bool visited = summary.Visited > 0;
+    auto side = [visited](int value)
+    { return visited ? Field::Value(std::int64_t{value}) : Field::Value(nullptr); };
+    record.push_back({"visited", summary.Visited, 7});
+    const unsigned numbers = Field::Csv | Field::Json;
+    record.push_back({"min_x", side(summary.MinX), 0, numbers});
+    record.push_back({"min_y", side(summary.MinY), 0, numbers});
+    record.push_back({"max_x", side(summary.MaxX), 0, numbers});
+    record.push_back({"max_y", side(summary.MaxY), 0, numbers});
 }
 
 // Cells per colour value 0 to 12; colour 0 is a cell the ant never visited.

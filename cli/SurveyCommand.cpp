@@ -237,18 +237,22 @@ int SurveyCommand::Execute()
     const bool complete = done == total;
     const std::string incomplete = "incomplete: interrupted after " + std::to_string(done) +
                                    " of " + std::to_string(total) + " rules";
-    RecordWriter writer(format, SurveyRecords::Of(SurveyRow{}));
-    for (const SurveyRow* row : SurveyRecords::Sorted(survey.Rows(), top))
-        writer.Add(SurveyRecords::Of(*row));
-    nlohmann::ordered_json head = {{"letters", {{"from", letters.From}, {"to", letters.To}}},
-                                   {"max_iterations", cap},
-                                   {"max_period", maxPeriod},
-                                   {"complete", complete},
-                                   {"rules_total", total},
-                                   {"rules_done", done}};
-    if (shard.Count > 1)
-        head["shard"] = {{"index", shard.Index}, {"count", shard.Count}};
-    writer.Finish(head);
+    SurveyRecords::Description about;
+    about.LettersFrom = letters.From;
+    about.LettersTo = letters.To;
+    about.Cap = cap;
+    about.MaxPeriod = maxPeriod;
+    about.Top = top;
+    about.ShardIndex = static_cast<std::uint64_t>(shard.Index);
+    about.ShardCount = static_cast<std::uint64_t>(shard.Count);
+    about.RulesTotal = total;
+    about.RulesDone = done;
+    const std::vector<const SurveyRow*> sorted = SurveyRecords::Sorted(survey.Rows(), top);
+    about.Rows = sorted.size();
+    RecordWriter writer(format, SurveyRecords::Of(SurveyRow{}, &about));
+    for (const SurveyRow* row : sorted)
+        writer.Add(SurveyRecords::Of(*row, &about));
+    writer.Finish(about.Head());
     // The table is for reading, so it says so too; CSV stays plain CSV.
     if (format == OutputFormat::Table && !complete)
     {

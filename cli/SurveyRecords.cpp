@@ -29,7 +29,27 @@ bool ParseOutcome(const std::string& name, RunOutcome& outcome)
     return false;
 }
 
-Record Of(const SurveyRow& row)
+std::string Description::Letters() const
+{
+    return LettersFrom == LettersTo ? std::to_string(LettersFrom)
+                                    : std::to_string(LettersFrom) + "-" + std::to_string(LettersTo);
+}
+
+nlohmann::ordered_json Description::Head() const
+{
+    nlohmann::ordered_json head = {{"letters", {{"from", LettersFrom}, {"to", LettersTo}}},
+                                   {"max_iterations", Cap},
+                                   {"max_period", MaxPeriod},
+                                   {"top", Top},
+                                   {"complete", Complete()},
+                                   {"rules_total", RulesTotal},
+                                   {"rules_done", RulesDone}};
+    if (ShardCount > 1)
+        head["shard"] = {{"index", ShardIndex}, {"count", ShardCount}};
+    return head;
+}
+
+Record Of(const SurveyRow& row, const Description* description)
 {
     Record record{
         Fields::Rule(row.Rule),
@@ -40,6 +60,24 @@ Record Of(const SurveyRow& row)
     const bool never = row.Outcome == RunOutcome::Never;
     record.push_back({"period", never ? Field::Value(row.Period) : Field::Value(nullptr), -6});
     Fields::AddHighway(record, row.Highway);
+    Fields::AddGrowth(record, row.Growth);
+    if (description)
+    {
+        const Description& d = *description;
+        const std::pair<const char*, std::uint64_t> columns[] = {
+            {"letters_from", static_cast<std::uint64_t>(d.LettersFrom)},
+            {"letters_to", static_cast<std::uint64_t>(d.LettersTo)},
+            {"max_iterations", d.Cap},
+            {"max_period", d.MaxPeriod},
+            {"top", d.Top},
+            {"shard_index", d.ShardIndex},
+            {"shard_count", d.ShardCount},
+            {"rules_total", d.RulesTotal},
+            {"rules_done", d.RulesDone},
+            {"rows", d.Rows}};
+        for (const auto& [name, value] : columns)
+            record.push_back({name, value, 0, Field::Csv});
+    }
     return record;
 }
 

@@ -1,16 +1,22 @@
 #include "FieldSummary.h"
 
+#include "PackedField.h"
+
 #include <algorithm>
 
-FieldSummary FieldSummary::Of(const AntField& field)
+namespace
+{
+template <typename CellAt> FieldSummary Summarise(const CellAt& cellAt)
 {
     FieldSummary summary;
-    summary.Colours = field.CountColours();
     for (int y = 0; y < AntField::FieldSize; ++y)
     {
         for (int x = 0; x < AntField::FieldSize; ++x)
         {
-            if (field.GetCell(x, y) == 0)
+            const int colour = cellAt(x, y);
+            if (colour >= 0 && colour < AntField::ColourCount)
+                ++summary.Colours[static_cast<std::size_t>(colour)];
+            if (colour == 0)
                 continue;
             ++summary.Visited;
             if (summary.MinX < 0)
@@ -24,4 +30,15 @@ FieldSummary FieldSummary::Of(const AntField& field)
         }
     }
     return summary;
+}
+} // namespace
+
+FieldSummary FieldSummary::Of(const AntField& field)
+{
+    return Summarise([&field](int x, int y) { return field.GetCell(x, y); });
+}
+
+FieldSummary FieldSummary::OfPacked(const std::uint8_t* cells)
+{
+    return Summarise([cells](int x, int y) { return cells[PackedField::Index(x, y)] & 0x0F; });
 }

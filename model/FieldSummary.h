@@ -17,4 +17,6 @@ struct FieldSummary
     int MaxY = -1;
 
     static FieldSummary Of(const AntField& field);
+    // The same of packed cells (PackedField's layout); a turn kept in a top bit is ignored.
+    static FieldSummary OfPacked(const std::uint8_t* cells);
 };

@@ -94,6 +94,17 @@ void Survey::SetShard(int index, int count)
     Pairs = std::move(slice);
 }
 
+std::vector<std::string> Survey::Rules() const
+{
+    std::vector<std::string> rules;
+    for (const auto& [first, mirror] : Pairs)
+    {
+        rules.push_back(Rows_[first].Rule);
+        rules.push_back(Rows_[mirror].Rule);
+    }
+    return rules;
+}
+
 std::size_t Survey::DoneCount() const
 {
     const std::lock_guard<std::mutex> lock(Mutex);
@@ -154,6 +165,8 @@ void Survey::WorkOn(const std::atomic<bool>* stop)
         row.Period = end.Result.Period;
         row.Position = end.Position;
         row.Highway = end.Result.Highway;
+        row.Growth = FieldSummary::OfPacked(end.Cells);
+        row.Growth.Colours = {};
         row.Done = true;
         const std::size_t mirror = mirrorOf[end.Id];
         if (mirror == Rows_.size())
@@ -202,6 +215,11 @@ SurveyRow Survey::MirrorRow(const SurveyRow& row)
     SurveyRow mirror = row;
     mirror.Rule = MirrorRule(row.Rule);
     mirror.Highway.DriftX = -row.Highway.DriftX;
+    if (row.Growth.Visited > 0)
+    {
+        mirror.Growth.MinX = 2 * Ant::StartX - row.Growth.MaxX;
+        mirror.Growth.MaxX = 2 * Ant::StartX - row.Growth.MinX;
+    }
     const char d = row.Position.Direction;
     mirror.Position = AntPosition{2 * Ant::StartX - row.Position.X, row.Position.Y,
                                   d == 'L'   ? 'R'

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AntPosition.h"
+#include "FieldSummary.h"
 #include "LaneRunner.h"
 #include "Runner.h"
 
@@ -24,6 +25,8 @@ struct SurveyRow
     std::uint64_t Period = 0; // Never only
     AntPosition Position;
     ::Highway Highway; // when the survey looks for highways
+    // The growth at the end: visited cells and the box around them (colours not kept).
+    FieldSummary Growth;
     bool Done = false;
 };
 
@@ -53,6 +56,8 @@ public:
     void SetShard(int index, int count);
     // The rules this survey runs: all of them, or its shard's.
     std::size_t RuleCount() const { return 2 * Pairs.size(); }
+    // Their names, a rule next to its mirror.
+    std::vector<std::string> Rules() const;
     // Also find each run's highway, for periods up to maxPeriod (0, the default: don't).
     void SetHighwayMaxPeriod(std::uint64_t maxPeriod) { HighwayMaxPeriod = maxPeriod; }
 

@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -25,7 +27,10 @@ CliResult RunSurvey(const QStringList& arguments)
 
 // The data lines of a CSV survey, in output order, after checking the header.
 const QByteArray Header = "rule,outcome,iterations,x,y,direction,period,highway_period,"
-                          "highway_onset,highway_drift_x,highway_drift_y";
+                          "highway_onset,highway_drift_x,highway_drift_y,visited,min_x,min_y,"
+                          "max_x,max_y,letters_from,letters_to,max_iterations,max_period,top,"
+                          "shard_index,shard_count,rules_total,rules_done,rows";
+constexpr int Columns = 26;
 
 QList<QList<QByteArray>> CsvRows(const QByteArray& out)
 {
@@ -63,6 +68,12 @@ private slots:
     void shardsMergeIntoTheWholeSurvey();
     void progressBarFitsTheTerminal();
     void jobsDefaultToTheAffinityMask();
+    void capturedGrowthAgreesWithTrace();
+    void mergeRefuses_data();
+    void mergeRefuses();
+
+private:
+    QTemporaryDir MergeDir;
 };
 
 void TestCliSurvey::upToFourLettersAgreesWithCatalogue()
@@ -76,7 +87,7 @@ void TestCliSurvey::upToFourLettersAgreesWithCatalogue()
     for (int i = 0; i < rows.size(); ++i)
     {
         const QList<QByteArray>& cells = rows[i];
-        QCOMPARE(cells.size(), 11);
+        QCOMPARE(cells.size(), Columns);
         byRule[cells[0]] = cells;
         if (i == 0)
             continue;
@@ -134,10 +145,13 @@ void TestCliSurvey::topKeepsLongestFinishers()
 {
     const CliResult result = RunSurvey({"--letters", "1-4", "--top", "3", "--csv"});
     QCOMPARE(result.Status, 0);
-    QCOMPARE(result.Out, Header + "\n"
-                                  "LLRR,finished,18340311,0,94,L,,,,,\n"
-                                  "RRLL,finished,17685001,249,121,R,,,,,\n"
-                                  "LRRR,finished,2811706,74,249,D,,,,,\n");
+    const QByteArray about = ",1,4,100000000,20000,3,1,1,30,30,3\n";
+    QCOMPARE(result.Out, Header +
+                             "\n"
+                             "LLRR,finished,18340311,0,94,L,,,,,,37192,0,9,192,242" +
+                             about + "RRLL,finished,17685001,249,121,R,,,,,,36164,58,10,249,241" +
+                             about + "LRRR,finished,2811706,74,249,D,,,,,,38925,24,26,247,249" +
+                             about);
 }
 
 void TestCliSurvey::jsonOutput()
@@ -192,7 +206,7 @@ void TestCliSurvey::interruptPrintsRowsDone()
     {
         rows = CsvRows(out).size();
         for (const QList<QByteArray>& cells : CsvRows(out))
-            QCOMPARE(cells.size(), 11);
+            QCOMPARE(cells.size(), Columns);
     }
     else if (format == "json")
     {
@@ -306,6 +320,20 @@ void TestCliSurvey::shardsMergeIntoTheWholeSurvey()
     const CliResult merged = RunCli(QStringList{"merge"} + extra + files);
     QCOMPARE(merged.Status, 0);
     QCOMPARE(merged.Out, whole.Out);
+    if (format == "csv")
+    {
+        // Files that passed through Windows.
+        for (const QString& path : files)
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            const QByteArray crlf = file.readAll().replace("\n", "\r\n");
+            QVERIFY(file.seek(0) && file.write(crlf) == crlf.size());
+        }
+        const CliResult fromCrlf = RunCli(QStringList{"merge"} + extra + files);
+        QCOMPARE(fromCrlf.Status, 0);
+        QCOMPARE(fromCrlf.Out, whole.Out);
+    }
 
     const CliResult repeated = RunCli({"merge", files[0], files[1], files[1]});
     QCOMPARE(repeated.Status, 1);
@@ -314,7 +342,7 @@ void TestCliSurvey::shardsMergeIntoTheWholeSurvey()
     {
         const CliResult missing = RunCli({"merge", files[0], files[2]});
         QCOMPARE(missing.Status, 1);
-        QVERIFY2(missing.Err.contains("2 of 3 shards"), missing.Err.constData());
+        QVERIFY2(missing.Err.contains("shard 2 of 3 is missing"), missing.Err.constData());
     }
 }
 
@@ -336,6 +364,173 @@ void TestCliSurvey::jobsDefaultToTheAffinityMask()
              free.Err.constData());
     const CliResult asked = RunCli(QStringList{"survey", "--jobs", "2"} + common, Limit::OneCpu);
     QVERIFY2(asked.Err.contains(" on 2 job(s)\n"), asked.Err.constData());
+}
+
+// Every row reports the visited cells and their box at its end, as the trace's last row
+// does; a mirrored row (not run) has the mirrored box.
+void TestCliSurvey::capturedGrowthAgreesWithTrace()
+{
+    const QByteArray cap = "1000000";
+    const CliResult survey = RunSurvey({"--letters", "4", "--max-iterations", cap, "--csv"});
+    QCOMPARE(survey.Status, 0);
+    const QList<QList<QByteArray>> rows = CsvRows(survey.Out);
+    QCOMPARE(rows.size(), 16);
+    int capped = 0;
+    for (const QList<QByteArray>& row : rows)
+    {
+        capped += row[1] == "cap";
+        const CliResult run = RunCli({"run", row[0], "--max-iterations", cap, "--trace", "-",
+                                      "--every", cap, "--format", "json"});
+        QCOMPARE(run.Status, 0);
+        const QList<QByteArray> last = run.Out.trimmed().split('\n').last().split(',');
+        // The trace's last row: ..., visited, 13 colours, min_x, min_y, max_x, max_y.
+        QCOMPARE(last.size(), 22);
+        const QList<QByteArray> expected = QList<QByteArray>{last[4]} + last.mid(18);
+        QCOMPARE(row.mid(11, 5), expected);
+    }
+    QVERIFY(capped >= 2);
+}
+
+// Each way a set of files can fail to be one survey's shards, each once and whole: exit
+// status 1 and one line naming the file (or the shard) and why, nothing on stdout.
+void TestCliSurvey::mergeRefuses_data()
+{
+    const QString dir = MergeDir.path() + '/';
+    const QStringList common{"--quiet"};
+    const QStringList usual{"--letters", "1-6", "--max-iterations", "300000"};
+    bool written = true;
+    auto write = [&](const QString& name, const QByteArray& data)
+    {
+        QFile file(dir + name);
+        written = written && file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+    };
+    auto survey = [&](const QString& name, const QStringList& arguments)
+    {
+        const CliResult result = RunSurvey(common + arguments);
+        written = written && result.Status == 0;
+        write(name, result.Out);
+        return result.Out;
+    };
+    QMap<QString, QByteArray> shards;
+    for (const QString format : {"csv", "json"})
+    {
+        const QStringList asked = usual + QStringList{"--format", format};
+        for (int i = 1; i <= 3; ++i)
+            shards[format + QString::number(i)] =
+                survey(QString("s%1.%2").arg(i).arg(format),
+                       asked + QStringList{"--shard", QString("%1/3").arg(i)});
+        const QStringList third{"--format", format, "--shard", "3/3"};
+        survey("letters." + format,
+               third + QStringList{"--letters", "1-5", "--max-iterations", "300000"});
+        survey("cap." + format,
+               third + QStringList{"--letters", "1-6", "--max-iterations", "300001"});
+        survey("period." + format, third + usual + QStringList{"--max-period", "100"});
+        survey("top." + format, third + usual + QStringList{"--top", "5"});
+        write("trunc." + format, shards[format + "3"].left(shards[format + "3"].size() / 2));
+    }
+    survey("table", usual + QStringList{"--shard", "3/3"});
+    write("empty", "");
+    write("hello", "hello\n");
+    QDir(dir).mkdir("directory");
+    write("cut.csv", shards["csv3"].left(shards["csv3"].indexOf("\n", 2000) + 1));
+
+    // Edits of shard 1: a field out of range or malformed, a rule of another shard.
+    auto edited = [&](const QString& name, const QByteArray& from, const QByteArray& to,
+                      const QString& format)
+    {
+        QByteArray data = shards[format + "1"];
+        const int at = data.indexOf(from);
+        written = written && at > 0;
+        write(name, data.replace(at, from.size(), to));
+    };
+    const QList<QByteArray> csvRow = shards["csv1"].split('\n')[2].split(',');
+    const QByteArray csvPosition = "," + csvRow[3] + "," + csvRow[4] + "," + csvRow[5] + ",";
+    edited("x.csv", csvPosition, ",4294967296," + csvRow[4] + "," + csvRow[5] + ",", "csv");
+    edited("iterations.csv", "," + csvRow[2] + ",", ",99999999999999999999,", "csv");
+    edited("malformed.csv", "," + csvRow[2] + ",", "," + csvRow[2] + "a,", "csv");
+    edited("x.json", "\"x\": " + csvRow[3] + ",", "\"x\": 4294967296,", "json");
+    edited("iterations.json", "\"iterations\": " + csvRow[2] + ",",
+           "\"iterations\": 99999999999999999999,", "json");
+    edited("malformed.json", "\"iterations\": " + csvRow[2] + ",",
+           "\"iterations\": \"" + csvRow[2] + "\",", "json");
+    const QByteArray otherRule = shards["csv2"].split('\n')[1].split(',')[0];
+    edited("foreign.csv", csvRow[0] + ",", otherRule + ",", "csv");
+    edited("foreign.json", "\"" + csvRow[0] + "\"", "\"" + otherRule + "\"", "json");
+
+    // An interrupted shard: its rows are printed, and the exit status still says failure.
+    QByteArray interrupted = shards["csv3"];
+    interrupted.truncate(interrupted.lastIndexOf('\n', interrupted.size() - 2) + 1);
+    write("interrupted.csv", interrupted.replace(",42,42,42\n", ",42,41,41\n"));
+    QJsonObject document = QJsonDocument::fromJson(shards["json3"]).object();
+    QJsonArray rows = document["rows"].toArray();
+    rows.removeLast();
+    document["rows"] = rows;
+    document["rules_done"] = 41;
+    document["complete"] = false;
+    write("interrupted.json", QJsonDocument(document).toJson());
+
+    QVERIFY(written);
+
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("mentions");
+    QTest::addColumn<bool>("printsRows");
+    for (const QString format : {"csv", "json"})
+    {
+        auto row = [&](const char* name, const QStringList& files, const QString& mentions,
+                       bool printsRows = false)
+        {
+            QStringList paths;
+            for (const QString& file : files)
+                paths << dir + QString(file).replace("{f}", format);
+            QTest::newRow((format + ": " + name).toUtf8().constData())
+                << paths << mentions << printsRows;
+        };
+        row("empty file", {"s1.{f}", "s2.{f}", "empty"}, "empty' is empty");
+        row("directory", {"s1.{f}", "directory", "s3.{f}"}, "directory' is a directory");
+        row("unreadable", {"s1.{f}", "s2.{f}", "none"}, "none' cannot be read: No such file");
+        row("foreign", {"hello", "s2.{f}", "s3.{f}"}, "hello' is not a survey output");
+        row("table format", {"s1.{f}", "s2.{f}", "table"}, "table' is a table");
+        row("truncated", {"s1.{f}", "s2.{f}", "trunc.{f}"},
+            format == "csv" ? "trunc.csv' ends in the middle of a line"
+                            : "trunc.json' is not whole JSON");
+        row("missing shard", {"s3.{f}", "s1.{f}"}, "shard 2 of 3 is missing");
+        row("repeated shard", {"s1.{f}", "s2.{f}", "s3.{f}", "s2.{f}"},
+            "s2." + format + "' repeats shard 2 of 3");
+        row("other letters", {"s1.{f}", "s2.{f}", "letters.{f}"}, "letters 1-5");
+        row("other cap", {"s1.{f}", "s2.{f}", "cap.{f}"}, "cap 300001");
+        row("other period limit", {"s1.{f}", "s2.{f}", "period.{f}"}, "period limit 100");
+        row("other --top", {"s1.{f}", "s2.{f}", "top.{f}"},
+            "top.{f}' comes from a survey of --top 5");
+        row("mixed formats", {"s1.{f}", "s2.{f}", format == "csv" ? "s3.json" : "s3.csv"},
+            "comes from a survey of format");
+        row("rule of another shard", {"foreign.{f}", "s2.{f}", "s3.{f}"},
+            "which is not of its survey");
+        row("x beyond 32 bits", {"x.{f}", "s2.{f}", "s3.{f}"},
+            "x.{f}' " + QString(format == "csv" ? "line 3" : "row 2") +
+                ": x '4294967296' is out of range");
+        row("iterations beyond 64 bits", {"iterations.{f}", "s2.{f}", "s3.{f}"}, ": iterations '");
+        row("malformed iterations", {"malformed.{f}", "s2.{f}", "s3.{f}"}, "is not a count");
+        row("interrupted shard", {"s1.{f}", "s2.{f}", "interrupted.{f}"},
+            "is incomplete: 41 of 42 rules", true);
+        if (format == "csv")
+            row("cut at a line end", {"s1.csv", "s2.csv", "cut.csv"}, "cut.csv' holds ");
+    }
+}
+
+void TestCliSurvey::mergeRefuses()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, mentions);
+    QFETCH(bool, printsRows);
+    mentions.replace(
+        "{f}",
+        QString(QTest::currentDataTag()).left(QString(QTest::currentDataTag()).indexOf(':')));
+    const CliResult result = RunCli(QStringList{"merge"} + files);
+    QCOMPARE(result.Status, 1);
+    QCOMPARE(result.Err.count('\n'), 1);
+    QVERIFY2(result.Err.startsWith("formicula-cli: "), result.Err.constData());
+    QVERIFY2(result.Err.contains(mentions.toUtf8()), result.Err.constData());
+    QCOMPARE(!result.Out.isEmpty(), printsRows);
 }
 
 QTEST_GUILESS_MAIN(TestCliSurvey)

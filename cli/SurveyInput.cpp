@@ -1,0 +1,386 @@
+#include "SurveyInput.h"
+
+#include "ArgumentText.h"
+#include "OutputFormat.h"
+#include "RecordWriter.h"
+#include "Rule.h"
+#include "RuleText.h"
+#include "RuntimeFailure.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstring>
+#include <map>
+#include <set>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+// Where a field came from, for the messages: "'f' line 3" or "'f' row 2".
+struct Place
+{
+    const std::string& Path;
+    std::string Where; // empty for the file as a whole
+
+    [[noreturn]] void Refuse(const std::string& problem) const
+    {
+        throw RuntimeFailure(ArgumentText::QuotePath(Path) +
+                             (Where.empty() ? " " : " " + Where + ": ") + problem);
+    }
+};
+
+std::string ReadWhole(const std::string& path)
+{
+    const Place file{path, {}};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        file.Refuse(std::string("cannot be read: ") + std::strerror(errno));
+    struct stat status
+    {
+    };
+    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode))
+    {
+        ::close(fd);
+        file.Refuse("is a directory, not a survey output");
+    }
+    std::string text;
+    char buffer[65536];
+    for (;;)
+    {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+        {
+            const int error = errno;
+            ::close(fd);
+            file.Refuse(std::string("cannot be read: ") + std::strerror(error));
+        }
+        if (got == 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return text;
+}
+
+std::uint64_t Count(const Place& place, const char* name, const std::string& text,
+                    std::uint64_t most = UINT64_MAX)
+{
+    std::uint64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || stop != end ||
+        (error != std::errc() && error != std::errc::result_out_of_range))
+        place.Refuse(std::string(name) + " " + ArgumentText::Quote(text) + " is not a count");
+    if (error == std::errc::result_out_of_range || value > most)
+        place.Refuse(std::string(name) + " " + ArgumentText::Quote(text) + " is out of range");
+    return value;
+}
+
+int Coordinate(const Place& place, const char* name, const std::string& text)
+{
+    long long value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || stop != end ||
+        (error != std::errc() && error != std::errc::result_out_of_range))
+        place.Refuse(std::string(name) + " " + ArgumentText::Quote(text) +
+                     " is not a whole number");
+    if (error == std::errc::result_out_of_range || value < INT_MIN || value > INT_MAX)
+        place.Refuse(std::string(name) + " " + ArgumentText::Quote(text) + " is out of range");
+    return static_cast<int>(value);
+}
+
+using Cells = std::map<std::string, std::string>;
+
+constexpr std::ptrdiff_t AboutColumns = 10; // letters_from to rows
+
+const std::string& Cell(const Place& place, const Cells& cells, const char* name)
+{
+    const auto found = cells.find(name);
+    if (found == cells.end())
+        place.Refuse(std::string("no ") + name);
+    return found->second;
+}
+
+SurveyRow RowOf(const Place& place, const Cells& cells, std::uint64_t cap)
+{
+    auto cell = [&](const char* name) -> const std::string& { return Cell(place, cells, name); };
+    SurveyRow row;
+    row.Rule = cell("rule");
+    // A survey writes a rule as its letters alone, with no padding.
+    const Rule::Parsed rule = Rule::Parse(row.Rule);
+    if (!rule.Value)
+        place.Refuse(RuleText::Refusal(row.Rule, rule));
+    if (rule.Value->Letters() != row.Rule)
+        place.Refuse("rule " + ArgumentText::Quote(row.Rule) + " is padded; a survey writes "
+                     "letters alone");
+    if (!SurveyRecords::ParseOutcome(cell("outcome"), row.Outcome))
+        place.Refuse("outcome " + ArgumentText::Quote(cell("outcome")) +
+                     " is not finished, never or cap");
+    row.Iterations = Count(place, "iterations", cell("iterations"), cap);
+    if (row.Outcome == RunOutcome::Cap && row.Iterations != cap)
+        place.Refuse("a capped row of " + cell("iterations") + " iterations under a cap of " +
+                     std::to_string(cap));
+    row.Position.X = Coordinate(place, "x", cell("x"));
+    row.Position.Y = Coordinate(place, "y", cell("y"));
+    const std::string& direction = cell("direction");
+    if (direction.size() != 1 || std::string("UDLR").find(direction[0]) == std::string::npos)
+        place.Refuse("direction " + ArgumentText::Quote(direction) + " is not U, D, L or R");
+    row.Position.Direction = direction[0];
+    if (row.Outcome == RunOutcome::Never)
+        row.Period = Count(place, "period", cell("period"));
+    else if (!cell("period").empty())
+        place.Refuse("a period for a run that is not never");
+    if (!cell("highway_period").empty())
+    {
+        row.Highway.Found = true;
+        row.Highway.Period = Count(place, "highway_period", cell("highway_period"));
+        row.Highway.Onset = Count(place, "highway_onset", cell("highway_onset"));
+        row.Highway.DriftX = Coordinate(place, "highway_drift_x", cell("highway_drift_x"));
+        row.Highway.DriftY = Coordinate(place, "highway_drift_y", cell("highway_drift_y"));
+    }
+    row.Growth.Visited = Count(place, "visited", cell("visited"));
+    if (row.Growth.Visited > 0)
+    {
+        row.Growth.MinX = Coordinate(place, "min_x", cell("min_x"));
+        row.Growth.MinY = Coordinate(place, "min_y", cell("min_y"));
+        row.Growth.MaxX = Coordinate(place, "max_x", cell("max_x"));
+        row.Growth.MaxY = Coordinate(place, "max_y", cell("max_y"));
+    }
+    row.Done = true;
+    return row;
+}
+
+std::vector<std::string> Split(const std::string& line)
+{
+    std::vector<std::string> cells(1);
+    for (const char c : line)
+    {
+        if (c == ',')
+            cells.emplace_back();
+        else
+            cells.back() += c;
+    }
+    return cells;
+}
+
+SurveyRecords::Description DescriptionOf(const Place& place, const Cells& cells)
+{
+    auto count = [&](const char* name, std::uint64_t most = UINT64_MAX)
+    { return Count(place, name, Cell(place, cells, name), most); };
+    SurveyRecords::Description about;
+    about.LettersFrom = static_cast<int>(count("letters_from", Survey::MostLetters));
+    about.LettersTo = static_cast<int>(count("letters_to", Survey::MostLetters));
+    about.Cap = count("max_iterations");
+    about.MaxPeriod = count("max_period");
+    about.Top = count("top");
+    about.ShardIndex = count("shard_index");
+    about.ShardCount = count("shard_count");
+    about.RulesTotal = count("rules_total");
+    about.RulesDone = count("rules_done");
+    about.Rows = count("rows");
+    return about;
+}
+
+void ReadCsv(const std::string& path, const std::string& text, SurveyInput& input)
+{
+    const Place file{path, {}};
+    std::vector<std::string> lines;
+    std::size_t from = 0;
+    while (from < text.size())
+    {
+        const std::size_t end = text.find('\n', from);
+        if (end == std::string::npos)
+            file.Refuse("ends in the middle of a line: the file is truncated");
+        std::string line = text.substr(from, end - from);
+        if (!line.empty() && line.back() == '\r') // written on or for Windows
+            line.pop_back();
+        lines.push_back(std::move(line));
+        from = end + 1;
+    }
+    const SurveyRecords::Description sample;
+    std::string header = RecordWriter::CsvHeader(SurveyRecords::Of(SurveyRow{}, &sample));
+    header.pop_back();
+    if (lines.front() != header)
+    {
+        const bool table = lines.front().rfind("rule ", 0) == 0;
+        file.Refuse(table
+                        ? "is a table; merge and --resume read the CSV or JSON of survey"
+                        : "is not a survey output: its first line is not the survey's CSV header");
+    }
+    const std::vector<std::string> names = Split(header);
+    std::vector<std::string> firstAbout;
+    for (std::size_t i = 1; i < lines.size(); ++i)
+    {
+        const Place place{path, "line " + std::to_string(i + 1)};
+        const std::vector<std::string> cells = Split(lines[i]);
+        if (cells.size() != names.size())
+            place.Refuse(std::to_string(cells.size()) + " cells under a header of " +
+                         std::to_string(names.size()));
+        Cells byName;
+        for (std::size_t c = 0; c < names.size(); ++c)
+            byName[names[c]] = cells[c];
+        // The survey's own columns come last.
+        const std::vector<std::string> about(cells.end() - AboutColumns, cells.end());
+        if (i == 1)
+        {
+            input.About = DescriptionOf(place, byName);
+            firstAbout = about;
+        }
+        else if (about != firstAbout)
+            place.Refuse(
+                "its survey columns differ from line 2's: rows of two surveys in one file");
+        input.Rows.push_back(RowOf(place, byName, input.About.Cap));
+    }
+    if (input.Rows.empty())
+        file.Refuse("holds no rows, so it does not say which survey it comes from");
+}
+
+// JSON values as the CSV would hold them, so that both go through one check. Numbers
+// only where numbers belong: a string or a fraction there fails the count's check.
+std::string TextOf(const nlohmann::json& value, bool text)
+{
+    if (value.is_null())
+        return "";
+    if (text && value.is_string())
+        return value.get<std::string>();
+    if (value.is_number_integer())
+        return value.dump();
+    return value.dump() + " (" + value.type_name() + ")";
+}
+
+void ReadJson(const std::string& path, const std::string& text, SurveyInput& input)
+{
+    const Place file{path, {}};
+    nlohmann::json document;
+    try
+    {
+        document = nlohmann::json::parse(text);
+    }
+    catch (const nlohmann::json::exception& error)
+    {
+        // Without the library's "[json.exception...] " prefix.
+        const std::string what = error.what();
+        const std::size_t close = what.find("] ");
+        file.Refuse("is not whole JSON (truncated?): " +
+                    (close == std::string::npos ? what : what.substr(close + 2)));
+    }
+    if (!document.is_object())
+        file.Refuse("is not a survey output: not a JSON object");
+    auto member = [&](const nlohmann::json& object, const char* name) -> const nlohmann::json&
+    {
+        if (!object.is_object() || !object.contains(name))
+            file.Refuse(std::string("is not a survey output: no ") + name);
+        return object.at(name);
+    };
+    auto count =
+        [&](const nlohmann::json& object, const char* name, std::uint64_t most = UINT64_MAX)
+    { return Count(file, name, TextOf(member(object, name), false), most); };
+    SurveyRecords::Description& about = input.About;
+    about.LettersFrom =
+        static_cast<int>(count(member(document, "letters"), "from", Survey::MostLetters));
+    about.LettersTo =
+        static_cast<int>(count(member(document, "letters"), "to", Survey::MostLetters));
+    about.Cap = count(document, "max_iterations");
+    about.MaxPeriod = count(document, "max_period");
+    about.Top = count(document, "top");
+    about.RulesTotal = count(document, "rules_total");
+    about.RulesDone = count(document, "rules_done");
+    if (document.contains("shard"))
+    {
+        about.ShardIndex = count(document["shard"], "index");
+        about.ShardCount = count(document["shard"], "count");
+    }
+    const nlohmann::json& complete = member(document, "complete");
+    if (!complete.is_boolean() || complete.get<bool>() != about.Complete())
+        file.Refuse("complete " + complete.dump() + " while it holds " +
+                    std::to_string(about.RulesDone) + " of " + std::to_string(about.RulesTotal) +
+                    " rules");
+    const nlohmann::json& rows = member(document, "rows");
+    if (!rows.is_array())
+        file.Refuse("is not a survey output: rows is not a list");
+    about.Rows = rows.size();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+    {
+        const Place place{path, "row " + std::to_string(i + 1)};
+        if (!rows[i].is_object())
+            place.Refuse("is not an object");
+        Cells byName;
+        for (const auto& [name, value] : rows[i].items())
+            byName[name] =
+                TextOf(value, name == "rule" || name == "outcome" || name == "direction");
+        input.Rows.push_back(RowOf(place, byName, about.Cap));
+    }
+}
+
+// The description adds up, and the rows are the survey's it describes.
+void Check(const std::string& path, SurveyInput& input)
+{
+    const Place file{path, {}};
+    const SurveyRecords::Description& about = input.About;
+    if (about.LettersFrom < 1 || about.LettersFrom > about.LettersTo)
+        file.Refuse("letters " + std::to_string(about.LettersFrom) + " to " +
+                    std::to_string(about.LettersTo) + " are no survey's");
+    if (about.ShardCount < 1 || about.ShardIndex < 1 || about.ShardIndex > about.ShardCount ||
+        about.ShardCount > static_cast<std::uint64_t>(INT_MAX))
+        file.Refuse("shard " + std::to_string(about.ShardIndex) + " of " +
+                    std::to_string(about.ShardCount) + " is no survey's");
+    Survey survey(about.LettersFrom, about.LettersTo, about.Cap);
+    if (about.ShardCount > 1)
+        survey.SetShard(static_cast<int>(about.ShardIndex - 1), static_cast<int>(about.ShardCount));
+    if (about.RulesTotal != survey.RuleCount())
+        file.Refuse("says " + std::to_string(about.RulesTotal) + " rules, while its survey has " +
+                    std::to_string(survey.RuleCount()));
+    if (about.RulesDone > about.RulesTotal)
+        file.Refuse("says " + std::to_string(about.RulesDone) + " rules done of " +
+                    std::to_string(about.RulesTotal));
+    const std::uint64_t rows = input.Rows.size();
+    if (rows != about.Rows)
+        file.Refuse("holds " + std::to_string(rows) + " rows while it says " +
+                    std::to_string(about.Rows) + ": the file is cut short or was edited");
+    if (about.Top == 0 ? rows != about.RulesDone : rows > std::min(about.Top, about.RulesDone))
+        file.Refuse("holds " + std::to_string(rows) + " rows for " +
+                    std::to_string(about.RulesDone) + " rules done" +
+                    (about.Top > 0 ? " and --top " + std::to_string(about.Top) : std::string()));
+    const std::vector<std::string> rules = survey.Rules();
+    const std::set<std::string> ofSurvey(rules.begin(), rules.end());
+    std::set<std::string> seen;
+    for (const SurveyRow& row : input.Rows)
+    {
+        if (ofSurvey.count(row.Rule) == 0)
+            file.Refuse("holds rule " + row.Rule + ", which is not of its survey (letters " +
+                        about.Letters() + ", shard " + std::to_string(about.ShardIndex) + " of " +
+                        std::to_string(about.ShardCount) + ")");
+        if (!seen.insert(row.Rule).second)
+            file.Refuse("holds rule " + row.Rule + " twice");
+        if (about.Top > 0 && row.Outcome != RunOutcome::Finished)
+            file.Refuse("holds rule " + row.Rule + ", not finished, under --top");
+    }
+}
+} // namespace
+
+SurveyInput SurveyInput::Read(const std::string& path)
+{
+    const std::string text = ReadWhole(path);
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        Place{path, {}}.Refuse("is empty: the survey that should have written it failed or is "
+                               "still running");
+    SurveyInput input;
+    input.Json = text[first] == '{';
+    if (input.Json)
+        ReadJson(path, text, input);
+    else
+        ReadCsv(path, text, input);
+    Check(path, input);
+    return input;
+}
