@@ -30,9 +30,10 @@ PresetRun Describe(int number, const RunResult& result, const AntPosition& posit
 
 // Raises the stop flag and joins however the check ends, so that a callback's failure
 // does not wait for the longest run, nor end the process with the thread running.
+// Declared after everything the thread uses, so it is joined before they go.
 struct SecondThread
 {
-    std::atomic<bool> Stop{false};
+    std::atomic<bool>& Stop;
     std::thread Thread;
     ~SecondThread()
     {
@@ -56,16 +57,17 @@ int CatalogueCheck::Longest()
 int CatalogueCheck::Run(const RunOptions& options, const Ended& ended, const Ready& ready)
 {
     const int longest = Longest();
+    std::atomic<bool> stopLongest{false};
+    RunOptions longestOptions = options;
+    if (longestOptions.Stop == nullptr)
+        longestOptions.Stop = &stopLongest;
     auto longestField = std::make_unique<AntField>();
     Ant longestAnt;
     longestAnt.ApplyPreset(longest);
     RunResult longestResult;
-    SecondThread second;
-    RunOptions longestOptions = options;
-    if (longestOptions.Stop == nullptr)
-        longestOptions.Stop = &second.Stop;
     auto runLongest = [&]
     { longestResult = Runner().Run(*longestField, longestAnt, longestOptions); };
+    SecondThread second{stopLongest, {}};
     try
     {
         second.Thread = std::thread(runLongest);

@@ -37,8 +37,9 @@ public:
     using Ready = std::function<void(const PresetRun& run)>;
 
     // Both are called on the calling thread; either may be empty. When one throws, the
-    // runs still going are stopped and the exception goes on. Returns the count of runs
-    // that do not match their label.
+    // exception goes on once the runs still going have ended: the longest at once, unless
+    // options bring a stop flag of their own. Returns the count of runs that do not match
+    // their label.
     static int Run(const RunOptions& options, const Ended& ended, const Ready& ready);
 
     // The preset with the most iterations.
