@@ -7,7 +7,7 @@ set -eu
 cd "$(dirname "$0")/.."
 BUILD_DIR="${1:-build}"
 
-tools/install-packages.sh build-essential cmake qtbase5-dev qtbase5-dev-tools libgif-dev zlib1g-dev libcli11-dev nlohmann-json3-dev valgrind clang-tidy cppcheck
+tools/install-packages.sh build-essential cmake qtbase5-dev qtbase5-dev-tools libgif-dev zlib1g-dev libcli11-dev nlohmann-json3-dev valgrind clang-tidy cppcheck man-db
 
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 cmake --build "$BUILD_DIR" -j "$(nproc)"
@@ -17,10 +17,16 @@ ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$(nproc)"
 rm -rf "$BUILD_DIR/install-check"
 cmake --install "$BUILD_DIR" --prefix "$BUILD_DIR/install-check" >/dev/null
 for f in bin/formicula bin/formicula-cli share/applications/formicula.desktop \
-    share/pixmaps/formicula.png; do
+    share/pixmaps/formicula.png share/man/man1/formicula-cli.1; do
     [ -f "$BUILD_DIR/install-check/$f" ] || { echo "install: $f missing" >&2; exit 1; }
 done
 "$BUILD_DIR/install-check/bin/formicula-cli" run LR --max-iterations 10 >/dev/null
+# The manual page as man shows it: every command and the exit statuses.
+page=$(MANWIDTH=100 man -l "$BUILD_DIR/install-check/share/man/man1/formicula-cli.1")
+for want in '^SYNOPSIS' '^   run$' '^   catalogue$' '^   survey$' '^   merge$' '^EXIT STATUS' \
+    '2 bad usage'; do
+    printf '%s\n' "$page" | grep -q -- "$want" || { echo "man page: no '$want'" >&2; exit 1; }
+done
 echo "install layout complete"
 
 tools/static-checks.sh "$BUILD_DIR"
