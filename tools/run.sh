@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 BUILD_DIR="${BUILD_DIR:-build}"
 
 tools/install-packages.sh build-essential cmake qtbase5-dev qtbase5-dev-tools libgif-dev \
-    libcli11-dev nlohmann-json3-dev
+    zlib1g-dev libcli11-dev nlohmann-json3-dev
 
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$BUILD_DIR" --target formicula formicula-cli -j "$(nproc)"
