@@ -9,6 +9,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace
 {
 const char* const IconNames[] = {"qt_icon",         "simulation_play", "simulation_pause",
@@ -42,6 +45,24 @@ bool SamePixels(const QImage& a, const QImage& b)
 {
     return a.size() == b.size() &&
            a.convertToFormat(QImage::Format_ARGB32) == b.convertToFormat(QImage::Format_ARGB32);
+}
+
+// The largest difference of any channel of any pixel; -1 when the sizes differ.
+int LargestDifference(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return -1;
+    const QImage x = a.convertToFormat(QImage::Format_ARGB32);
+    const QImage y = b.convertToFormat(QImage::Format_ARGB32);
+    int largest = 0;
+    for (int row = 0; row < x.height(); ++row)
+    {
+        const auto* p = x.constScanLine(row);
+        const auto* q = y.constScanLine(row);
+        for (int i = 0; i < x.width() * 4; ++i)
+            largest = std::max(largest, std::abs(int(p[i]) - int(q[i])));
+    }
+    return largest;
 }
 
 // The smallest rectangle holding every pixel that is not fully transparent.
@@ -163,7 +184,12 @@ void TestResources::iconsAreTheGeneratorsOutput()
     for (const char* name : IconNames)
     {
         const QImage generated(dir.filePath(QStringLiteral("%1.png").arg(QLatin1String(name))));
-        QVERIFY2(SamePixels(generated, QImage(IconPath(name))), name);
+        // Qt's raster engine picks its blending code by the processor's instruction set,
+        // so antialiased edges may differ by a step or two between machines; a changed
+        // icon differs by far more.
+        const int difference = LargestDifference(generated, QImage(IconPath(name)));
+        QVERIFY2(difference >= 0 && difference <= 2,
+                 qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(name)).arg(difference)));
     }
 }
 
