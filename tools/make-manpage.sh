@@ -14,7 +14,7 @@ version=$("$program" --version)
 
 # The commands are the first words of the rows under the "Subcommands:" heading.
 commands=$(printf '%s\n' "$top" | awk '
-    tolower($0) ~ /^subcommands:$/ { inside = 1; next }
+    tolower($0) ~ /^(sub)?commands:$/ { inside = 1; next }
     inside && !/^  / { inside = 0 }
     inside && /^  +[a-z]/ { print $1 }')
 [ -n "$commands" ] || { echo "make-manpage: no commands in '$name --help'" >&2; exit 1; }
