@@ -4,9 +4,9 @@
 #include "FieldPicture.h"
 #include "GifWriter.h"
 #include "IndexRenderer.h"
+#include "Interruption.h"
 #include "OutputFile.h"
 #include "RunReplay.h"
-#include "RuntimeFailure.h"
 #include "StandardOutput.h"
 #include "UsageError.h"
 
@@ -15,31 +15,16 @@
 #include <QFile>
 #include <QSize>
 #include <QString>
-#include <QTemporaryDir>
 
 #include <vector>
+
+#include <unistd.h>
 
 namespace
 {
 // GIF delays are hundredths of a second; browsers show those under 20 ms as 100 ms.
 constexpr int MinDelayMs = 20;
 constexpr int MaxDelayMs = 60000;
-
-void CopyToStandardOutput(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw RuntimeFailure("cannot read the animation back: " + file.errorString().toStdString());
-    std::vector<char> buffer(65536);
-    for (qint64 n = 0; (n = file.read(buffer.data(), qint64(buffer.size()))) != 0;)
-    {
-        if (n < 0)
-            throw RuntimeFailure("cannot read the animation back: " +
-                                 file.errorString().toStdString());
-        StandardOutput::Write(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
-    }
-    StandardOutput::Flush();
-}
 } // namespace
 
 AnimationExport::AnimationExport(CLI::App& command) : Command(&command)
@@ -114,40 +99,43 @@ void AnimationExport::CheckWritable() const
 
 void AnimationExport::Write(const Ant& rule, std::uint64_t lastIteration, int cellSize) const
 {
-    if (!ToStandardOutput())
-    {
-        Encode(rule, lastIteration, cellSize, Path);
-        return;
-    }
-    // The writer replaces a file through QSaveFile, which a pipe is not: stdout gets a copy.
-    const QTemporaryDir scratch;
-    if (!scratch.isValid())
-        throw RuntimeFailure("cannot make a temporary directory: " +
-                             scratch.errorString().toStdString());
-    const QString path = scratch.filePath(QStringLiteral("animation.gif"));
-    Encode(rule, lastIteration, cellSize, path.toLocal8Bit().toStdString());
-    CopyToStandardOutput(path);
-}
-
-void AnimationExport::Encode(const Ant& rule, std::uint64_t lastIteration, int cellSize,
-                             const std::string& path) const
-{
+    QFile out; // outlives the writer, which may still close it
     GifWriter writer;
     QString error;
-    if (!writer.Open(OutputFile::LocalPath(path),
-                     QSize(IndexRenderer::Side(cellSize), IndexRenderer::Side(cellSize)), &error))
-        OutputFile::Fail(path, error.toStdString());
-    RunReplay replay(rule);
+    const QSize size(IndexRenderer::Side(cellSize), IndexRenderer::Side(cellSize));
+    if (ToStandardOutput())
+    {
+        // Streamed: a pipe cannot be replaced as a whole, and a copy in TMPDIR could outlive
+        // the process.
+        StandardOutput::Flush();
+        if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                      QFileDevice::DontCloseHandle))
+            StandardOutput::Fail(out.errorString().toStdString());
+        if (!writer.Open(out, size, &error))
+            StandardOutput::Fail(error.toStdString());
+    }
+    else if (!writer.Open(OutputFile::LocalPath(Path), size, &error))
+    {
+        OutputFile::Fail(Path, error.toStdString());
+    }
+    auto fail = [&]
+    {
+        if (ToStandardOutput())
+            StandardOutput::Fail(error.toStdString());
+        OutputFile::Fail(Path, error.toStdString());
+    };
+    RunReplay replay(rule, Interruption::Flag());
     const std::vector<std::uint64_t> schedule =
         FrameSchedule::FrameIterations(lastIteration, Frames, Spacing);
     for (std::size_t i = 0; i < schedule.size(); ++i)
     {
         replay.AdvanceTo(schedule[i]);
+        Interruption::Check();
         const IndexImage frame = IndexRenderer::Render(replay.Field().GetCopy(), cellSize);
         const int delay = i + 1 == schedule.size() ? LastFrameMs / 10 : DelayCentiseconds;
         if (!writer.AddFrame(frame, delay, &error))
-            OutputFile::Fail(path, error.toStdString());
+            fail();
     }
     if (!writer.Finish(&error))
-        OutputFile::Fail(path, error.toStdString());
+        fail();
 }

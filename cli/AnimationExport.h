@@ -35,9 +35,6 @@ public:
     void Write(const Ant& rule, std::uint64_t lastIteration, int cellSize) const;
 
 private:
-    void Encode(const Ant& rule, std::uint64_t lastIteration, int cellSize,
-                const std::string& path) const;
-
     CLI::App* Command;
     std::string Path;
     std::string FramesText;

@@ -11,6 +11,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <map>
+
 namespace
 {
 const char* const Description =
@@ -22,6 +25,13 @@ const char* const Footer =
     "options.\n"
     "Exit status: 0 success, 1 runtime failure (a file or stdout that cannot be written, a\n"
     "catalogue mismatch), 2 bad usage, 130 interrupted.";
+
+// Whether the option word (--name or --name=value) names an option of the command.
+bool Knows(const CLI::App& command, const std::string& word)
+{
+    const std::string name = word.substr(0, word.find('='));
+    return command.get_option_no_throw(name) != nullptr || (name == "--help" || name == "-h");
+}
 
 // "-LR" is refused as an option, but was meant as a rule.
 bool LooksLikeRule(const std::string& word)
@@ -119,27 +129,27 @@ void CommandLine::CheckWords(const std::vector<std::string>& words, const Comman
                                  option->get_type_name() + ", but " + ArgumentText::Quote(value) +
                                  " is an option");
 
-    // CLI11 takes "---" for a positional; here every word that starts with '-' before "--"
-    // is an option, so "---" and "-LR" are refused alike.
-    std::vector<std::string> left;
-    for (const std::string& word : words)
-    {
-        if (word == "--")
-            break;
-        if (word.rfind("---", 0) == 0)
-            left.push_back(word);
-    }
+    // Words CLI11 left over, reported in the order they were given. Before "--" a word that
+    // starts with '-' is an option, so "---" (which CLI11 takes for a positional) and "-LR"
+    // are refused alike; after "--" every word is an argument, whatever it looks like.
+    std::map<std::string, int> left;
     for (const std::string& word : Line->remaining(true))
-        if (word != "--")
-            left.push_back(word);
-    if (!left.empty())
+        ++left[word];
+    const auto separator = std::find(words.begin(), words.end(), "--");
+    for (auto word = words.begin(); word != words.end(); ++word)
     {
-        const std::string& word = left.front();
-        const std::string quoted = ArgumentText::Quote(word);
-        if (ArgumentText::LooksLikeOption(word))
+        const bool argument = separator < word;
+        const bool option = !argument && ArgumentText::LooksLikeOption(*word);
+        const std::string quoted = ArgumentText::Quote(*word);
+        if (option && word->rfind("---", 0) == 0)
+            throw UsageError("unknown option " + quoted);
+        // A known option before "--" was taken; the same word left over comes after it.
+        if (word == separator || left[*word] == 0 || (option && Knows(options, *word)))
+            continue;
+        if (option)
             throw UsageError("unknown option " + quoted +
-                             (LooksLikeRule(word) ? " (a rule starts with L or R)" : ""));
-        if (chosen == nullptr && !HelpCommand->parsed())
+                             (LooksLikeRule(*word) ? " (a rule starts with L or R)" : ""));
+        if (chosen == nullptr && !HelpCommand->parsed() && !argument)
             throw UsageError("unknown command " + quoted + " (try --help)");
         throw UsageError("unexpected argument " + quoted);
     }

@@ -9,6 +9,7 @@
 #include "UsageError.h"
 
 #include <QDir>
+#include <QFile>
 #include <QString>
 
 #include <cstdio>
@@ -43,9 +44,8 @@ std::string PreviewPath(const std::string& directory, int presetNumber)
 {
     char name[32];
     std::snprintf(name, sizeof name, "ant_ai_preset_%02d.png", presetNumber);
-    return QDir(OutputFile::LocalPath(directory))
-        .filePath(QString::fromLatin1(name))
-        .toLocal8Bit()
+    return QFile::encodeName(
+               QDir(OutputFile::LocalPath(directory)).filePath(QString::fromLatin1(name)))
         .toStdString();
 }
 

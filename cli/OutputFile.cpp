@@ -4,21 +4,88 @@
 #include "RuntimeFailure.h"
 #include "UsageError.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QString>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
 constexpr std::size_t BlockSize = 65536;
+
+// Where a path's bytes would land: the file, if it exists, and its directory and name.
+struct Place
+{
+    bool Exists = false;
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    bool DirectoryExists = false;
+    dev_t DirectoryDevice = 0;
+    ino_t DirectoryInode = 0;
+    std::string Name;
+};
+
+Place PlaceOf(std::string path)
+{
+    // The last part's links are followed by hand: a dangling one names a file yet to be made.
+    for (int depth = 0; depth < 40; ++depth)
+    {
+        struct stat link;
+        if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
+            break;
+        std::string target(PATH_MAX, '\0');
+        const ssize_t length = readlink(path.c_str(), target.data(), target.size());
+        if (length <= 0)
+            break;
+        target.resize(static_cast<std::size_t>(length));
+        const std::size_t slash = path.rfind('/');
+        path = target.front() == '/' || slash == std::string::npos
+                   ? target
+                   : path.substr(0, slash + 1) + target;
+    }
+    Place place;
+    const std::size_t slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? "."
+                                  : slash == 0               ? "/"
+                                                             : path.substr(0, slash);
+    place.Name = slash == std::string::npos ? path : path.substr(slash + 1);
+    struct stat status;
+    if (stat(path.c_str(), &status) == 0)
+    {
+        place.Exists = true;
+        place.Device = status.st_dev;
+        place.Inode = status.st_ino;
+    }
+    if (stat(directory.c_str(), &status) == 0)
+    {
+        place.DirectoryExists = true;
+        place.DirectoryDevice = status.st_dev;
+        place.DirectoryInode = status.st_ino;
+    }
+    return place;
+}
 } // namespace
+
+bool OutputFile::SameFile(const std::string& first, const std::string& second)
+{
+    const Place a = PlaceOf(first);
+    const Place b = PlaceOf(second);
+    if (a.Exists && b.Exists)
+        return a.Device == b.Device && a.Inode == b.Inode;
+    return a.DirectoryExists && b.DirectoryExists && a.DirectoryDevice == b.DirectoryDevice &&
+           a.DirectoryInode == b.DirectoryInode && a.Name == b.Name;
+}
 
 QString OutputFile::LocalPath(const std::string& path)
 {
-    return QString::fromLocal8Bit(path.data(), static_cast<int>(path.size()));
+    return QFile::decodeName(QByteArray(path.data(), static_cast<int>(path.size())));
 }
 
 OutputFile::OutputFile(const std::string& path)

@@ -23,8 +23,12 @@ public:
     // Puts the file in place.
     void Commit();
 
-    // A path from the command line as the toolkit takes it (in the locale's encoding).
+    // A path from the command line as the toolkit takes it; its bytes reach the disk as given.
     static QString LocalPath(const std::string& path);
+
+    // Whether two paths would write one file: the same existing file, or the same name in the
+    // same directory once symbolic links are followed (as the writer follows them).
+    static bool SameFile(const std::string& first, const std::string& second);
 
     // Refuses, before a long run, a path that cannot be written.
     static void Check(const std::string& path);

@@ -9,8 +9,8 @@
 
 OutputFormat::OutputFormat(CLI::App& command)
 {
-    command.add_option("--format", Name, "output format: table (default), csv or json")
-        ->type_name("FORMAT");
+    Given = command.add_option("--format", Name, "output format: table (default), csv or json")
+                ->type_name("FORMAT");
     command.add_flag("--csv", CsvFlag, "the same as --format csv")->disable_flag_override();
     command.add_flag("--json", JsonFlag, "the same as --format json")->disable_flag_override();
 }
@@ -20,7 +20,7 @@ OutputFormat::Kind OutputFormat::Chosen() const
     std::vector<Kind> chosen;
     if (Name == "table" || Name == "csv" || Name == "json")
         chosen.push_back(Name == "table" ? Table : Name == "csv" ? Csv : Json);
-    else if (!Name.empty())
+    else if (Given->count() > 0)
         throw UsageError("--format must be table, csv or json, not " + ArgumentText::Quote(Name));
     if (CsvFlag)
         chosen.push_back(Csv);

@@ -5,7 +5,8 @@
 namespace CLI
 {
 class App;
-}
+class Option;
+} // namespace CLI
 
 // --format table|csv|json, with --csv and --json as short forms, on one subcommand.
 class OutputFormat
@@ -24,6 +25,7 @@ public:
     Kind Chosen() const;
 
 private:
+    CLI::Option* Given;
     std::string Name;
     bool CsvFlag = false;
     bool JsonFlag = false;

@@ -4,6 +4,7 @@
 #include "AntField.h"
 #include "ArgumentText.h"
 #include "FieldPicture.h"
+#include "Interruption.h"
 #include "OutputFile.h"
 #include "PresetCatalogue.h"
 #include "Record.h"
@@ -14,8 +15,6 @@
 #include "UsageError.h"
 
 #include <CLI/CLI.hpp>
-
-#include <QFileInfo>
 
 #include <iterator>
 #include <utility>
@@ -67,6 +66,7 @@ RunCommand::RunCommand(CLI::App& line)
 
 int RunCommand::Execute()
 {
+    Interruption::Catch();
     auto field = std::make_unique<AntField>();
     Ant ant;
     std::uint64_t cap = RunOptions::NoCap;
@@ -112,12 +112,12 @@ int RunCommand::Execute()
         {"--gif", Animation.FilePath()},
         {"--trace", Trace.FilePath()},
     };
+    auto isFile = [](const std::string& path)
+    { return !path.empty() && path != FieldPicture::StandardOutputPath; };
     for (std::size_t i = 0; i < std::size(files); ++i)
         for (std::size_t j = i + 1; j < std::size(files); ++j)
-            if (!files[i].second.empty() && files[i].second != "-" && !files[j].second.empty() &&
-                files[j].second != "-" &&
-                QFileInfo(OutputFile::LocalPath(files[i].second)).absoluteFilePath() ==
-                    QFileInfo(OutputFile::LocalPath(files[j].second)).absoluteFilePath())
+            if (isFile(files[i].second) && isFile(files[j].second) &&
+                OutputFile::SameFile(files[i].second, files[j].second))
                 throw UsageError(std::string(files[i].first) + " and " + files[j].first +
                                  " name one file");
     if (picture && !toStdout)
@@ -128,21 +128,34 @@ int RunCommand::Execute()
     RunOptions options;
     options.Cap = cap;
     options.HighwayMaxPeriod = maxPeriod;
+    options.Stop = Interruption::Flag();
     const RunResult result = Runner().Run(*field, ant, options);
-    if (toStdout)
+    Interruption::Check();
+    // Files go in place together at the end, so an interrupted or failed run replaces none.
+    std::unique_ptr<OutputFile> pngFile;
+    if (picture)
     {
-        StandardOutput::Write(FieldPicture::Encode(*field, cellSize));
-        StandardOutput::Flush();
-    }
-    else if (picture)
-    {
-        FieldPicture::Save(FieldPicture::Encode(*field, cellSize), Png);
+        const std::string png = FieldPicture::Encode(*field, cellSize);
+        if (toStdout)
+        {
+            StandardOutput::Write(png);
+            StandardOutput::Flush();
+        }
+        else
+        {
+            pngFile = std::make_unique<OutputFile>(Png);
+            pngFile->Write(png);
+        }
     }
     // Both replay the run from its start, now that its last iteration is known.
+    std::unique_ptr<OutputFile> traceFile;
+    if (Trace.Requested())
+        traceFile = Trace.Write(ant, result.Iterations);
     if (Animation.Requested())
         Animation.Write(ant, result.Iterations, cellSize);
-    if (Trace.Requested())
-        Trace.Write(ant, result.Iterations);
+    for (OutputFile* file : {traceFile.get(), pngFile.get()})
+        if (file != nullptr)
+            file->Commit();
     if (onStdout == 0)
         RecordWriter::WriteOne(format, RunRecord(ant, result, *field));
     return 0;

@@ -1,5 +1,6 @@
 #include "StandardOutput.h"
 
+#include "Interruption.h"
 #include "RuntimeFailure.h"
 
 #include <cerrno>
@@ -12,9 +13,9 @@
 
 namespace
 {
-[[noreturn]] void Fail(int error)
+[[noreturn]] void FailWith(int error)
 {
-    throw RuntimeFailure(std::string("write error: ") + std::strerror(error));
+    StandardOutput::Fail(std::strerror(error));
 }
 
 bool IsOpen(int descriptor)
@@ -25,27 +26,33 @@ bool IsOpen(int descriptor)
 
 namespace StandardOutput
 {
+void Fail(const std::string& reason)
+{
+    Interruption::Check();
+    throw RuntimeFailure("write error: " + reason);
+}
+
 void CheckDescriptors()
 {
     for (int descriptor : {STDIN_FILENO, STDERR_FILENO})
         if (!IsOpen(descriptor))
             open("/dev/null", descriptor == STDIN_FILENO ? O_RDONLY : O_WRONLY);
     if (!IsOpen(STDOUT_FILENO))
-        Fail(EBADF);
+        FailWith(EBADF);
 }
 
 void Write(std::string_view text)
 {
     errno = 0;
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size())
-        Fail(errno != 0 ? errno : EIO);
+        FailWith(errno != 0 ? errno : EIO);
 }
 
 void Flush()
 {
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        Fail(errno != 0 ? errno : EIO);
+        FailWith(errno != 0 ? errno : EIO);
 }
 
 bool IsTerminal()

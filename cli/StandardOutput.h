@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 // stdout, checked: a write that fails ends the command with "write error: <OS reason>"
@@ -12,6 +13,8 @@ namespace StandardOutput
 void CheckDescriptors();
 
 void Write(std::string_view text);
+// "write error: <reason>", or Interrupted when a signal cut the write short.
+[[noreturn]] void Fail(const std::string& reason);
 void Flush();
 bool IsTerminal();
 } // namespace StandardOutput

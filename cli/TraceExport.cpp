@@ -3,6 +3,7 @@
 #include "ArgumentText.h"
 #include "FieldPicture.h"
 #include "FieldSummary.h"
+#include "Interruption.h"
 #include "OutputFile.h"
 #include "Record.h"
 #include "RecordWriter.h"
@@ -13,7 +14,6 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <memory>
 
 namespace
 {
@@ -78,7 +78,7 @@ void TraceExport::CheckWritable() const
         OutputFile::Check(Path);
 }
 
-void TraceExport::Write(const Ant& rule, std::uint64_t lastIteration) const
+std::unique_ptr<OutputFile> TraceExport::Write(const Ant& rule, std::uint64_t lastIteration) const
 {
     const std::uint64_t every =
         Every > 0 ? Every
@@ -95,10 +95,11 @@ void TraceExport::Write(const Ant& rule, std::uint64_t lastIteration) const
             StandardOutput::Write(text);
     };
 
-    RunReplay replay(rule);
+    RunReplay replay(rule, Interruption::Flag());
     for (std::uint64_t at = 0;; at = lastIteration - at > every ? at + every : lastIteration)
     {
         replay.AdvanceTo(at);
+        Interruption::Check();
         const Record row = TraceRow(replay);
         if (at == 0)
             write(RecordWriter::CsvHeader(row));
@@ -106,8 +107,7 @@ void TraceExport::Write(const Ant& rule, std::uint64_t lastIteration) const
         if (at == lastIteration)
             break;
     }
-    if (file)
-        file->Commit();
-    else
+    if (!file)
         StandardOutput::Flush();
+    return file;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace CLI
@@ -8,6 +9,7 @@ namespace CLI
 class App;
 }
 class Ant;
+class OutputFile;
 
 // --trace FILE [--every K]: a run's time series as CSV, one row every K iterations from 0
 // and one at the end: where the ant is and heads, the visited cells, the cells of each
@@ -27,8 +29,9 @@ public:
     // Before the run: the option values (a UsageError), then the place to write.
     void CheckOptions();
     void CheckWritable() const;
-    // Replays the run of the ant's rule from the start state to lastIteration.
-    void Write(const Ant& rule, std::uint64_t lastIteration) const;
+    // Replays the run of the ant's rule from the start state to lastIteration. A file is
+    // returned written but not yet in place, for the caller to commit with its other files.
+    std::unique_ptr<OutputFile> Write(const Ant& rule, std::uint64_t lastIteration) const;
 
 private:
     CLI::App* Command;

@@ -9,7 +9,7 @@ namespace
 constexpr std::uint64_t StepByStep = 16384;
 } // namespace
 
-RunReplay::RunReplay(const Ant& rule) : Position(rule)
+RunReplay::RunReplay(const Ant& rule, const std::atomic<bool>* stop) : Position(rule), Stop(stop)
 {
     Position.ResetPosition();
 }
@@ -30,6 +30,7 @@ void RunReplay::AdvanceTo(std::uint64_t iteration)
     }
     RunOptions options;
     options.Cap = iteration - Done;
+    options.Stop = Stop;
     const RunResult result = Engine.Run(*Board, Position, options);
     Done += result.Iterations;
     Ended = result.Outcome != RunOutcome::Cap;

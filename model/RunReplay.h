@@ -4,6 +4,7 @@
 #include "AntField.h"
 #include "Runner.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -13,8 +14,9 @@
 class RunReplay
 {
 public:
-    // The ant's rule from the start cell and heading, on a blank field.
-    explicit RunReplay(const Ant& rule);
+    // The ant's rule from the start cell and heading, on a blank field. A raised stop flag
+    // cuts the stretch being run short; the caller looks at the flag.
+    explicit RunReplay(const Ant& rule, const std::atomic<bool>* stop = nullptr);
 
     // Runs on to `iteration`, or to the run's end if that comes first; never back.
     void AdvanceTo(std::uint64_t iteration);
@@ -29,4 +31,5 @@ private:
     Runner Engine;
     std::uint64_t Done = 0;
     bool Ended = false;
+    const std::atomic<bool>* Stop;
 };

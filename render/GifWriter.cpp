@@ -63,7 +63,9 @@ QRect ChangedRect(const IndexImage& previous, const IndexImage& current)
 // the OS reason; written straight, the retry of the rest fails and the file names it.
 int WriteToFile(GifFileType* gif, const GifByteType* bytes, int length)
 {
-    auto* file = static_cast<QSaveFile*>(gif->UserData);
+    auto* file = static_cast<QFileDevice*>(gif->UserData);
+    if (file == nullptr)
+        return length; // discarded: nothing more goes out
     const auto* data = reinterpret_cast<const char*>(bytes);
     qint64 done = 0;
     while (done < length)
@@ -88,16 +90,34 @@ bool GifWriter::Open(const QString& path, const QSize& size, QString* error)
 {
     if (!Error.isEmpty())
         return Fail(Error, error);
-    if (File)
+    if (Device != nullptr)
         return Fail(QStringLiteral("the animation is already open"), error);
     if (size.width() < 1 || size.height() < 1 || size.width() > 0xFFFF || size.height() > 0xFFFF)
         return Fail(QStringLiteral("a GIF is 1 to 65535 pixels wide and high"), error);
 
     File = std::make_unique<QSaveFile>(path);
+    Device = File.get();
     if (!File->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return Fail(File->errorString(), error);
+    return Start(size, error);
+}
+
+bool GifWriter::Open(QFileDevice& device, const QSize& size, QString* error)
+{
+    if (!Error.isEmpty())
+        return Fail(Error, error);
+    if (Device != nullptr)
+        return Fail(QStringLiteral("the animation is already open"), error);
+    if (size.width() < 1 || size.height() < 1 || size.width() > 0xFFFF || size.height() > 0xFFFF)
+        return Fail(QStringLiteral("a GIF is 1 to 65535 pixels wide and high"), error);
+    Device = &device;
+    return Start(size, error);
+}
+
+bool GifWriter::Start(const QSize& size, QString* error)
+{
     int code = E_GIF_SUCCEEDED;
-    Gif = EGifOpen(File.get(), WriteToFile, &code);
+    Gif = EGifOpen(Device, WriteToFile, &code);
     if (Gif == nullptr)
         return GifFailed(code, error);
     EGifSetGifVersion(Gif, true); // the delays and the loop need GIF89a
@@ -194,9 +214,10 @@ bool GifWriter::Finish(QString* error)
     Gif = nullptr; // closed, and freed, whatever the outcome
     if (EGifCloseFile(gif, &code) == GIF_ERROR)
         return GifFailed(code, error);
-    if (!File->commit())
+    if (File && !File->commit())
         return Fail(File->errorString(), error);
     File.reset();
+    Device = nullptr;
     Previous = IndexImage();
     return true;
 }
@@ -214,8 +235,8 @@ bool GifWriter::Fail(const QString& reason, QString* error)
 bool GifWriter::GifFailed(int code, QString* error)
 {
     // A failed write shows up in giflib only as a short count; the file knows why.
-    if (File && File->error() != QFileDevice::NoError)
-        return Fail(File->errorString(), error);
+    if (Device != nullptr && Device->error() != QFileDevice::NoError)
+        return Fail(Device->errorString(), error);
     const char* text = GifErrorString(code);
     return Fail(text ? QString::fromUtf8(text) : QStringLiteral("GIF error %1").arg(code), error);
 }
@@ -225,11 +246,13 @@ void GifWriter::Discard()
     if (Gif != nullptr)
     {
         int code = E_GIF_SUCCEEDED;
+        Gif->UserData = nullptr;
         EGifCloseFile(Gif, &code);
         Gif = nullptr;
     }
     if (File)
         File->cancelWriting();
     File.reset();
+    Device = nullptr;
     Previous = IndexImage();
 }

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+class QFileDevice;
 class QSaveFile;
 class QSize;
 struct GifFileType;
@@ -27,6 +28,9 @@ public:
 
     // Starts the file: screen, palette and loop-for-ever extension.
     bool Open(const QString& path, const QSize& size, QString* error = nullptr);
+    // The same, written straight to an open device such as stdout, which Finish leaves
+    // open; what was written before a failure stays written.
+    bool Open(QFileDevice& device, const QSize& size, QString* error = nullptr);
     // A picture from IndexRenderer::Render of the opened size, shown for
     // delayCentiseconds (0 to 65535).
     bool AddFrame(const IndexImage& frame, int delayCentiseconds, QString* error = nullptr);
@@ -43,7 +47,10 @@ private:
     bool GifFailed(int code, QString* error);
     void Discard();
 
+    bool Start(const QSize& size, QString* error);
+
     std::unique_ptr<QSaveFile> File;
+    QFileDevice* Device = nullptr; // File, or the device given
     GifFileType* Gif = nullptr;
     IndexImage Previous;
     std::vector<std::uint8_t> Indices;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QMetaType>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -20,40 +21,63 @@ struct CliResult
     QByteArray Err;
 };
 
-// What the child lacks: set between fork and exec, so only formicula-cli feels it.
-enum class Limit
+// What the child lacks, alone or combined: set between fork and exec, so only formicula-cli
+// feels it.
+enum class Limit : unsigned
 {
-    None,
-    StdoutFull,   // stdout is /dev/full
-    StdoutClosed, // as with >&-
-    FileSize,     // files end at 4 KB, SIGXFSZ ignored: the write fails as on a full disk
-    Threads,      // a handful of processes for the user (root runs it as nobody)
-    Memory,       // 200 MB of address space: room for the program, not for 1024 thread stacks
-    OneCpu,       // an affinity mask of one CPU, as taskset or a scheduler sets
+    None = 0,
+    StdoutFull = 1u << 0,   // stdout is /dev/full
+    StdoutClosed = 1u << 1, // as with >&-
+    FileSize = 1u << 2,     // files end at 4 KB, SIGXFSZ ignored: the write fails as on a full disk
+    Threads = 1u << 3,      // a handful of processes for the user (root runs it as nobody)
+    Memory = 1u << 4,       // 200 MB of address space: room for the program, not for 1024 stacks
+    FileSizeSignal = 1u << 5, // files end at 4 KB and SIGXFSZ kills, as under a shell's ulimit -f
+    StdoutBroken = 1u << 6,   // stdout is a pipe nobody reads, as after `| head -c 6`
+    NoTmpfile = 1u << 7,      // the file system has no O_TMPFILE: temporaries are named files
+    OneCpu = 1u << 8,         // an affinity mask of one CPU, as taskset or a scheduler sets
 };
 Q_DECLARE_METATYPE(Limit)
+
+constexpr Limit operator|(Limit a, Limit b)
+{
+    return Limit(unsigned(a) | unsigned(b));
+}
+
+constexpr bool Has(Limit set, Limit one)
+{
+    return (unsigned(set) & unsigned(one)) != 0;
+}
 
 class LimitedProcess : public QProcess
 {
 public:
     explicit LimitedProcess(Limit limit) : Applied(limit)
     {
-        if (limit == Limit::StdoutFull)
+        if (Has(limit, Limit::StdoutFull))
             setStandardOutputFile(QStringLiteral("/dev/full"));
     }
 
 protected:
     void setupChildProcess() override
     {
-        if (Applied == Limit::StdoutClosed)
+        if (Has(Applied, Limit::StdoutClosed))
             ::close(STDOUT_FILENO);
-        if (Applied == Limit::FileSize)
+        if (Has(Applied, Limit::StdoutBroken))
         {
-            std::signal(SIGXFSZ, SIG_IGN);
+            int ends[2];
+            if (::pipe(ends) != 0 || ::dup2(ends[1], STDOUT_FILENO) < 0)
+                ::_exit(99);
+            ::close(ends[0]);
+            ::close(ends[1]);
+            std::signal(SIGPIPE, SIG_DFL);
+        }
+        if (Has(Applied, Limit::FileSize | Limit::FileSizeSignal))
+        {
+            std::signal(SIGXFSZ, Has(Applied, Limit::FileSize) ? SIG_IGN : SIG_DFL);
             const rlimit size{4096, 4096};
             ::setrlimit(RLIMIT_FSIZE, &size);
         }
-        if (Applied == Limit::Threads)
+        if (Has(Applied, Limit::Threads))
         {
             // Root is exempt from the limit; nobody owns no other process here.
             if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
@@ -61,14 +85,14 @@ protected:
             const rlimit processes{6, 6};
             ::setrlimit(RLIMIT_NPROC, &processes);
         }
-        if (Applied == Limit::OneCpu)
+        if (Has(Applied, Limit::OneCpu))
         {
             cpu_set_t one;
             CPU_ZERO(&one);
             CPU_SET(sched_getcpu() >= 0 ? sched_getcpu() : 0, &one);
             ::sched_setaffinity(0, sizeof one, &one);
         }
-        if (Applied == Limit::Memory)
+        if (Has(Applied, Limit::Memory))
         {
             const rlimit space{200u << 20, 200u << 20};
             ::setrlimit(RLIMIT_AS, &space);
@@ -79,10 +103,32 @@ private:
     Limit Applied;
 };
 
+// The environment formicula-cli gets: this one, with TMPDIR when given and the preloaded
+// library that takes O_TMPFILE away under Limit::NoTmpfile.
+inline QProcessEnvironment CliEnvironment(Limit limit, const QString& temporaryDirectory = {})
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!temporaryDirectory.isEmpty())
+        environment.insert(QStringLiteral("TMPDIR"), temporaryDirectory);
+    if (Has(limit, Limit::NoTmpfile))
+    {
+#ifdef FORMICULA_NO_TMPFILE
+        environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(FORMICULA_NO_TMPFILE));
+        environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                           environment.value(QStringLiteral("ASAN_OPTIONS")) +
+                               QStringLiteral(":verify_asan_link_order=0"));
+#else
+        environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral("missing-no-tmpfile.so"));
+#endif
+    }
+    return environment;
+}
+
 inline CliResult RunCli(const QStringList& arguments, Limit limit = Limit::None,
-                        int timeoutMs = 120000)
+                        int timeoutMs = 120000, const QString& temporaryDirectory = {})
 {
     LimitedProcess process(limit);
+    process.setProcessEnvironment(CliEnvironment(limit, temporaryDirectory));
     process.start(QStringLiteral(FORMICULA_CLI), arguments);
     if (!process.waitForFinished(timeoutMs))
         return {};

@@ -5,8 +5,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QTextCodec>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 class TestCli : public QObject
 {
@@ -17,6 +21,10 @@ private slots:
     void refused();
     void runs_data();
     void runs();
+    void namesAreBytes_data();
+    void namesAreBytes();
+    void interruptRemovesWhatWasWritten_data();
+    void interruptRemovesWhatWasWritten();
     void catalogueFormatsAgree();
     void helpPerCommand();
 };
@@ -39,6 +47,14 @@ void TestCli::refused_data()
     usage("--- is an option like -LR", {"run", "---"}, "unknown option '---'");
     usage("lone dash", {"run", "-"}, "no letter before its first '-'");
     usage("dashes after --", {"run", "--", "---"}, "no letter before its first '-'");
+    usage("options after -- are arguments", {"run", "--", "LR", "--png", "{dir}/f.png"},
+          "unexpected argument '--png'");
+    usage("an option's name after --", {"catalogue", "--", "--csv"}, "unexpected argument '--csv'");
+    usage("--help after --", {"--", "--help"}, "unexpected argument '--help'");
+    usage("the option given before -- too", {"run", "LR", "--csv", "--", "--csv"},
+          "unexpected argument '--csv'");
+    usage("unknown option before --", {"run", "LR", "--bogus", "--", "--png"},
+          "unknown option '--bogus'");
     usage("letters after a gap", {"run", "L-R"}, "would lose 'R'");
     usage("letters after a padded gap", {"run", "LR--RL-"}, "would lose 'RL-'");
     usage("UTF-8 character whole", {"run", "LRLRLRLRLRLé"}, "unknown character 'é'");
@@ -59,6 +75,8 @@ void TestCli::refused_data()
     usage("flag with a value", {"catalogue", "--csv=yes"}, "option --csv takes no value");
     usage("two formats", {"run", "LR", "--csv", "--json"}, "one output format");
     usage("unknown format", {"catalogue", "--format", "xml"}, "table, csv or json, not 'xml'");
+    usage("empty format", {"catalogue", "--format", ""}, "table, csv or json, not ''");
+    usage("empty format after =", {"run", "LR", "--format="}, "option --format needs a value");
     usage("second rule", {"run", "LR", "RL"}, "unexpected argument 'RL'");
     usage("second command", {"run", "LR", "survey"}, "unexpected argument 'survey'");
     usage("cell size 0", {"run", "LR", "--png", "{dir}/f.png", "--cell-size", "0"}, "1 to 16");
@@ -82,6 +100,16 @@ void TestCli::refused_data()
           "only one of");
     usage("png and gif one file", {"run", "LR", "--png", "{dir}/f", "--gif", "{dir}/./f"},
           "--png and --gif name one file");
+    // {dir}/here is a link to {dir}, {dir}/link one to the missing {dir}/target.
+    usage("one file through a linked directory",
+          {"run", "LR", "--png", "{dir}/f", "--trace", "{dir}/here/f"},
+          "--png and --trace name one file");
+    usage("one file through a dangling link",
+          {"run", "LR", "--png", "{dir}/link", "--gif", "{dir}/target"},
+          "--png and --gif name one file");
+    QTest::newRow("one existing file through a link")
+        << QStringList{"run", "LR", "--gif", "{dir}/here/field.png", "--trace", "{dir}/field.png"}
+        << Limit::None << 2 << "--gif and --trace name one file" << true;
     usage("max period zero", {"run", "LR", "--max-period", "0"}, "--max-period");
     usage("max period too long", {"survey", "--letters", "2", "--max-period", "1000001"},
           "at most 1000000");
@@ -122,6 +150,16 @@ void TestCli::refused_data()
     failure("trace beyond the file size limit",
             {"run", "--preset", "5", "--trace", "{dir}/field.png"}, Limit::FileSize,
             "File too large", true);
+    // As under a shell's ulimit -f: the signal would end the process and leave its temporary.
+    for (const char* option : {"--png", "--gif", "--trace"})
+        for (Limit tmpfile : {Limit::None, Limit::NoTmpfile})
+            failure(option + QByteArray(" under ulimit -f") +
+                        (tmpfile == Limit::NoTmpfile ? " without O_TMPFILE" : ""),
+                    {"run", "--preset", "5", option, "{dir}/field.png"},
+                    Limit::FileSizeSignal | tmpfile, "File too large", true);
+    failure("png beyond the file size limit without O_TMPFILE",
+            {"run", "--preset", "5", "--png", "{dir}/field.png"},
+            Limit::FileSize | Limit::NoTmpfile, "File too large", true);
     // Output lost to a full disk or a closed stdout is a failure, whatever the command.
     const QList<QStringList> commands{{"--help"},
                                       {"--version"},
@@ -139,11 +177,15 @@ void TestCli::refused_data()
                 "write error: No space left on device");
         failure(name + " to closed stdout", command, Limit::StdoutClosed,
                 "write error: Bad file descriptor");
+        // The reader went away, as `| head -c 6` does: a failed write like any other.
+        failure(name + " to a pipe nobody reads", command, Limit::StdoutBroken,
+                "write error: Broken pipe");
     }
 }
 
 // Refused input and failed output alike: the status, exactly one short line on stderr naming
-// the problem, nothing on stdout, and no file left behind or changed.
+// the problem, nothing on stdout, and no file left behind or changed, in the directory (where
+// links are files of their own) or in TMPDIR.
 void TestCli::refused()
 {
     QFETCH(QStringList, arguments);
@@ -153,6 +195,7 @@ void TestCli::refused()
     QFETCH(bool, previous);
 
     QTemporaryDir dir;
+    QTemporaryDir temporaries;
     const QByteArray before = "the previous picture";
     const QString picture = dir.filePath(QStringLiteral("field.png"));
     if (previous)
@@ -160,9 +203,11 @@ void TestCli::refused()
         QFile file(picture);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
     }
+    const QByteArray base = QFile::encodeName(dir.path());
+    QVERIFY(::symlink(".", base + "/here") == 0 && ::symlink("target", base + "/link") == 0);
     arguments.replaceInStrings(QStringLiteral("{dir}"), dir.path());
 
-    const CliResult result = RunCli(arguments, limit, 30000);
+    const CliResult result = RunCli(arguments, limit, 30000, temporaries.path());
     QCOMPARE(result.Status, status);
     QVERIFY2(result.Out.isEmpty(), result.Out.left(200).constData());
     QCOMPARE(result.Err.count('\n'), 1);
@@ -175,12 +220,153 @@ void TestCli::refused()
          it.hasNext();)
         files << it.next();
     QCOMPARE(files, previous ? QStringList{picture} : QStringList{});
+    QCOMPARE(QDir(temporaries.path())
+                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
+             QStringList{});
     if (previous)
     {
         QFile file(picture);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), before);
     }
+}
+
+void TestCli::namesAreBytes_data()
+{
+    QTest::addColumn<QStringList>("options"); // {name}: a name that is no UTF-8
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QByteArray>("written"); // what must exist in the directory afterwards
+    for (const char* locale : {"C.UTF-8", "C"})
+    {
+        const auto row = [locale](const char* name) -> QTestData&
+        { return QTest::addRow("%s, LC_ALL=%s", name, locale); };
+        row("png") << QStringList{"run", "LR", "--png", "{name}.png"} << locale
+                   << QByteArray("\xff\xfe.png");
+        row("gif") << QStringList{"run", "LR", "--max-iterations=5", "--gif", "{name}.gif"}
+                   << locale << QByteArray("\xff\xfe.gif");
+        row("trace") << QStringList{"run", "LR", "--max-iterations=5", "--trace", "{name}.csv"}
+                     << locale << QByteArray("\xff\xfe.csv");
+        row("render") << QStringList{"catalogue", "--render", "{name}"} << locale
+                      << QByteArray("\xff\xfe/ant_ai_preset_31.png");
+    }
+}
+
+// File names are bytes: one that is not UTF-8 is written as given, whatever the locale.
+void TestCli::namesAreBytes()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, locale);
+    QFETCH(QByteArray, written);
+
+    // Latin-1 keeps every byte of a name: in the arguments QProcess passes, in the listing
+    // and when the directory is removed.
+    QTextCodec* const codec = QTextCodec::codecForLocale();
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
+    const auto restore = qScopeGuard([codec] { QTextCodec::setCodecForLocale(codec); });
+    QTemporaryDir dir;
+    const QByteArray base = QFile::encodeName(dir.path()) + '/';
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), locale);
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(dir.path());
+    options.replaceInStrings(QStringLiteral("{name}"), QString::fromLatin1("\xff\xfe"));
+    process.start(QStringLiteral(FORMICULA_CLI), options);
+    QVERIFY(process.waitForFinished(60000));
+    QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+    struct stat status;
+    QVERIFY2(::stat(base + written, &status) == 0, written.constData());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 1);
+}
+
+void TestCli::interruptRemovesWhatWasWritten_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<Limit>("limit");
+    QTest::addColumn<bool>("toStdout");
+    QTest::addColumn<QString>("mentions");
+    const Limit none = Limit::None;
+    const Limit noTmpfile = Limit::NoTmpfile;
+    // R circles for ever: the run, or its trace every iteration, lasts far beyond the signal.
+    QTest::newRow("Ctrl-C in the run, png waiting")
+        << QStringList{"run", "R", "--max-iterations", "1000000000000", "--png", "{dir}/field.png"}
+        << SIGINT << none << false << "interrupted";
+    QTest::newRow("SIGTERM writing a trace")
+        << QStringList{"run",       "R",       "--max-iterations=100000000",
+                       "--every=1", "--trace", "{dir}/field.png"}
+        << SIGTERM << none << false << "terminated";
+    QTest::newRow("SIGTERM writing a trace without O_TMPFILE, png written already")
+        << QStringList{"run",
+                       "R",
+                       "--max-iterations=100000000",
+                       "--every=1",
+                       "--png",
+                       "{dir}/p.png",
+                       "--trace",
+                       "{dir}/field.png"}
+        << SIGTERM << noTmpfile << false << "terminated";
+    QTest::newRow("Ctrl-C writing a gif without O_TMPFILE")
+        << QStringList{"run",         "--preset", "5",        "--gif", "{dir}/field.png",
+                       "--cell-size", "16",       "--frames", "2000"}
+        << SIGINT << noTmpfile << false << "interrupted";
+    QTest::newRow("Ctrl-C writing a gif to stdout")
+        << QStringList{"run",         "--preset", "5",        "--gif", "-",
+                       "--cell-size", "16",       "--frames", "2000"}
+        << SIGINT << none << true << "interrupted";
+    QTest::newRow("SIGHUP writing a trace to stdout")
+        << QStringList{"run", "R", "--max-iterations=100000000", "--every=1", "--trace", "-"}
+        << SIGHUP << none << true << "hung up";
+}
+
+// A signal ends the run with the shell's status for it and one line; a file it was writing
+// is gone, a file it wrote already is not put in place, the previous one stays, and TMPDIR
+// stays empty. Without O_TMPFILE the unfinished file is a named one beside the target: the
+// signal comes once it is there.
+void TestCli::interruptRemovesWhatWasWritten()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, signal);
+    QFETCH(Limit, limit);
+    QFETCH(bool, toStdout);
+    QFETCH(QString, mentions);
+
+    QTemporaryDir dir;
+    QTemporaryDir temporaries;
+    const QString picture = dir.filePath(QStringLiteral("field.png"));
+    const QByteArray before = "the previous picture";
+    {
+        QFile file(picture);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
+    }
+    arguments.replaceInStrings(QStringLiteral("{dir}"), dir.path());
+    QProcess process;
+    process.setProcessEnvironment(CliEnvironment(limit, temporaries.path()));
+    process.start(QStringLiteral(FORMICULA_CLI), arguments);
+    QVERIFY(process.waitForStarted());
+    const QStringList previousOnly{QStringLiteral("field.png")};
+    if (Has(limit, Limit::NoTmpfile))
+        QTRY_VERIFY_WITH_TIMEOUT(QDir(dir.path()).entryList(QDir::Files).size() > 1, 30000);
+    else
+        QTest::qWait(1500);
+    QCOMPARE(process.state(), QProcess::Running);
+    QVERIFY(::kill(static_cast<pid_t>(process.processId()), signal) == 0);
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 128 + signal);
+    const QByteArray err = process.readAllStandardError();
+    QCOMPARE(err, "formicula-cli: " + mentions.toUtf8() + '\n');
+    if (!toStdout)
+        QCOMPARE(process.readAllStandardOutput(), QByteArray());
+
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             previousOnly);
+    QFile file(picture);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
+    QCOMPARE(
+        QDir(temporaries.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+        QStringList{});
 }
 
 void TestCli::runs_data()
