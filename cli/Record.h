@@ -61,7 +61,8 @@ inline void AddPosition(Record& record, const AntPosition& position)
 }
 
 // The highway a run ends on: the table says it in words ("none", or "period 104, onset
-// 9977, drift 2 2"); CSV and JSON give the numbers, empty or null for none.
+// 9977, drift 2 2, certified at 10393"); CSV and JSON give the numbers, empty or null
+// for none.
 inline void AddHighway(Record& record, const Highway& highway)
 {
     const bool found = highway.Found;
@@ -69,7 +70,8 @@ inline void AddHighway(Record& record, const Highway& highway)
     if (found)
         words = "period " + std::to_string(highway.Period) + ", onset " +
                 std::to_string(highway.Onset) + ", drift " + std::to_string(highway.DriftX) + " " +
-                std::to_string(highway.DriftY);
+                std::to_string(highway.DriftY) + ", certified at " +
+                std::to_string(highway.CertifiedAt);
     record.push_back({"highway", std::move(words), -36, Field::Table});
     const unsigned numbers = Field::Csv | Field::Json;
     auto number = [found](auto value)
@@ -78,6 +80,7 @@ inline void AddHighway(Record& record, const Highway& highway)
     record.push_back({"highway_onset", number(highway.Onset), 0, numbers});
     record.push_back({"highway_drift_x", number(std::int64_t{highway.DriftX}), 0, numbers});
     record.push_back({"highway_drift_y", number(std::int64_t{highway.DriftY}), 0, numbers});
+    record.push_back({"highway_certified_at", number(highway.CertifiedAt), 0, numbers});
 }
 
 // The visited cells and the box around them (inclusive; empty or null while none is).

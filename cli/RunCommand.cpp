@@ -58,10 +58,11 @@ RunCommand::RunCommand(CLI::App& line)
         ->type_name("S");
     options.footer(
         "Prints rule, iterations, finished, x, y, direction, colours (cells per colour value\n"
-        "0 to 12) and the highway the run ends on: its period, the iteration it starts at and\n"
-        "the cells one period moves the ant (highway_period, highway_onset, highway_drift_x,\n"
-        "highway_drift_y in CSV and JSON). One of --png, --gif and --trace may be - (stdout),\n"
-        "and is then the only output.");
+        "0 to 12) and the proven highway the run ends on: its period, the iteration it starts\n"
+        "at, the cells one period moves the ant and the iteration it is proven from\n"
+        "(highway_period, highway_onset, highway_drift_x, highway_drift_y,\n"
+        "highway_certified_at in CSV and JSON). One of --png, --gif and --trace may be -\n"
+        "(stdout), and is then the only output.");
 }
 
 int RunCommand::Execute()

@@ -121,7 +121,8 @@ SurveyRow RowOf(const Place& place, const Cells& cells, std::uint64_t cap)
     if (!rule.Value)
         place.Refuse(RuleText::Refusal(row.Rule, rule));
     if (rule.Value->Letters() != row.Rule)
-        place.Refuse("rule " + ArgumentText::Quote(row.Rule) + " is padded; a survey writes "
+        place.Refuse("rule " + ArgumentText::Quote(row.Rule) +
+                     " is padded; a survey writes "
                      "letters alone");
     if (!SurveyRecords::ParseOutcome(cell("outcome"), row.Outcome))
         place.Refuse("outcome " + ArgumentText::Quote(cell("outcome")) +
@@ -147,6 +148,8 @@ SurveyRow RowOf(const Place& place, const Cells& cells, std::uint64_t cap)
         row.Highway.Onset = Count(place, "highway_onset", cell("highway_onset"));
         row.Highway.DriftX = Coordinate(place, "highway_drift_x", cell("highway_drift_x"));
         row.Highway.DriftY = Coordinate(place, "highway_drift_y", cell("highway_drift_y"));
+        row.Highway.CertifiedAt =
+            Count(place, "highway_certified_at", cell("highway_certified_at"));
     }
     row.Growth.Visited = Count(place, "visited", cell("visited"));
     if (row.Growth.Visited > 0)

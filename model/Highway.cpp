@@ -1,70 +1,217 @@
 #include "Highway.h"
 
-#include "AntField.h"
-
 #include <algorithm>
-#include <vector>
+#include <limits>
+#include <map>
+#include <memory>
+#include <utility>
+
+// The proof. Let a walk repeat with period P from a period boundary t0: period k are the
+// iterations t0 + kP .. t0 + (k+1)P - 1, a_k the ant's cell when it begins. Let F be the
+// cells period 0 stands on, relative to a_0, d != 0 the drift, and D the largest j >= 1
+// with F and F + jd sharing a cell (0 if none). Suppose
+//   (i)  periods 0..D are alike: the same colours read and the same headings, so a_k =
+//        a_0 + kd and each writes the same colours into its cells, shifted by kd;
+//   (ii) at t0 every cell of a_0 + F + jd, for every j >= D, is blank.
+// Then every period k > D is like period 0. By induction on k: say periods 0..k-1 are.
+// A period writes only the cells it stands on, so period m can have written a cell x of
+// a_0 + F + kd only if F + md meets F + kd, that is k - m <= D: x's colour when period k
+// begins is its colour at t0 (blank by (ii)) overwritten by periods k-D..k-1. Its image
+// y = x - (k-D)d lies in a_0 + F + Dd, also blank at t0, and was written, in the same
+// order and with the same colours, by the images 0..D-1 of those periods, the only ones
+// that can reach it. So the cells of period k begin as those of period D, shifted; the ant
+// begins with the same heading (the last turn of period k-1 is that of period D-1), and
+// a period's moves depend on nothing else: period k repeats period D, hence period 0.
+// Both conditions are needed as stated: comparing the cells at the start of the period,
+// rather than the colours read, covers the cells a period rewrites before it reads them
+// again, and the cells of F + jd for j > D that periods 0..D-1 write after t0 are part of
+// the induction, not of (ii). Starting (ii) at j = D + 1 would leave no blank reference
+// for period D's cells; at j = 0 it would ask for the period's own trail to be blank.
+// (ii) is infinite but finite to check: once F + jd lies beyond the box that holds every
+// cell the walk's start stored or the walk visited before t0, all its cells are blank.
+// If (ii) holds at t0 it holds at t0 + P, when (i) still does: the cells it asks for then
+// are those of F + jd, j >= D + 1, and period 0 writes none of them. So the earliest
+// proving boundary of a phase is found by bisection.
 
 namespace
 {
 constexpr int StepX[4] = {0, 1, 0, -1};
 constexpr int StepY[4] = {-1, 0, 1, 0};
-} // namespace
 
-std::uint64_t HighwayTailLength(std::uint64_t maxPeriod)
+// Colour and heading in one byte; a blank cell acts as colour 1 and is read as one.
+std::uint8_t MergedSymbol(const WalkStep& step)
 {
-    return AntField::FieldSize * maxPeriod + 1;
+    const unsigned colour = step.Colour == 0 ? 1u : step.Colour;
+    return static_cast<std::uint8_t>(colour << 2 | (step.Heading & 3u));
 }
 
-Highway FindHighway(const std::uint8_t* headings, std::size_t count, std::uint64_t lastIteration,
-                    std::uint64_t maxPeriod)
+std::uint8_t ExactSymbol(const WalkStep& step)
 {
-    Highway best;
-    if (count > lastIteration)
-    {
-        headings += count - lastIteration;
-        count = static_cast<std::size_t>(lastIteration);
-    }
-    const bool wholeRun = count == lastIteration;
-    const bool shortTail = !wholeRun && count < HighwayTailLength(maxPeriod);
-    // Four periods must fit in the tail to be reported. A short tail also looks at longer
-    // periods, for a repetition that reaches back past its start; it cannot see at all
-    // those as long as itself.
-    const auto periods = static_cast<std::size_t>(
-        std::min<std::uint64_t>(maxPeriod, shortTail && count > 0 ? count - 1 : count / 4));
-    if (shortTail && count <= maxPeriod)
-        best.Undecided = true;
-    if (periods == 0)
-        return best;
-    const std::uint8_t* const last = headings + count - 1;
+    return static_cast<std::uint8_t>(step.Colour << 2 | (step.Heading & 3u));
+}
 
-    // Read backwards from the last heading, the tail is a string whose Z-array entry at
-    // P, match[P], counts how many iterations before the last P agree with the heading P
-    // later: the highway of period P spans P + match[P] iterations. The Z-algorithm
-    // reuses the rightmost stretch [boxStart, boxEnd) known to equal the string's start;
-    // each successful comparison pushes boxEnd further and boxEnd never passes count,
-    // and each P ends with at most one failed comparison, so all periods together cost
-    // at most count + maxPeriod comparisons, whatever the headings.
-    // Kept between calls: a survey asks thousands of times, and every entry read is
-    // written first.
-    thread_local std::vector<std::size_t> match;
-    if (match.size() < periods + 1)
-        match.resize(periods + 1);
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) // b > 0
+{
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+struct Box
+{
+    std::int64_t MinX = std::numeric_limits<std::int64_t>::max();
+    std::int64_t MinY = std::numeric_limits<std::int64_t>::max();
+    std::int64_t MaxX = std::numeric_limits<std::int64_t>::min();
+    std::int64_t MaxY = std::numeric_limits<std::int64_t>::min();
+
+    void Add(std::int64_t x, std::int64_t y)
+    {
+        MinX = std::min(MinX, x);
+        MinY = std::min(MinY, y);
+        MaxX = std::max(MaxX, x);
+        MaxY = std::max(MaxY, y);
+    }
+};
+
+// The walk's index of each cell's first visit: an open-addressing table, as a walk may
+// stand on millions of cells.
+class FirstVisits
+{
+public:
+    explicit FirstVisits(const std::vector<WalkStep>& steps)
+    {
+        Resize(1024);
+        for (std::size_t i = 0; i < steps.size(); ++i)
+        {
+            std::size_t slot = Find(steps[i].X, steps[i].Y);
+            if (Slots[slot].Index != Never)
+                continue;
+            Slots[slot] = {Key(steps[i].X, steps[i].Y), i};
+            if (++Used * 2 > Slots.size())
+                Resize(Slots.size() * 2);
+        }
+    }
+
+    // The index, or one past every index when never.
+    std::size_t Of(std::int64_t x, std::int64_t y) const
+    {
+        if (x < std::numeric_limits<std::int32_t>::min() ||
+            x > std::numeric_limits<std::int32_t>::max() ||
+            y < std::numeric_limits<std::int32_t>::min() ||
+            y > std::numeric_limits<std::int32_t>::max())
+            return Never;
+        return Slots[Find(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y))].Index;
+    }
+
+private:
+    static constexpr std::size_t Never = std::numeric_limits<std::size_t>::max();
+    struct Slot
+    {
+        std::uint64_t Key = 0;
+        std::size_t Index = Never;
+    };
+
+    static std::uint64_t Key(std::int32_t x, std::int32_t y)
+    {
+        return std::uint64_t{static_cast<std::uint32_t>(x)} << 32 | static_cast<std::uint32_t>(y);
+    }
+
+    std::size_t Find(std::int32_t x, std::int32_t y) const
+    {
+        const std::uint64_t key = Key(x, y);
+        std::size_t slot = (key * 0x9E3779B97F4A7C15u) >> Shift;
+        while (Slots[slot].Index != Never && Slots[slot].Key != key)
+            slot = (slot + 1) & (Slots.size() - 1);
+        return slot;
+    }
+
+    void Resize(std::size_t size)
+    {
+        std::vector<Slot> old = std::move(Slots);
+        Slots.assign(size, Slot{});
+        Shift = 64;
+        for (std::size_t s = size; s > 1; s /= 2)
+            --Shift;
+        for (const Slot& slot : old)
+        {
+            if (slot.Index == Never)
+                continue;
+            std::size_t to = (slot.Key * 0x9E3779B97F4A7C15u) >> Shift;
+            while (Slots[to].Index != Never)
+                to = (to + 1) & (Slots.size() - 1);
+            Slots[to] = slot;
+        }
+    }
+
+    std::vector<Slot> Slots;
+    std::size_t Used = 0;
+    int Shift = 64;
+};
+
+// The cells of F + jd, j >= D: F falls into lines r + qd; on each line they are the cells
+// from the footprint's least q plus D on.
+struct Line
+{
+    std::int64_t RX;
+    std::int64_t RY;
+    std::int64_t From;
+};
+
+struct Footprint
+{
+    std::vector<Line> Lines;
+    std::int64_t Reach = 0; // D
+};
+
+Footprint FootprintOf(const WalkStep* period, std::size_t p, int dx, int dy)
+{
+    // Along the axis d moves on, q is the cell's coordinate divided by d's, rounded down,
+    // so cells f and f + jd get q and q + j and the same remainder r = f - qd.
+    const bool alongX = dx != 0;
+    const std::int64_t step = alongX ? dx : dy;
+    const std::int64_t sign = step > 0 ? 1 : -1;
+    std::map<std::pair<std::int64_t, std::int64_t>, std::pair<std::int64_t, std::int64_t>> lines;
+    for (std::size_t i = 0; i < p; ++i)
+    {
+        const std::int64_t fx = std::int64_t{period[i].X} - period[0].X;
+        const std::int64_t fy = std::int64_t{period[i].Y} - period[0].Y;
+        const std::int64_t q = sign * FloorDiv(alongX ? fx : fy, step * sign);
+        const auto found = lines.try_emplace({fx - q * dx, fy - q * dy}, q, q).first;
+        found->second.first = std::min(found->second.first, q);
+        found->second.second = std::max(found->second.second, q);
+    }
+    Footprint footprint;
+    for (const auto& line : lines)
+        footprint.Reach = std::max(footprint.Reach, line.second.second - line.second.first);
+    for (const auto& line : lines)
+        footprint.Lines.push_back(
+            {line.first.first, line.first.second, line.second.first + footprint.Reach});
+    return footprint;
+}
+} // namespace
+
+HighwayProof ProveHighway(const Walk& walk, std::uint64_t maxPeriod)
+{
+    HighwayProof proof;
+    const std::vector<WalkStep>& steps = walk.Steps;
+    const std::size_t n = steps.size();
+    if (n < 2)
+        return proof;
+    const auto periods = static_cast<std::size_t>(std::min<std::uint64_t>(maxPeriod, n / 2));
+
+    // match[p]: how many steps before the last p agree with the step p later (merged
+    // colour and heading), by the Z-algorithm on the walk read backwards; linear in
+    // n + maxPeriod: each comparison that succeeds pushes boxEnd on, and each period ends
+    // with at most one that fails.
+    std::vector<std::size_t> match(periods + 1, 0);
+    auto symbol = [&](std::size_t back) { return MergedSymbol(steps[n - 1 - back]); };
     std::size_t boxStart = 0;
     std::size_t boxEnd = 0;
-    std::size_t bestSpan = 0;
-    int driftX = 0;
-    int driftY = 0;
+    std::size_t triedSpan = 0;
+    std::unique_ptr<FirstVisits> visits;
+    HighwayProof unproven; // the shortest period not yet proven
     for (std::size_t p = 1; p <= periods; ++p)
     {
-        // Every window of P headings inside a highway holds the same headings in
-        // another order, so the last P give the drift of the first P.
-        const int heading = *(last - (p - 1)) & 3;
-        driftX += StepX[heading];
-        driftY += StepY[heading];
-
         std::size_t k = p < boxEnd ? std::min(boxEnd - p, match[p - boxStart]) : 0;
-        while (p + k < count && *(last - k) == *(last - (p + k)))
+        while (p + k < n && symbol(k) == symbol(p + k))
             ++k;
         match[p] = k;
         if (p + k > boxEnd)
@@ -72,22 +219,99 @@ Highway FindHighway(const std::uint8_t* headings, std::size_t count, std::uint64
             boxStart = p;
             boxEnd = p + k;
         }
-
         const std::size_t span = p + k;
-        // Repetition up to the tail's first heading: the onset lies before the tail. On
-        // the field that means no drift once the tail is long enough; a shorter tail
-        // cannot tell.
-        if (span == count && !wholeRun)
+        const int dx = steps[n - 1].X - steps[n - 1 - p].X;
+        const int dy = steps[n - 1].Y - steps[n - 1 - p].Y;
+        // A period whose stretch lies within that of a shorter one already tried says
+        // nothing new.
+        if (span < 2 * p || span <= triedSpan || (dx == 0 && dy == 0))
+            continue;
+        triedSpan = span;
+        proof.Highway.Period = p;
+        proof.Highway.DriftX = dx;
+        proof.Highway.DriftY = dy;
+        if (span == n && walk.First > 0)
         {
-            if ((driftX != 0 || driftY != 0) && count < HighwayTailLength(maxPeriod))
-                best.Undecided = true;
+            proof.Result = HighwayProof::ReachesBack;
+            return proof;
+        }
+        proof.Highway.Onset = walk.First + (n - span);
+        proof.Result = HighwayProof::Unproven;
+
+        // Periods alike in colours read, blank and colour 1 apart, from exactFrom on.
+        std::size_t exactFrom = n - p;
+        while (exactFrom > 0 &&
+               ExactSymbol(steps[exactFrom - 1]) == ExactSymbol(steps[exactFrom - 1 + p]))
+            --exactFrom;
+        const Footprint footprint = FootprintOf(&steps[exactFrom], p, dx, dy);
+        const std::size_t needed = static_cast<std::size_t>(footprint.Reach + 1) * p;
+        if (n - exactFrom < needed)
+        {
+            unproven = unproven.Result == HighwayProof::None ? proof : unproven;
             continue;
         }
-        // A longer span is an earlier onset; on a tie the smaller period came first.
-        if (span < 4 * p || span <= bestSpan || (driftX == 0 && driftY == 0))
+        const std::size_t lastK = (n - exactFrom - needed) / p;
+
+        // The box of the cells possibly not blank at each boundary.
+        std::vector<Box> boxes(lastK + 1);
+        Box box;
+        if (walk.Width > 0 && walk.Height > 0)
+        {
+            box.Add(walk.Left, walk.Top);
+            box.Add(std::int64_t{walk.Left} + walk.Width - 1,
+                    std::int64_t{walk.Top} + walk.Height - 1);
+        }
+        for (std::size_t i = 0, k = 0; k <= lastK; ++i)
+        {
+            if (i == exactFrom + k * p)
+                boxes[k++] = box;
+            box.Add(steps[i].X, steps[i].Y);
+        }
+        if (!visits)
+            visits = std::make_unique<FirstVisits>(steps);
+        auto blankAhead = [&](std::size_t k)
+        {
+            const std::size_t t0 = exactFrom + k * p;
+            const Box& b = boxes[k];
+            for (const Line& line : footprint.Lines)
+            {
+                std::int64_t x = steps[t0].X + line.RX + line.From * dx;
+                std::int64_t y = steps[t0].Y + line.RY + line.From * dy;
+                for (;; x += dx, y += dy)
+                {
+                    const bool leftX = (dx > 0 && x > b.MaxX) || (dx < 0 && x < b.MinX) ||
+                                       (dx == 0 && (x > b.MaxX || x < b.MinX));
+                    const bool leftY = (dy > 0 && y > b.MaxY) || (dy < 0 && y < b.MinY) ||
+                                       (dy == 0 && (y > b.MaxY || y < b.MinY));
+                    if (leftX || leftY)
+                        break;
+                    if (x < b.MinX || x > b.MaxX || y < b.MinY || y > b.MaxY)
+                        continue;
+                    if (!walk.BlankAtFirst(x, y) || visits->Of(x, y) < t0)
+                        return false;
+                }
+            }
+            return true;
+        };
+        if (!blankAhead(lastK))
+        {
+            unproven = unproven.Result == HighwayProof::None ? proof : unproven;
             continue;
-        bestSpan = span;
-        best = {true, p, lastIteration - span + 1, driftX, driftY, best.Undecided};
+        }
+        std::size_t low = 0;
+        std::size_t high = lastK;
+        while (low < high)
+        {
+            const std::size_t mid = low + (high - low) / 2;
+            if (blankAhead(mid))
+                high = mid;
+            else
+                low = mid + 1;
+        }
+        proof.Result = HighwayProof::Proven;
+        proof.Highway.Found = true;
+        proof.Highway.CertifiedAt = walk.First + exactFrom + low * p;
+        return proof;
     }
-    return best;
+    return unproven;
 }

@@ -2,40 +2,69 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
-// The periodic walk that a run settles into: from iteration Onset to the run's last
-// iteration the heading after each turn repeats with Period, and every period moves
-// the ant by (DriftX, DriftY) cells, x to the right and y downwards.
+// A motion that repeats for ever on the unbounded plane. From iteration Onset (counted
+// from 0) the colours the ant reads repeat with Period, a blank cell read as colour 1,
+// the colour it acts as; every period moves the ant by (DriftX, DriftY) cells, x to the
+// right and y downwards. CertifiedAt is the iteration from which the program proved that
+// the motion never changes (see ProveHighway).
 struct Highway
 {
     bool Found = false;
     std::uint64_t Period = 0;
     std::uint64_t Onset = 0;
+    std::uint64_t CertifiedAt = 0;
     int DriftX = 0;
     int DriftY = 0;
-    // The tail was shorter than HighwayTailLength and a drifting repetition reached back
-    // to its start: ask again with the longer tail.
-    bool Undecided = false;
 };
 
-// The number of last headings that decides every highway of up to maxPeriod:
-// FieldSize * maxPeriod + 1. A period with non-zero drift moves the ant at least one
-// cell along x or y, always the same way, and the ant stays on the field until the
-// last iteration, so a highway of period P spans at most FieldSize * P iterations; one
-// heading more shows the mismatch just before the onset that makes it the smallest.
-std::uint64_t HighwayTailLength(std::uint64_t maxPeriod);
+// One iteration of a recorded walk: the cell the ant stood on, the colour it read there
+// and its heading after the turn (0..3 clockwise from up).
+struct WalkStep
+{
+    std::int32_t X = 0;
+    std::int32_t Y = 0;
+    std::uint8_t Colour = 0;
+    std::uint8_t Heading = 0;
+};
 
-// The highway of the run whose last iteration is lastIteration, from its last count
-// headings after the turn (headings[i] belongs to iteration lastIteration - count + 1 + i;
-// values 0..3 clockwise from up). Among the periods 1..maxPeriod, the one with the
-// earliest onset wins, the smaller on a tie; a highway must span at least four periods
-// and drift. When the tail does not start at iteration 1 and holds at least
-// HighwayTailLength(maxPeriod) headings, a period whose repetition reaches back past
-// the tail's start is not reported, as on the field it could only have zero drift; a
-// shorter tail answers as the whole run would, or says it is Undecided: when a drifting
-// repetition of any period up to maxPeriod reaches back past its start, or when it holds
-// no more than maxPeriod headings.
-// Time is linear in count + maxPeriod whatever the headings; extra memory is
-// proportional to maxPeriod.
-Highway FindHighway(const std::uint8_t* headings, std::size_t count, std::uint64_t lastIteration,
-                    std::uint64_t maxPeriod);
+// A stretch of a run on the unbounded plane: its steps, and the cells before the first of
+// them as a stored rectangle of colour codes (the low four bits of each byte), every
+// cell outside it blank.
+struct Walk
+{
+    std::uint64_t First = 0; // the iteration of Steps[0]
+    std::vector<WalkStep> Steps;
+    const std::uint8_t* Cells = nullptr; // the rectangle's top left cell
+    std::ptrdiff_t Stride = 0;
+    int Left = 0;
+    int Top = 0;
+    int Width = 0;
+    int Height = 0;
+
+    bool BlankAtFirst(std::int64_t x, std::int64_t y) const
+    {
+        if (x < Left || y < Top || x >= std::int64_t{Left} + Width ||
+            y >= std::int64_t{Top} + Height)
+            return true;
+        return (Cells[(y - Top) * Stride + (x - Left)] & 0x0F) == 0;
+    }
+};
+
+struct HighwayProof
+{
+    enum Verdict
+    {
+        None,        // the walk does not end in a drifting repetition
+        Proven,      // Highway holds it
+        Unproven,    // it ends in one of Period, not yet proven: a longer walk may prove it
+        ReachesBack, // proven or not, its repetition reaches back to the walk's first step
+    };
+    Verdict Result = None;
+    ::Highway Highway; // Proven; Unproven and ReachesBack give the period
+};
+
+// Whether the walk ends on a highway of period up to maxPeriod, and its onset and the
+// iteration it is proven from. Costs time about linear in the walk's length.
+HighwayProof ProveHighway(const Walk& walk, std::uint64_t maxPeriod);

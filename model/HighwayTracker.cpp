@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 namespace
 {
@@ -18,6 +19,18 @@ constexpr std::uint64_t ShortTail = std::uint64_t{1} << 15;
 
 // Runners may keep a cell's turn in its top bits; the colour code is in the low four.
 constexpr std::uint8_t CodeBits = 0x0F;
+
+// How far a walk may go on past the run's end to prove a highway: this many periods or
+// LeastBudget iterations, whichever is more; the first step past the end is this long
+// or four periods.
+constexpr std::uint64_t BudgetPeriods = 20;
+constexpr std::uint64_t LeastBudget = 2000000;
+constexpr std::uint64_t FirstStepPast = 4096;
+// The plane a finished run goes on on stays within this many cells a side.
+constexpr std::ptrdiff_t MostPlaneSide = 4096;
+
+constexpr int StepX[StepTable::Headings] = {0, 1, 0, -1};
+constexpr int StepY[StepTable::Headings] = {-1, 0, 1, 0};
 
 } // namespace
 
@@ -69,46 +82,111 @@ void HighwayTracker::Snapshot(const std::uint8_t* cells, int at, int heading, st
         Next = std::min(Next, CapSnapshot);
 }
 
-Highway HighwayTracker::Finish(std::uint64_t lastIteration)
+Highway HighwayTracker::Finish(std::uint64_t done, bool finished)
 {
-    for (const std::uint64_t tail : {ShortTail, LongerTail})
+    for (const std::uint64_t tail : {ShortTail, LongerTail, done})
     {
-        const Highway highway = FindInTail(lastIteration, tail);
-        if (!highway.Undecided)
-            return highway;
+        const HighwayProof proof = ProveInTail(done, tail, finished);
+        if (proof.Result != HighwayProof::ReachesBack)
+            return proof.Result == HighwayProof::Proven ? proof.Highway : Highway{};
     }
-    return FindInTail(lastIteration, HighwayTailLength(MaxPeriod_));
+    return {}; // not reached: the whole run does not reach back
 }
 
-Highway HighwayTracker::FindInTail(std::uint64_t lastIteration, std::uint64_t tail)
+HighwayProof HighwayTracker::ProveInTail(std::uint64_t done, std::uint64_t tail, bool finished)
 {
-    tail = std::min(lastIteration, tail);
-    const std::uint64_t first = lastIteration - tail + 1;
+    const std::uint64_t first = done - std::min(done, tail);
     const State* from = &First;
     for (const State* saved : {&Recent, &Older, &Sparse, &OlderSparse})
-        if (saved->Cells && saved->Done < first && saved->Done > from->Done)
+        if (saved->Cells && saved->Done <= first && saved->Done > from->Done)
             from = saved;
-    Replay(*from, lastIteration, first);
-    return FindHighway(Tail.data(), Tail.size(), lastIteration, MaxPeriod_);
+    Work = *from->Cells;
+    Stride = PackedField::Stride;
+    Margin = 1;
+    At = from->At;
+    Heading = static_cast<unsigned>(from->Heading);
+    Done = from->Done;
+    Walk.First = from->Done;
+    Walk.Steps.clear();
+    Walk.Cells = from->Cells->data() + PackedField::Index(0, 0);
+    Walk.Stride = PackedField::Stride;
+    Walk.Left = 0;
+    Walk.Top = 0;
+    Walk.Width = PackedField::Size;
+    Walk.Height = PackedField::Size;
+    Replay(done); // the run got that far
+    HighwayProof proof = ProveHighway(Walk, MaxPeriod_);
+
+    // Past the end, in steps that double, as most highways are proven a few periods on.
+    std::uint64_t past = 0;
+    while (proof.Result == HighwayProof::Unproven)
+    {
+        const std::uint64_t period = proof.Highway.Period;
+        const std::uint64_t budget = std::max(BudgetPeriods * period, LeastBudget);
+        if (past >= budget)
+            break;
+        past += std::min(budget - past, std::max({past, 4 * period, FirstStepPast}));
+        bool met = false;
+        while (!met && !Replay(done + past))
+            met = !finished || !Widen();
+        if (met)
+            break;
+        proof = ProveHighway(Walk, MaxPeriod_);
+    }
+    if (Work.size() > PackedField::CellCount)
+    {
+        // A grown plane is rare: give its memory back.
+        Work.clear();
+        Work.shrink_to_fit();
+    }
+    return proof;
 }
 
-// Runs the table loop from a saved state to lastIteration, keeping the heading after
-// each turn from iteration first on. The run got that far, so no step meets the border.
-void HighwayTracker::Replay(const State& from, std::uint64_t lastIteration, std::uint64_t first)
+bool HighwayTracker::Replay(std::uint64_t until)
 {
-    Work = *from.Cells;
-    Tail.resize(static_cast<std::size_t>(lastIteration - first + 1));
+    const std::ptrdiff_t offsets[StepTable::Headings] = {-Stride, 1, Stride, -1};
     std::uint8_t* cells = Work.data();
-    int at = from.At;
-    unsigned heading = static_cast<unsigned>(from.Heading);
-    for (std::uint64_t t = from.Done + 1; t <= lastIteration; ++t)
+    auto x = static_cast<std::int32_t>(At % Stride - Margin);
+    auto y = static_cast<std::int32_t>(At / Stride - Margin);
+    Walk.Steps.reserve(static_cast<std::size_t>(until - Walk.First));
+    for (; Done < until; ++Done)
     {
-        const unsigned code = cells[at] & CodeBits;
-        const unsigned key = code * StepTable::Headings + heading;
-        cells[at] = Table.NextCode[code];
-        heading = Table.NextHeading[key];
-        at += Table.Delta[key];
-        if (t >= first)
-            Tail[static_cast<std::size_t>(t - first)] = static_cast<std::uint8_t>(heading);
+        const unsigned code = cells[At] & CodeBits;
+        if (code == PackedField::Border)
+            return false;
+        const unsigned key = code * StepTable::Headings + Heading;
+        cells[At] = Table.NextCode[code];
+        Heading = Table.NextHeading[key];
+        Walk.Steps.push_back(
+            {x, y, static_cast<std::uint8_t>(code), static_cast<std::uint8_t>(Heading)});
+        At += offsets[Heading];
+        x += StepX[Heading];
+        y += StepY[Heading];
     }
+    return true;
+}
+
+bool HighwayTracker::Widen()
+{
+    const std::ptrdiff_t inner = Stride - 2;
+    const std::ptrdiff_t grow = std::max<std::ptrdiff_t>(64, inner / 2);
+    const std::ptrdiff_t stride = inner + 2 * grow + 2;
+    if (stride > MostPlaneSide)
+        return false;
+    std::vector<std::uint8_t> plane(static_cast<std::size_t>(stride * stride), 0);
+    for (std::ptrdiff_t i = 0; i < stride; ++i)
+    {
+        plane[static_cast<std::size_t>(i)] = PackedField::Border;
+        plane[static_cast<std::size_t>((stride - 1) * stride + i)] = PackedField::Border;
+        plane[static_cast<std::size_t>(i * stride)] = PackedField::Border;
+        plane[static_cast<std::size_t>(i * stride + stride - 1)] = PackedField::Border;
+    }
+    for (std::ptrdiff_t row = 1; row <= inner; ++row)
+        std::copy_n(Work.begin() + row * Stride + 1, inner,
+                    plane.begin() + (row + grow) * stride + 1 + grow);
+    At = (At / Stride + grow) * stride + At % Stride + grow;
+    Work.swap(plane);
+    Stride = stride;
+    Margin += static_cast<int>(grow);
+    return true;
 }

@@ -211,7 +211,7 @@ void LaneRunner::RunLanes(const NextJob& next, const JobEnded& ended, const RunO
         end.Result.Period = period;
         end.Result.FalseMatches = lane.FalseMatches;
         if (lane.Tracker)
-            end.Result.Highway = lane.Tracker->Finish(lane.Done);
+            end.Result.Highway = lane.Tracker->Finish(lane.Done, outcome == RunOutcome::Finished);
         end.Position =
             AntPosition{PackedField::X(static_cast<int>(at)), PackedField::Y(static_cast<int>(at)),
                         StepTable::DirectionOf(heading)};

@@ -291,7 +291,7 @@ RunResult Runner::Run(AntField& field, Ant& ant, const RunOptions& options)
 
     result.Iterations = done;
     if (tracker && result.Outcome != RunOutcome::Stopped)
-        result.Highway = tracker->Finish(done);
+        result.Highway = tracker->Finish(done, result.Outcome == RunOutcome::Finished);
     if (lookAhead)
         UnmarkTurns(cells);
     Packed.Store(field);

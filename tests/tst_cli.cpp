@@ -377,7 +377,8 @@ void TestCli::runs_data()
                               << QByteArray("rule: LR\niterations: 15517\nfinished: true\nx: 249\n"
                                             "y: 223\ndirection: R\n"
                                             "colours: 59954 1191 1355 0 0 0 0 0 0 0 0 0 0\n"
-                                            "highway: period 104, onset 9977, drift 2 2\n");
+                                            "highway: period 104, onset 9977, drift 2 2, "
+                                            "certified at 9977\n");
     QTest::newRow("padding after the rule")
         << QStringList{"run", "LR----------", "--max-iterations", "5"}
         << QByteArray("rule: LR\niterations: 5\nfinished: false\nx: 126\ny: 125\ndirection: R\n"
@@ -391,15 +392,16 @@ void TestCli::runs_data()
         << QByteArray("rule,iterations,finished,x,y,direction,colours_0,colours_1,colours_2,"
                       "colours_3,colours_4,colours_5,colours_6,colours_7,colours_8,colours_9,"
                       "colours_10,colours_11,colours_12,highway_period,highway_onset,"
-                      "highway_drift_x,highway_drift_y\n"
-                      "RLRLRLLRLR,1,false,126,125,R,62499,0,1,0,0,0,0,0,0,0,0,0,0,,,,\n");
+                      "highway_drift_x,highway_drift_y,highway_certified_at\n"
+                      "RLRLRLLRLR,1,false,126,125,R,62499,0,1,0,0,0,0,0,0,0,0,0,0,,,,,\n");
     QTest::newRow("LR's highway, as CSV")
         << QStringList{"run", "LR", "--csv"}
         << QByteArray("rule,iterations,finished,x,y,direction,colours_0,colours_1,colours_2,"
                       "colours_3,colours_4,colours_5,colours_6,colours_7,colours_8,colours_9,"
                       "colours_10,colours_11,colours_12,highway_period,highway_onset,"
-                      "highway_drift_x,highway_drift_y\n"
-                      "LR,15517,true,249,223,R,59954,1191,1355,0,0,0,0,0,0,0,0,0,0,104,9977,2,2\n");
+                      "highway_drift_x,highway_drift_y,highway_certified_at\n"
+                      "LR,15517,true,249,223,R,59954,1191,1355,0,0,0,0,0,0,0,0,0,0,104,9977,2,2,"
+                      "9977\n");
     // A period limit below the highway's hides it.
     QTest::newRow("period limit below LR's")
         << QStringList{"run", "LR", "--max-period", "103"}
@@ -432,10 +434,11 @@ void TestCli::catalogueFormatsAgree()
     const QList<QByteArray> names = lines.front().split(',');
     QCOMPARE(names.mid(0, 8), (QList<QByteArray>{"preset", "rule", "expected", "iterations", "x",
                                                  "y", "direction", "colours_0"}));
-    QCOMPARE(names.mid(19), (QList<QByteArray>{"colours_12", "highway_period", "highway_onset",
-                                               "highway_drift_x", "highway_drift_y"}));
+    QCOMPARE(names.mid(19),
+             (QList<QByteArray>{"colours_12", "highway_period", "highway_onset", "highway_drift_x",
+                                "highway_drift_y", "highway_certified_at"}));
     QCOMPARE(lines[3], QByteArray("3,LR,15517,15517,249,223,R,59954,1191,1355,0,0,0,0,0,0,0,0,0,"
-                                  "0,104,9977,2,2"));
+                                  "0,104,9977,2,2,9977"));
     QCOMPARE(table.Out.left(table.Out.indexOf('\n')).simplified(),
              QByteArray("preset rule expected iterations x y direction colours_0 highway check"));
 

@@ -2,34 +2,36 @@
 #include "AntField.h"
 #include "HeadingTail.h"
 #include "Highway.h"
-#include "Iteration.h"
-#include "StepTable.h"
+#include "PlaneReference.h"
+#include "Runner.h"
+#include "Support.h"
 
 #include <QtTest>
 
 #include <memory>
 #include <random>
+#include <set>
+#include <utility>
 #include <vector>
 
 namespace
 {
-using Headings = std::vector<std::uint8_t>;
-
 constexpr std::uint64_t DefaultMaxPeriod = 20000;
 
-Headings FromDigits(const QByteArray& digits)
+QString Describe(const HighwayProof& proof)
 {
-    Headings h;
-    h.reserve(static_cast<std::size_t>(digits.size()));
-    for (const char c : digits)
-        h.push_back(static_cast<std::uint8_t>(c - '0'));
-    return h;
-}
-
-QString Describe(const Highway& w)
-{
-    if (!w.Found)
+    const Highway& w = proof.Highway;
+    switch (proof.Result)
+    {
+    case HighwayProof::None:
         return QStringLiteral("none");
+    case HighwayProof::Unproven:
+        return QStringLiteral("unproven period %1").arg(w.Period);
+    case HighwayProof::ReachesBack:
+        return QStringLiteral("period %1 reaches back").arg(w.Period);
+    case HighwayProof::Proven:
+        break;
+    }
     return QStringLiteral("period %1 from %2, drift (%3, %4)")
         .arg(w.Period)
         .arg(w.Onset)
@@ -37,75 +39,77 @@ QString Describe(const Highway& w)
         .arg(w.DriftY);
 }
 
-// Period p taken literally over a whole run (h[0] is iteration 1), the reference for the
-// fast search: its onset and drift, and whether it spans minSpan iterations and drifts.
-bool DriftingStretch(const Headings& h, std::uint64_t p, std::uint64_t minSpan, Highway& w)
+QString Describe(const Highway& w)
 {
-    w = {false, p, 1, 0, 0};
-    for (std::uint64_t t = h.size() - p; t >= 1 && w.Onset == 1; --t)
-        if (h[t - 1] != h[t - 1 + p])
-            w.Onset = t + 1;
-    if (h.size() - w.Onset + 1 < minSpan)
-        return false;
-    for (std::uint64_t t = w.Onset; t < w.Onset + p; ++t)
+    HighwayProof proof;
+    proof.Result = w.Found ? HighwayProof::Proven : HighwayProof::None;
+    proof.Highway = w;
+    return Describe(proof) + (w.Found ? QStringLiteral(", proven at %1").arg(w.CertifiedAt) : "");
+}
+
+// Length of a plane walk from the start that proves each published highway.
+std::uint64_t WalkLength(const std::string& rule)
+{
+    return rule == "RRLR" ? 280000 : 20000;
+}
+
+HighwayProof FromTheStart(const std::string& rule, std::uint64_t length)
+{
+    PlaneReference plane(rule);
+    return ProveHighway(plane.Walk(length), DefaultMaxPeriod);
+}
+
+// A copy of a walk whose cells before its first step are blank but for the given ones, in
+// a rectangle that holds them all.
+struct Planted
+{
+    ::Walk Walk;
+    std::vector<std::uint8_t> Cells;
+};
+
+Planted Plant(const ::Walk& walk, const std::vector<std::pair<int, int>>& cells)
+{
+    Planted planted{walk, {}};
+    int left = walk.Steps[0].X;
+    int top = walk.Steps[0].Y;
+    int right = left;
+    int bottom = top;
+    for (const auto& [x, y] : cells)
     {
-        w.DriftX += int(h[t - 1] == 1) - int(h[t - 1] == 3);
-        w.DriftY += int(h[t - 1] == 2) - int(h[t - 1] == 0);
+        left = std::min(left, x);
+        top = std::min(top, y);
+        right = std::max(right, x);
+        bottom = std::max(bottom, y);
     }
-    w.Found = w.DriftX != 0 || w.DriftY != 0;
-    return w.Found;
+    ::Walk& w = planted.Walk;
+    w.Left = left;
+    w.Top = top;
+    w.Width = right - left + 1;
+    w.Height = bottom - top + 1;
+    w.Stride = w.Width;
+    planted.Cells.assign(static_cast<std::size_t>(w.Width) * w.Height, 0);
+    for (const auto& [x, y] : cells)
+        planted.Cells[static_cast<std::size_t>((y - top) * w.Width + (x - left))] = 2;
+    w.Cells = planted.Cells.data();
+    return planted;
 }
 
-Highway BruteForce(const Headings& h, std::uint64_t maxPeriod)
+// The cells of one period from step `from`, relative to the ant, and the largest j with
+// F and F + jd meeting, by comparing every pair.
+std::pair<std::vector<std::pair<int, int>>, int>
+FootprintAndReach(const ::Walk& walk, std::size_t from, int period, int dx, int dy)
 {
-    Highway best;
-    Highway w;
-    for (std::uint64_t p = 1; p <= maxPeriod && p <= h.size(); ++p)
-        if (DriftingStretch(h, p, 4 * p, w) && (!best.Found || w.Onset < best.Onset))
-            best = w;
-    return best;
-}
-
-// Whether an ant could have walked these headings on the field, as far as periods up to
-// maxPeriod tell: no drifting repetition longer than the field allows.
-bool FitsTheField(const Headings& h, std::uint64_t maxPeriod)
-{
-    Highway w;
-    for (std::uint64_t p = 1; p <= maxPeriod && p <= h.size(); ++p)
-        if (DriftingStretch(h, p, AntField::FieldSize * p + 1, w))
-            return false;
-    return true;
-}
-
-Highway FindInTail(const Headings& run, std::size_t tailLength, std::uint64_t maxPeriod)
-{
-    const std::size_t count = std::min(tailLength, run.size());
-    return FindHighway(run.data() + run.size() - count, count, run.size(), maxPeriod);
-}
-
-// Random pieces and repeated random patterns over a random subset of the headings, so
-// that short and long repetitions, with and without drift, turn up often.
-Headings RandomRun(std::mt19937& rng, std::size_t maxPieceLength, std::size_t maxPattern)
-{
-    Headings alphabet;
-    const auto allowed = 1 + rng() % 15;
-    for (std::uint8_t heading = 0; heading < 4; ++heading)
-        if (allowed & (1U << heading))
-            alphabet.push_back(heading);
-    const auto randomHeading = [&]() { return alphabet[rng() % alphabet.size()]; };
-
-    Headings h;
-    for (auto pieces = 1 + rng() % 3; pieces > 0; --pieces)
-    {
-        Headings pattern(1 + rng() % maxPattern);
-        for (std::uint8_t& heading : pattern)
-            heading = randomHeading();
-        const bool random = rng() % 4 == 0;
-        const std::size_t length = 1 + rng() % maxPieceLength;
-        for (std::size_t i = 0; i < length; ++i)
-            h.push_back(random ? randomHeading() : pattern[i % pattern.size()]);
-    }
-    return h;
+    std::set<std::pair<int, int>> cells;
+    for (int i = 0; i < period; ++i)
+        cells.insert({walk.Steps[from + i].X - walk.Steps[from].X,
+                      walk.Steps[from + i].Y - walk.Steps[from].Y});
+    int reach = 0;
+    for (const auto& a : cells)
+        for (const auto& b : cells)
+            for (int j = 1; j < 1000; ++j)
+                if (b.first - a.first == j * dx && b.second - a.second == j * dy)
+                    reach = std::max(reach, j);
+    return {{cells.begin(), cells.end()}, reach};
 }
 } // namespace
 
@@ -114,167 +118,216 @@ class TestHighway : public QObject
     Q_OBJECT
 
 private slots:
-    void synthetic_data();
-    void synthetic();
-    void agreesWithBruteForceOnWholeRuns();
-    void tailAgreesWithBruteForceOnTheWholeRun();
-    void rules_data();
-    void rules();
+    void published_data();
+    void published();
+    void fieldRunsProveAsThePlane_data();
+    void fieldRunsProveAsThePlane();
+    void fieldRunsThatProveNothing_data();
+    void fieldRunsThatProveNothing();
+    void walkTooShortOrTooLate();
+    void blankCellsAheadAreNeeded();
+    void provenHighwaysKeepGoing();
     void tailKeepsTheLastHeadingsInOrder();
 };
 
-void TestHighway::synthetic_data()
-{
-    // Each row is a whole run h(1..N) as digits; only its last tailLength headings are
-    // searched (0: all of them).
-    QTest::addColumn<QByteArray>("run");
-    QTest::addColumn<int>("tailLength");
-    QTest::addColumn<qulonglong>("maxPeriod");
-    QTest::addColumn<QString>("expected");
-
-    // Period 2 repeats, so 4, 6, ... do from the same onset.
-    QTest::newRow("tie between 2 and its multiples")
-        << "3" + QByteArray("01").repeated(20) << 0 << 20ULL << "period 2 from 2, drift (1, -1)";
-    // The last four headings alone repeat with period 1; period 5 goes back further.
-    QTest::newRow("earlier onset beats smaller period")
-        << QByteArray("01111").repeated(6) << 0 << 10ULL << "period 5 from 1, drift (4, -1)";
-    QTest::newRow("exactly four periods")
-        << "3" + QByteArray("012").repeated(4) << 0 << 10ULL << "period 3 from 2, drift (1, 0)";
-    QTest::newRow("one heading short of four periods")
-        << "312" + QByteArray("012").repeated(3) << 0 << 10ULL << "none";
-    QTest::newRow("whole run repeats: onset 1")
-        << QByteArray("012").repeated(4) << 0 << 10ULL << "period 3 from 1, drift (1, 0)";
-    QTest::newRow("no drift, no highway")
-        << QByteArray("0123").repeated(10) << 0 << 20ULL << "none";
-    // Period 8 reaches back to 1 but has no drift.
-    QTest::newRow("drift-free repetition does not hide a later highway")
-        << QByteArray("33331111").repeated(5) << 0 << 10ULL << "period 1 from 37, drift (1, 0)";
-    QTest::newRow("period above maxPeriod")
-        << "3" + QByteArray("01112").repeated(8) << 0 << 4ULL << "none";
-    QTest::newRow("period at maxPeriod")
-        << "3" + QByteArray("01112").repeated(8) << 0 << 5ULL << "period 5 from 2, drift (3, 0)";
-    // Tail of 2 * 250 + 1: the mismatch before the onset is its first heading.
-    QTest::newRow("longest highway the tail can date")
-        << QByteArray("2").repeated(300) + QByteArray("01").repeated(250) << 501 << 2ULL
-        << "period 2 from 301, drift (1, -1)";
-    QTest::newRow("repetition back to the tail's start")
-        << QByteArray("2").repeated(300) + QByteArray("01").repeated(251) << 501 << 2ULL << "none";
-}
-
-void TestHighway::synthetic()
-{
-    QFETCH(QByteArray, run);
-    QFETCH(int, tailLength);
-    QFETCH(qulonglong, maxPeriod);
-    QFETCH(QString, expected);
-    const Headings h = FromDigits(run);
-    const std::size_t tail = tailLength > 0 ? static_cast<std::size_t>(tailLength) : h.size();
-    QCOMPARE(Describe(FindInTail(h, tail, maxPeriod)), expected);
-}
-
-void TestHighway::agreesWithBruteForceOnWholeRuns()
-{
-    std::mt19937 rng(20240611);
-    int found = 0;
-    for (int round = 0; round < 4000; ++round)
-    {
-        const Headings h = RandomRun(rng, 120, 12);
-        const std::uint64_t maxPeriod = 1 + rng() % 40;
-        const QString fast = Describe(FindHighway(h.data(), h.size(), h.size(), maxPeriod));
-        const QString reference = Describe(BruteForce(h, maxPeriod));
-        QVERIFY2(fast == reference,
-                 qPrintable(
-                     QStringLiteral("round %1: %2, expected %3").arg(round).arg(fast, reference)));
-        found += reference != QLatin1String("none");
-    }
-    QVERIFY(found > 1000);
-}
-
-// A tail of HighwayTailLength headings decides as the whole run does, for any run an ant
-// on the field could walk; a shorter one (down to a single heading) decides the same or
-// says it cannot.
-void TestHighway::tailAgreesWithBruteForceOnTheWholeRun()
-{
-    std::mt19937 rng(7);
-    int compared = 0;
-    int found = 0;
-    int shortDecided = 0;
-    int shortUndecided = 0;
-    for (int round = 0; round < 3000; ++round)
-    {
-        const std::uint64_t maxPeriod = 1 + rng() % 3;
-        const Headings h = RandomRun(rng, 800, 3);
-        const auto tail = static_cast<std::size_t>(HighwayTailLength(maxPeriod));
-        if (h.size() <= tail || !FitsTheField(h, maxPeriod))
-            continue;
-        const QString reference = Describe(BruteForce(h, maxPeriod));
-        const std::size_t shortTail = 1 + rng() % (tail - 1);
-        const Highway fromShort = FindInTail(h, shortTail, maxPeriod);
-        for (const Highway& w : {FindInTail(h, tail, maxPeriod), fromShort})
-        {
-            if (w.Undecided)
-                continue;
-            QVERIFY2(Describe(w) == reference,
-                     qPrintable(QStringLiteral("round %1: %2, expected %3")
-                                    .arg(round)
-                                    .arg(Describe(w), reference)));
-        }
-        QVERIFY(shortTail > maxPeriod || fromShort.Undecided);
-        ++(fromShort.Undecided ? shortUndecided : shortDecided);
-        ++compared;
-        found += reference != QLatin1String("none");
-    }
-    QVERIFY(compared > 600);
-    QVERIFY(found > 200);
-    QVERIFY2(
-        shortDecided > 400 && shortUndecided > 40,
-        qPrintable(QStringLiteral("%1 decided, %2 not").arg(shortDecided).arg(shortUndecided)));
-}
-
-void TestHighway::rules_data()
+void TestHighway::published_data()
 {
     QTest::addColumn<QString>("rule");
-    QTest::addColumn<qulonglong>("period"); // 0: no highway
-
-    QTest::newRow("LR") << "LR" << 104ULL;
-    QTest::newRow("LLR") << "LLR" << 18ULL;
-    // n letters L then one R: period 16n + 4 from n = 3.
-    QTest::newRow("LLLR") << "LLLR" << 52ULL;
-    QTest::newRow("LLLLR") << "LLLLR" << 68ULL;
-    QTest::newRow("RLR") << "RLR" << 0ULL;
-    QTest::newRow("LLRR") << "LLRR" << 0ULL;
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("LR") << "LR"
+                        << "period 104 from 9977, drift (2, 2)";
+    // Blank and colour 1 told apart, LLR's colours would repeat only from 52.
+    QTest::newRow("LLR") << "LLR"
+                         << "period 18 from 39, drift (-1, 1)";
+    QTest::newRow("LLLR") << "LLLR"
+                          << "period 52 from 79, drift (-2, 2)";
+    QTest::newRow("RRLR") << "RRLR"
+                          << "period 384 from 256241, drift (-4, -4)";
 }
 
-// Headings after each turn, the refused last one included, of a rule run to its end from
-// the start state; the kept tail against the brute force over the whole run.
-void TestHighway::rules()
+// On the plane from the start, and from a later start before the onset, which must date
+// the highway and its proof the same.
+void TestHighway::published()
 {
     QFETCH(QString, rule);
-    QFETCH(qulonglong, period);
-    auto field = std::make_unique<AntField>();
+    QFETCH(QString, expected);
+    const std::uint64_t length = WalkLength(rule.toStdString());
+    PlaneReference plane(rule.toStdString());
+    const HighwayProof whole = ProveHighway(plane.Walk(length), DefaultMaxPeriod);
+    QCOMPARE(Describe(whole), expected);
+    QVERIFY(whole.Highway.CertifiedAt >= whole.Highway.Onset);
+    QVERIFY(whole.Highway.CertifiedAt < length);
+
+    PlaneReference later(rule.toStdString());
+    const std::uint64_t skip = whole.Highway.Onset / 2;
+    later.Walk(skip);
+    const HighwayProof fromLater = ProveHighway(later.Walk(length - skip), DefaultMaxPeriod);
+    QCOMPARE(Describe(fromLater.Highway), Describe(whole.Highway));
+}
+
+void TestHighway::fieldRunsProveAsThePlane_data()
+{
+    QTest::addColumn<QString>("rule");
+    for (const char* rule : {"LR", "LLR", "LLLR", "RRLR"})
+        QTest::newRow(rule) << rule;
+}
+
+// These leave the field soon after their highway begins: the proof goes on past the
+// run's end on the plane, and the run's end state stays as it was.
+void TestHighway::fieldRunsProveAsThePlane()
+{
+    QFETCH(QString, rule);
     Ant ant;
     QVERIFY(ant.SetRule(rule.toStdString()));
-    HeadingTail tail(static_cast<std::size_t>(HighwayTailLength(DefaultMaxPeriod)));
-    Headings whole;
-    IterationResult result = IterationResult::Moved;
-    while (result == IterationResult::Moved)
-    {
-        result = Iterate(*field, ant);
-        const auto heading =
-            static_cast<std::uint8_t>(StepTable::HeadingOf(ant.GetPosition().Direction));
-        tail.Push(heading);
-        whole.push_back(heading);
-    }
-    QCOMPARE(result, IterationResult::Blocked);
+    Ant plain = ant;
+    auto field = std::make_unique<AntField>();
+    auto plainField = std::make_unique<AntField>();
+    RunOptions options;
+    options.HighwayMaxPeriod = DefaultMaxPeriod;
+    const RunResult result = Runner().Run(*field, ant, options);
+    const RunResult without = Runner().Run(*plainField, plain);
+    QCOMPARE(result.Outcome, RunOutcome::Finished);
+    QCOMPARE(StateDifference(CaptureState(*field, ant), CaptureState(*plainField, plain)),
+             QString());
+    QCOMPARE(result.Iterations, without.Iterations);
 
-    const Highway w = FindHighway(tail.Ordered(), tail.Size(), whole.size(), DefaultMaxPeriod);
-    QCOMPARE(Describe(w), Describe(BruteForce(whole, DefaultMaxPeriod)));
-    QCOMPARE(w.Period, period);
-    if (rule == QLatin1String("LR"))
+    const HighwayProof onPlane = FromTheStart(rule.toStdString(), WalkLength(rule.toStdString()));
+    QVERIFY(result.Highway.Found);
+    QCOMPARE(Describe(result.Highway), Describe(onPlane.Highway));
+}
+
+void TestHighway::fieldRunsThatProveNothing_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<qulonglong>("cap");
+    // A staircase over the last iterations before the border, and a walk along the edge
+    // of a growing shape.
+    QTest::newRow("RRRRLR") << "RRRRLR" << qulonglong(RunOptions::NoCap);
+    QTest::newRow("RRLRR") << "RRLRR" << qulonglong(RunOptions::NoCap);
+    // Capped inside the field: ends repeating with period 2.
+    QTest::newRow("LLLLRRRR capped") << "LLLLRRRR" << 10000000ULL;
+}
+
+void TestHighway::fieldRunsThatProveNothing()
+{
+    QFETCH(QString, rule);
+    QFETCH(qulonglong, cap);
+    Ant ant;
+    QVERIFY(ant.SetRule(rule.toStdString()));
+    auto field = std::make_unique<AntField>();
+    RunOptions options;
+    options.Cap = cap;
+    options.HighwayMaxPeriod = DefaultMaxPeriod;
+    const RunResult result = Runner().Run(*field, ant, options);
+    QCOMPARE(Describe(result.Highway), QStringLiteral("none"));
+}
+
+void TestHighway::walkTooShortOrTooLate()
+{
+    // Two periods of LR's highway are too few to prove it.
+    QCOMPARE(Describe(FromTheStart("LR", 9977 + 2 * 104)), QStringLiteral("unproven period 104"));
+    // Ends in no repetition at all.
+    QCOMPARE(Describe(FromTheStart("RLR", 100000)), QStringLiteral("none"));
+    // A walk that starts on the highway cannot date it.
+    PlaneReference plane("LR");
+    plane.Walk(11000);
+    QCOMPARE(Describe(ProveHighway(plane.Walk(5000), DefaultMaxPeriod)),
+             QStringLiteral("period 104 reaches back"));
+    // Too long a period for the limit.
+    QCOMPARE(Describe(ProveHighway(PlaneReference("LR").Walk(20000), 103)), QStringLiteral("none"));
+}
+
+// A cell that is not blank on the highway's way, however far ahead, or among the cells
+// of the period D after the proof's start, delays or prevents the proof; one behind it
+// does not.
+void TestHighway::blankCellsAheadAreNeeded()
+{
+    PlaneReference plane("LR");
+    const ::Walk walk = plane.Walk(20000);
+    const HighwayProof proof = ProveHighway(walk, DefaultMaxPeriod);
+    QCOMPARE(proof.Result, HighwayProof::Proven);
+    const Highway& w = proof.Highway;
+    const auto t0 = static_cast<std::size_t>(w.CertifiedAt);
+    const int p = static_cast<int>(w.Period);
+    const auto [footprint, reach] = FootprintAndReach(walk, t0, p, w.DriftX, w.DriftY);
+    QVERIFY(reach >= 1);
+    const WalkStep& at = walk.Steps[t0];
+    auto ahead = [&, fp = footprint](std::size_t i, int j) {
+        return std::make_pair(at.X + fp[i].first + j * w.DriftX,
+                              at.Y + fp[i].second + j * w.DriftY);
+    };
+
+    // Far ahead, well past the walk's end.
+    for (const int j : {reach, reach + 1, 3000})
     {
-        QCOMPARE(whole.size(), std::size_t{15517});
-        QCOMPARE(Describe(w), QStringLiteral("period 104 from 9977, drift (2, 2)"));
+        for (std::size_t i = 0; i < footprint.size(); i += footprint.size() / 3)
+        {
+            const Planted planted = Plant(walk, {ahead(i, j)});
+            const HighwayProof with = ProveHighway(planted.Walk, DefaultMaxPeriod);
+            QVERIFY2(with.Result != HighwayProof::Proven || with.Highway.CertifiedAt > t0,
+                     qPrintable(QStringLiteral("j %1, cell %2").arg(j).arg(i)));
+        }
     }
+    // Far behind the ant, and off to the side of its way.
+    const std::pair<int, int> behind = {at.X - 40 * w.DriftX, at.Y - 40 * w.DriftY};
+    const std::pair<int, int> aside = {at.X + 60 * w.DriftY, at.Y - 60 * w.DriftX};
+    for (const auto& cell : {behind, aside})
+    {
+        const Planted planted = Plant(walk, {cell});
+        QCOMPARE(Describe(ProveHighway(planted.Walk, DefaultMaxPeriod).Highway), Describe(w));
+    }
+}
+
+// For random rules whose highway is proven: an independent plain continuation for 100
+// more periods keeps period and drift, the onset is the first step of the repetition
+// and no shorter period repeats there.
+void TestHighway::provenHighwaysKeepGoing()
+{
+    std::mt19937 rng(19);
+    int proven = 0;
+    for (int round = 0; round < 120; ++round)
+    {
+        std::string rule;
+        for (auto letters = 2 + rng() % 7; letters > 0; --letters)
+            rule += rng() % 2 ? 'R' : 'L';
+        PlaneReference plane(rule);
+        const ::Walk walk = plane.Walk(150000);
+        const HighwayProof proof = ProveHighway(walk, 2000);
+        if (proof.Result != HighwayProof::Proven)
+            continue;
+        ++proven;
+        const Highway& w = proof.Highway;
+        const QByteArray name = QByteArray::fromStdString(rule);
+        auto merged = [](std::uint8_t colour) { return colour == 0 ? 1 : colour; };
+
+        std::vector<WalkStep> steps = walk.Steps;
+        steps.resize(steps.size() + 100 * w.Period + 1);
+        for (std::size_t i = walk.Steps.size(); i < steps.size(); ++i)
+            plane.Step(&steps[i]);
+        for (std::size_t i = static_cast<std::size_t>(w.Onset); i + w.Period < steps.size(); ++i)
+        {
+            const WalkStep& a = steps[i];
+            const WalkStep& b = steps[i + w.Period];
+            QVERIFY2(merged(a.Colour) == merged(b.Colour) && b.X - a.X == w.DriftX &&
+                         b.Y - a.Y == w.DriftY,
+                     name.constData());
+        }
+        if (w.Onset > 0)
+        {
+            const std::size_t before = static_cast<std::size_t>(w.Onset) - 1;
+            QVERIFY2(merged(steps[before].Colour) != merged(steps[before + w.Period].Colour) ||
+                         steps[before].Heading != steps[before + w.Period].Heading,
+                     name.constData());
+        }
+        for (std::uint64_t q = 1; q < w.Period; ++q)
+        {
+            bool repeats = true;
+            for (std::size_t i = steps.size() - 2 * w.Period; i + q < steps.size() && repeats; ++i)
+                repeats = merged(steps[i].Colour) == merged(steps[i + q].Colour);
+            QVERIFY2(!repeats, name.constData());
+        }
+    }
+    QVERIFY2(proven >= 10, qPrintable(QString::number(proven)));
 }
 
 void TestHighway::tailKeepsTheLastHeadingsInOrder()
