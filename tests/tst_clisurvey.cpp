@@ -387,7 +387,7 @@ void TestCliSurvey::capturedGrowthAgreesWithTrace()
         // The trace's last row: ..., visited, 13 colours, min_x, min_y, max_x, max_y.
         QCOMPARE(last.size(), 22);
         const QList<QByteArray> expected = QList<QByteArray>{last[4]} + last.mid(18);
-        QCOMPARE(row.mid(11, 5), expected);
+        QCOMPARE(row.mid(12, 5), expected);
     }
     QVERIFY(capped >= 2);
 }
