@@ -5,8 +5,10 @@
 #include "ProgressBar.h"
 #include "Record.h"
 #include "RecordWriter.h"
+#include "RuntimeFailure.h"
 #include "StandardOutput.h"
 #include "Survey.h"
+#include "SurveyInput.h"
 #include "SurveyRecords.h"
 #include "UsageError.h"
 
@@ -14,12 +16,16 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 #include <thread>
 
 #include <sched.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -119,6 +125,31 @@ Range ParseLetters(const std::string& text)
     return range;
 }
 
+// The rows of an earlier survey that ended before its cap end the same way at a higher
+// one; its capped rows run again.
+void TakeEnded(const SurveyInput& previous, const std::string& path, const Range& letters,
+               std::uint64_t cap, std::uint64_t maxPeriod, Survey& survey)
+{
+    const SurveyRecords::Description& about = previous.About;
+    const std::string name = ArgumentText::QuotePath(path);
+    if (about.LettersFrom != letters.From || about.LettersTo != letters.To)
+        throw RuntimeFailure(name + " is a survey of letters " + about.Letters() +
+                             "; resume it with those letters");
+    if (about.MaxPeriod != maxPeriod)
+        throw RuntimeFailure(name + " looked for highways up to period " +
+                             std::to_string(about.MaxPeriod) + "; resume it with --max-period " +
+                             std::to_string(about.MaxPeriod));
+    if (about.Cap > cap)
+        throw RuntimeFailure(name + " has a cap of " + std::to_string(about.Cap) +
+                             ", above this survey's " + std::to_string(cap));
+    if (about.Top > 0)
+        throw RuntimeFailure(name + " holds only the " + std::to_string(about.Top) +
+                             " longest finishers (--top): it cannot be resumed");
+    for (const SurveyRow& row : previous.Rows)
+        if (row.Outcome != RunOutcome::Cap)
+            survey.SetKnown(row);
+}
+
 void PrintSummary(const std::vector<SurveyRow>& rows, const Range& letters, std::uint64_t cap,
                   std::size_t done, std::size_t total, int jobs, double seconds)
 {
@@ -170,6 +201,16 @@ SurveyCommand::SurveyCommand(CLI::App& line)
                         " (default " + std::to_string(LaneRunner::Lanes) +
                         "); for benchmarks, the rows do not depend on it")
         ->type_name("K");
+    options
+        .add_option("--resume", Resume,
+                    "take the rows that ended from this earlier output (CSV or JSON, same letters "
+                    "and --max-period, a cap up to this one) and run only the others")
+        ->type_name("FILE");
+    options
+        .add_option("--state-dir", StateDir,
+                    "keep each unfinished run's state here (at the cap, on a stop and every "
+                    "30 s) and continue runs from the states found there")
+        ->type_name("DIR");
     options.add_flag("--quiet", Quiet, "no progress bar and no summary on stderr")
         ->disable_flag_override();
     options.footer(
@@ -182,9 +223,14 @@ SurveyCommand::SurveyCommand(CLI::App& line)
 
 int SurveyCommand::Execute()
 {
-    if (Options().count("--letters") == 0)
+    std::optional<SurveyInput> previous;
+    if (Options().count("--resume") > 0)
+        previous = SurveyInput::Read(Resume);
+    if (Options().count("--letters") == 0 && !previous)
         throw UsageError("missing --letters N or --letters A-B (1 to 12 letters)");
-    const Range letters = ParseLetters(Letters);
+    const Range letters = Options().count("--letters") > 0
+                              ? ParseLetters(Letters)
+                              : Range{previous->About.LettersFrom, previous->About.LettersTo};
     const std::uint64_t cap = Options().count("--max-iterations") > 0
                                   ? ArgumentText::ParseCount("--max-iterations", Cap)
                                   : DefaultCap;
@@ -206,6 +252,17 @@ int SurveyCommand::Execute()
         survey.SetLanes(lanes);
     if (shard.Count > 1)
         survey.SetShard(shard.Index - 1, shard.Count);
+    if (previous)
+        TakeEnded(*previous, Resume, letters, cap, maxPeriod, survey);
+    if (Options().count("--state-dir") > 0)
+    {
+        if (StateDir.empty())
+            throw UsageError("--state-dir needs a directory");
+        if (::mkdir(StateDir.c_str(), 0777) != 0 && errno != EEXIST)
+            throw RuntimeFailure("cannot create the state directory " +
+                                 ArgumentText::QuotePath(StateDir) + ": " + std::strerror(errno));
+        survey.SetStateDirectory(StateDir);
+    }
     const std::size_t total = survey.RuleCount();
     jobs = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(jobs), total));
 

@@ -20,6 +20,8 @@ private:
     std::string Top;
     std::string ShardText;
     std::string Lanes;
+    std::string Resume;
+    std::string StateDir;
     bool Quiet = false;
     OutputFormat Format;
     MaxPeriodOption MaxPeriod;

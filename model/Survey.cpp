@@ -3,8 +3,57 @@
 #include "Ant.h"
 #include "AntField.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <exception>
+#include <optional>
+#include <stdexcept>
 #include <thread>
+
+#include <sys/stat.h>
+
+namespace
+{
+// With states kept, a lane run from iteration 0 stops here and goes on on the single
+// runner, which saves between stretches: a lane run this long takes seconds.
+constexpr std::uint64_t LaneStretch = std::uint64_t{1} << 28;
+constexpr std::uint64_t FirstStretch = std::uint64_t{1} << 24;
+
+// A rule with both letters walks off every bounded region (the trajectory of such a rule
+// is unbounded), so it never comes back to an earlier state: its run needs no cycle
+// proof, and one done in stretches loses nothing when each stretch starts the proof anew.
+bool CanCycle(const std::string& rule)
+{
+    return rule.find('L') == std::string::npos || rule.find('R') == std::string::npos;
+}
+
+bool TouchesColumnZero(const AntField& field, const AntPosition& position)
+{
+    if (position.X == 0)
+        return true;
+    for (int y = 0; y < AntField::FieldSize; ++y)
+        if (field.GetCell(0, y) != 0)
+            return true;
+    return false;
+}
+
+// A refused state file: the survey stops before any work rather than guess.
+[[noreturn]] void RefuseState(const std::string& path, const std::string& rule,
+                              const std::string& why)
+{
+    throw std::runtime_error("state file '" + path + "' " + why + "; remove it to run " + rule +
+                             " from iteration 0");
+}
+} // namespace
+
+struct Survey::Ending
+{
+    RunResult Result;
+    AntPosition Position;
+    FieldSummary Growth;
+    bool TouchedColumnZero = true;
+    std::optional<RunState> State; // the end state, kept when the survey keeps states
+};
 
 std::vector<std::string> Survey::RulesOf(int fromLetters, int toLetters)
 {
@@ -45,6 +94,8 @@ Survey::Survey(int fromLetters, int toLetters, std::uint64_t cap)
 int Survey::Run(int jobs, const std::atomic<bool>* stop, const Progress& progress,
                 std::chrono::milliseconds interval)
 {
+    if (!StateDirectory.empty())
+        CheckStates();
     std::vector<std::thread> workers;
     workers.reserve(static_cast<std::size_t>(jobs));
     try
@@ -105,6 +156,93 @@ std::vector<std::string> Survey::Rules() const
     return rules;
 }
 
+std::size_t Survey::IndexOf(const std::string& rule) const
+{
+    // Shortest first, each length in binary order with L as 0.
+    const auto from = Rows_.front().Rule.size();
+    if (rule.size() < from || rule.size() > Rows_.back().Rule.size())
+        return Rows_.size();
+    std::size_t index = 0;
+    for (std::size_t n = from; n < rule.size(); ++n)
+        index += std::size_t{1} << n;
+    std::size_t bits = 0;
+    for (const char letter : rule)
+    {
+        if (letter != 'L' && letter != 'R')
+            return Rows_.size();
+        bits = bits * 2 + (letter == 'R' ? 1 : 0);
+    }
+    return index + bits;
+}
+
+bool Survey::SetKnown(const SurveyRow& row)
+{
+    if (InSurvey.empty())
+    {
+        InSurvey.assign(Rows_.size(), false);
+        for (const auto& [first, mirror] : Pairs)
+            InSurvey[first] = InSurvey[mirror] = true;
+    }
+    const std::size_t index = IndexOf(row.Rule);
+    if (index >= Rows_.size() || !InSurvey[index])
+        return false;
+    if (!Rows_[index].Done)
+        CountDone(1);
+    Rows_[index] = row;
+    Rows_[index].Done = true;
+    return true;
+}
+
+std::string Survey::StateFile(const std::string& directory, const std::string& rule)
+{
+    return directory + "/" + rule + ".state";
+}
+
+void Survey::Save(const RunState& state) const
+{
+    state.Write(StateFile(StateDirectory, state.Rule));
+}
+
+void Survey::CheckStates()
+{
+    HasState.assign(Rows_.size(), false);
+    for (const auto& pair : Pairs)
+    {
+        for (const std::size_t row : {pair.first, pair.second})
+        {
+            if (Rows_[row].Done)
+                continue;
+            const std::string& rule = Rows_[row].Rule;
+            const std::string path = StateFile(StateDirectory, rule);
+            struct stat status
+            {
+            };
+            if (::stat(path.c_str(), &status) != 0 && errno == ENOENT)
+                continue;
+            RunState state;
+            try
+            {
+                state = RunState::Read(path);
+            }
+            catch (const RunState::Refused& refused)
+            {
+                RefuseState(path, rule, std::string("is refused: ") + refused.what());
+            }
+            if (state.Rule != rule)
+                RefuseState(path, rule, "holds a run of " + state.Rule);
+            const bool endedHere = state.Ended && state.Outcome != RunOutcome::Cap;
+            if (state.Iterations > Cap || (state.Ended && state.Iterations == Cap && !endedHere &&
+                                           state.HighwayMaxPeriod != HighwayMaxPeriod))
+                RefuseState(path, rule,
+                            "is at " + std::to_string(state.Iterations) +
+                                " iterations, beyond this survey's cap or of another period limit");
+            if (state.Ended && state.HighwayMaxPeriod != HighwayMaxPeriod && endedHere)
+                RefuseState(path, rule, "holds a result for another period limit");
+            HasState[row] = true;
+        }
+    }
+}
+
 std::size_t Survey::DoneCount() const
 {
     const std::lock_guard<std::mutex> lock(Mutex);
@@ -131,65 +269,256 @@ void Survey::Work(const std::atomic<bool>* stop)
 
 void Survey::WorkOn(const std::atomic<bool>* stop)
 {
+    const bool keepStates = !StateDirectory.empty();
+    const std::size_t none = Rows_.size();
     // A pair's first rule runs first; its mirror runs only when the first's row cannot
-    // be mirrored, and then on this thread, queued here.
-    std::vector<std::size_t> mirrorsToRun;
-    std::vector<std::size_t> mirrorOf(Rows_.size(), Rows_.size());
-    auto next = [&](LaneRunner::Job& job)
+    // be mirrored, and then on this thread, queued here. Runs from a saved state go to
+    // the single runner, which this thread works through between lane jobs.
+    std::vector<std::size_t> lanesToRun;
+    std::vector<std::pair<std::size_t, std::optional<RunState>>> toContinue;
+    std::vector<std::size_t> mirrorOf(Rows_.size(), none);
+    Runner single;
+    bool stopped = false;
+
+    auto dispatch = [&](std::size_t row)
     {
-        std::size_t row = 0;
-        if (!mirrorsToRun.empty())
-        {
-            row = mirrorsToRun.back();
-            mirrorsToRun.pop_back();
-        }
+        if (keepStates && HasState[row])
+            toContinue.emplace_back(row, std::nullopt);
         else
-        {
-            const std::size_t i = Next.fetch_add(1);
-            if (i >= Pairs.size())
-                return false;
-            row = Pairs[i].first;
-            mirrorOf[row] = Pairs[i].second;
-        }
-        Ant ant;
-        ant.SetRule(Rows_[row].Rule);
-        job.Id = row;
-        job.Rule = ant.GetAI();
-        return true;
+            lanesToRun.push_back(row);
     };
-    auto ended = [&](const LaneRunner::Ended& end)
+    auto record = [&](std::size_t index, const Ending& end)
     {
-        SurveyRow& row = Rows_[end.Id];
+        SurveyRow& row = Rows_[index];
         row.Outcome = end.Result.Outcome;
         row.Iterations = end.Result.Iterations;
         row.Period = end.Result.Period;
         row.Position = end.Position;
         row.Highway = end.Result.Highway;
-        row.Growth = FieldSummary::OfPacked(end.Cells);
+        row.Growth = end.Growth;
         row.Growth.Colours = {};
         row.Done = true;
-        const std::size_t mirror = mirrorOf[end.Id];
-        if (mirror == Rows_.size())
+        if (end.State)
+            Save(*end.State);
+        const std::size_t mirror = mirrorOf[index];
+        if (mirror == none)
         {
             CountDone(1);
         }
-        else if (row.Outcome == RunOutcome::Cap && !TouchedColumnZero(end.Cells, end.Position))
+        else if (row.Outcome == RunOutcome::Cap && !end.TouchedColumnZero)
         {
             Rows_[mirror] = MirrorRow(row);
+            if (end.State)
+                Save(end.State->Mirrored(Rows_[mirror].Rule));
             CountDone(2);
         }
         else
         {
-            mirrorsToRun.push_back(mirror);
+            dispatch(mirror);
             CountDone(1);
+        }
+    };
+    auto ended = [&](const LaneRunner::Ended& end)
+    {
+        const std::string& rule = Rows_[end.Id].Rule;
+        if (end.Result.Outcome == RunOutcome::Cap && end.Result.Iterations < Cap)
+        {
+            // Only a lane stretch: on to the single runner.
+            toContinue.emplace_back(
+                end.Id, RunState::OfPacked(rule, end.Result.Iterations, end.Cells, end.Position));
+            return;
+        }
+        Ending ending;
+        ending.Result = end.Result;
+        ending.Position = end.Position;
+        ending.Growth = FieldSummary::OfPacked(end.Cells);
+        ending.TouchedColumnZero = TouchedColumnZero(end.Cells, end.Position);
+        if (keepStates && end.Result.Outcome == RunOutcome::Cap)
+        {
+            ending.State = RunState::OfPacked(rule, end.Result.Iterations, end.Cells, end.Position);
+            ending.State->Ended = true;
+            ending.State->HighwayMaxPeriod = HighwayMaxPeriod;
+            ending.State->Highway = end.Result.Highway;
+        }
+        record(end.Id, ending);
+    };
+    auto next = [&](LaneRunner::Job& job)
+    {
+        for (;;)
+        {
+            while (!toContinue.empty())
+            {
+                auto [row, from] = std::move(toContinue.back());
+                toContinue.pop_back();
+                Ending ending;
+                if (!Continue(row,
+                              from ? std::move(*from)
+                                   : RunState::Read(StateFile(StateDirectory, Rows_[row].Rule)),
+                              single, ending, stop))
+                {
+                    stopped = true;
+                    return false;
+                }
+                record(row, ending);
+            }
+            std::size_t row = none;
+            if (!lanesToRun.empty())
+            {
+                row = lanesToRun.back();
+                lanesToRun.pop_back();
+            }
+            else
+            {
+                const std::size_t i = Next.fetch_add(1);
+                if (i >= Pairs.size() || (stop && stop->load()))
+                    return false;
+                auto [first, mirror] = Pairs[i];
+                if (Rows_[first].Done)
+                    std::swap(first, mirror);
+                if (Rows_[first].Done)
+                    continue; // both known
+                mirrorOf[first] = Rows_[mirror].Done ? none : mirror;
+                if (keepStates && HasState[first])
+                {
+                    dispatch(first);
+                    continue;
+                }
+                row = first;
+            }
+            Ant ant;
+            ant.SetRule(Rows_[row].Rule);
+            job.Id = row;
+            job.Rule = ant.GetAI();
+            return true;
         }
     };
     LaneRunner runner;
     RunOptions options;
-    options.Cap = Cap;
+    options.Cap = keepStates ? std::min(Cap, LaneStretch) : Cap;
     options.Stop = stop;
     options.HighwayMaxPeriod = HighwayMaxPeriod;
     runner.Run<CycleProof::On>(next, ended, options, Lanes);
+    // Lane stretches that ended after the last job was handed out.
+    Ending ending;
+    while (!stopped && !toContinue.empty() && !(stop && stop->load()))
+    {
+        auto [row, from] = std::move(toContinue.back());
+        toContinue.pop_back();
+        if (!Continue(row,
+                      from ? std::move(*from)
+                           : RunState::Read(StateFile(StateDirectory, Rows_[row].Rule)),
+                      single, ending, stop))
+            break;
+        record(row, ending);
+    }
+}
+
+bool Survey::Continue(std::size_t row, RunState from, Runner& runner, Ending& ending,
+                      const std::atomic<bool>* stop)
+{
+    const std::string rule = Rows_[row].Rule;
+    if (from.Ended && (from.Outcome != RunOutcome::Cap || from.Iterations == Cap))
+    {
+        // It ended in an earlier survey (one that was stopped, or a shorter one).
+        AntField field;
+        from.Restore(field);
+        ending.Result.Outcome = from.Outcome;
+        ending.Result.Iterations = from.Iterations;
+        ending.Result.Period = from.Period;
+        ending.Result.Highway = from.Highway;
+        ending.Position = from.Position;
+        ending.Growth = FieldSummary::Of(field);
+        ending.TouchedColumnZero = TouchesColumnZero(field, from.Position);
+        ending.State = std::nullopt;
+        if (from.Outcome == RunOutcome::Cap && !StateDirectory.empty())
+            ending.State = std::move(from); // the mirror's may not be saved yet
+        return true;
+    }
+    const bool keepStates = !StateDirectory.empty();
+    const bool proof = CanCycle(rule);
+    const std::uint64_t tail = HighwayMaxPeriod > 0 ? HighwayTailLength(HighwayMaxPeriod) : 0;
+    AntField field;
+    Ant ant;
+    ant.SetRule(rule);
+    from.Restore(field);
+    ant.SetPosition(from.Position);
+    from.Ended = false;
+    std::uint64_t done = from.Iterations;
+    RunState stretchStart = std::move(from);
+    std::optional<RunState> earlier;
+    std::uint64_t stretch = FirstStretch;
+    RunResult result;
+    for (;;)
+    {
+        RunOptions options;
+        options.Stop = stop;
+        options.HighwayMaxPeriod = HighwayMaxPeriod;
+        options.Cap = std::min(stretch, Cap - done);
+        // The last stretch holds the whole tail the highway is found in.
+        if (Cap - done - options.Cap <= tail)
+            options.Cap = Cap - done;
+        const auto start = std::chrono::steady_clock::now();
+        result = proof ? runner.Run<CycleProof::On>(field, ant, options)
+                       : runner.Run<CycleProof::Off>(field, ant, options);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        Stepped += result.Iterations;
+        done += result.Iterations;
+        if (result.Outcome == RunOutcome::Stopped)
+        {
+            if (keepStates)
+                Save(RunState::Of(rule, done, field, ant.GetPosition()));
+            return false;
+        }
+        if (result.Outcome != RunOutcome::Cap || done == Cap)
+            break;
+        RunState now = RunState::Of(rule, done, field, ant.GetPosition());
+        if (keepStates)
+            Save(now);
+        earlier = std::move(stretchStart);
+        stretchStart = std::move(now);
+        // Stretches of about half the save interval, so a save comes at least that often.
+        const double rate = static_cast<double>(result.Iterations) / std::max(took.count(), 1e-3);
+        const double wanted = rate * static_cast<double>(SaveInterval.count()) / 2;
+        stretch = std::clamp(static_cast<std::uint64_t>(wanted), FirstStretch, stretch * 8);
+    }
+    result.Iterations = done;
+    if (HighwayMaxPeriod > 0 && stretchStart.Iterations > 0 &&
+        done - stretchStart.Iterations <= tail)
+    {
+        // The highway's tail reaches back before this stretch: replay from an earlier
+        // state (rarely needed: only a run that ends just after a stretch begins).
+        RunState base = earlier && done - earlier->Iterations > tail
+                            ? std::move(*earlier)
+                            : RunState::Of(rule, 0, AntField(), Ant().GetPosition());
+        AntField replayField;
+        Ant replayAnt;
+        replayAnt.SetRule(rule);
+        base.Restore(replayField);
+        replayAnt.SetPosition(base.Position);
+        RunOptions options;
+        options.Cap = done - base.Iterations;
+        options.HighwayMaxPeriod = HighwayMaxPeriod;
+        result.Highway = runner.Run<CycleProof::Off>(replayField, replayAnt, options).Highway;
+        stretchStart.Iterations = base.Iterations;
+    }
+    if (result.Highway.Found)
+        result.Highway.Onset += stretchStart.Iterations;
+    ending.Result = result;
+    ending.Position = ant.GetPosition();
+    ending.Growth = FieldSummary::Of(field);
+    ending.TouchedColumnZero = TouchesColumnZero(field, ending.Position);
+    ending.State = std::nullopt;
+    if (keepStates)
+    {
+        // Kept whatever the end, so a survey started again need not run it again.
+        ending.State = RunState::Of(rule, done, field, ending.Position);
+        ending.State->Ended = true;
+        ending.State->Outcome = result.Outcome;
+        ending.State->Period = result.Period;
+        ending.State->HighwayMaxPeriod = HighwayMaxPeriod;
+        ending.State->Highway = result.Highway;
+    }
+    return true;
 }
 
 void Survey::CountDone(std::size_t rows)

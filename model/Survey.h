@@ -3,6 +3,7 @@
 #include "AntPosition.h"
 #include "FieldSummary.h"
 #include "LaneRunner.h"
+#include "RunState.h"
 #include "Runner.h"
 
 #include <atomic>
@@ -60,6 +61,18 @@ public:
     std::vector<std::string> Rules() const;
     // Also find each run's highway, for periods up to maxPeriod (0, the default: don't).
     void SetHighwayMaxPeriod(std::uint64_t maxPeriod) { HighwayMaxPeriod = maxPeriod; }
+    // A row already known (from a survey at a lower cap that ended before it): kept, not
+    // run. False for a rule that is not this survey's.
+    bool SetKnown(const SurveyRow& row);
+    // Keeps each unfinished run's state in `directory` (one file per rule, named after it):
+    // at the cap, on a stop, and at least every SaveInterval while a run goes on; a run
+    // whose file is there continues from it. Run refuses a file that is damaged, of
+    // another rule or beyond the cap (a std::runtime_error naming it) before any work.
+    void SetStateDirectory(std::string directory) { StateDirectory = std::move(directory); }
+    static std::string StateFile(const std::string& directory, const std::string& rule);
+    // Iterations stepped by this survey's runs, resumed ones from their saved iteration.
+    std::uint64_t IterationsStepped() const { return Stepped.load(); }
+    static constexpr std::chrono::seconds SaveInterval{30};
 
     // Every rule of from..to letters L and R, shortest first, each length in binary order
     // with L as 0.
@@ -78,7 +91,15 @@ public:
     static std::string MirrorRule(const std::string& rule);
 
 private:
+    struct Ending; // a run's end as the rows need it
     void Work(const std::atomic<bool>* stop);
+    void CheckStates();
+    // Runs a rule on the single runner from a saved state, in stretches with a save
+    // between them; false when stopped first (its state saved).
+    bool Continue(std::size_t row, RunState from, Runner& runner, Ending& ending,
+                  const std::atomic<bool>* stop);
+    void Save(const RunState& state) const;
+    std::size_t IndexOf(const std::string& rule) const;
     void WorkOn(const std::atomic<bool>* stop);
     void CountDone(std::size_t rows);
 
@@ -87,6 +108,10 @@ private:
     std::vector<std::pair<std::size_t, std::size_t>> Pairs; // a rule and its mirror
     int Lanes;
     std::uint64_t HighwayMaxPeriod = 0;
+    std::string StateDirectory; // empty: no states kept
+    std::vector<bool> HasState; // per row, found by CheckStates
+    std::vector<bool> InSurvey; // per row: this shard's
+    std::atomic<std::uint64_t> Stepped{0};
     std::atomic<std::size_t> Next{0};
     mutable std::mutex Mutex;
     std::condition_variable Changed;

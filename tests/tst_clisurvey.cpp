@@ -72,6 +72,11 @@ private slots:
     void capturedGrowthAgreesWithTrace();
     void mergeRefuses_data();
     void mergeRefuses();
+    void resumeEqualsOneSurvey_data();
+    void resumeEqualsOneSurvey();
+    void stoppedAndStartedAgainWithStates();
+    void resumeRefuses_data();
+    void resumeRefuses();
 
 private:
     QTemporaryDir MergeDir;
@@ -532,6 +537,119 @@ void TestCliSurvey::mergeRefuses()
     QVERIFY2(result.Err.startsWith("formicula-cli: "), result.Err.constData());
     QVERIFY2(result.Err.contains(mentions.toUtf8()), result.Err.constData());
     QCOMPARE(!result.Out.isEmpty(), printsRows);
+}
+
+void TestCliSurvey::resumeEqualsOneSurvey_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("states");
+    QTest::newRow("csv") << "csv" << false;
+    QTest::newRow("json, with states") << "json" << true;
+    QTest::newRow("csv, with states") << "csv" << true;
+}
+
+// Capped rules taken further from an earlier output give what one survey at the higher
+// cap gives, byte for byte.
+void TestCliSurvey::resumeEqualsOneSurvey()
+{
+    QFETCH(QString, format);
+    QFETCH(bool, states);
+    QTemporaryDir dir;
+    const QStringList common{"--letters", "1-7", "--format", format, "--quiet"};
+    const QStringList keep =
+        states ? QStringList{"--state-dir", dir.filePath("states")} : QStringList{};
+    const CliResult low = RunSurvey(common + keep + QStringList{"--max-iterations", "1000000"});
+    QCOMPARE(low.Status, 0);
+    QFile previous(dir.filePath("low"));
+    QVERIFY(previous.open(QIODevice::WriteOnly) && previous.write(low.Out) == low.Out.size());
+    previous.close();
+    const CliResult whole = RunSurvey(common + QStringList{"--max-iterations", "5000000"});
+    QCOMPARE(whole.Status, 0);
+    const CliResult resumed =
+        RunSurvey(QStringList{"--resume", previous.fileName(), "--max-iterations", "5000000",
+                              "--format", format, "--quiet"} +
+                  keep);
+    QCOMPARE(resumed.Status, 0);
+    QCOMPARE(resumed.Out, whole.Out);
+    if (states)
+        QVERIFY(QDir(dir.filePath("states")).entryList({"*.state"}).size() > 20);
+}
+
+// A survey with --state-dir stopped by SIGTERM (preemption) and started again with the
+// same command line gives the uninterrupted survey's output.
+void TestCliSurvey::stoppedAndStartedAgainWithStates()
+{
+    QTemporaryDir dir;
+    const QString states = dir.filePath("states");
+    const QString previous = dir.filePath("low.csv");
+    const CliResult low = RunSurvey({"--letters", "1-7", "--max-iterations", "1000000", "--csv",
+                                     "--quiet", "--state-dir", states});
+    QCOMPARE(low.Status, 0);
+    QFile file(previous);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(low.Out) == low.Out.size());
+    file.close();
+    const QStringList again{"survey",   "--resume",    previous, "--max-iterations",
+                            "40000000", "--state-dir", states,   "--csv",
+                            "--quiet",  "--jobs",      "2"};
+    QProcess process;
+    process.start(QStringLiteral(FORMICULA_CLI), again);
+    QVERIFY(process.waitForStarted());
+    QTest::qWait(2500);
+    QCOMPARE(process.state(), QProcess::Running);
+    QVERIFY(::kill(static_cast<pid_t>(process.processId()), SIGTERM) == 0);
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitCode(), 143);
+    const QList<QList<QByteArray>> partial = CsvRows(process.readAllStandardOutput());
+    QVERIFY(!partial.isEmpty());
+    QVERIFY(partial.front()[24].toInt() < 254); // rules_done
+
+    const CliResult restarted = RunCli(again, Limit::None, 300000);
+    QCOMPARE(restarted.Status, 0);
+    const CliResult whole =
+        RunSurvey({"--letters", "1-7", "--max-iterations", "40000000", "--csv", "--quiet"});
+    QCOMPARE(whole.Status, 0);
+    QCOMPARE(restarted.Out, whole.Out);
+}
+
+void TestCliSurvey::resumeRefuses_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("other letters") << QStringList{"--letters", "1-4"} << "letters 1-5";
+    QTest::newRow("lower cap") << QStringList{"--max-iterations", "1000"} << "above this survey's";
+    QTest::newRow("other period limit")
+        << QStringList{"--max-period", "50"} << "resume it with --max-period 20000";
+    QTest::newRow("top only") << QStringList{"top"} << "cannot be resumed";
+    QTest::newRow("damaged state")
+        << QStringList{"--state-dir", "{dir}"} << "is refused: its checksum does not match";
+}
+
+void TestCliSurvey::resumeRefuses()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, mentions);
+    QTemporaryDir dir;
+    const bool top = arguments == QStringList{"top"};
+    const CliResult earlier =
+        RunSurvey(QStringList{"--letters", "1-5", "--max-iterations", "100000", "--csv"} +
+                  (top ? QStringList{"--top", "3"} : QStringList{}));
+    QFile file(dir.filePath("earlier.csv"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlier.Out) == earlier.Out.size());
+    file.close();
+    if (top)
+        arguments.clear();
+    // A capped rule's state with one byte changed.
+    QFile state(dir.filePath(CsvRows(earlier.Out).back()[0] + ".state"));
+    QVERIFY(state.open(QIODevice::WriteOnly) &&
+            state.write(QByteArray("FORMICULA-STATE\n") + QByteArray("\x01\0\0\0", 4) +
+                        QByteArray(40000, 'x')) > 0);
+    state.close();
+    arguments.replaceInStrings("{dir}", dir.path());
+    const CliResult result = RunSurvey(QStringList{"--resume", file.fileName()} + arguments);
+    QCOMPARE(result.Status, 1);
+    QVERIFY(result.Out.isEmpty());
+    QCOMPARE(result.Err.count('\n'), 1);
+    QVERIFY2(result.Err.contains(mentions.toUtf8()), result.Err.constData());
 }
 
 QTEST_GUILESS_MAIN(TestCliSurvey)

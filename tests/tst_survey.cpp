@@ -1,6 +1,7 @@
 #include "Ant.h"
 #include "AntField.h"
 #include "PackedField.h"
+#include "RunState.h"
 #include "Runner.h"
 #include "Survey.h"
 
@@ -40,13 +41,42 @@ SurveyRow PlainRow(const std::string& rule, std::uint64_t cap)
     return row;
 }
 
+// The rule's state after `iterations` from the start, as a survey saves it.
+RunState StateAt(const std::string& rule, std::uint64_t iterations)
+{
+    auto field = std::make_unique<AntField>();
+    Ant ant;
+    ant.SetRule(rule);
+    RunOptions options;
+    options.Cap = iterations;
+    Runner().Run(*field, ant, options);
+    return RunState::Of(rule, iterations, *field, ant.GetPosition());
+}
+
+// A survey of the one pair of 4 letters that holds `rule`.
+std::unique_ptr<Survey> PairSurvey(const std::string& rule, std::uint64_t cap)
+{
+    for (int index = 0; index < 8; ++index)
+    {
+        auto survey = std::make_unique<Survey>(4, 4, cap);
+        survey->SetShard(index, 8);
+        survey->SetHighwayMaxPeriod(HighwayMaxPeriod);
+        const std::vector<std::string> rules = survey->Rules();
+        if (std::find(rules.begin(), rules.end(), rule) != rules.end())
+            return survey;
+    }
+    return nullptr;
+}
+
 QByteArray Describe(const SurveyRow& row)
 {
     const char* outcomes[] = {"finished", "never", "cap", "stopped", "idle"};
     return QByteArray::fromStdString(row.Rule) + ' ' + outcomes[int(row.Outcome)] + ' ' +
            QByteArray::number(quint64(row.Iterations)) + " at " +
            QByteArray::number(row.Position.X) + ',' + QByteArray::number(row.Position.Y) + ' ' +
-           row.Position.Direction + " period " + QByteArray::number(quint64(row.Period));
+           row.Position.Direction + " period " + QByteArray::number(quint64(row.Period)) +
+           " highway " + QByteArray::number(quint64(row.Highway.Period)) + '@' +
+           QByteArray::number(quint64(row.Highway.Onset));
 }
 } // namespace
 
@@ -63,6 +93,12 @@ private slots:
     void mirrorRowReflectsAboutTheStartColumn();
     void shardsSplitTheRules();
     void stopFlagLeavesRowsUndone();
+    void resumedRunContinuesFromItsSavedIteration_data();
+    void resumedRunContinuesFromItsSavedIteration();
+    void damagedStateFilesRefused_data();
+    void damagedStateFilesRefused();
+    void stateFileRoundTrip();
+    void failedStateWriteLeavesNoFile();
 };
 
 void TestSurvey::rulesInBinaryOrder()
@@ -202,6 +238,150 @@ void TestSurvey::stopFlagLeavesRowsUndone()
     QCOMPARE(survey.DoneCount(), std::size_t(0));
     for (const SurveyRow& row : survey.Rows())
         QVERIFY(!row.Done);
+}
+
+void TestSurvey::resumedRunContinuesFromItsSavedIteration_data()
+{
+    QTest::addColumn<quint64>("saved");
+    QTest::addColumn<quint64>("cap");
+    // The highway's tail (500001 headings) within the resumed stretch, and reaching back
+    // before it (a replay from the start finds it).
+    QTest::newRow("long stretch") << quint64(100000) << quint64(1000000);
+    QTest::newRow("short stretch") << quint64(800000) << quint64(1000000);
+    QTest::newRow("saved at the cap") << quint64(1000000) << quint64(1000000);
+}
+
+// A survey that finds LLRR's state continues from it: it steps only the iterations left,
+// and the row is the plain run's.
+void TestSurvey::resumedRunContinuesFromItsSavedIteration()
+{
+    QFETCH(quint64, saved);
+    QFETCH(quint64, cap);
+    QTemporaryDir dir;
+    StateAt("LLRR", saved).Write(Survey::StateFile(dir.path().toStdString(), "LLRR"));
+    std::unique_ptr<Survey> survey = PairSurvey("LLRR", cap);
+    QVERIFY(survey);
+    SurveyRow known = PlainRow("RRLL", cap);
+    QVERIFY(survey->SetKnown(known));
+    QVERIFY(!survey->SetKnown(PlainRow("LRLRL", cap))); // not of the survey
+    survey->SetStateDirectory(dir.path().toStdString());
+    survey->Run(1, nullptr);
+    QCOMPARE(survey->DoneCount(), std::size_t(2));
+    QCOMPARE(quint64(survey->IterationsStepped()), cap - saved);
+    QCOMPARE(Describe(*Find(*survey, "LLRR")), Describe(PlainRow("LLRR", cap)));
+    QCOMPARE(Describe(*Find(*survey, "RRLL")), Describe(known));
+
+    // Its end is saved: run again, it steps nothing and gives the same row.
+    const RunState end = RunState::Read(Survey::StateFile(dir.path().toStdString(), "LLRR"));
+    QVERIFY(end.Ended);
+    QCOMPARE(quint64(end.Iterations), cap);
+    std::unique_ptr<Survey> again = PairSurvey("LLRR", cap);
+    again->SetKnown(known);
+    again->SetStateDirectory(dir.path().toStdString());
+    again->Run(1, nullptr);
+    QCOMPARE(quint64(again->IterationsStepped()), quint64(0));
+    QCOMPARE(Describe(*Find(*again, "LLRR")), Describe(PlainRow("LLRR", cap)));
+}
+
+void TestSurvey::damagedStateFilesRefused_data()
+{
+    const std::string good = StateAt("LLRR", 1000).Encode();
+    auto patched = [&](std::size_t at, char byte)
+    {
+        std::string bytes = good;
+        bytes[at] = byte;
+        return QByteArray::fromStdString(bytes);
+    };
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("mentions");
+    QTest::newRow("empty") << QByteArray() << "is not a formicula run state";
+    QTest::newRow("foreign") << QByteArray("hello\n") << "is not a formicula run state";
+    QTest::newRow("truncated") << QByteArray::fromStdString(good.substr(0, good.size() - 100))
+                               << "checksum does not match";
+    QTest::newRow("a cell changed")
+        << patched(good.size() / 2, '\x31') << "checksum does not match";
+    QTest::newRow("other version") << patched(16, '\x02') << "version 2";
+    QTest::newRow("other rule's") << QByteArray::fromStdString(StateAt("LRRR", 1000).Encode())
+                                  << "holds a run of LRRR";
+    QTest::newRow("beyond the cap")
+        << QByteArray::fromStdString(StateAt("LLRR", 5000).Encode()) << "beyond this survey's cap";
+}
+
+// A damaged, foreign or unfitting state file stops the survey before any work, naming the
+// file; it is never used.
+void TestSurvey::damagedStateFilesRefused()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, mentions);
+    QTemporaryDir dir;
+    const std::string path = Survey::StateFile(dir.path().toStdString(), "LLRR");
+    QFile file(QString::fromStdString(path));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    std::unique_ptr<Survey> survey = PairSurvey("LLRR", 2000);
+    survey->SetStateDirectory(dir.path().toStdString());
+    try
+    {
+        survey->Run(1, nullptr);
+        QFAIL("the survey ran");
+    }
+    catch (const std::runtime_error& error)
+    {
+        const QString message = error.what();
+        QVERIFY2(message.contains(QString::fromStdString(path)) && message.contains(mentions),
+                 error.what());
+    }
+    QCOMPARE(survey->DoneCount(), std::size_t(0));
+}
+
+// What is written is read back whole; a mirrored state is the mirror rule's own run.
+void TestSurvey::stateFileRoundTrip()
+{
+    RunState state = StateAt("LLR", 3000);
+    state.Ended = true;
+    state.Outcome = RunOutcome::Cap;
+    state.HighwayMaxPeriod = 77;
+    state.Highway = Highway{true, 18, 2000, -1, 1, false};
+    const RunState back = RunState::Decode(state.Encode());
+    QCOMPARE(back.Rule, state.Rule);
+    QCOMPARE(quint64(back.Iterations), quint64(3000));
+    QCOMPARE(back.Position.X, state.Position.X);
+    QCOMPARE(back.Position.Y, state.Position.Y);
+    QCOMPARE(back.Position.Direction, state.Position.Direction);
+    QVERIFY(back.Cells == state.Cells);
+    QVERIFY(back.Ended && back.Outcome == RunOutcome::Cap);
+    QCOMPARE(quint64(back.HighwayMaxPeriod), quint64(77));
+    QCOMPARE(back.Highway.DriftX, -1);
+    QCOMPARE(quint64(back.Highway.Onset), quint64(2000));
+
+    // LLR keeps off column 0 for 3000 iterations (see above).
+    const RunState mirrored = StateAt("LLR", 3000).Mirrored("RRL");
+    const RunState mirrorRun = StateAt("RRL", 3000);
+    QVERIFY(mirrored.Cells == mirrorRun.Cells);
+    QCOMPARE(mirrored.Position.X, mirrorRun.Position.X);
+    QCOMPARE(mirrored.Position.Direction, mirrorRun.Position.Direction);
+}
+
+// A write that cannot be put in place leaves nothing behind, not even its temporary file.
+void TestSurvey::failedStateWriteLeavesNoFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("LLRR.state")); // rename onto a directory fails
+    const std::string path = Survey::StateFile(dir.path().toStdString(), "LLRR");
+    try
+    {
+        StateAt("LLRR", 10).Write(path);
+        QFAIL("written over a directory");
+    }
+    catch (const std::runtime_error& error)
+    {
+        QVERIFY2(QString(error.what()).contains("Is a directory"), error.what());
+    }
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList{"LLRR.state"});
+    StateAt("LLRR", 10).Write(dir.path().toStdString() + "/fresh.state");
+    QCOMPARE(quint64(RunState::Read(dir.path().toStdString() + "/fresh.state").Iterations),
+             quint64(10));
 }
 
 QTEST_GUILESS_MAIN(TestSurvey)

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "AntField.h"
+#include "AntPosition.h"
+#include "Highway.h"
+#include "Runner.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// A run caught on its way: rule, iterations done, ant and field, kept in a file so that a
+// later survey continues the run from there instead of from iteration 0.
+//
+// The file: the magic "FORMICULA-STATE\n", then little-endian fields: version (u32),
+// field width and height (u32 each), iterations (u64), x and y (i32 each), direction
+// (one byte), rule length (one byte) and letters, the cells two to a byte (low nibble
+// first, row by row), whether the run ended (one byte) and if so outcome (one byte),
+// period, highway period limit, highway found (one byte), period, onset (u64 each) and
+// drift (i32 each), and last an FNV-1a 64 checksum of every byte before it.
+class RunState
+{
+public:
+    static constexpr std::uint32_t Version = 1;
+
+    // The file is not a state this program can use; what() says why.
+    class Refused : public std::runtime_error
+    {
+    public:
+        using std::runtime_error::runtime_error;
+    };
+
+    std::string Rule;
+    std::uint64_t Iterations = 0;
+    AntPosition Position;
+    std::vector<std::uint8_t> Cells; // FieldSize x FieldSize colours, row by row
+    // A run that ended here (finished, never, or at the cap Iterations) keeps its result,
+    // so that a survey started again does not run it again.
+    bool Ended = false;
+    RunOutcome Outcome = RunOutcome::Cap;
+    std::uint64_t Period = 0;
+    std::uint64_t HighwayMaxPeriod = 0; // what Highway was looked for with
+    ::Highway Highway;
+
+    static RunState Of(const std::string& rule, std::uint64_t iterations, const AntField& field,
+                       const AntPosition& position);
+    // From packed cells in PackedField's layout (a turn kept in a top bit is dropped).
+    static RunState OfPacked(const std::string& rule, std::uint64_t iterations,
+                             const std::uint8_t* cells, const AntPosition& position);
+    void Restore(AntField& field) const;
+
+    // The state of the rule with L and R swapped, reflected about the start column. Only
+    // for a field whose column 0 is blank: its image lies outside.
+    RunState Mirrored(const std::string& mirrorRule) const;
+
+    std::string Encode() const;
+    static RunState Decode(const std::string& bytes); // throws Refused
+
+    // Atomically: a temporary file beside it, flushed to disk, renamed over it, so a
+    // crash or a full disk leaves the previous state whole. Throws std::runtime_error
+    // with the OS's reason; the temporary file is removed.
+    void Write(const std::string& path) const;
+    // Throws Refused for a file that is no whole state, std::runtime_error when it cannot
+    // be read.
+    static RunState Read(const std::string& path);
+};
