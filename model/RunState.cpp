@@ -151,6 +151,7 @@ std::string RunState::Encode() const
         Put<std::uint8_t>(out, Highway.Found ? 1 : 0);
         Put<std::uint64_t>(out, Highway.Period);
         Put<std::uint64_t>(out, Highway.Onset);
+        Put<std::uint64_t>(out, Highway.CertifiedAt);
         Put<std::uint32_t>(out, static_cast<std::uint32_t>(Highway.DriftX));
         Put<std::uint32_t>(out, static_cast<std::uint32_t>(Highway.DriftY));
     }
@@ -211,6 +212,7 @@ RunState RunState::Decode(const std::string& bytes)
         state.Highway.Found = in.Get<std::uint8_t>() != 0;
         state.Highway.Period = in.Get<std::uint64_t>();
         state.Highway.Onset = in.Get<std::uint64_t>();
+        state.Highway.CertifiedAt = in.Get<std::uint64_t>();
         state.Highway.DriftX = static_cast<std::int32_t>(in.Get<std::uint32_t>());
         state.Highway.DriftY = static_cast<std::int32_t>(in.Get<std::uint32_t>());
     }

@@ -17,8 +17,9 @@
 // field width and height (u32 each), iterations (u64), x and y (i32 each), direction
 // (one byte), rule length (one byte) and letters, the cells two to a byte (low nibble
 // first, row by row), whether the run ended (one byte) and if so outcome (one byte),
-// period, highway period limit, highway found (one byte), period, onset (u64 each) and
-// drift (i32 each), and last an FNV-1a 64 checksum of every byte before it.
+// period, highway period limit, highway found (one byte), period, onset, certified
+// iteration (u64 each) and drift (i32 each), and last an FNV-1a 64 checksum of every byte before
+// it.
 class RunState
 {
 public:

@@ -18,6 +18,7 @@ namespace
 // runner, which saves between stretches: a lane run this long takes seconds.
 constexpr std::uint64_t LaneStretch = std::uint64_t{1} << 28;
 constexpr std::uint64_t FirstStretch = std::uint64_t{1} << 24;
+constexpr std::uint64_t ShortestTail = std::uint64_t{1} << 17;
 
 // A rule with both letters walks off every bounded region (the trajectory of such a rule
 // is unbounded), so it never comes back to an earlier state: its run needs no cycle
@@ -436,7 +437,8 @@ bool Survey::Continue(std::size_t row, RunState from, Runner& runner, Ending& en
     }
     const bool keepStates = !StateDirectory.empty();
     const bool proof = CanCycle(rule);
-    const std::uint64_t tail = HighwayMaxPeriod > 0 ? HighwayTailLength(HighwayMaxPeriod) : 0;
+    // A stretch at least this long sees four periods of any highway looked for, with room.
+    const std::uint64_t tail = HighwayMaxPeriod > 0 ? 4 * HighwayMaxPeriod + ShortestTail : 0;
     AntField field;
     Ant ant;
     ant.SetRule(rule);
@@ -454,7 +456,7 @@ bool Survey::Continue(std::size_t row, RunState from, Runner& runner, Ending& en
         options.Stop = stop;
         options.HighwayMaxPeriod = HighwayMaxPeriod;
         options.Cap = std::min(stretch, Cap - done);
-        // The last stretch holds the whole tail the highway is found in.
+        // The last stretch is long enough to show the highway.
         if (Cap - done - options.Cap <= tail)
             options.Cap = Cap - done;
         const auto start = std::chrono::steady_clock::now();
@@ -482,27 +484,35 @@ bool Survey::Continue(std::size_t row, RunState from, Runner& runner, Ending& en
         stretch = std::clamp(static_cast<std::uint64_t>(wanted), FirstStretch, stretch * 8);
     }
     result.Iterations = done;
-    if (HighwayMaxPeriod > 0 && stretchStart.Iterations > 0 &&
-        done - stretchStart.Iterations <= tail)
+    // A stretch's highway is the run's unless the stretch is short or the highway's
+    // repetition reaches back to the stretch's start, where it may have begun earlier:
+    // then it comes from a replay of a longer stretch, from the start if need be.
+    auto settled = [&](const Highway& highway, std::uint64_t from)
+    { return from == 0 || (done - from >= tail && !(highway.Found && highway.Onset == 0)); };
+    std::optional<RunState> start;
+    start.emplace(RunState::Of(rule, 0, AntField(), Ant().GetPosition()));
+    for (std::optional<RunState>* base : {&earlier, &start})
     {
-        // The highway's tail reaches back before this stretch: replay from an earlier
-        // state (rarely needed: only a run that ends just after a stretch begins).
-        RunState base = earlier && done - earlier->Iterations > tail
-                            ? std::move(*earlier)
-                            : RunState::Of(rule, 0, AntField(), Ant().GetPosition());
+        if (HighwayMaxPeriod == 0 || settled(result.Highway, stretchStart.Iterations))
+            break;
+        if (!*base || done - (*base)->Iterations < tail)
+            continue;
         AntField replayField;
         Ant replayAnt;
         replayAnt.SetRule(rule);
-        base.Restore(replayField);
-        replayAnt.SetPosition(base.Position);
+        (*base)->Restore(replayField);
+        replayAnt.SetPosition((*base)->Position);
         RunOptions options;
-        options.Cap = done - base.Iterations;
+        options.Cap = done - (*base)->Iterations;
         options.HighwayMaxPeriod = HighwayMaxPeriod;
         result.Highway = runner.Run<CycleProof::Off>(replayField, replayAnt, options).Highway;
-        stretchStart.Iterations = base.Iterations;
+        stretchStart.Iterations = (*base)->Iterations;
     }
     if (result.Highway.Found)
+    {
         result.Highway.Onset += stretchStart.Iterations;
+        result.Highway.CertifiedAt += stretchStart.Iterations;
+    }
     ending.Result = result;
     ending.Position = ant.GetPosition();
     ending.Growth = FieldSummary::Of(field);

@@ -341,7 +341,7 @@ void TestSurvey::stateFileRoundTrip()
     state.Ended = true;
     state.Outcome = RunOutcome::Cap;
     state.HighwayMaxPeriod = 77;
-    state.Highway = Highway{true, 18, 2000, -1, 1, false};
+    state.Highway = Highway{true, 18, 2000, 2100, -1, 1};
     const RunState back = RunState::Decode(state.Encode());
     QCOMPARE(back.Rule, state.Rule);
     QCOMPARE(quint64(back.Iterations), quint64(3000));
@@ -353,6 +353,7 @@ void TestSurvey::stateFileRoundTrip()
     QCOMPARE(quint64(back.HighwayMaxPeriod), quint64(77));
     QCOMPARE(back.Highway.DriftX, -1);
     QCOMPARE(quint64(back.Highway.Onset), quint64(2000));
+    QCOMPARE(quint64(back.Highway.CertifiedAt), quint64(2100));
 
     // LLR keeps off column 0 for 3000 iterations (see above).
     const RunState mirrored = StateAt("LLR", 3000).Mirrored("RRL");
