@@ -5,6 +5,7 @@
 #include "GifWriter.h"
 #include "IndexRenderer.h"
 #include "Interruption.h"
+#include "OptionChecks.h"
 #include "OutputFile.h"
 #include "RunReplay.h"
 #include "StandardOutput.h"
@@ -35,19 +36,33 @@ AnimationExport::AnimationExport(CLI::App& command) : Command(&command)
                     "stdout")
         ->type_name("FILE");
     command
-        .add_option("--frames", FramesText,
+        .add_option("--frames", Frames,
                     "frames of the GIF, 2 to " + std::to_string(MaxFrames) + " (default " +
                         std::to_string(DefaultFrames) + ")")
-        ->type_name("F");
+        ->type_name("F")
+        ->check(OptionChecks::WholeNumber("--frames", 2, MaxFrames));
     command
-        .add_option("--spacing", SpacingText,
+        .add_option("--spacing", SpacingName,
                     "iterations of the frames: linear (default) or log (dense early)")
-        ->type_name("linear|log");
+        ->type_name("linear|log")
+        ->check(OptionChecks::OneOf("--spacing", {"linear", "log"}));
     command
-        .add_option("--delay", DelayText,
+        .add_option("--delay", DelayMs,
                     "ms between frames, a multiple of 10, at least " + std::to_string(MinDelayMs) +
-                        " (default " + std::to_string(DefaultDelayMs) + "); the last stays 2 s")
-        ->type_name("MS");
+                        " (default " + std::to_string(DefaultDelayMs) + "); the last stays " +
+                        std::to_string(LastFrameMs / 1000) + " s")
+        ->type_name("MS")
+        ->check(OptionChecks::WholeNumber("--delay", MinDelayMs, MaxDelayMs))
+        ->check(CLI::Validator(
+            [](std::string& text)
+            {
+                if (std::stoi(text) % 10 != 0)
+                    throw UsageError("--delay must be a multiple of 10 ms (GIF counts hundredths "
+                                     "of a second), not " +
+                                     ArgumentText::Quote(text));
+                return std::string();
+            },
+            ""));
 }
 
 bool AnimationExport::Requested() const
@@ -67,25 +82,8 @@ void AnimationExport::CheckOptions()
             throw UsageError(std::string(option) + " needs --gif FILE");
     if (!Requested())
         return;
-    if (Command->count("--frames") > 0)
-        Frames = ArgumentText::ParseInt("--frames", FramesText, 2, MaxFrames);
-    if (Command->count("--spacing") > 0)
-    {
-        if (SpacingText != "linear" && SpacingText != "log")
-            throw UsageError("--spacing must be linear or log, not " +
-                             ArgumentText::Quote(SpacingText));
-        Spacing = SpacingText == "log" ? FrameSchedule::Spacing::Logarithmic
-                                       : FrameSchedule::Spacing::Linear;
-    }
-    if (Command->count("--delay") > 0)
-    {
-        const int ms = ArgumentText::ParseInt("--delay", DelayText, MinDelayMs, MaxDelayMs);
-        if (ms % 10 != 0)
-            throw UsageError("--delay must be a multiple of 10 ms (GIF counts hundredths of a "
-                             "second), not " +
-                             ArgumentText::Quote(DelayText));
-        DelayCentiseconds = ms / 10;
-    }
+    Spacing =
+        SpacingName == "log" ? FrameSchedule::Spacing::Logarithmic : FrameSchedule::Spacing::Linear;
     if (ToStandardOutput() && StandardOutput::IsTerminal())
         throw UsageError("an animation is not written to a terminal; redirect stdout or give a "
                          "file");
@@ -132,7 +130,7 @@ void AnimationExport::Write(const Ant& rule, std::uint64_t lastIteration, int ce
         replay.AdvanceTo(schedule[i]);
         Interruption::Check();
         const IndexImage frame = IndexRenderer::Render(replay.Field().GetCopy(), cellSize);
-        const int delay = i + 1 == schedule.size() ? LastFrameMs / 10 : DelayCentiseconds;
+        const int delay = (i + 1 == schedule.size() ? LastFrameMs : DelayMs) / 10;
         if (!writer.AddFrame(frame, delay, &error))
             fail();
     }

@@ -37,10 +37,8 @@ public:
 private:
     CLI::App* Command;
     std::string Path;
-    std::string FramesText;
-    std::string SpacingText;
-    std::string DelayText;
     int Frames = DefaultFrames;
+    std::string SpacingName;
     FrameSchedule::Spacing Spacing = FrameSchedule::Spacing::Linear;
-    int DelayCentiseconds = DefaultDelayMs / 10;
+    int DelayMs = DefaultDelayMs;
 };

@@ -39,26 +39,12 @@ bool LooksLikeRule(const std::string& word)
     return Rule::Parse(word).Why == Rule::Refusal::NoLetterFirst;
 }
 
-// CLI11's own messages name the option but not always its dashes, and echo no more of the
-// words than its name; the wording here is this program's.
-std::string Message(const CLI::ParseError& error)
-{
-    const std::string text = error.what();
-    if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) == nullptr)
-        return ArgumentText::Quote(text, 200);
-    std::string option = text.substr(0, text.find_first_of(": "));
-    if (option.rfind('-', 0) != 0)
-        option = "--" + option;
-    if (text.find("flag override") != std::string::npos)
-        return "option " + option + " takes no value";
-    if (text.find("At Most") != std::string::npos)
-        return "option " + option + " is given more than once";
-    return "option " + option + " needs a value";
-}
 } // namespace
 
 CommandLine::CommandLine() : Line(std::make_unique<CLI::App>(Description, "formicula-cli"))
 {
+    // Given twice, an option is refused below, in this program's words.
+    Line->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     Line->allow_extras();
     Line->require_subcommand(0,
                              1); // "help run" and "run LR survey": one command, the rest its words
@@ -94,7 +80,7 @@ int CommandLine::Run(int argc, char** argv)
     }
     catch (const CLI::ParseError& error)
     {
-        throw UsageError(Message(error));
+        throw UsageError(Wording(error, std::vector<std::string>(argv + 1, argv + argc)));
     }
     Command* chosen = nullptr;
     for (const auto& command : Commands)
@@ -118,9 +104,50 @@ int CommandLine::Run(int argc, char** argv)
     return chosen->Execute();
 }
 
+// CLI11 says what went wrong by the type of its exception; the option concerned is found in
+// the words, so no message of the library is read.
+std::string CommandLine::Wording(const CLI::ParseError& error,
+                                 const std::vector<std::string>& words) const
+{
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr)
+        for (auto word = words.begin(); word != words.end() && *word != "--"; ++word)
+        {
+            const std::size_t equals = word->find('=');
+            const std::string name = word->substr(0, equals);
+            const CLI::Option* option = Find(name);
+            if (option == nullptr || option->get_positional())
+                continue;
+            const bool flag = option->get_items_expected_max() == 0;
+            if (flag && equals != std::string::npos)
+                return "option " + name + " takes no value";
+            const bool last = word + 1 == words.end() || word[1] == "--";
+            if (!flag && (equals == std::string::npos ? last : equals + 1 == word->size()))
+                return "option " + name + " needs a value";
+        }
+    // Not expected with the options as they are set up: the library's own words, quoted.
+    return ArgumentText::Quote(error.what(), 200);
+}
+
+const CLI::Option* CommandLine::Find(const std::string& name) const
+{
+    if (ArgumentText::LooksLikeOption(name))
+    {
+        if (const CLI::Option* option = Line->get_option_no_throw(name))
+            return option;
+        for (const auto& command : Commands)
+            if (const CLI::Option* option = command->Options().get_option_no_throw(name))
+                return option;
+    }
+    return nullptr;
+}
+
 void CommandLine::CheckWords(const std::vector<std::string>& words, const Command* chosen) const
 {
     const CLI::App& options = chosen != nullptr ? chosen->Options() : *Line;
+    for (const CLI::Option* option : options.get_options())
+        if (option->get_items_expected_max() > 0 && !option->get_positional() &&
+            option->count() > 1)
+            throw UsageError("option " + option->get_name() + " is given more than once");
     for (const CLI::Option* option : options.get_options())
         for (const std::string& value : option->results())
             if (option->get_type_size() != 0 && !option->get_positional() &&

@@ -9,7 +9,9 @@ class Command;
 namespace CLI
 {
 class App;
-}
+class Option;
+class ParseError;
+} // namespace CLI
 
 // The command line: the commands, their help and the checks every word goes through.
 class CommandLine
@@ -27,6 +29,10 @@ private:
     // Refuses words left over, and option values that are options themselves.
     void CheckWords(const std::vector<std::string>& words, const Command* chosen) const;
     std::string HelpOf(const std::string& topic) const;
+    // A refusal by CLI11 in this program's words.
+    std::string Wording(const CLI::ParseError& error, const std::vector<std::string>& words) const;
+    // The option of that name on any command.
+    const CLI::Option* Find(const std::string& name) const;
 
     std::unique_ptr<CLI::App> Line;
     std::vector<std::unique_ptr<Command>> Commands;

@@ -19,11 +19,6 @@
 
 namespace FieldPicture
 {
-int ParseCellSize(const std::string& text)
-{
-    return ArgumentText::ParseInt("--cell-size", text, 1, MaxCellSize);
-}
-
 void CheckWritable(const std::string& path)
 {
     OutputFile::Check(path);

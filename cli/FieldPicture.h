@@ -15,8 +15,6 @@ constexpr int MaxCellSize = 16;
 // The path that means stdout.
 constexpr const char* StandardOutputPath = "-";
 
-int ParseCellSize(const std::string& text);
-
 // Refuses, before a long run, a path that cannot be written: tries to create the file's
 // temporary sibling in its directory.
 void CheckWritable(const std::string& path);

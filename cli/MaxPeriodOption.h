@@ -17,10 +17,9 @@ public:
 
     explicit MaxPeriodOption(CLI::App& command);
 
-    // Throws a UsageError for a value that is not 1 to Most.
     std::uint64_t Chosen() const;
 
 private:
     CLI::App* Command;
-    std::string Text;
+    std::uint64_t Period = Default;
 };

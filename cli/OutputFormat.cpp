@@ -1,6 +1,6 @@
 #include "OutputFormat.h"
 
-#include "ArgumentText.h"
+#include "OptionChecks.h"
 #include "UsageError.h"
 
 #include <CLI/CLI.hpp>
@@ -10,7 +10,8 @@
 OutputFormat::OutputFormat(CLI::App& command)
 {
     Given = command.add_option("--format", Name, "output format: table (default), csv or json")
-                ->type_name("FORMAT");
+                ->type_name("FORMAT")
+                ->check(OptionChecks::OneOf("--format", {"table", "csv", "json"}));
     command.add_flag("--csv", CsvFlag, "the same as --format csv")->disable_flag_override();
     command.add_flag("--json", JsonFlag, "the same as --format json")->disable_flag_override();
 }
@@ -18,10 +19,8 @@ OutputFormat::OutputFormat(CLI::App& command)
 OutputFormat::Kind OutputFormat::Chosen() const
 {
     std::vector<Kind> chosen;
-    if (Name == "table" || Name == "csv" || Name == "json")
+    if (Given->count() > 0)
         chosen.push_back(Name == "table" ? Table : Name == "csv" ? Csv : Json);
-    else if (Given->count() > 0)
-        throw UsageError("--format must be table, csv or json, not " + ArgumentText::Quote(Name));
     if (CsvFlag)
         chosen.push_back(Csv);
     if (JsonFlag)

@@ -5,6 +5,7 @@
 #include "ArgumentText.h"
 #include "FieldPicture.h"
 #include "Interruption.h"
+#include "OptionChecks.h"
 #include "OutputFile.h"
 #include "PresetCatalogue.h"
 #include "Record.h"
@@ -46,16 +47,26 @@ RunCommand::RunCommand(CLI::App& line)
     CLI::App& options = Options();
     options.add_option("RULE", Rule, "1 to 12 letters L and R, optionally padded with '-'")
         ->type_name("");
-    options.add_option("--preset", Preset, "run catalogued preset N (1 to 31) instead, no cap")
-        ->type_name("N");
-    options.add_option("--max-iterations", Cap, "stop after N iterations (default 1000000000)")
-        ->type_name("N");
+    options
+        .add_option("--preset", Preset,
+                    "run catalogued preset N (1 to " +
+                        std::to_string(PresetCatalogue::PresetCount) + ") instead, no cap")
+        ->type_name("N")
+        ->check(OptionChecks::WholeNumber("--preset", 1, PresetCatalogue::PresetCount));
+    options
+        .add_option("--max-iterations", Cap,
+                    "stop after N iterations (default " + std::to_string(FreeRuleCap) + ")")
+        ->type_name("N")
+        ->check(OptionChecks::Count("--max-iterations"));
     options.add_option("--png", Png, "also write the final field as a PNG picture; - for stdout")
         ->type_name("FILE");
     options
         .add_option("--cell-size", CellSize,
-                    "S x S pixels per cell of --png and --gif, 1 to 16 (default 3)")
-        ->type_name("S");
+                    "S x S pixels per cell of --png and --gif, 1 to " +
+                        std::to_string(FieldPicture::MaxCellSize) + " (default " +
+                        std::to_string(FieldPicture::DefaultCellSize) + ")")
+        ->type_name("S")
+        ->check(OptionChecks::WholeNumber("--cell-size", 1, FieldPicture::MaxCellSize));
     options.footer(
         "Prints rule, iterations, finished, x, y, direction, colours (cells per colour value\n"
         "0 to 12) and the proven highway the run ends on: its period, the iteration it starts\n"
@@ -77,8 +88,7 @@ int RunCommand::Execute()
         throw UsageError("give either a RULE or --preset, not both");
     if (hasPreset)
     {
-        ant.ApplyPreset(
-            ArgumentText::ParseInt("--preset", Preset, 1, PresetCatalogue::PresetCount));
+        ant.ApplyPreset(Preset);
     }
     else
     {
@@ -88,7 +98,7 @@ int RunCommand::Execute()
         cap = FreeRuleCap;
     }
     if (Options().count("--max-iterations") > 0)
-        cap = ArgumentText::ParseCount("--max-iterations", Cap);
+        cap = Cap;
     const std::uint64_t maxPeriod = MaxPeriod.Chosen();
     const bool picture = Options().count("--png") > 0;
     int cellSize = FieldPicture::DefaultCellSize;
@@ -96,7 +106,7 @@ int RunCommand::Execute()
     {
         if (!picture && !Animation.Requested())
             throw UsageError("--cell-size needs --png FILE or --gif FILE");
-        cellSize = FieldPicture::ParseCellSize(CellSize);
+        cellSize = CellSize;
     }
     const OutputFormat::Kind format = Format.Chosen();
     const bool toStdout = picture && Png == FieldPicture::StandardOutputPath;

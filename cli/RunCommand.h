@@ -6,6 +6,7 @@
 #include "OutputFormat.h"
 #include "TraceExport.h"
 
+#include <cstdint>
 #include <string>
 
 // run RULE | --preset N: one run from the start state, its end state, optionally a picture,
@@ -18,10 +19,10 @@ public:
 
 private:
     std::string Rule;
-    std::string Preset;
-    std::string Cap;
+    int Preset = 0;
+    std::uint64_t Cap = 0;
     std::string Png;
-    std::string CellSize;
+    int CellSize = 0;
     OutputFormat Format;
     MaxPeriodOption MaxPeriod;
     AnimationExport Animation;

@@ -4,6 +4,7 @@
 #include "FieldPicture.h"
 #include "FieldSummary.h"
 #include "Interruption.h"
+#include "OptionChecks.h"
 #include "OutputFile.h"
 #include "Record.h"
 #include "RecordWriter.h"
@@ -47,10 +48,11 @@ TraceExport::TraceExport(CLI::App& command) : Command(&command)
                     "end; - for stdout")
         ->type_name("FILE");
     command
-        .add_option("--every", EveryText,
+        .add_option("--every", Every,
                     "iterations between trace rows (default: about " + std::to_string(DefaultRows) +
                         " rows)")
-        ->type_name("K");
+        ->type_name("K")
+        ->check(OptionChecks::Count("--every"));
 }
 
 bool TraceExport::Requested() const
@@ -69,7 +71,6 @@ void TraceExport::CheckOptions()
         return;
     if (!Requested())
         throw UsageError("--every needs --trace FILE");
-    Every = ArgumentText::ParseCount("--every", EveryText);
 }
 
 void TraceExport::CheckWritable() const

@@ -36,6 +36,5 @@ public:
 private:
     CLI::App* Command;
     std::string Path;
-    std::string EveryText;
     std::uint64_t Every = 0; // 0: lastIteration / DefaultRows, rounded up
 };

@@ -73,6 +73,25 @@ void TestCli::refused_data()
     usage("option twice", {"run", "LR", "--max-iterations", "5", "--max-iterations=6"},
           "more than once");
     usage("flag with a value", {"catalogue", "--csv=yes"}, "option --csv takes no value");
+    usage("--version with a value", {"--version=2"}, "option --version takes no value");
+    usage("value empty after =", {"run", "LR", "--max-iterations="},
+          "option --max-iterations needs a value");
+    usage("value missing before --", {"run", "--png", "--", "LR"}, "option --png needs a value");
+    usage("typed option twice",
+          {"run", "LR", "--gif", "{dir}/f.gif", "--frames=3", "--frames", "4"},
+          "option --frames is given more than once");
+    usage("preset not a number", {"run", "--preset", "3rd"}, "from 1 to 31, not '3rd'");
+    usage("preset with a sign", {"run", "--preset", "+3"}, "from 1 to 31, not '+3'");
+    usage("cell size empty", {"run", "LR", "--png", "{dir}/f.png", "--cell-size", ""},
+          "--cell-size must be a whole number from 1 to 16, not ''");
+    usage("delay beyond a minute", {"run", "LR", "--gif", "{dir}/f.gif", "--delay", "60010"},
+          "from 20 to 60000");
+    usage("every with a sign", {"run", "LR", "--trace", "{dir}/t.csv", "--every", "+5"},
+          "positive whole number");
+    usage("spacing empty", {"run", "LR", "--gif", "{dir}/f.gif", "--spacing="},
+          "option --spacing needs a value");
+    usage("spacing in capitals", {"run", "LR", "--gif", "{dir}/f.gif", "--spacing", "LOG"},
+          "linear or log, not 'LOG'");
     usage("two formats", {"run", "LR", "--csv", "--json"}, "one output format");
     usage("unknown format", {"catalogue", "--format", "xml"}, "table, csv or json, not 'xml'");
     usage("empty format", {"catalogue", "--format", ""}, "table, csv or json, not ''");

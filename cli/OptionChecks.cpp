@@ -1,0 +1,71 @@
+#include "OptionChecks.h"
+
+#include "ArgumentText.h"
+#include "UsageError.h"
+
+namespace
+{
+bool Digits(const std::string& text)
+{
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// "table, csv or json"
+std::string Alternatives(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+    return text;
+}
+} // namespace
+
+namespace OptionChecks
+{
+CLI::Validator WholeNumber(const std::string& option, int low, int high)
+{
+    const CLI::Validator range = CLI::Range(low, high);
+    return CLI::Validator(
+        [=](std::string& text)
+        {
+            std::string value = text;
+            if (!Digits(text) || text.size() > 9 || !range(value).empty())
+                throw UsageError(option + " must be a whole number from " + std::to_string(low) +
+                                 " to " + std::to_string(high) + ", not " +
+                                 ArgumentText::Quote(text));
+            return std::string();
+        },
+        "");
+}
+
+CLI::Validator Count(const std::string& option, std::uint64_t most)
+{
+    const CLI::Validator range = CLI::Range(std::uint64_t{1}, most);
+    return CLI::Validator(
+        [=](std::string& text)
+        {
+            const std::uint64_t value = ArgumentText::ParseCount(option, text);
+            std::string number = std::to_string(value);
+            if (!range(number).empty())
+                throw UsageError(option + " must be at most " + std::to_string(most) + ", not " +
+                                 ArgumentText::Quote(text));
+            return std::string();
+        },
+        "");
+}
+
+CLI::Validator OneOf(const std::string& option, const std::vector<std::string>& names)
+{
+    const CLI::Validator member = CLI::IsMember(names);
+    return CLI::Validator(
+        [=](std::string& text)
+        {
+            std::string value = text;
+            if (!member(value).empty())
+                throw UsageError(option + " must be " + Alternatives(names) + ", not " +
+                                 ArgumentText::Quote(text));
+            return std::string();
+        },
+        "");
+}
+} // namespace OptionChecks
