@@ -1,6 +1,7 @@
 #include "SurveyCommand.h"
 
 #include "ArgumentText.h"
+#include "Interruption.h"
 #include "LaneRunner.h"
 #include "ProgressBar.h"
 #include "Record.h"
@@ -15,10 +16,8 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -32,29 +31,6 @@ namespace
 {
 constexpr std::uint64_t DefaultCap = 100000000;
 constexpr int MostJobs = 1024;
-
-// Set from the SIGINT and SIGTERM handler; lock-free, so the handler may touch them.
-// Schedulers end a job with SIGTERM (scancel, a time limit, preemption), so it gets the
-// same care as Ctrl-C: the rows done are printed.
-std::atomic<bool> Interrupted{false};
-std::atomic<int> InterruptedBy{0};
-static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
-static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free flag");
-
-extern "C" void OnInterrupt(int signal)
-{
-    InterruptedBy.store(signal);
-    Interrupted.store(true);
-    // A second signal ends the process the usual way.
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-}
-
-// What a shell reports for a job ended by the signal.
-int InterruptedStatus()
-{
-    return 128 + (InterruptedBy.load() != 0 ? InterruptedBy.load() : SIGINT);
-}
 
 // The CPUs this process may run on, which is what a scheduler or taskset hands it, rather
 // than the machine's.
@@ -266,10 +242,9 @@ int SurveyCommand::Execute()
     const std::size_t total = survey.RuleCount();
     jobs = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(jobs), total));
 
-    Interrupted.store(false);
-    InterruptedBy.store(0);
-    const auto previousInt = std::signal(SIGINT, OnInterrupt);
-    const auto previousTerm = std::signal(SIGTERM, OnInterrupt);
+    // Schedulers end a job with SIGTERM (scancel, a time limit, preemption), so it gets the
+    // same care as Ctrl-C: the workers stop and the rows done are printed.
+    Interruption::Catch();
     const auto start = std::chrono::steady_clock::now();
     auto elapsed = [start]
     { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
@@ -278,10 +253,8 @@ int SurveyCommand::Execute()
     const bool showProgress = !Quiet && isatty(STDERR_FILENO) != 0;
     if (showProgress)
         progress = [&](std::size_t done, std::size_t all) { bar.Draw(done, all, elapsed()); };
-    const int workers = survey.Run(jobs, &Interrupted, progress);
+    const int workers = survey.Run(jobs, Interruption::Flag(), progress);
     const double seconds = elapsed();
-    std::signal(SIGINT, previousInt == SIG_ERR ? SIG_DFL : previousInt);
-    std::signal(SIGTERM, previousTerm == SIG_ERR ? SIG_DFL : previousTerm);
     if (showProgress)
         bar.Clear();
     if (workers < jobs)
@@ -320,5 +293,15 @@ int SurveyCommand::Execute()
         std::fprintf(stderr, "formicula-cli: %s\n", incomplete.c_str());
     if (!Quiet)
         PrintSummary(survey.Rows(), letters, cap, done, total, workers, seconds);
-    return complete ? 0 : InterruptedStatus();
+    if (complete)
+        return 0;
+    try
+    {
+        Interruption::Check();
+    }
+    catch (const Interrupted& signal)
+    {
+        return signal.ExitStatus();
+    }
+    return 1; // not reached: only a signal leaves rules undone without a failure
 }
