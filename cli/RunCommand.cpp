@@ -13,6 +13,7 @@
 #include "RuleText.h"
 #include "Runner.h"
 #include "StandardOutput.h"
+#include "SurveyRecords.h"
 #include "UsageError.h"
 
 #include <CLI/CLI.hpp>
@@ -26,15 +27,19 @@ namespace
 {
 constexpr std::uint64_t FreeRuleCap = 1000000000;
 
-Record RunRecord(const Ant& ant, const RunResult& result, const AntField& field)
+Record RunRecord(const Ant& ant, const RunResult& result, const AntPosition& position,
+                 const AntField::ColourCounts& colours, bool plane)
 {
     Record record{
         Fields::Rule(ant.ActiveRule()),
         Fields::Iterations(result.Iterations),
         {"finished", result.Outcome == RunOutcome::Finished},
     };
-    Fields::AddPosition(record, ant.GetPosition());
-    record.push_back(Fields::Colours(field.CountColours()));
+    // Only the plane has an end besides a finish and the cap.
+    if (plane)
+        record.push_back({"outcome", SurveyRecords::OutcomeName(result.Outcome), -8});
+    Fields::AddPosition(record, position);
+    record.push_back(Fields::Colours(colours));
     Fields::AddHighway(record, result.Highway);
     return record;
 }
@@ -42,7 +47,8 @@ Record RunRecord(const Ant& ant, const RunResult& result, const AntField& field)
 
 RunCommand::RunCommand(CLI::App& line)
     : Command(line.add_subcommand("run", "Run one rule from the start state to its end.")),
-      Format(Options()), MaxPeriod(Options()), Animation(Options()), Trace(Options())
+      Format(Options()), MaxPeriod(Options()), Geometry(Options()), Animation(Options()),
+      Trace(Options())
 {
     CLI::App& options = Options();
     options.add_option("RULE", Rule, "1 to 12 letters L and R, optionally padded with '-'")
@@ -73,7 +79,9 @@ RunCommand::RunCommand(CLI::App& line)
         "at, the cells one period moves the ant and the iteration it is proven from\n"
         "(highway_period, highway_onset, highway_drift_x, highway_drift_y,\n"
         "highway_certified_at in CSV and JSON). One of --png, --gif and --trace may be -\n"
-        "(stdout), and is then the only output.");
+        "(stdout), and is then the only output; they draw the 250 x 250 field only. On the\n"
+        "plane, outcome says how the run ended (finished, never, cap or memory), and colours\n"
+        "counts the cells of the visited cells' bounding box.");
 }
 
 int RunCommand::Execute()
@@ -114,6 +122,11 @@ int RunCommand::Execute()
         throw UsageError("a picture is not written to a terminal; redirect stdout or give a file");
     Animation.CheckOptions();
     Trace.CheckOptions();
+    const bool windowField = Geometry.WindowField();
+    if (!windowField && (picture || Animation.Requested() || Trace.Requested()))
+        throw UsageError("--png, --gif and --trace draw the 250 x 250 field, not with --size or "
+                         "--plane");
+    Geometry.CheckFits(1);
     const int onStdout = toStdout + Animation.ToStandardOutput() + Trace.ToStandardOutput();
     if (onStdout > 1)
         throw UsageError("only one of --png, --gif and --trace can write to stdout");
@@ -140,6 +153,17 @@ int RunCommand::Execute()
     options.Cap = cap;
     options.HighwayMaxPeriod = maxPeriod;
     options.Stop = Interruption::Flag();
+    if (!windowField)
+    {
+        options.MaxMemory = Geometry.MaxMemory();
+        PackedField packed(Geometry.Size(), Geometry.Plane());
+        AntPosition position{packed.StartX(), packed.StartY(), Ant::StartDirection};
+        const RunResult result = Runner().Run(packed, position, ant.GetAI(), options);
+        Interruption::Check();
+        RecordWriter::WriteOne(
+            format, RunRecord(ant, result, position, packed.CountColours(), Geometry.Plane()));
+        return 0;
+    }
     const RunResult result = Runner().Run(*field, ant, options);
     Interruption::Check();
     // Files go in place together at the end, so an interrupted or failed run replaces none.
@@ -168,6 +192,7 @@ int RunCommand::Execute()
         if (file != nullptr)
             file->Commit();
     if (onStdout == 0)
-        RecordWriter::WriteOne(format, RunRecord(ant, result, *field));
+        RecordWriter::WriteOne(
+            format, RunRecord(ant, result, ant.GetPosition(), field->CountColours(), false));
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "AnimationExport.h"
 #include "Command.h"
+#include "FieldOptions.h"
 #include "MaxPeriodOption.h"
 #include "OutputFormat.h"
 #include "TraceExport.h"
@@ -25,6 +26,7 @@ private:
     int CellSize = 0;
     OutputFormat Format;
     MaxPeriodOption MaxPeriod;
+    FieldOptions Geometry;
     AnimationExport Animation;
     TraceExport Trace;
 };

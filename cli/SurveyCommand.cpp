@@ -129,7 +129,7 @@ void TakeEnded(const SurveyInput& previous, const std::string& path, const Range
 void PrintSummary(const std::vector<SurveyRow>& rows, const Range& letters, std::uint64_t cap,
                   std::size_t done, std::size_t total, int jobs, double seconds)
 {
-    std::size_t counts[3] = {0, 0, 0};
+    std::size_t counts[4] = {0, 0, 0, 0};
     std::size_t byHighway = 0;
     for (const SurveyRow& row : rows)
     {
@@ -147,6 +147,8 @@ void PrintSummary(const std::vector<SurveyRow>& rows, const Range& letters, std:
                  "iterations) in %.2f s on %d job(s)\n",
                  range.c_str(), done, total, counts[0], byHighway, counts[0] - byHighway, counts[1],
                  counts[2], static_cast<unsigned long long>(cap), seconds, jobs);
+    if (counts[3] > 0)
+        std::fprintf(stderr, "formicula-cli: %zu run(s) outgrew --max-memory\n", counts[3]);
 }
 } // namespace
 
@@ -154,7 +156,7 @@ SurveyCommand::SurveyCommand(CLI::App& line)
     : Command(line.add_subcommand(
           "survey", "Run every rule of A to B letters L and R until it finishes, provably "
                     "never does, or reaches the cap.")),
-      Format(Options()), MaxPeriod(Options())
+      Format(Options()), MaxPeriod(Options()), Geometry(Options())
 {
     CLI::App& options = Options();
     options
@@ -190,7 +192,8 @@ SurveyCommand::SurveyCommand(CLI::App& line)
     options.add_flag("--quiet", Quiet, "no progress bar and no summary on stderr")
         ->disable_flag_override();
     options.footer(
-        "Rows are sorted by outcome (finished, never, cap), then longest run first; the output\n"
+        "Rows are sorted by outcome (finished, never, cap, memory: on the plane, a run that\n"
+        "would outgrow its share of --max-memory), then longest run first; the output\n"
         "is the same for any --jobs and --lanes. Each row also gives the highway the run ends\n"
         "on (as run does). Ctrl-C or SIGTERM stops the workers and prints the rows done so\n"
         "far; stderr then says the survey is incomplete and the exit status is 130 (143\n"
@@ -222,8 +225,16 @@ int SurveyCommand::Execute()
                           : 0;
     const Shard shard = Options().count("--shard") > 0 ? ParseShard(ShardText) : Shard{};
 
+    if (!Geometry.WindowField() &&
+        (Options().count("--state-dir") > 0 || Options().count("--resume") > 0))
+        throw UsageError("--state-dir and --resume keep runs of the 250 x 250 field only");
+    // Every run in progress holds a field: lanes of each job.
+    Geometry.CheckFits(static_cast<std::uint64_t>(jobs) *
+                       static_cast<std::uint64_t>(lanes > 0 ? lanes : LaneRunner::Lanes));
+
     Survey survey(letters.From, letters.To, cap);
     survey.SetHighwayMaxPeriod(maxPeriod);
+    survey.SetGeometry(Geometry.Size(), Geometry.Plane(), Geometry.MaxMemory());
     if (lanes > 0)
         survey.SetLanes(lanes);
     if (shard.Count > 1)
@@ -282,7 +293,10 @@ int SurveyCommand::Execute()
     RecordWriter writer(format, SurveyRecords::Of(SurveyRow{}, &about));
     for (const SurveyRow* row : sorted)
         writer.Add(SurveyRecords::Of(*row, &about));
-    writer.Finish(about.Head());
+    nlohmann::ordered_json described = about.Head();
+    if (!Geometry.WindowField())
+        described["field"] = {{"size", Geometry.Size()}, {"plane", Geometry.Plane()}};
+    writer.Finish(described);
     // The table is for reading, so it says so too; CSV stays plain CSV.
     if (format == OutputFormat::Table && !complete)
     {

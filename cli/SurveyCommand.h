@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Command.h"
+#include "FieldOptions.h"
 #include "MaxPeriodOption.h"
 #include "OutputFormat.h"
 
@@ -25,4 +26,5 @@ private:
     bool Quiet = false;
     OutputFormat Format;
     MaxPeriodOption MaxPeriod;
+    FieldOptions Geometry;
 };

@@ -8,17 +8,22 @@ const char* OutcomeName(RunOutcome outcome)
 {
     return outcome == RunOutcome::Finished ? "finished"
            : outcome == RunOutcome::Never  ? "never"
+           : outcome == RunOutcome::Memory ? "memory"
                                            : "cap";
 }
 
 int OutcomeRank(RunOutcome outcome)
 {
-    return outcome == RunOutcome::Finished ? 0 : outcome == RunOutcome::Never ? 1 : 2;
+    return outcome == RunOutcome::Finished ? 0
+           : outcome == RunOutcome::Never  ? 1
+           : outcome == RunOutcome::Memory ? 3
+                                           : 2;
 }
 
 bool ParseOutcome(const std::string& name, RunOutcome& outcome)
 {
-    for (const RunOutcome candidate : {RunOutcome::Finished, RunOutcome::Never, RunOutcome::Cap})
+    for (const RunOutcome candidate :
+         {RunOutcome::Finished, RunOutcome::Never, RunOutcome::Cap, RunOutcome::Memory})
     {
         if (name == OutcomeName(candidate))
         {

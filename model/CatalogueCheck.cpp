@@ -112,7 +112,7 @@ int CatalogueCheck::Run(const RunOptions& options, const Ended& ended, const Rea
     };
     auto laneEnded = [&](const LaneRunner::Ended& end)
     {
-        LaneRunner::Store(end.Cells, *field);
+        end.Field->Store(*field);
         finish(static_cast<int>(end.Id), end.Result, end.Position, *field);
     };
     LaneRunner().Run<CycleProof::Off>(next, laneEnded, options);

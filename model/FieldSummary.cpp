@@ -38,7 +38,18 @@ FieldSummary FieldSummary::Of(const AntField& field)
     return Summarise([&field](int x, int y) { return field.GetCell(x, y); });
 }
 
-FieldSummary FieldSummary::OfPacked(const std::uint8_t* cells)
+FieldSummary FieldSummary::Of(const PackedField& field)
 {
-    return Summarise([cells](int x, int y) { return cells[PackedField::Index(x, y)] & 0x0F; });
+    FieldSummary summary;
+    summary.Colours = field.CountColours();
+    const PackedField::Bounds bounds = field.VisitedBounds();
+    summary.Visited = bounds.Visited;
+    if (bounds.Visited > 0)
+    {
+        summary.MinX = bounds.MinX;
+        summary.MinY = bounds.MinY;
+        summary.MaxX = bounds.MaxX;
+        summary.MaxY = bounds.MaxY;
+    }
+    return summary;
 }

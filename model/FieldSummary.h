@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+class PackedField;
+
 // What a field holds, for time series of a run: cells per colour, the visited (non-blank)
 // cells and the smallest rectangle around them.
 struct FieldSummary
@@ -17,6 +19,7 @@ struct FieldSummary
     int MaxY = -1;
 
     static FieldSummary Of(const AntField& field);
-    // The same of packed cells (PackedField's layout); a turn kept in a top bit is ignored.
-    static FieldSummary OfPacked(const std::uint8_t* cells);
+    // The same of a packed field of any size; on the plane, colour 0 is counted within the
+    // box only.
+    static FieldSummary Of(const PackedField& field);
 };

@@ -1,7 +1,9 @@
 #include "HighwayTracker.h"
 
 #include "AntAI.h"
+#include "Driver.h"
 #include "PackedField.h"
+#include "RecordingStepper.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,29 +19,25 @@ constexpr std::uint64_t LongerTail = std::uint64_t{1} << 17;
 // the replay.
 constexpr std::uint64_t ShortTail = std::uint64_t{1} << 15;
 
-// Runners may keep a cell's turn in its top bits; the colour code is in the low four.
-constexpr std::uint8_t CodeBits = 0x0F;
-
 // How far a walk may go on past the run's end to prove a highway: this many periods or
 // LeastBudget iterations, whichever is more; the first step past the end is this long
 // or four periods.
 constexpr std::uint64_t BudgetPeriods = 20;
 constexpr std::uint64_t LeastBudget = 2000000;
 constexpr std::uint64_t FirstStepPast = 4096;
-// The plane a finished run goes on on stays within this many cells a side.
-constexpr std::ptrdiff_t MostPlaneSide = 4096;
+// The plane a finished run goes on on stays within this many bytes.
+constexpr std::uint64_t MostPlaneBytes = std::uint64_t{4096} * 4096;
 
-constexpr int StepX[StepTable::Headings] = {0, 1, 0, -1};
-constexpr int StepY[StepTable::Headings] = {-1, 0, 1, 0};
 
 } // namespace
 
-void HighwayTracker::Save(const std::uint8_t* cells, int at, int heading, std::uint64_t done,
-                          State& into)
+void HighwayTracker::Save(const PackedField& field, std::ptrdiff_t at, int heading,
+                          std::uint64_t done, State& into)
 {
-    if (!into.Cells || into.Cells.use_count() > 1)
-        into.Cells = std::make_shared<std::vector<std::uint8_t>>();
-    into.Cells->assign(cells, cells + PackedField::CellCount);
+    if (!into.Cells || into.Cells.use_count() > 1 || into.Cells->Bytes() != field.Bytes())
+        into.Cells = std::make_shared<PackedField>(field);
+    else
+        *into.Cells = field;
     into.At = at;
     into.Heading = heading;
     into.Done = done;
@@ -47,25 +45,37 @@ void HighwayTracker::Save(const std::uint8_t* cells, int at, int heading, std::u
 
 HighwayTracker::HighwayTracker(std::uint64_t maxPeriod)
     : MaxPeriod_(maxPeriod), ShortTail(std::max(::ShortTail, maxPeriod + 1)),
-      LongerTail(std::max(::LongerTail, 4 * maxPeriod + 1)), Table(AntAI{})
+      LongerTail(std::max(::LongerTail, 4 * maxPeriod + 1))
 {
 }
 
-void HighwayTracker::Start(const std::uint8_t* cells, int at, int heading, const StepTable& table,
-                           std::uint64_t cap)
+void HighwayTracker::Start(const PackedField& field, std::ptrdiff_t at, int heading,
+                           const AntAI& rule, std::uint64_t done, std::uint64_t cap)
 {
-    Table = table;
-    Save(cells, at, heading, 0, First);
+    Rule = rule;
+    Save(field, at, heading, done, First);
     for (State* saved : {&Recent, &Older, &Sparse, &OlderSparse})
         saved->Cells.reset();
-    CapSnapshot = cap > ShortTail ? cap - ShortTail : 0;
-    Next = CapSnapshot > 0 ? std::min(ShortTail, CapSnapshot) : ShortTail;
+    CapSnapshot = cap > done + ShortTail ? cap - ShortTail : 0;
+    Next = done + ShortTail;
+    if (CapSnapshot > done)
+        Next = std::min(Next, CapSnapshot);
 }
 
-void HighwayTracker::Snapshot(const std::uint8_t* cells, int at, int heading, std::uint64_t done)
+std::uint64_t HighwayTracker::Bytes() const
+{
+    std::uint64_t bytes = Work.Bytes();
+    for (const State* saved : {&First, &Recent, &Older, &Sparse, &OlderSparse})
+        if (saved->Cells)
+            bytes += saved->Cells->Bytes();
+    return bytes;
+}
+
+void HighwayTracker::Snapshot(const PackedField& field, std::ptrdiff_t at, int heading,
+                              std::uint64_t done)
 {
     std::swap(Older, Recent);
-    Save(cells, at, heading, done, Recent);
+    Save(field, at, heading, done, Recent);
     const std::uint64_t sparseDone = Sparse.Cells ? Sparse.Done : 0;
     if (done - sparseDone >= LongerTail)
     {
@@ -76,7 +86,8 @@ void HighwayTracker::Snapshot(const std::uint8_t* cells, int at, int heading, st
     // take fewer snapshots and replay a little more: the interval that cost least here
     // (bench_throughput) grows with the root of 1024 times the run's length so far.
     const auto root = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(done) * 1024));
-    Next = done + std::max(ShortTail, root);
+    // A large plane's copy costs more: at least as many steps as it has bytes between two.
+    Next = done + std::max({ShortTail, root, static_cast<std::uint64_t>(field.Bytes())});
     // Most long runs end at the cap: one snapshot just before their tail.
     if (done < CapSnapshot)
         Next = std::min(Next, CapSnapshot);
@@ -95,25 +106,26 @@ Highway HighwayTracker::Finish(std::uint64_t done, bool finished)
 
 HighwayProof HighwayTracker::ProveInTail(std::uint64_t done, std::uint64_t tail, bool finished)
 {
-    const std::uint64_t first = done - std::min(done, tail);
+    const std::uint64_t first = std::max(done - std::min(done, tail), First.Done);
     const State* from = &First;
     for (const State* saved : {&Recent, &Older, &Sparse, &OlderSparse})
         if (saved->Cells && saved->Done <= first && saved->Done > from->Done)
             from = saved;
-    Work = *from->Cells;
-    Stride = PackedField::Stride;
-    Margin = 1;
-    At = from->At;
-    Heading = static_cast<unsigned>(from->Heading);
+    const PackedField& start = *from->Cells;
+    Work = start;
+    // A finished run's ant went on beyond the field's border onto the plane.
+    if (finished)
+        Work.SetUnbounded();
+    Ant = AntPosition{Work.X(from->At), Work.Y(from->At), StepTable::DirectionOf(from->Heading)};
     Done = from->Done;
     Walk.First = from->Done;
     Walk.Steps.clear();
-    Walk.Cells = from->Cells->data() + PackedField::Index(0, 0);
-    Walk.Stride = PackedField::Stride;
-    Walk.Left = 0;
-    Walk.Top = 0;
-    Walk.Width = PackedField::Size;
-    Walk.Height = PackedField::Size;
+    Walk.Cells = start.Cells() + start.Index(start.Left(), start.Top());
+    Walk.Stride = start.Stride();
+    Walk.Left = start.Left();
+    Walk.Top = start.Top();
+    Walk.Width = start.Width();
+    Walk.Height = start.Height();
     Replay(done); // the run got that far
     HighwayProof proof = ProveHighway(Walk, MaxPeriod_);
 
@@ -126,67 +138,52 @@ HighwayProof HighwayTracker::ProveInTail(std::uint64_t done, std::uint64_t tail,
         if (past >= budget)
             break;
         past += std::min(budget - past, std::max({past, 4 * period, FirstStepPast}));
-        bool met = false;
-        while (!met && !Replay(done + past))
-            met = !finished || !Widen();
-        if (met)
+        if (!Replay(done + past))
             break;
         proof = ProveHighway(Walk, MaxPeriod_);
     }
-    if (Work.size() > PackedField::CellCount)
-    {
-        // A grown plane is rare: give its memory back.
-        Work.clear();
-        Work.shrink_to_fit();
-    }
+    if (Work.Bytes() > start.Bytes())
+        Work = PackedField(3); // a grown plane is rare: give its memory back
     return proof;
 }
 
 bool HighwayTracker::Replay(std::uint64_t until)
 {
-    const std::ptrdiff_t offsets[StepTable::Headings] = {-Stride, 1, Stride, -1};
-    std::uint8_t* cells = Work.data();
-    auto x = static_cast<std::int32_t>(At % Stride - Margin);
-    auto y = static_cast<std::int32_t>(At / Stride - Margin);
+    static constexpr int StepX[StepTable::Headings] = {0, 1, 0, -1};
+    static constexpr int StepY[StepTable::Headings] = {-1, 0, 1, 0};
     Walk.Steps.reserve(static_cast<std::size_t>(until - Walk.First));
-    for (; Done < until; ++Done)
+    // The driver's step reports the cell it moved onto; the walk wants the one read.
+    auto record = [this](const StepRecord& step)
     {
-        const unsigned code = cells[At] & CodeBits;
-        if (code == PackedField::Border)
-            return false;
-        const unsigned key = code * StepTable::Headings + Heading;
-        cells[At] = Table.NextCode[code];
-        Heading = Table.NextHeading[key];
-        Walk.Steps.push_back(
-            {x, y, static_cast<std::uint8_t>(code), static_cast<std::uint8_t>(Heading)});
-        At += offsets[Heading];
-        x += StepX[Heading];
-        y += StepY[Heading];
-    }
-    return true;
-}
-
-bool HighwayTracker::Widen()
-{
-    const std::ptrdiff_t inner = Stride - 2;
-    const std::ptrdiff_t grow = std::max<std::ptrdiff_t>(64, inner / 2);
-    const std::ptrdiff_t stride = inner + 2 * grow + 2;
-    if (stride > MostPlaneSide)
-        return false;
-    std::vector<std::uint8_t> plane(static_cast<std::size_t>(stride * stride), 0);
-    for (std::ptrdiff_t i = 0; i < stride; ++i)
-    {
-        plane[static_cast<std::size_t>(i)] = PackedField::Border;
-        plane[static_cast<std::size_t>((stride - 1) * stride + i)] = PackedField::Border;
-        plane[static_cast<std::size_t>(i * stride)] = PackedField::Border;
-        plane[static_cast<std::size_t>(i * stride + stride - 1)] = PackedField::Border;
-    }
-    for (std::ptrdiff_t row = 1; row <= inner; ++row)
-        std::copy_n(Work.begin() + row * Stride + 1, inner,
-                    plane.begin() + (row + grow) * stride + 1 + grow);
-    At = (At / Stride + grow) * stride + At % Stride + grow;
-    Work.swap(plane);
-    Stride = stride;
-    Margin += static_cast<int>(grow);
-    return true;
+        Walk.Steps.push_back({step.Field->X(step.At) - StepX[step.Heading],
+                              step.Field->Y(step.At) - StepY[step.Heading],
+                              static_cast<std::uint8_t>(step.Colour),
+                              static_cast<std::uint8_t>(step.Heading)});
+    };
+    RecordingStepper<decltype(record)> stepper(record);
+    RunOptions options;
+    options.Cap = until;
+    options.MaxMemory = MostPlaneBytes;
+    RunOutcome outcome = RunOutcome::Cap;
+    bool handed = false;
+    Driver<RecordingStepper<decltype(record)>>(stepper, options)
+        .Run(
+            [&](RunJob& job)
+            {
+                if (handed)
+                    return false;
+                handed = true;
+                job.Rule = Rule;
+                job.Field = &Work;
+                job.Position = Ant;
+                job.Done = Done;
+                return true;
+            },
+            [&](const RunEnded& end)
+            {
+                outcome = end.Result.Outcome;
+                Done = end.Result.Iterations;
+                Ant = end.Position;
+            });
+    return outcome == RunOutcome::Cap;
 }

@@ -2,35 +2,122 @@
 
 #include "AntField.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 // The field as one byte per cell with a ring of border cells around it, so a fast
-// runner needs no coordinate tests: stepping onto a border cell is a refused move.
-// A cell value outside 0..12 is kept as Foreign and restored by Store unless visited.
+// runner needs no coordinate tests: stepping onto a border cell ends a bounded run and
+// grows an unbounded one. Only this class knows the byte layout: codes, border, the turn
+// mark and the stride. Coordinates are the plane's: the N x N field's cells are 0..N-1,
+// and an unbounded field's cells may lie anywhere around them.
 class PackedField
 {
 public:
-    static constexpr int Size = AntField::FieldSize;
-    static constexpr int Stride = Size + 2;
-    static constexpr std::uint8_t Foreign = 14;
+    static constexpr std::uint8_t Foreign = 14; // a value outside 0..12, restored by Store
     static constexpr std::uint8_t Border = 15;
-    static constexpr std::size_t CellCount = static_cast<std::size_t>(Stride) * Stride;
     static constexpr int CodeCount = 16; // 0..12, Foreign, Border, one spare
+    static constexpr int DefaultSize = AntField::FieldSize;
+    static constexpr int MinSize = 3;
+    static constexpr int MaxSize = 65536;
+    // Where an unbounded field starts: a small square around the start cell.
+    static constexpr int PlaneStartSize = 64;
 
-    PackedField();
+    struct Bounds
+    {
+        int MinX = 0, MinY = 0, MaxX = -1, MaxY = -1; // empty when MaxX < MinX
+        std::uint64_t Visited = 0;                    // cells not blank
+    };
 
+    // A blank size x size field, or a blank plane whose coordinates are those of the
+    // size x size field (so its ant starts at (size/2, size/2) too).
+    explicit PackedField(int size = DefaultSize, bool unbounded = false);
+
+    // The bytes a blank field of these dimensions takes, for checks before allocating.
+    static std::uint64_t BytesFor(int size, bool unbounded);
+
+    bool Unbounded() const { return Plane; }
+    // Makes a bounded field the stored part of the plane: its border then grows it.
+    void SetUnbounded() { Plane = true; }
+    int Width() const { return W; }
+    int Left() const { return OriginX; } // the first stored column and row
+    int Top() const { return OriginY; }
+    int Height() const { return H; }
+    std::ptrdiff_t Stride() const { return W + 2; }
+    std::size_t Bytes() const { return Codes.size(); }
+    // The coordinates the ant of a fresh run starts on.
+    int StartX() const { return Start; }
+    int StartY() const { return Start; }
+
+    // Back to blank, as constructed (a grown plane keeps its extent).
+    void Clear();
+
+    // Only for a field of AntField's size.
     void Load(const AntField& field);
     void Store(AntField& field) const;
 
-    static int Index(int x, int y) { return (y + 1) * Stride + (x + 1); }
-    static int X(int index) { return index % Stride - 1; }
-    static int Y(int index) { return index / Stride - 1; }
+    std::ptrdiff_t Index(int x, int y) const
+    {
+        return (static_cast<std::ptrdiff_t>(y - OriginY) + 1) * Stride() + (x - OriginX + 1);
+    }
+    int X(std::ptrdiff_t index) const { return static_cast<int>(index % Stride()) - 1 + OriginX; }
+    int Y(std::ptrdiff_t index) const { return static_cast<int>(index / Stride()) - 1 + OriginY; }
+    bool Inside(int x, int y) const
+    {
+        return x >= OriginX && x < OriginX + W && y >= OriginY && y < OriginY + H;
+    }
+    // The colour of any cell: 0 outside the stored part of the plane.
+    int Colour(int x, int y) const;
+    bool IsBorder(std::ptrdiff_t index) const
+    {
+        return Codes[static_cast<std::size_t>(index)] == Border;
+    }
+    static std::ptrdiff_t Offset(int heading, std::ptrdiff_t stride)
+    {
+        const std::ptrdiff_t offsets[4] = {-stride, 1, stride, -1};
+        return offsets[heading & 3];
+    }
+    std::ptrdiff_t Offset(int heading) const { return Offset(heading, Stride()); }
 
     std::uint8_t* Cells() { return Codes.data(); }
     const std::uint8_t* Cells() const { return Codes.data(); }
 
+    // Cells per value 0..12 over the field, or over the visited cells' bounding box on the
+    // plane (whose blank cells are countless).
+    AntField::ColourCounts CountColours() const;
+    Bounds VisitedBounds() const;
+
+    // Extends an unbounded field beyond the border cell at `at`, where the ant stands, by
+    // the field's extent on that side; new cells are blank. Returns the ant's index in the
+    // grown field, or -1 (and nothing changes) when the old and the new storage together
+    // would take more than maxBytes.
+    std::ptrdiff_t Grow(std::ptrdiff_t at, std::uint64_t maxBytes);
+
+    // The look-ahead runner keeps each cell's turn in its top bit: set for the codes in
+    // rightCodes (bit per code). False, with nothing changed, when a cell holds a code
+    // outside turningCodes. Growing a marked field marks its new cells.
+    bool MarkTurns(unsigned turningCodes, unsigned rightCodes);
+    void UnmarkTurns();
+    bool Marked() const { return IsMarked; }
+    static constexpr std::uint8_t TurnMark = 0x80;
+    static std::uint8_t MarkedCode(unsigned code, unsigned rightCodes)
+    {
+        return static_cast<std::uint8_t>(code | ((rightCodes >> code) & 1u) * TurnMark);
+    }
+    static unsigned CodeOf(std::uint8_t byte) { return byte & 0x0Fu; }
+
 private:
+    void Blank();
+
+    bool Plane = false;
+    int W = 0;
+    int H = 0;
+    int OriginX = 0; // the plane coordinates of the first inner cell
+    int OriginY = 0;
+    int Start = 0;
+    bool IsMarked = false;
+    unsigned RightCodes = 0;
     std::vector<std::uint8_t> Codes;
-    std::vector<int> ForeignValues; // the original ints, read back only for Foreign codes
+    std::vector<std::pair<std::size_t, int>> ForeignValues; // index and original value
 };

@@ -2,6 +2,7 @@
 
 #include "Ant.h"
 #include "AntField.h"
+#include "PackedField.h"
 #include "Runner.h"
 
 #include <atomic>
@@ -22,14 +23,17 @@ public:
     void AdvanceTo(std::uint64_t iteration);
 
     std::uint64_t Iterations() const { return Done; }
-    AntField& Field() { return *Board; }
+    AntField& Field();
     const Ant& Walker() const { return Position; }
 
 private:
     std::unique_ptr<AntField> Board = std::make_unique<AntField>();
+    PackedField Packed;
     Ant Position;
+    AntPosition At;
     Runner Engine;
     std::uint64_t Done = 0;
     bool Ended = false;
+    bool Stored = true;
     const std::atomic<bool>* Stop;
 };

@@ -87,7 +87,7 @@ RunState RunState::Of(const std::string& rule, std::uint64_t iterations, const A
 }
 
 RunState RunState::OfPacked(const std::string& rule, std::uint64_t iterations,
-                            const std::uint8_t* cells, const AntPosition& position)
+                            const PackedField& field, const AntPosition& position)
 {
     RunState state;
     state.Rule = rule;
@@ -97,7 +97,7 @@ RunState RunState::OfPacked(const std::string& rule, std::uint64_t iterations,
     for (int y = 0; y < Size; ++y)
         for (int x = 0; x < Size; ++x)
             state.Cells[static_cast<std::size_t>(y * Size + x)] =
-                cells[PackedField::Index(x, y)] & 0x0F;
+                static_cast<std::uint8_t>(field.Colour(x, y));
     return state;
 }
 

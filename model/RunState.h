@@ -3,6 +3,7 @@
 #include "AntField.h"
 #include "AntPosition.h"
 #include "Highway.h"
+#include "PackedField.h"
 #include "Runner.h"
 
 #include <cstdint>
@@ -46,9 +47,9 @@ public:
 
     static RunState Of(const std::string& rule, std::uint64_t iterations, const AntField& field,
                        const AntPosition& position);
-    // From packed cells in PackedField's layout (a turn kept in a top bit is dropped).
+    // From a packed field of the window's size (its turn marks dropped).
     static RunState OfPacked(const std::string& rule, std::uint64_t iterations,
-                             const std::uint8_t* cells, const AntPosition& position);
+                             const PackedField& field, const AntPosition& position);
     void Restore(AntField& field) const;
 
     // The state of the rule with L and R swapped, reflected about the start column. Only

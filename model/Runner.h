@@ -1,15 +1,16 @@
 #pragma once
 
+#include "AntAI.h"
+#include "AntPosition.h"
 #include "Highway.h"
 #include "PackedField.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <vector>
+#include <functional>
 
 class Ant;
-class HighwayTracker;
 
 enum class RunOutcome
 {
@@ -18,6 +19,8 @@ enum class RunOutcome
     Cap,      // neither within the iterations allowed
     Stopped,  // the stop flag was raised
     Idle,     // the rule has no active step: nothing ran
+    Memory,   // the plane would have outgrown RunOptions::MaxMemory
+    Hooked,   // RunOptions::AtSnapshot ended the run
 };
 
 struct RunResult
@@ -27,8 +30,7 @@ struct RunResult
     // Never: the state after Iterations equals the state Period iterations earlier,
     // and Period is the shortest such distance.
     std::uint64_t Period = 0;
-    // Checkpoint matches (by the field hash; in the lanes by cell, heading and neighbours)
-    // that the full comparison rejected.
+    // Checkpoint matches by cell, heading and neighbours that the full comparison rejected.
     std::uint64_t FalseMatches = 0;
     ::Highway Highway; // when RunOptions asked for it
 };
@@ -36,12 +38,24 @@ struct RunResult
 struct RunOptions
 {
     static constexpr std::uint64_t NoCap = UINT64_MAX;
+    static constexpr std::uint64_t DefaultMaxMemory = std::uint64_t{1} << 30;
 
     std::uint64_t Cap = NoCap;
     // Polled every few milliseconds; the run ends as Stopped once it is raised.
     const std::atomic<bool>* Stop = nullptr;
     // Find the highway the run ends on, for periods up to this; 0 skips the analysis.
     std::uint64_t HighwayMaxPeriod = 0;
+    // The blank field a job without a field of its own starts on: size x size, or the
+    // plane with the coordinates of that field.
+    int Size = PackedField::DefaultSize;
+    bool Plane = false;
+    // The most one run's field (with its checkpoint and highway snapshots) may take on
+    // the plane; a run that needs more ends as Memory.
+    std::uint64_t MaxMemory = DefaultMaxMemory;
+    // Called at every highway snapshot (so only with HighwayMaxPeriod); true ends the run
+    // as Hooked, with the state it is given.
+    std::function<bool(const PackedField& field, const AntPosition& ant, std::uint64_t done)>
+        AtSnapshot;
 };
 
 // Whether a run also proves that it never finishes. A compile-time choice, so the plain
@@ -52,37 +66,49 @@ enum class CycleProof
     On,
 };
 
-// Runs many iterations at once on a packed copy of the field, leaving field and ant
-// exactly as the same number of Iterate calls would. With the cycle proof, a hash of
-// the field is kept up to date per iteration; checkpoints are taken at growing
-// distances (Brent's method), and when hash, cell and heading meet the checkpoint's
-// again, the whole field is compared with the checkpoint's copy before the answer is
-// Never. One runner per thread: it keeps its buffers between runs.
+// One run for the driver: a rule from a blank field, or from a given state.
+struct RunJob
+{
+    std::size_t Id = 0;
+    AntAI Rule;
+    // Null: a blank field of the options' geometry, the ant at its start heading up.
+    // Otherwise the run steps this field from Position and leaves its end state in it.
+    PackedField* Field = nullptr;
+    AntPosition Position;
+    std::uint64_t Done = 0; // iterations done before, counted against the cap
+};
+
+struct RunEnded
+{
+    std::size_t Id = 0;
+    RunResult Result; // Iterations counts RunJob::Done too
+    AntPosition Position;
+    const PackedField* Field = nullptr; // the end state; valid during the callback
+};
+
+// Runs one ant at a time with the fastest step its field allows, leaving field and ant
+// exactly as the same number of Iterate calls would (on the plane, as Iterate would on
+// a field large enough). With the cycle proof, checkpoints are taken at growing
+// distances (Brent's method); when the ant meets a checkpoint's cell, heading and
+// neighbours again, the whole field is compared with the checkpoint's copy before the
+// answer is Never. One runner per thread: it keeps its buffers between runs.
 class Runner
 {
 public:
-    // Constant makes every field hash alike, so each return of the ant to the
-    // checkpoint's cell and heading goes to the full comparison (for tests).
-    enum class HashKeys
-    {
-        Random,
-        Constant,
-    };
-
-    explicit Runner(HashKeys keys = HashKeys::Random);
+    Runner();
     ~Runner();
     Runner(Runner&&) noexcept;
     Runner& operator=(Runner&&) noexcept;
 
+    // On the 250 x 250 field of the window.
     template <CycleProof Proof = CycleProof::Off>
     RunResult Run(AntField& field, Ant& ant, const RunOptions& options = {});
+    // On a packed field of any size or the plane, from (and back into) a saved state:
+    // `done` iterations were run before and count against the cap.
+    template <CycleProof Proof = CycleProof::Off>
+    RunResult Run(PackedField& field, AntPosition& ant, const AntAI& rule,
+                  const RunOptions& options = {}, std::uint64_t done = 0);
 
 private:
-    // One key per packed cell; the field hash is the sum of code x key.
-    static const std::uint64_t* HashKeyTable(HashKeys keys);
-
     PackedField Packed;
-    std::unique_ptr<HighwayTracker> Tracker;
-    std::vector<std::uint8_t> Checkpoint;
-    const std::uint64_t* Keys;
 };

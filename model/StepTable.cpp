@@ -9,7 +9,7 @@ namespace
 constexpr char Directions[StepTable::Headings] = {'U', 'R', 'D', 'L'};
 }
 
-StepTable::StepTable(const AntAI& ai) : Delta{}, NextHeading{}, NextCode{}
+StepTable::StepTable(const AntAI& ai, std::ptrdiff_t stride) : Delta{}, NextHeading{}, NextCode{}
 {
     for (int code = 0; code < PackedField::CodeCount; ++code)
     {
@@ -19,12 +19,33 @@ StepTable::StepTable(const AntAI& ai) : Delta{}, NextHeading{}, NextCode{}
         NextCode[code] = static_cast<std::uint8_t>(t.NextColour);
         const int turn = t.TurnLetter == 'R' ? 1 : t.TurnLetter == 'L' ? 3 : 0;
         for (int heading = 0; heading < Headings; ++heading)
-        {
-            const int next = (heading + turn) % Headings;
-            NextHeading[Key(code, heading)] = static_cast<std::uint8_t>(next);
-            Delta[Key(code, heading)] = Offset(next);
-        }
+            NextHeading[Key(code, heading)] =
+                static_cast<std::uint8_t>((heading + turn) % Headings);
     }
+    SetStride(stride);
+}
+
+void StepTable::SetStride(std::ptrdiff_t stride)
+{
+    Stride_ = stride;
+    for (int key = 0; key < PackedField::CodeCount * Headings; ++key)
+        Delta[key] = PackedField::Offset(NextHeading[key], stride);
+}
+
+unsigned StepTable::TurningCodes() const
+{
+    unsigned codes = 0;
+    for (int code = 0; code < PackedField::CodeCount; ++code)
+        codes |= (NextHeading[Key(code, 0)] != 0 ? 1u : 0u) << code;
+    return codes;
+}
+
+unsigned StepTable::RightCodes() const
+{
+    unsigned codes = 0;
+    for (int code = 0; code < PackedField::CodeCount; ++code)
+        codes |= (NextHeading[Key(code, 0)] == 1 ? 1u : 0u) << code;
+    return codes;
 }
 
 int StepTable::HeadingOf(char direction)
@@ -38,18 +59,4 @@ int StepTable::HeadingOf(char direction)
 char StepTable::DirectionOf(int heading)
 {
     return Directions[heading & 3];
-}
-
-int StepTable::Offset(int heading)
-{
-    static constexpr int Offsets[Headings] = {-PackedField::Stride, 1, PackedField::Stride, -1};
-    return Offsets[heading & 3];
-}
-
-int StepTable::HeadingOfOffset(int offset)
-{
-    return offset == -PackedField::Stride  ? 0
-           : offset == 1                   ? 1
-           : offset == PackedField::Stride ? 2
-                                           : 3;
 }

@@ -99,6 +99,8 @@ int Survey::Run(int jobs, const std::atomic<bool>* stop, const Progress& progres
         CheckStates();
     std::vector<std::thread> workers;
     workers.reserve(static_cast<std::size_t>(jobs));
+    // Each worker's runs share the memory by the threads asked for, started or not.
+    Threads = std::max(jobs, 1);
     try
     {
         for (int j = 0; j < jobs; ++j)
@@ -134,6 +136,13 @@ int Survey::Run(int jobs, const std::atomic<bool>* stop, const Progress& progres
     if (Failure && DoneCount() < RuleCount() && !(stop && stop->load()))
         std::rethrow_exception(Failure);
     return started;
+}
+
+void Survey::SetGeometry(int size, bool plane, std::uint64_t maxMemory)
+{
+    Size = size;
+    Plane = plane;
+    MaxMemory = maxMemory;
 }
 
 void Survey::SetShard(int index, int count)
@@ -280,6 +289,14 @@ void Survey::WorkOn(const std::atomic<bool>* stop)
     std::vector<std::size_t> mirrorOf(Rows_.size(), none);
     Runner single;
     bool stopped = false;
+    RunOptions options;
+    options.Cap = keepStates ? std::min(Cap, LaneStretch) : Cap;
+    options.Stop = stop;
+    options.HighwayMaxPeriod = HighwayMaxPeriod;
+    options.Size = Size;
+    options.Plane = Plane;
+    options.MaxMemory = MaxMemory / static_cast<std::uint64_t>(Threads * std::max(Lanes, 1));
+    const int startX = PackedField(Size, Plane).StartX();
 
     auto dispatch = [&](std::size_t row)
     {
@@ -308,7 +325,7 @@ void Survey::WorkOn(const std::atomic<bool>* stop)
         }
         else if (row.Outcome == RunOutcome::Cap && !end.TouchedColumnZero)
         {
-            Rows_[mirror] = MirrorRow(row);
+            Rows_[mirror] = MirrorRow(row, startX);
             if (end.State)
                 Save(end.State->Mirrored(Rows_[mirror].Rule));
             CountDone(2);
@@ -321,27 +338,47 @@ void Survey::WorkOn(const std::atomic<bool>* stop)
     };
     auto ended = [&](const LaneRunner::Ended& end)
     {
+        if (end.Result.Outcome == RunOutcome::Stopped)
+            return;
         const std::string& rule = Rows_[end.Id].Rule;
         if (end.Result.Outcome == RunOutcome::Cap && end.Result.Iterations < Cap)
         {
             // Only a lane stretch: on to the single runner.
             toContinue.emplace_back(
-                end.Id, RunState::OfPacked(rule, end.Result.Iterations, end.Cells, end.Position));
+                end.Id, RunState::OfPacked(rule, end.Result.Iterations, *end.Field, end.Position));
             return;
         }
         Ending ending;
         ending.Result = end.Result;
         ending.Position = end.Position;
-        ending.Growth = FieldSummary::OfPacked(end.Cells);
-        ending.TouchedColumnZero = TouchedColumnZero(end.Cells, end.Position);
+        ending.Growth = FieldSummary::Of(*end.Field);
+        ending.TouchedColumnZero = TouchedUnmirrored(*end.Field, end.Position);
         if (keepStates && end.Result.Outcome == RunOutcome::Cap)
         {
-            ending.State = RunState::OfPacked(rule, end.Result.Iterations, end.Cells, end.Position);
+            ending.State = RunState::OfPacked(rule, end.Result.Iterations, *end.Field, end.Position);
             ending.State->Ended = true;
             ending.State->HighwayMaxPeriod = HighwayMaxPeriod;
             ending.State->Highway = end.Result.Highway;
         }
         record(end.Id, ending);
+    };
+    // Only rules of one letter kind can cycle (see CanCycle): they run alone with the
+    // cycle proof, so the lanes carry no proof's test on their chains.
+    auto runAlone = [&](std::size_t row)
+    {
+        Ant ant;
+        ant.SetRule(Rows_[row].Rule);
+        PackedField field(Size, Plane);
+        AntPosition position{field.StartX(), field.StartY(), Ant::StartDirection};
+        RunOptions alone = options;
+        alone.Cap = Cap;
+        LaneRunner::Ended end;
+        end.Id = row;
+        end.Result = single.Run<CycleProof::On>(field, position, ant.GetAI(), alone);
+        Stepped += end.Result.Iterations;
+        end.Position = position;
+        end.Field = &field;
+        ended(end);
     };
     auto next = [&](LaneRunner::Job& job)
     {
@@ -386,6 +423,11 @@ void Survey::WorkOn(const std::atomic<bool>* stop)
                 }
                 row = first;
             }
+            if (CanCycle(Rows_[row].Rule) && !(keepStates && HasState[row]))
+            {
+                runAlone(row);
+                continue;
+            }
             Ant ant;
             ant.SetRule(Rows_[row].Rule);
             job.Id = row;
@@ -394,11 +436,7 @@ void Survey::WorkOn(const std::atomic<bool>* stop)
         }
     };
     LaneRunner runner;
-    RunOptions options;
-    options.Cap = keepStates ? std::min(Cap, LaneStretch) : Cap;
-    options.Stop = stop;
-    options.HighwayMaxPeriod = HighwayMaxPeriod;
-    runner.Run<CycleProof::On>(next, ended, options, Lanes);
+    runner.Run<CycleProof::Off>(next, ended, options, Lanes);
     // Lane stretches that ended after the last job was handed out.
     Ending ending;
     while (!stopped && !toContinue.empty() && !(stop && stop->load()))
@@ -538,29 +576,34 @@ void Survey::CountDone(std::size_t rows)
     Changed.notify_all();
 }
 
-// A visited cell never turns blank again, so a blank column 0 shows it was not touched.
-bool Survey::TouchedColumnZero(const std::uint8_t* packedCells, const AntPosition& position)
+// A visited cell never turns blank again, so blank columns show they were not touched.
+bool Survey::TouchedUnmirrored(const PackedField& field, const AntPosition& position)
 {
-    if (position.X == 0)
+    if (field.Unbounded())
+        return false;
+    // Column x mirrors to 2 * start - x, outside the field from x <= 2 * start - width on.
+    const int last = 2 * field.StartX() - field.Width();
+    if (position.X <= last)
         return true;
-    for (int y = 0; y < AntField::FieldSize; ++y)
-        if (packedCells[PackedField::Index(0, y)] != 0)
-            return true;
+    for (int x = 0; x <= last; ++x)
+        for (int y = 0; y < field.Height(); ++y)
+            if (field.Colour(x, y) != 0)
+                return true;
     return false;
 }
 
-SurveyRow Survey::MirrorRow(const SurveyRow& row)
+SurveyRow Survey::MirrorRow(const SurveyRow& row, int startX)
 {
     SurveyRow mirror = row;
     mirror.Rule = MirrorRule(row.Rule);
     mirror.Highway.DriftX = -row.Highway.DriftX;
     if (row.Growth.Visited > 0)
     {
-        mirror.Growth.MinX = 2 * Ant::StartX - row.Growth.MaxX;
-        mirror.Growth.MaxX = 2 * Ant::StartX - row.Growth.MinX;
+        mirror.Growth.MinX = 2 * startX - row.Growth.MaxX;
+        mirror.Growth.MaxX = 2 * startX - row.Growth.MinX;
     }
     const char d = row.Position.Direction;
-    mirror.Position = AntPosition{2 * Ant::StartX - row.Position.X, row.Position.Y,
+    mirror.Position = AntPosition{2 * startX - row.Position.X, row.Position.Y,
                                   d == 'L'   ? 'R'
                                   : d == 'R' ? 'L'
                                              : d};

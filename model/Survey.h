@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Ant.h"
 #include "AntPosition.h"
 #include "FieldSummary.h"
 #include "LaneRunner.h"
@@ -73,6 +74,10 @@ public:
     // Iterations stepped by this survey's runs, resumed ones from their saved iteration.
     std::uint64_t IterationsStepped() const { return Stepped.load(); }
     static constexpr std::chrono::seconds SaveInterval{30};
+    // Runs on a size x size field, or on the plane with that field's coordinates, where
+    // all runs in progress together keep within maxMemory. States are kept only for the
+    // 250 x 250 field.
+    void SetGeometry(int size, bool plane, std::uint64_t maxMemory);
 
     // Every rule of from..to letters L and R, shortest first, each length in binary order
     // with L as 0.
@@ -83,11 +88,11 @@ public:
     std::size_t DoneCount() const;
 
     // A rule with L and R swapped walks the mirror image of the rule's walk about the
-    // start column, for as long as the rule's ant keeps off column 0, whose image
-    // (column 250) lies outside the field. So a capped run that never touched column 0
-    // gives its mirror rule's row without running it.
-    static bool TouchedColumnZero(const std::uint8_t* packedCells, const AntPosition& position);
-    static SurveyRow MirrorRow(const SurveyRow& row);
+    // start column, for as long as the rule's ant keeps off the columns whose images lie
+    // outside the field (column 0 of a field of even size; none on the plane). So a capped
+    // run that never touched them gives its mirror rule's row without running it.
+    static bool TouchedUnmirrored(const PackedField& field, const AntPosition& position);
+    static SurveyRow MirrorRow(const SurveyRow& row, int startX = Ant::StartX);
     static std::string MirrorRule(const std::string& rule);
 
 private:
@@ -112,6 +117,10 @@ private:
     std::vector<bool> HasState; // per row, found by CheckStates
     std::vector<bool> InSurvey; // per row: this shard's
     std::atomic<std::uint64_t> Stepped{0};
+    int Size = PackedField::DefaultSize;
+    bool Plane = false;
+    std::uint64_t MaxMemory = RunOptions::DefaultMaxMemory;
+    int Threads = 1;
     std::atomic<std::size_t> Next{0};
     mutable std::mutex Mutex;
     std::condition_variable Changed;

@@ -194,13 +194,13 @@ void TestSurvey::mirrorRowReflectsAboutTheStartColumn()
     Runner().Run(*field, ant, options);
     PackedField packed;
     packed.Load(*field);
-    QVERIFY(!Survey::TouchedColumnZero(packed.Cells(), ant.GetPosition()));
+    QVERIFY(!Survey::TouchedUnmirrored(packed, ant.GetPosition()));
     const SurveyRow mirrored = Survey::MirrorRow(PlainRow("LLR", Cap));
     QCOMPARE(Describe(mirrored), Describe(PlainRow("RRL", Cap)));
 
     field->SetCell(0, 17, 1);
     packed.Load(*field);
-    QVERIFY(Survey::TouchedColumnZero(packed.Cells(), ant.GetPosition()));
+    QVERIFY(Survey::TouchedUnmirrored(packed, ant.GetPosition()));
 }
 
 // Three shards run every rule exactly once between them, each as the whole survey runs it.

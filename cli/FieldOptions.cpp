@@ -1,0 +1,64 @@
+#include "FieldOptions.h"
+
+#include "ArgumentText.h"
+#include "PackedField.h"
+#include "Runner.h"
+#include "UsageError.h"
+
+#include <CLI/CLI.hpp>
+
+static_assert(PackedField::DefaultSize == 250);
+
+FieldOptions::FieldOptions(CLI::App& command) : Command(&command)
+{
+    command
+        .add_option("--size", SizeText,
+                    "run on an N x N field, 3 to 65536, the ant at (N/2, N/2) (default 250)")
+        ->type_name("N");
+    command.add_flag("--plane", PlaneFlag,
+                     "run on the unbounded plane, with the coordinates of the --size field");
+    command
+        .add_option("--max-memory", MemoryText,
+                    "most memory for the fields, in bytes or with K, M or G (default 1G)")
+        ->type_name("BYTES");
+}
+
+int FieldOptions::Size() const
+{
+    if (Command->count("--size") == 0)
+        return DefaultSize;
+    return ArgumentText::ParseInt("--size", SizeText, PackedField::MinSize, PackedField::MaxSize);
+}
+
+bool FieldOptions::Plane() const
+{
+    return PlaneFlag;
+}
+
+std::uint64_t FieldOptions::MaxMemory() const
+{
+    if (Command->count("--max-memory") == 0)
+        return RunOptions::DefaultMaxMemory;
+    std::string digits = MemoryText;
+    int shift = 0;
+    if (!digits.empty())
+    {
+        const char unit = digits.back();
+        shift = unit == 'K' ? 10 : unit == 'M' ? 20 : unit == 'G' ? 30 : 0;
+        if (shift > 0)
+            digits.pop_back();
+    }
+    const std::uint64_t count = ArgumentText::ParseCount("--max-memory", digits);
+    if (count > (UINT64_MAX >> shift))
+        throw UsageError("--max-memory is too large: " + ArgumentText::Quote(MemoryText));
+    return count << shift;
+}
+
+void FieldOptions::CheckFits(std::uint64_t runs) const
+{
+    const std::uint64_t bytes = PackedField::BytesFor(Size(), Plane());
+    const std::uint64_t most = MaxMemory();
+    if (bytes > most / runs)
+        throw UsageError(std::to_string(runs) + " field(s) of " + std::to_string(bytes) +
+                         " bytes take more than --max-memory (" + std::to_string(most) + " bytes)");
+}

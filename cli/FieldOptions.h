@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace CLI
+{
+class App;
+}
+
+// --size N, --plane and --max-memory BYTES on a command that runs rules: the field its
+// runs take place on.
+class FieldOptions
+{
+public:
+    explicit FieldOptions(CLI::App& command);
+
+    // Each throws a UsageError for a value out of range.
+    int Size() const;
+    bool Plane() const;
+    std::uint64_t MaxMemory() const;
+    // The 250 x 250 field of the window: what the other outputs draw.
+    bool WindowField() const { return Size() == DefaultSize && !Plane(); }
+
+    // Throws a UsageError when `runs` fields of the chosen size cannot start within
+    // --max-memory.
+    void CheckFits(std::uint64_t runs) const;
+
+private:
+    static constexpr int DefaultSize = 250;
+    CLI::App* Command;
+    std::string SizeText;
+    std::string MemoryText;
+    bool PlaneFlag = false;
+};

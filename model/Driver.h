@@ -1,0 +1,265 @@
+#pragma once
+
+#include "HighwayTracker.h"
+#include "PackedField.h"
+#include "Runner.h"
+#include "StepTable.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// How far a stepper got: every lane made Rounds steps, lanes 0 .. Ahead-1 one more.
+struct StepAdvance
+{
+    std::uint64_t Rounds = 0;
+    int Ahead = 0;
+};
+
+// The one loop around every way of stepping the ant. It owns what a run is beyond its
+// steps: the cap, the stop flag, the cycle proof's checkpoints, the highway snapshots,
+// the step back from the border of a bounded field and the growth of the plane. The
+// Stepper policy owns the steps: it runs its lanes until one of them meets a border
+// cell, reaches its proof target, or the limit is reached, and knows nothing else.
+//
+// A Stepper has: static constexpr int Lanes; static constexpr bool Proof (whether it
+// stops on its targets); Place(lane, field, at, heading, table) to start or move a lane;
+// Park(lane) for a lane without a job; Aim(lane, checkpoint) to make the lane's current
+// state its target; Advance(limit); At(lane) and Heading(lane); Leave(lane, field) before
+// the field is handed out.
+template <class Stepper> class Driver
+{
+public:
+    static constexpr int K = Stepper::Lanes;
+    using NextJob = std::function<bool(RunJob& job)>;
+    using JobEnded = std::function<void(const RunEnded& ended)>;
+
+    Driver(Stepper& stepper, const RunOptions& options) : Steps(stepper), Options(options) {}
+
+    // Takes jobs until next returns false and reports each as it ends, in the order they
+    // end. A raised stop flag ends the runs in progress as Stopped.
+    void Run(const NextJob& next, const JobEnded& ended)
+    {
+        for (int j = 0; j < K; ++j)
+            Start(j, next, ended);
+        for (;;)
+        {
+            const bool stopped = Options.Stop && Options.Stop->load(std::memory_order_relaxed);
+            std::uint64_t limit = Options.Stop ? StopSlice : RunOptions::NoCap;
+            bool anyActive = false;
+            for (int j = 0; j < K; ++j)
+            {
+                Slot& slot = Slots[j];
+                if (!slot.Active)
+                    continue;
+                if (stopped)
+                {
+                    Report(j, RunOutcome::Stopped, 0, ended);
+                    continue;
+                }
+                anyActive = true;
+                limit = std::min(limit, Options.Cap - slot.Done);
+                if constexpr (Stepper::Proof)
+                    limit = std::min(limit, slot.SavedDone + slot.Power - slot.Done);
+                if (slot.Tracker)
+                    limit = std::min(limit, slot.Tracker->NextSnapshot() - slot.Done);
+            }
+            if (!anyActive)
+                return;
+
+            const StepAdvance advance = Steps.Advance(limit);
+            for (int j = 0; j < K; ++j)
+                if (Slots[j].Active)
+                    After(j, advance.Rounds + (j < advance.Ahead ? 1 : 0), next, ended);
+        }
+    }
+
+private:
+    // Between two looks at the stop flag: a few milliseconds of work.
+    static constexpr std::uint64_t StopSlice = std::uint64_t{1} << 20;
+
+    struct Slot
+    {
+        bool Active = false;
+        std::size_t Id = 0;
+        PackedField Own{3};
+        PackedField* Field = nullptr;
+        std::optional<StepTable> Table;
+        std::uint64_t Done = 0;
+        // The cycle proof's checkpoint (Brent's method): taken after SavedDone
+        // iterations, replaced Power iterations later.
+        std::vector<std::uint8_t> Checkpoint;
+        std::ptrdiff_t SavedAt = 0;
+        int SavedHeading = 0;
+        std::uint64_t SavedDone = 0;
+        std::uint64_t Power = 1;
+        std::uint64_t FalseMatches = 0;
+        std::unique_ptr<HighwayTracker> Tracker; // when the options ask for highways
+    };
+
+    // Gives lane j its next job, or parks it when there is none.
+    void Start(int j, const NextJob& next, const JobEnded& ended)
+    {
+        Slot& slot = Slots[j];
+        for (;;)
+        {
+            RunJob job;
+            if (!next(job))
+            {
+                slot.Active = false;
+                Steps.Park(j);
+                return;
+            }
+            slot.Id = job.Id;
+            slot.Done = job.Done;
+            slot.FalseMatches = 0;
+            if (job.Field)
+            {
+                slot.Field = job.Field;
+            }
+            else
+            {
+                if (Options.Plane || slot.Own.Unbounded() || slot.Own.Width() != Options.Size)
+                    slot.Own = PackedField(Options.Size, Options.Plane);
+                else
+                    slot.Own.Clear();
+                slot.Field = &slot.Own;
+                job.Position = AntPosition{slot.Own.StartX(), slot.Own.StartY(), 'U'};
+            }
+            PackedField& field = *slot.Field;
+            const int heading = StepTable::HeadingOf(job.Position.Direction);
+            const std::ptrdiff_t at = field.Index(job.Position.X, job.Position.Y);
+            slot.Table.emplace(job.Rule, field.Stride());
+            Steps.Place(j, field, at, heading, *slot.Table);
+            if (Options.HighwayMaxPeriod > 0)
+            {
+                if (!slot.Tracker || slot.Tracker->MaxPeriod() != Options.HighwayMaxPeriod)
+                    slot.Tracker = std::make_unique<HighwayTracker>(Options.HighwayMaxPeriod);
+                slot.Tracker->Start(field, at, heading, job.Rule, slot.Done, Options.Cap);
+            }
+            else
+            {
+                slot.Tracker.reset();
+            }
+            slot.Active = true;
+            // Nothing runs for an empty rule or a reached cap: report at once.
+            if (job.Rule.ActiveSteps <= 0)
+                Report(j, RunOutcome::Idle, 0, ended);
+            else if (slot.Done >= Options.Cap)
+                Report(j, RunOutcome::Cap, 0, ended);
+            else
+                break;
+        }
+        if constexpr (Stepper::Proof)
+            TakeCheckpoint(j, 1);
+    }
+
+    void TakeCheckpoint(int j, std::uint64_t power)
+    {
+        Slot& slot = Slots[j];
+        const PackedField& field = *slot.Field;
+        slot.Checkpoint.assign(field.Cells(), field.Cells() + field.Bytes());
+        slot.SavedAt = Steps.At(j);
+        slot.SavedHeading = Steps.Heading(j);
+        slot.SavedDone = slot.Done;
+        slot.Power = power;
+        Steps.Aim(j, slot.Checkpoint.data());
+    }
+
+    // Lane j made `steps` steps: decides whether its run goes on.
+    void After(int j, std::uint64_t steps, const NextJob& next, const JobEnded& ended)
+    {
+        Slot& slot = Slots[j];
+        PackedField& field = *slot.Field;
+        slot.Done += steps;
+        std::ptrdiff_t at = Steps.At(j);
+        if (field.IsBorder(at))
+        {
+            if (!field.Unbounded())
+                return Finish(j, RunOutcome::Finished, 0, next, ended);
+            // The plane goes on beyond the stored part: store more of it.
+            at = field.Grow(at, Budget(slot));
+            if (at < 0)
+                return Finish(j, RunOutcome::Memory, 0, next, ended);
+            slot.Table->SetStride(field.Stride());
+            Steps.Place(j, field, at, Steps.Heading(j), *slot.Table);
+            // A checkpoint of the smaller field no longer compares.
+            if constexpr (Stepper::Proof)
+                TakeCheckpoint(j, 1);
+        }
+        if constexpr (Stepper::Proof)
+        {
+            if (slot.Done > slot.SavedDone && at == slot.SavedAt &&
+                Steps.Heading(j) == slot.SavedHeading)
+            {
+                if (std::memcmp(field.Cells(), slot.Checkpoint.data(), field.Bytes()) == 0)
+                    return Finish(j, RunOutcome::Never, slot.Done - slot.SavedDone, next, ended);
+                ++slot.FalseMatches;
+            }
+        }
+        if (slot.Tracker && slot.Done == slot.Tracker->NextSnapshot())
+        {
+            slot.Tracker->Snapshot(field, at, Steps.Heading(j), slot.Done);
+            if (Options.AtSnapshot && Options.AtSnapshot(field, Position(j, at), slot.Done))
+                return Finish(j, RunOutcome::Hooked, 0, next, ended);
+        }
+        if (slot.Done >= Options.Cap)
+            return Finish(j, RunOutcome::Cap, 0, next, ended);
+        if constexpr (Stepper::Proof)
+            if (slot.Done == slot.SavedDone + slot.Power)
+                TakeCheckpoint(j, 2 * slot.Power);
+    }
+
+    // What lane j's plane may take besides its checkpoint and snapshots.
+    std::uint64_t Budget(const Slot& slot) const
+    {
+        std::uint64_t others = slot.Checkpoint.size();
+        if (slot.Tracker)
+            others += slot.Tracker->Bytes();
+        return Options.MaxMemory > others ? Options.MaxMemory - others : 0;
+    }
+
+    AntPosition Position(int j, std::ptrdiff_t at) const
+    {
+        const PackedField& field = *Slots[j].Field;
+        return AntPosition{field.X(at), field.Y(at), StepTable::DirectionOf(Steps.Heading(j))};
+    }
+
+    void Finish(int j, RunOutcome outcome, std::uint64_t period, const NextJob& next,
+                const JobEnded& ended)
+    {
+        Report(j, outcome, period, ended);
+        Start(j, next, ended);
+    }
+
+    void Report(int j, RunOutcome outcome, std::uint64_t period, const JobEnded& ended)
+    {
+        Slot& slot = Slots[j];
+        PackedField& field = *slot.Field;
+        std::ptrdiff_t at = Steps.At(j);
+        if (outcome == RunOutcome::Finished)
+            at -= field.Offset(Steps.Heading(j)); // the refused move
+        Steps.Leave(j, field);
+        RunEnded end;
+        end.Id = slot.Id;
+        end.Result.Outcome = outcome;
+        end.Result.Iterations = slot.Done;
+        end.Result.Period = period;
+        end.Result.FalseMatches = slot.FalseMatches;
+        const bool analyse = outcome == RunOutcome::Finished || outcome == RunOutcome::Never ||
+                             outcome == RunOutcome::Cap || outcome == RunOutcome::Hooked;
+        if (slot.Tracker && analyse)
+            end.Result.Highway = slot.Tracker->Finish(slot.Done, outcome == RunOutcome::Finished);
+        end.Position = Position(j, at);
+        end.Field = &field;
+        slot.Active = false;
+        ended(end);
+    }
+
+    Stepper& Steps;
+    const RunOptions& Options;
+    Slot Slots[K];
+};
