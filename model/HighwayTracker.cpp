@@ -28,7 +28,6 @@ constexpr std::uint64_t FirstStepPast = 4096;
 // The plane a finished run goes on on stays within this many bytes.
 constexpr std::uint64_t MostPlaneBytes = std::uint64_t{4096} * 4096;
 
-
 } // namespace
 
 void HighwayTracker::Save(const PackedField& field, std::ptrdiff_t at, int heading,
