@@ -1,6 +1,7 @@
 #include "FieldOptions.h"
 
 #include "ArgumentText.h"
+#include "OptionChecks.h"
 #include "PackedField.h"
 #include "Runner.h"
 #include "UsageError.h"
@@ -12,9 +13,12 @@ static_assert(PackedField::DefaultSize == 250);
 FieldOptions::FieldOptions(CLI::App& command) : Command(&command)
 {
     command
-        .add_option("--size", SizeText,
-                    "run on an N x N field, 3 to 65536, the ant at (N/2, N/2) (default 250)")
-        ->type_name("N");
+        .add_option("--size", SizeValue,
+                    "run on an N x N field, " + std::to_string(PackedField::MinSize) + " to " +
+                        std::to_string(PackedField::MaxSize) + ", the ant at (N/2, N/2) (default " +
+                        std::to_string(DefaultSize) + ")")
+        ->type_name("N")
+        ->check(OptionChecks::WholeNumber("--size", PackedField::MinSize, PackedField::MaxSize));
     command.add_flag("--plane", PlaneFlag,
                      "run on the unbounded plane, with the coordinates of the --size field");
     command
@@ -25,9 +29,7 @@ FieldOptions::FieldOptions(CLI::App& command) : Command(&command)
 
 int FieldOptions::Size() const
 {
-    if (Command->count("--size") == 0)
-        return DefaultSize;
-    return ArgumentText::ParseInt("--size", SizeText, PackedField::MinSize, PackedField::MaxSize);
+    return SizeValue;
 }
 
 bool FieldOptions::Plane() const

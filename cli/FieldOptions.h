@@ -29,7 +29,7 @@ public:
 private:
     static constexpr int DefaultSize = 250;
     CLI::App* Command;
-    std::string SizeText;
+    int SizeValue = DefaultSize;
     std::string MemoryText;
     bool PlaneFlag = false;
 };
