@@ -1,6 +1,7 @@
 #include "MergeCommand.h"
 
 #include "ArgumentText.h"
+#include "OptionChecks.h"
 #include "RecordWriter.h"
 #include "RuntimeFailure.h"
 #include "StandardOutput.h"
@@ -18,7 +19,10 @@ MergeCommand::MergeCommand(CLI::App& line)
           "merge", "Join the outputs of the shards of one survey into the whole survey's."))
 {
     Options().add_option("FILE", Files, "survey outputs, all CSV or all JSON")->type_name("");
-    Options().add_option("--top", Top, "as the shards were given it")->type_name("K");
+    Options()
+        .add_option("--top", Top, "as the shards were given it")
+        ->type_name("K")
+        ->check(OptionChecks::Count("--top"));
     Options().footer(
         "Prints in the inputs' format exactly what the survey prints when run whole: the\n"
         "shards of `survey --shard I/N` give it all their rows, and merge sorts them. The\n"
@@ -31,7 +35,7 @@ int MergeCommand::Execute()
 {
     if (Files.empty())
         throw UsageError("missing FILE: the survey outputs to merge");
-    std::uint64_t top = Options().count("--top") > 0 ? ArgumentText::ParseCount("--top", Top) : 0;
+    std::uint64_t top = Top;
 
     std::vector<SurveyInput> inputs;
     std::map<std::uint64_t, std::string> shards; // index -> file

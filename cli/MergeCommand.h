@@ -2,6 +2,7 @@
 
 #include "Command.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,5 +16,5 @@ public:
 
 private:
     std::vector<std::string> Files;
-    std::string Top;
+    std::uint64_t Top = 0; // 0: not given
 };

@@ -3,6 +3,7 @@
 #include "ArgumentText.h"
 #include "Interruption.h"
 #include "LaneRunner.h"
+#include "OptionChecks.h"
 #include "ProgressBar.h"
 #include "Record.h"
 #include "RecordWriter.h"
@@ -160,25 +161,49 @@ SurveyCommand::SurveyCommand(CLI::App& line)
 {
     CLI::App& options = Options();
     options
-        .add_option("--letters", Letters, "rules of N letters, or of A to B (1 to 12); required")
-        ->type_name("A[-B]");
-    options.add_option("--max-iterations", Cap, "cap per rule (default 100000000)")->type_name("N");
+        .add_option("--letters", Letters,
+                    "rules of N letters, or of A to B (1 to " +
+                        std::to_string(Survey::MostLetters) + "); required")
+        ->type_name("A[-B]")
+        ->each(
+            [this](const std::string& text)
+            {
+                const Range range = ParseLetters(text);
+                LetterRange = {range.From, range.To};
+            });
+    options
+        .add_option("--max-iterations", Cap,
+                    "cap per rule (default " + std::to_string(DefaultCap) + ")")
+        ->type_name("N")
+        ->check(OptionChecks::Count("--max-iterations"));
     options
         .add_option("--jobs", Jobs,
-                    "worker threads, 1 to 1024 (default: the CPUs this process may use)")
-        ->type_name("J");
-    options.add_option("--top", Top, "print only the K longest finishers")->type_name("K");
+                    "worker threads, 1 to " + std::to_string(MostJobs) +
+                        " (default: the CPUs this process may use)")
+        ->type_name("J")
+        ->check(OptionChecks::WholeNumber("--jobs", 1, MostJobs));
+    options.add_option("--top", Top, "print only the K longest finishers")
+        ->type_name("K")
+        ->check(OptionChecks::Count("--top"));
     options
         .add_option("--shard", ShardText,
                     "run only the I-th of N disjoint slices of the rules (1 <= I <= N); "
                     "`formicula-cli merge` joins the slices' CSV or JSON outputs")
-        ->type_name("I/N");
+        ->type_name("I/N")
+        ->each(
+            [this](const std::string& text)
+            {
+                const Shard shard = ParseShard(text);
+                ShardIndex = shard.Index;
+                ShardCount = shard.Count;
+            });
     options
         .add_option("--lanes", Lanes,
                     "runs interleaved per thread, 1 to " + std::to_string(LaneRunner::Lanes) +
                         " (default " + std::to_string(LaneRunner::Lanes) +
                         "); for benchmarks, the rows do not depend on it")
-        ->type_name("K");
+        ->type_name("K")
+        ->check(OptionChecks::WholeNumber("--lanes", 1, LaneRunner::Lanes));
     options
         .add_option("--resume", Resume,
                     "take the rows that ended from this earlier output (CSV or JSON, same letters "
@@ -208,22 +233,17 @@ int SurveyCommand::Execute()
     if (Options().count("--letters") == 0 && !previous)
         throw UsageError("missing --letters N or --letters A-B (1 to 12 letters)");
     const Range letters = Options().count("--letters") > 0
-                              ? ParseLetters(Letters)
+                              ? Range{LetterRange.first, LetterRange.second}
                               : Range{previous->About.LettersFrom, previous->About.LettersTo};
-    const std::uint64_t cap = Options().count("--max-iterations") > 0
-                                  ? ArgumentText::ParseCount("--max-iterations", Cap)
-                                  : DefaultCap;
+    const std::uint64_t cap = Options().count("--max-iterations") > 0 ? Cap : DefaultCap;
     int jobs = std::min(UsableCpus(), MostJobs);
     if (Options().count("--jobs") > 0)
-        jobs = ArgumentText::ParseInt("--jobs", Jobs, 1, MostJobs);
-    const std::uint64_t top =
-        Options().count("--top") > 0 ? ArgumentText::ParseCount("--top", Top) : 0;
+        jobs = Jobs;
+    const std::uint64_t top = Top;
     const OutputFormat::Kind format = Format.Chosen();
     const std::uint64_t maxPeriod = MaxPeriod.Chosen();
-    const int lanes = Options().count("--lanes") > 0
-                          ? ArgumentText::ParseInt("--lanes", Lanes, 1, LaneRunner::Lanes)
-                          : 0;
-    const Shard shard = Options().count("--shard") > 0 ? ParseShard(ShardText) : Shard{};
+    const int lanes = Lanes;
+    const Shard shard{ShardIndex, ShardCount};
 
     if (!Geometry.WindowField() &&
         (Options().count("--state-dir") > 0 || Options().count("--resume") > 0))

@@ -5,7 +5,9 @@
 #include "MaxPeriodOption.h"
 #include "OutputFormat.h"
 
+#include <cstdint>
 #include <string>
+#include <utility>
 
 // survey --letters A[-B]: every rule of A to B letters L and R, on a pool of threads.
 class SurveyCommand : public Command
@@ -16,11 +18,14 @@ public:
 
 private:
     std::string Letters;
-    std::string Cap;
-    std::string Jobs;
-    std::string Top;
+    std::pair<int, int> LetterRange; // from, to
+    std::uint64_t Cap = 0;
+    int Jobs = 0;
+    std::uint64_t Top = 0; // 0: every row
     std::string ShardText;
-    std::string Lanes;
+    int ShardIndex = 1;
+    int ShardCount = 1;
+    int Lanes = 0; // 0: the runner's own count
     std::string Resume;
     std::string StateDir;
     bool Quiet = false;
