@@ -62,7 +62,7 @@ tmp="$output.tmp.$$"
 trap 'rm -f "$tmp"' EXIT
 {
     # No date in the header: the page depends on the program alone, so builds repeat.
-    printf '.TH %s 1 "" "%s" "User Commands"\n' "$(echo "$name" | tr a-z A-Z)" "$version"
+    printf '.TH %s 1 "" "%s" "User Commands"\n' "$(echo "$name" | tr '[:lower:]' '[:upper:]')" "$version"
     printf '.SH NAME\n%s \\- the multi\\-colour ant automaton without a window\n' "$name"
     printf '.SH SYNOPSIS\n.B %s\n' "$(dashes "$top_usage")"
     for c in $commands; do
