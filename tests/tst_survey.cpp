@@ -242,45 +242,54 @@ void TestSurvey::stopFlagLeavesRowsUndone()
 
 void TestSurvey::resumedRunContinuesFromItsSavedIteration_data()
 {
+    QTest::addColumn<QString>("rule");
     QTest::addColumn<quint64>("saved");
     QTest::addColumn<quint64>("cap");
-    // The highway's tail (500001 headings) within the resumed stretch, and reaching back
-    // before it (a replay from the start finds it).
-    QTest::newRow("long stretch") << quint64(100000) << quint64(1000000);
-    QTest::newRow("short stretch") << quint64(800000) << quint64(1000000);
-    QTest::newRow("saved at the cap") << quint64(1000000) << quint64(1000000);
+    // A resumed stretch long enough to show any highway looked for, and one too short
+    // (a replay from the start settles it). LLRL finishes at 263220 on a highway of
+    // period 384 from 256241.
+    QTest::newRow("capped, long stretch") << "LLRR" << quint64(100000) << quint64(1000000);
+    QTest::newRow("capped, short stretch") << "LLRR" << quint64(950000) << quint64(1000000);
+    QTest::newRow("saved at the cap") << "LLRR" << quint64(1000000) << quint64(1000000);
+    QTest::newRow("highway, long stretch") << "LLRL" << quint64(100000) << quint64(1000000);
+    QTest::newRow("highway, short stretch") << "LLRL" << quint64(200000) << quint64(1000000);
 }
 
-// A survey that finds LLRR's state continues from it: it steps only the iterations left,
-// and the row is the plain run's.
+// A survey that finds the rule's state continues from it: it steps only the iterations
+// left, and the row is the plain run's.
 void TestSurvey::resumedRunContinuesFromItsSavedIteration()
 {
+    QFETCH(QString, rule);
     QFETCH(quint64, saved);
     QFETCH(quint64, cap);
+    const std::string name = rule.toStdString();
+    const std::string mirror = Survey::MirrorRule(name);
     QTemporaryDir dir;
-    StateAt("LLRR", saved).Write(Survey::StateFile(dir.path().toStdString(), "LLRR"));
-    std::unique_ptr<Survey> survey = PairSurvey("LLRR", cap);
+    StateAt(name, saved).Write(Survey::StateFile(dir.path().toStdString(), name));
+    std::unique_ptr<Survey> survey = PairSurvey(name, cap);
     QVERIFY(survey);
-    SurveyRow known = PlainRow("RRLL", cap);
+    SurveyRow known = PlainRow(mirror, cap);
     QVERIFY(survey->SetKnown(known));
     QVERIFY(!survey->SetKnown(PlainRow("LRLRL", cap))); // not of the survey
     survey->SetStateDirectory(dir.path().toStdString());
     survey->Run(1, nullptr);
     QCOMPARE(survey->DoneCount(), std::size_t(2));
-    QCOMPARE(quint64(survey->IterationsStepped()), cap - saved);
-    QCOMPARE(Describe(*Find(*survey, "LLRR")), Describe(PlainRow("LLRR", cap)));
-    QCOMPARE(Describe(*Find(*survey, "RRLL")), Describe(known));
+    const SurveyRow plain = PlainRow(name, cap);
+    QCOMPARE(plain.Highway.Found, name == "LLRL");
+    QCOMPARE(quint64(survey->IterationsStepped()), plain.Iterations - saved);
+    QCOMPARE(Describe(*Find(*survey, name)), Describe(plain));
+    QCOMPARE(Describe(*Find(*survey, mirror)), Describe(known));
 
     // Its end is saved: run again, it steps nothing and gives the same row.
-    const RunState end = RunState::Read(Survey::StateFile(dir.path().toStdString(), "LLRR"));
+    const RunState end = RunState::Read(Survey::StateFile(dir.path().toStdString(), name));
     QVERIFY(end.Ended);
-    QCOMPARE(quint64(end.Iterations), cap);
-    std::unique_ptr<Survey> again = PairSurvey("LLRR", cap);
+    QCOMPARE(quint64(end.Iterations), quint64(plain.Iterations));
+    std::unique_ptr<Survey> again = PairSurvey(name, cap);
     again->SetKnown(known);
     again->SetStateDirectory(dir.path().toStdString());
     again->Run(1, nullptr);
     QCOMPARE(quint64(again->IterationsStepped()), quint64(0));
-    QCOMPARE(Describe(*Find(*again, "LLRR")), Describe(PlainRow("LLRR", cap)));
+    QCOMPARE(Describe(*Find(*again, name)), Describe(plain));
 }
 
 void TestSurvey::damagedStateFilesRefused_data()
