@@ -10,7 +10,39 @@
 
 static_assert(PackedField::DefaultSize == 250);
 
-FieldOptions::FieldOptions(CLI::App& command) : Command(&command)
+namespace
+{
+constexpr const char Units[] = "KMG";
+
+// "1G" for 2^30: the largest unit that divides the count.
+std::string BytesText(std::uint64_t bytes)
+{
+    int unit = 3;
+    while (unit > 0 && bytes % (std::uint64_t{1} << (10 * unit)) != 0)
+        --unit;
+    return std::to_string(bytes >> (10 * unit)) + (unit > 0 ? std::string(1, Units[unit - 1]) : "");
+}
+
+std::uint64_t ParseBytes(const std::string& text)
+{
+    std::string digits = text;
+    int shift = 0;
+    if (!digits.empty())
+    {
+        const char unit = digits.back();
+        shift = unit == 'K' ? 10 : unit == 'M' ? 20 : unit == 'G' ? 30 : 0;
+        if (shift > 0)
+            digits.pop_back();
+    }
+    const std::uint64_t count = ArgumentText::ParseCount("--max-memory", digits);
+    if (count > (UINT64_MAX >> shift))
+        throw UsageError("--max-memory is too large: " + ArgumentText::Quote(text));
+    return count << shift;
+}
+} // namespace
+
+FieldOptions::FieldOptions(CLI::App& command)
+    : Command(&command), MaxMemoryBytes(RunOptions::DefaultMaxMemory)
 {
     command
         .add_option("--size", SizeValue,
@@ -23,8 +55,10 @@ FieldOptions::FieldOptions(CLI::App& command) : Command(&command)
                      "run on the unbounded plane, with the coordinates of the --size field");
     command
         .add_option("--max-memory", MemoryText,
-                    "most memory for the fields, in bytes or with K, M or G (default 1G)")
-        ->type_name("BYTES");
+                    "most memory for the fields, in bytes or with K, M or G (default " +
+                        BytesText(RunOptions::DefaultMaxMemory) + ")")
+        ->type_name("BYTES")
+        ->each([this](const std::string& text) { MaxMemoryBytes = ParseBytes(text); });
 }
 
 int FieldOptions::Size() const
@@ -39,21 +73,7 @@ bool FieldOptions::Plane() const
 
 std::uint64_t FieldOptions::MaxMemory() const
 {
-    if (Command->count("--max-memory") == 0)
-        return RunOptions::DefaultMaxMemory;
-    std::string digits = MemoryText;
-    int shift = 0;
-    if (!digits.empty())
-    {
-        const char unit = digits.back();
-        shift = unit == 'K' ? 10 : unit == 'M' ? 20 : unit == 'G' ? 30 : 0;
-        if (shift > 0)
-            digits.pop_back();
-    }
-    const std::uint64_t count = ArgumentText::ParseCount("--max-memory", digits);
-    if (count > (UINT64_MAX >> shift))
-        throw UsageError("--max-memory is too large: " + ArgumentText::Quote(MemoryText));
-    return count << shift;
+    return MaxMemoryBytes;
 }
 
 void FieldOptions::CheckFits(std::uint64_t runs) const

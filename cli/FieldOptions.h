@@ -15,7 +15,6 @@ class FieldOptions
 public:
     explicit FieldOptions(CLI::App& command);
 
-    // Each throws a UsageError for a value out of range.
     int Size() const;
     bool Plane() const;
     std::uint64_t MaxMemory() const;
@@ -31,5 +30,6 @@ private:
     CLI::App* Command;
     int SizeValue = DefaultSize;
     std::string MemoryText;
+    std::uint64_t MaxMemoryBytes;
     bool PlaneFlag = false;
 };

@@ -90,6 +90,10 @@ void TestCli::refused_data()
           "positive whole number");
     usage("spacing empty", {"run", "LR", "--gif", "{dir}/f.gif", "--spacing="},
           "option --spacing needs a value");
+    usage("memory in an unknown unit", {"run", "LR", "--max-memory", "5X"},
+          "--max-memory must be a positive whole number, not '5X'");
+    usage("memory beyond 64 bits", {"survey", "--letters", "2", "--max-memory=99999999999G"},
+          "--max-memory is too large");
     usage("spacing in capitals", {"run", "LR", "--gif", "{dir}/f.gif", "--spacing", "LOG"},
           "linear or log, not 'LOG'");
     usage("two formats", {"run", "LR", "--csv", "--json"}, "one output format");
