@@ -199,11 +199,11 @@ SurveyCommand::SurveyCommand(CLI::App& line)
             });
     options
         .add_option("--lanes", Lanes,
-                    "runs interleaved per thread, 1 to " + std::to_string(LaneRunner::Lanes) +
+                    "runs interleaved per thread, 1 to " + std::to_string(LaneRunner::MostLanes) +
                         " (default " + std::to_string(LaneRunner::Lanes) +
                         "); for benchmarks, the rows do not depend on it")
         ->type_name("K")
-        ->check(OptionChecks::WholeNumber("--lanes", 1, LaneRunner::Lanes));
+        ->check(OptionChecks::WholeNumber("--lanes", 1, LaneRunner::MostLanes));
     options
         .add_option("--resume", Resume,
                     "take the rows that ended from this earlier output (CSV or JSON, same letters "

@@ -24,7 +24,7 @@ template <CycleProof Proof>
 void LaneRunner::Run(const NextJob& next, const JobEnded& ended, const RunOptions& options,
                      int lanes)
 {
-    switch (std::clamp(lanes, 1, Lanes))
+    switch (std::clamp(lanes, 1, MostLanes))
     {
     case 1:
         return RunLanes<Proof, 1>(next, ended, options);
@@ -32,8 +32,16 @@ void LaneRunner::Run(const NextJob& next, const JobEnded& ended, const RunOption
         return RunLanes<Proof, 2>(next, ended, options);
     case 3:
         return RunLanes<Proof, 3>(next, ended, options);
+    case 4:
+        return RunLanes<Proof, 4>(next, ended, options);
+    case 5:
+        return RunLanes<Proof, 5>(next, ended, options);
+    case 6:
+        return RunLanes<Proof, 6>(next, ended, options);
+    case 7:
+        return RunLanes<Proof, 7>(next, ended, options);
     default:
-        return RunLanes<Proof, Lanes>(next, ended, options);
+        return RunLanes<Proof, MostLanes>(next, ended, options);
     }
 }
 

@@ -11,6 +11,7 @@ class LaneRunner
 public:
     // Measured best here (bench_survey): more lanes spill the chains to the stack.
     static constexpr int Lanes = 4;
+    static constexpr int MostLanes = 8;
 
     using Job = RunJob;
     using Ended = RunEnded;
@@ -18,7 +19,7 @@ public:
     using JobEnded = std::function<void(const Ended& ended)>;
 
     // Takes jobs until next returns false and reports each as it ends, in the order they
-    // end; a raised stop flag ends the runs in progress as Stopped. lanes (1..Lanes) is
+    // end; a raised stop flag ends the runs in progress as Stopped. lanes (1..MostLanes) is
     // for benchmarks and tests; results do not depend on it.
     template <CycleProof Proof>
     void Run(const NextJob& next, const JobEnded& ended, const RunOptions& options,
