@@ -263,3 +263,33 @@ private:
     const RunOptions& Options;
     Slot Slots[K];
 };
+
+// One run of a single-lane stepper on a given field from a given state, which it leaves
+// at the end state; the result counts the iterations done before too.
+template <class Stepper>
+RunResult DriveOne(Stepper& stepper, const RunOptions& options, PackedField& field,
+                   AntPosition& ant, const AntAI& rule, std::uint64_t done)
+{
+    static_assert(Stepper::Lanes == 1);
+    RunResult result;
+    bool handed = false;
+    Driver<Stepper>(stepper, options)
+        .Run(
+            [&](RunJob& job)
+            {
+                if (handed)
+                    return false;
+                handed = true;
+                job.Rule = rule;
+                job.Field = &field;
+                job.Position = ant;
+                job.Done = done;
+                return true;
+            },
+            [&](const RunEnded& end)
+            {
+                result = end.Result;
+                ant = end.Position;
+            });
+    return result;
+}

@@ -163,26 +163,7 @@ bool HighwayTracker::Replay(std::uint64_t until)
     RunOptions options;
     options.Cap = until;
     options.MaxMemory = MostPlaneBytes;
-    RunOutcome outcome = RunOutcome::Cap;
-    bool handed = false;
-    Driver<RecordingStepper<decltype(record)>>(stepper, options)
-        .Run(
-            [&](RunJob& job)
-            {
-                if (handed)
-                    return false;
-                handed = true;
-                job.Rule = Rule;
-                job.Field = &Work;
-                job.Position = Ant;
-                job.Done = Done;
-                return true;
-            },
-            [&](const RunEnded& end)
-            {
-                outcome = end.Result.Outcome;
-                Done = end.Result.Iterations;
-                Ant = end.Position;
-            });
-    return outcome == RunOutcome::Cap;
+    const RunResult result = DriveOne(stepper, options, Work, Ant, Rule, Done);
+    Done = result.Iterations;
+    return result.Outcome == RunOutcome::Cap;
 }

@@ -8,37 +8,6 @@
 #include "LookAheadStepper.h"
 #include "StepTable.h"
 
-namespace
-{
-// One job through a driver of one lane.
-template <class Stepper>
-RunResult RunOne(Stepper& stepper, PackedField& field, AntPosition& ant, const AntAI& rule,
-                 const RunOptions& options, std::uint64_t done)
-{
-    RunResult result;
-    bool handed = false;
-    Driver<Stepper>(stepper, options)
-        .Run(
-            [&](RunJob& job)
-            {
-                if (handed)
-                    return false;
-                handed = true;
-                job.Rule = rule;
-                job.Field = &field;
-                job.Position = ant;
-                job.Done = done;
-                return true;
-            },
-            [&](const RunEnded& end)
-            {
-                result = end.Result;
-                ant = end.Position;
-            });
-    return result;
-}
-} // namespace
-
 Runner::Runner() = default;
 Runner::~Runner() = default;
 Runner::Runner(Runner&&) noexcept = default;
@@ -63,7 +32,7 @@ RunResult Runner::Run(PackedField& field, AntPosition& ant, const AntAI& rule,
     if constexpr (Proof == CycleProof::On)
     {
         LaneStepper<1, true> stepper;
-        return RunOne(stepper, field, ant, rule, options, done);
+        return DriveOne(stepper, options, field, ant, rule, done);
     }
     else
     {
@@ -71,10 +40,10 @@ RunResult Runner::Run(PackedField& field, AntPosition& ant, const AntAI& rule,
             LookAheadStepper::Prepare(field, StepTable(rule, field.Stride())))
         {
             LookAheadStepper stepper;
-            return RunOne(stepper, field, ant, rule, options, done);
+            return DriveOne(stepper, options, field, ant, rule, done);
         }
         LaneStepper<1, false> stepper;
-        return RunOne(stepper, field, ant, rule, options, done);
+        return DriveOne(stepper, options, field, ant, rule, done);
     }
 }
 
