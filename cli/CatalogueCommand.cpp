@@ -2,6 +2,7 @@
 
 #include "CatalogueCheck.h"
 #include "FieldPicture.h"
+#include "Interruption.h"
 #include "Record.h"
 #include "RecordWriter.h"
 
@@ -43,6 +44,7 @@ CatalogueCommand::CatalogueCommand(CLI::App& line)
 
 int CatalogueCommand::Execute()
 {
+    Interruption::Catch();
     const OutputFormat::Kind format = Format.Chosen();
     const std::uint64_t maxPeriod = MaxPeriod.Chosen();
     const bool render = Options().count("--render") > 0;
@@ -52,14 +54,22 @@ int CatalogueCommand::Execute()
     RecordWriter writer(format, PresetRecord(PresetRun{}));
     RunOptions options;
     options.HighwayMaxPeriod = maxPeriod;
+    options.Stop = Interruption::Flag();
+    // A stopped run is no row and no picture.
     auto picture = [&](const PresetRun& run, AntField& end)
     {
+        Interruption::Check();
         FieldPicture::Save(FieldPicture::Encode(end, FieldPicture::PreviewCellSize),
                            FieldPicture::PreviewPath(RenderDirectory, run.Number));
     };
     const int mismatches =
         CatalogueCheck::Run(options, render ? CatalogueCheck::Ended(picture) : nullptr,
-                            [&](const PresetRun& run) { writer.Add(PresetRecord(run)); });
+                            [&](const PresetRun& run)
+                            {
+                                Interruption::Check();
+                                writer.Add(PresetRecord(run));
+                            });
+    Interruption::Check();
     writer.Finish({{"mismatches", mismatches}});
     if (mismatches > 0)
         std::cerr << "formicula-cli: " << mismatches
