@@ -56,6 +56,7 @@ int MergeCommand::Execute()
         differs("format", input.Json ? "JSON" : "CSV", first.Json ? "JSON" : "CSV");
         differs("letters", input.About.Letters(), first.About.Letters());
         differs("cap", std::to_string(input.About.Cap), std::to_string(first.About.Cap));
+        differs("field", input.About.Field(), first.About.Field());
         differs("period limit", std::to_string(input.About.MaxPeriod),
                 std::to_string(first.About.MaxPeriod));
         differs("--top", std::to_string(input.About.Top), std::to_string(first.About.Top));

@@ -112,6 +112,9 @@ void TakeEnded(const SurveyInput& previous, const std::string& path, const Range
     if (about.LettersFrom != letters.From || about.LettersTo != letters.To)
         throw RuntimeFailure(name + " is a survey of letters " + about.Letters() +
                              "; resume it with those letters");
+    if (about.FieldSize != 250 || about.Plane)
+        throw RuntimeFailure(name + " is a survey on a field of " + about.Field() +
+                             "; --resume takes runs of the 250 x 250 field only");
     if (about.MaxPeriod != maxPeriod)
         throw RuntimeFailure(name + " looked for highways up to period " +
                              std::to_string(about.MaxPeriod) + "; resume it with --max-period " +
@@ -308,15 +311,14 @@ int SurveyCommand::Execute()
     about.ShardCount = static_cast<std::uint64_t>(shard.Count);
     about.RulesTotal = total;
     about.RulesDone = done;
+    about.FieldSize = static_cast<std::uint64_t>(Geometry.Size());
+    about.Plane = Geometry.Plane();
     const std::vector<const SurveyRow*> sorted = SurveyRecords::Sorted(survey.Rows(), top);
     about.Rows = sorted.size();
     RecordWriter writer(format, SurveyRecords::Of(SurveyRow{}, &about));
     for (const SurveyRow* row : sorted)
         writer.Add(SurveyRecords::Of(*row, &about));
-    nlohmann::ordered_json described = about.Head();
-    if (!Geometry.WindowField())
-        described["field"] = {{"size", Geometry.Size()}, {"plane", Geometry.Plane()}};
-    writer.Finish(described);
+    writer.Finish(about.Head());
     // The table is for reading, so it says so too; CSV stays plain CSV.
     if (format == OutputFormat::Table && !complete)
     {

@@ -298,6 +298,14 @@ void ReadJson(const std::string& path, const std::string& text, SurveyInput& inp
     about.Top = count(document, "top");
     about.RulesTotal = count(document, "rules_total");
     about.RulesDone = count(document, "rules_done");
+    if (document.contains("field"))
+    {
+        about.FieldSize = count(document["field"], "size");
+        const nlohmann::json& plane = member(document["field"], "plane");
+        if (!plane.is_boolean())
+            file.Refuse("field plane " + plane.dump() + " is not true or false");
+        about.Plane = plane.get<bool>();
+    }
     if (document.contains("shard"))
     {
         about.ShardIndex = count(document["shard"], "index");

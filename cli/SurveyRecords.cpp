@@ -40,6 +40,12 @@ std::string Description::Letters() const
                                     : std::to_string(LettersFrom) + "-" + std::to_string(LettersTo);
 }
 
+std::string Description::Field() const
+{
+    return std::to_string(FieldSize) + " x " + std::to_string(FieldSize) +
+           (Plane ? " on the plane" : "");
+}
+
 nlohmann::ordered_json Description::Head() const
 {
     nlohmann::ordered_json head = {{"letters", {{"from", LettersFrom}, {"to", LettersTo}}},
@@ -51,6 +57,8 @@ nlohmann::ordered_json Description::Head() const
                                    {"rules_done", RulesDone}};
     if (ShardCount > 1)
         head["shard"] = {{"index", ShardIndex}, {"count", ShardCount}};
+    if (FieldSize != 250 || Plane)
+        head["field"] = {{"size", FieldSize}, {"plane", Plane}};
     return head;
 }
 

@@ -33,9 +33,13 @@ struct Description
     std::uint64_t RulesTotal = 0;
     std::uint64_t RulesDone = 0;
     std::uint64_t Rows = 0; // rows printed: RulesDone, or up to Top
+    // The field the runs had; JSON says it when it is not the window's 250 x 250.
+    std::uint64_t FieldSize = 250;
+    bool Plane = false;
 
     bool Complete() const { return RulesDone == RulesTotal; }
     std::string Letters() const;
+    std::string Field() const;
     nlohmann::ordered_json Head() const;
 };
 

@@ -435,6 +435,7 @@ void TestCliSurvey::mergeRefuses_data()
         write("trunc." + format, shards[format + "3"].left(shards[format + "3"].size() / 2));
     }
     survey("table", usual + QStringList{"--shard", "3/3"});
+    survey("field.json", usual + QStringList{"--json", "--shard", "3/3", "--size", "100"});
     write("empty", "");
     write("hello", "hello\n");
     QDir(dir).mkdir("directory");
@@ -520,6 +521,9 @@ void TestCliSurvey::mergeRefuses_data()
             "is incomplete: 41 of 42 rules", true);
         if (format == "csv")
             row("cut at a line end", {"s1.csv", "s2.csv", "cut.csv"}, "cut.csv' holds ");
+        else
+            row("other field", {"s1.json", "s2.json", "field.json"},
+                "comes from a survey of field 100 x 100");
     }
 }
 
