@@ -80,7 +80,8 @@ RunCommand::RunCommand(CLI::App& line)
         "(highway_period, highway_onset, highway_drift_x, highway_drift_y,\n"
         "highway_certified_at in CSV and JSON). One of --png, --gif and --trace may be -\n"
         "(stdout), and is then the only output; they draw the 250 x 250 field only. On the\n"
-        "plane, outcome says how the run ended (finished, never, cap or memory), and colours\n"
+        "plane, outcome says how the run ended (finished, never, cap, memory, or highway: a\n"
+        "proven highway, which it follows for ever), and colours\n"
         "counts the cells of the visited cells' bounding box.");
 }
 

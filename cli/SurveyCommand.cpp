@@ -133,7 +133,7 @@ void TakeEnded(const SurveyInput& previous, const std::string& path, const Range
 void PrintSummary(const std::vector<SurveyRow>& rows, const Range& letters, std::uint64_t cap,
                   std::size_t done, std::size_t total, int jobs, double seconds)
 {
-    std::size_t counts[4] = {0, 0, 0, 0};
+    std::size_t counts[5] = {0, 0, 0, 0, 0};
     std::size_t byHighway = 0;
     for (const SurveyRow& row : rows)
     {
@@ -153,6 +153,9 @@ void PrintSummary(const std::vector<SurveyRow>& rows, const Range& letters, std:
                  counts[2], static_cast<unsigned long long>(cap), seconds, jobs);
     if (counts[3] > 0)
         std::fprintf(stderr, "formicula-cli: %zu run(s) outgrew --max-memory\n", counts[3]);
+    if (counts[4] > 0)
+        std::fprintf(stderr, "formicula-cli: %zu run(s) on the plane ended on a proven highway\n",
+                     counts[4]);
 }
 } // namespace
 
@@ -221,7 +224,8 @@ SurveyCommand::SurveyCommand(CLI::App& line)
         ->disable_flag_override();
     options.footer(
         "Rows are sorted by outcome (finished, never, cap, memory: on the plane, a run that\n"
-        "would outgrow its share of --max-memory), then longest run first; the output\n"
+        "would outgrow its share of --max-memory; highway: on the plane, a run proven to\n"
+        "follow its highway for ever), then longest run first; the output\n"
         "is the same for any --jobs and --lanes. Each row also gives the highway the run ends\n"
         "on (as run does). Ctrl-C or SIGTERM stops the workers and prints the rows done so\n"
         "far; stderr then says the survey is incomplete and the exit status is 130 (143\n"

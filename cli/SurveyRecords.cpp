@@ -6,24 +6,26 @@ namespace SurveyRecords
 {
 const char* OutcomeName(RunOutcome outcome)
 {
-    return outcome == RunOutcome::Finished ? "finished"
-           : outcome == RunOutcome::Never  ? "never"
-           : outcome == RunOutcome::Memory ? "memory"
-                                           : "cap";
+    return outcome == RunOutcome::Finished  ? "finished"
+           : outcome == RunOutcome::Never   ? "never"
+           : outcome == RunOutcome::Memory  ? "memory"
+           : outcome == RunOutcome::Highway ? "highway"
+                                            : "cap";
 }
 
 int OutcomeRank(RunOutcome outcome)
 {
-    return outcome == RunOutcome::Finished ? 0
-           : outcome == RunOutcome::Never  ? 1
-           : outcome == RunOutcome::Memory ? 3
-                                           : 2;
+    return outcome == RunOutcome::Finished  ? 0
+           : outcome == RunOutcome::Never   ? 1
+           : outcome == RunOutcome::Memory  ? 3
+           : outcome == RunOutcome::Highway ? 4
+                                            : 2;
 }
 
 bool ParseOutcome(const std::string& name, RunOutcome& outcome)
 {
-    for (const RunOutcome candidate :
-         {RunOutcome::Finished, RunOutcome::Never, RunOutcome::Cap, RunOutcome::Memory})
+    for (const RunOutcome candidate : {RunOutcome::Finished, RunOutcome::Never, RunOutcome::Cap,
+                                       RunOutcome::Memory, RunOutcome::Highway})
     {
         if (name == OutcomeName(candidate))
         {

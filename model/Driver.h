@@ -203,6 +203,8 @@ private:
         if (slot.Tracker && slot.Done == slot.Tracker->NextSnapshot())
         {
             slot.Tracker->Snapshot(field, at, Steps.Heading(j), slot.Done);
+            if (field.Unbounded() && slot.Tracker->ProvenSoFar(slot.Done))
+                return Finish(j, RunOutcome::Highway, 0, next, ended);
             if (Options.AtSnapshot && Options.AtSnapshot(field, Position(j, at), slot.Done))
                 return Finish(j, RunOutcome::Hooked, 0, next, ended);
         }
@@ -250,7 +252,8 @@ private:
         end.Result.Period = period;
         end.Result.FalseMatches = slot.FalseMatches;
         const bool analyse = outcome == RunOutcome::Finished || outcome == RunOutcome::Never ||
-                             outcome == RunOutcome::Cap || outcome == RunOutcome::Hooked;
+                             outcome == RunOutcome::Cap || outcome == RunOutcome::Hooked ||
+                             outcome == RunOutcome::Highway;
         if (slot.Tracker && analyse)
             end.Result.Highway = slot.Tracker->Finish(slot.Done, outcome == RunOutcome::Finished);
         end.Position = Position(j, at);

@@ -51,6 +51,7 @@ HighwayTracker::HighwayTracker(std::uint64_t maxPeriod)
 void HighwayTracker::Start(const PackedField& field, std::ptrdiff_t at, int heading,
                            const AntAI& rule, std::uint64_t done, std::uint64_t cap)
 {
+    Proven = Highway{};
     Rule = rule;
     Save(field, at, heading, done, First);
     for (State* saved : {&Recent, &Older, &Sparse, &OlderSparse})
@@ -92,8 +93,27 @@ void HighwayTracker::Snapshot(const PackedField& field, std::ptrdiff_t at, int h
         Next = std::min(Next, CapSnapshot);
 }
 
+bool HighwayTracker::ProvenSoFar(std::uint64_t done)
+{
+    // The run itself goes on: no copy needs to.
+    for (const std::uint64_t tail : {ShortTail, LongerTail, done})
+    {
+        const HighwayProof proof = ProveInTail(done, tail, false, false);
+        if (proof.Result == HighwayProof::ReachesBack)
+            continue;
+        if (proof.Result != HighwayProof::Proven)
+            return false;
+        Proven = proof.Highway;
+        ProvenDone = done;
+        return true;
+    }
+    return false;
+}
+
 Highway HighwayTracker::Finish(std::uint64_t done, bool finished)
 {
+    if (Proven.Found && ProvenDone == done)
+        return Proven;
     for (const std::uint64_t tail : {ShortTail, LongerTail, done})
     {
         const HighwayProof proof = ProveInTail(done, tail, finished);
@@ -103,7 +123,8 @@ Highway HighwayTracker::Finish(std::uint64_t done, bool finished)
     return {}; // not reached: the whole run does not reach back
 }
 
-HighwayProof HighwayTracker::ProveInTail(std::uint64_t done, std::uint64_t tail, bool finished)
+HighwayProof HighwayTracker::ProveInTail(std::uint64_t done, std::uint64_t tail, bool finished,
+                                         bool goOn)
 {
     const std::uint64_t first = std::max(done - std::min(done, tail), First.Done);
     const State* from = &First;
@@ -130,7 +151,7 @@ HighwayProof HighwayTracker::ProveInTail(std::uint64_t done, std::uint64_t tail,
 
     // Past the end, in steps that double, as most highways are proven a few periods on.
     std::uint64_t past = 0;
-    while (proof.Result == HighwayProof::Unproven)
+    while (goOn && proof.Result == HighwayProof::Unproven)
     {
         const std::uint64_t period = proof.Highway.Period;
         const std::uint64_t budget = std::max(BudgetPeriods * period, LeastBudget);

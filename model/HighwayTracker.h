@@ -33,6 +33,9 @@ public:
     void Snapshot(const PackedField& field, std::ptrdiff_t at, int heading, std::uint64_t done);
     // The memory the kept fields take.
     std::uint64_t Bytes() const;
+    // Whether a run on the plane is proven to be on a highway after `done` iterations, at
+    // a snapshot just taken; Finish(done, false) then gives it.
+    bool ProvenSoFar(std::uint64_t done);
     // The highway of the run that ended after `done` iterations, finished when its last
     // move was refused.
     Highway Finish(std::uint64_t done, bool finished);
@@ -50,7 +53,8 @@ private:
                      State& into);
     // Replays at least the last tail iterations (all if the run is shorter), going on
     // past the end while that may prove a highway.
-    HighwayProof ProveInTail(std::uint64_t done, std::uint64_t tail, bool finished);
+    HighwayProof ProveInTail(std::uint64_t done, std::uint64_t tail, bool finished,
+                             bool goOn = true);
     // Steps on with the driver's plain step until `until` iterations are done, recording
     // each iteration; false when the walk met the border of a bounded field or the plane
     // would grow too large.
@@ -74,4 +78,6 @@ private:
     AntPosition Ant;
     std::uint64_t Done = 0;
     ::Walk Walk;
+    Highway Proven; // by ProvenSoFar
+    std::uint64_t ProvenDone = 0;
 };

@@ -21,6 +21,7 @@ enum class RunOutcome
     Idle,     // the rule has no active step: nothing ran
     Memory,   // the plane would have outgrown RunOptions::MaxMemory
     Hooked,   // RunOptions::AtSnapshot ended the run
+    Highway,  // on the plane: the highway is proven, so the run repeats it for ever
 };
 
 struct RunResult

@@ -2,6 +2,7 @@
 #include "AntField.h"
 #include "HeadingTail.h"
 #include "Highway.h"
+#include "PackedField.h"
 #include "PlaneReference.h"
 #include "Runner.h"
 #include "Support.h"
@@ -124,6 +125,8 @@ private slots:
     void fieldRunsProveAsThePlane();
     void fieldRunsThatProveNothing_data();
     void fieldRunsThatProveNothing();
+    void planeRunsEndOnAProvenHighway_data();
+    void planeRunsEndOnAProvenHighway();
     void walkTooShortOrTooLate();
     void blankCellsAheadAreNeeded();
     void provenHighwaysKeepGoing();
@@ -225,6 +228,44 @@ void TestHighway::fieldRunsThatProveNothing()
     options.HighwayMaxPeriod = DefaultMaxPeriod;
     const RunResult result = Runner().Run(*field, ant, options);
     QCOMPARE(Describe(result.Highway), QStringLiteral("none"));
+}
+
+void TestHighway::planeRunsEndOnAProvenHighway_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<bool>("proven");
+    for (const char* rule : {"LR", "LLR", "LLLR", "RRLR"})
+        QTest::newRow(rule) << rule << true;
+    // Still disorderly, or along the edge of what they built, at 10^8: half a minute in
+    // all, so only under the slow label (FORMICULA_SLOW_TESTS set).
+    if (qEnvironmentVariableIsSet("FORMICULA_SLOW_TESTS"))
+        for (const char* rule : {"RLR", "LLRR", "LRRRRRLLR", "RRLLLRLLLRRR"})
+            QTest::newRow(rule) << rule << false;
+}
+
+// On the plane a run stops once its highway is proven, with what a plane walk proves.
+void TestHighway::planeRunsEndOnAProvenHighway()
+{
+    QFETCH(QString, rule);
+    QFETCH(bool, proven);
+    Ant ant;
+    QVERIFY(ant.SetRule(rule.toStdString()));
+    PackedField plane(PackedField::DefaultSize, true);
+    AntPosition position{plane.StartX(), plane.StartY(), Ant::StartDirection};
+    RunOptions options;
+    options.Cap = 100000000;
+    options.HighwayMaxPeriod = DefaultMaxPeriod;
+    const RunResult result = Runner().Run(plane, position, ant.GetAI(), options);
+    QCOMPARE(result.Outcome, proven ? RunOutcome::Highway : RunOutcome::Cap);
+    if (!proven)
+    {
+        QCOMPARE(Describe(result.Highway), QStringLiteral("none"));
+        return;
+    }
+    const HighwayProof walk = FromTheStart(rule.toStdString(), WalkLength(rule.toStdString()));
+    QCOMPARE(Describe(result.Highway), Describe(walk.Highway));
+    // Stopped at the first snapshot that could prove it.
+    QVERIFY(result.Iterations > result.Highway.CertifiedAt);
 }
 
 void TestHighway::walkTooShortOrTooLate()

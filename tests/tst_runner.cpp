@@ -46,6 +46,8 @@ const char* Name(RunOutcome outcome)
         return "memory";
     case RunOutcome::Hooked:
         return "hooked";
+    case RunOutcome::Highway:
+        return "highway";
     }
     return "?";
 }
