@@ -83,6 +83,7 @@ private slots:
     void anySizeAndThePlaneEqualTheReference();
     void planeGrowsInEveryDirection();
     void planeEndsAtTheMemoryLimit();
+    void snapshotHookEndsARun();
     void lanesOnOtherFieldsEqualSingleRuns_data();
     void lanesOnOtherFieldsEqualSingleRuns();
 };
@@ -581,6 +582,37 @@ void TestRunner::planeEndsAtTheMemoryLimit()
         QVERIFY(!field.Inside(ant.X, ant.Y));
         QCOMPARE(FieldDifference(field, reference), QString());
     }
+}
+
+// The hook sees the run's state at a snapshot; the run ends there, in that state.
+void TestRunner::snapshotHookEndsARun()
+{
+    const AntAI ai = RuleOf("RLR");
+    PackedField field(250, true);
+    AntPosition ant{125, 125, 'U'};
+    RunOptions options = Capped(1000000);
+    options.HighwayMaxPeriod = 100;
+    int calls = 0;
+    bool seenInside = false;
+    std::uint64_t seenDone = 0;
+    AntPosition seen;
+    options.AtSnapshot = [&](const PackedField& at, const AntPosition& position, std::uint64_t done)
+    {
+        seen = position;
+        seenDone = done;
+        seenInside = at.Inside(position.X, position.Y);
+        return ++calls == 2;
+    };
+    const RunResult result = Runner().Run(field, ant, ai, options);
+    QCOMPARE(QString(Name(result.Outcome)), QString("hooked"));
+    QCOMPARE(calls, 2);
+    QVERIFY(seenInside);
+    QCOMPARE(result.Iterations, seenDone);
+    QCOMPARE(PositionText(ant), PositionText(seen));
+    FieldReference reference(ai, 0, 125, 125);
+    reference.RunTo(seenDone);
+    QCOMPARE(PositionText(ant), PositionText(reference.Ant));
+    QCOMPARE(FieldDifference(field, reference), QString());
 }
 
 void TestRunner::lanesOnOtherFieldsEqualSingleRuns_data()
