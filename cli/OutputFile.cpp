@@ -37,7 +37,9 @@ Place PlaceOf(std::string path)
     // The last part's links are followed by hand: a dangling one names a file yet to be made.
     for (int depth = 0; depth < 40; ++depth)
     {
-        struct stat link;
+        struct stat link
+        {
+        };
         if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
             break;
         std::string target(PATH_MAX, '\0');
@@ -56,7 +58,9 @@ Place PlaceOf(std::string path)
                                   : slash == 0               ? "/"
                                                              : path.substr(0, slash);
     place.Name = slash == std::string::npos ? path : path.substr(slash + 1);
-    struct stat status;
+    struct stat status
+    {
+    };
     if (stat(path.c_str(), &status) == 0)
     {
         place.Exists = true;

@@ -18,6 +18,11 @@ constexpr std::string_view Magic = "FORMICULA-STATE\n";
 constexpr int Size = AntField::FieldSize;
 constexpr std::size_t CellCount = static_cast<std::size_t>(Size) * Size;
 
+std::size_t CellIndex(int x, int y)
+{
+    return static_cast<std::size_t>(y) * Size + static_cast<std::size_t>(x);
+}
+
 std::uint64_t Checksum(std::string_view bytes)
 {
     std::uint64_t hash = 0xCBF29CE484222325u;
@@ -81,8 +86,7 @@ RunState RunState::Of(const std::string& rule, std::uint64_t iterations, const A
     state.Cells.resize(CellCount);
     for (int y = 0; y < Size; ++y)
         for (int x = 0; x < Size; ++x)
-            state.Cells[static_cast<std::size_t>(y * Size + x)] =
-                static_cast<std::uint8_t>(field.GetCell(x, y));
+            state.Cells[CellIndex(x, y)] = static_cast<std::uint8_t>(field.GetCell(x, y));
     return state;
 }
 
@@ -96,8 +100,7 @@ RunState RunState::OfPacked(const std::string& rule, std::uint64_t iterations,
     state.Cells.resize(CellCount);
     for (int y = 0; y < Size; ++y)
         for (int x = 0; x < Size; ++x)
-            state.Cells[static_cast<std::size_t>(y * Size + x)] =
-                static_cast<std::uint8_t>(field.Colour(x, y));
+            state.Cells[CellIndex(x, y)] = static_cast<std::uint8_t>(field.Colour(x, y));
     return state;
 }
 
@@ -105,7 +108,7 @@ void RunState::Restore(AntField& field) const
 {
     for (int y = 0; y < Size; ++y)
         for (int x = 0; x < Size; ++x)
-            field.SetCell(x, y, Cells[static_cast<std::size_t>(y * Size + x)]);
+            field.SetCell(x, y, Cells[CellIndex(x, y)]);
 }
 
 RunState RunState::Mirrored(const std::string& mirrorRule) const
@@ -120,10 +123,9 @@ RunState RunState::Mirrored(const std::string& mirrorRule) const
                                              : d};
     for (int y = 0; y < Size; ++y)
     {
-        mirror.Cells[static_cast<std::size_t>(y * Size)] = 0;
+        mirror.Cells[CellIndex(0, y)] = 0;
         for (int x = 1; x < Size; ++x)
-            mirror.Cells[static_cast<std::size_t>(y * Size + 2 * Ant::StartX - x)] =
-                Cells[static_cast<std::size_t>(y * Size + x)];
+            mirror.Cells[CellIndex(2 * Ant::StartX - x, y)] = Cells[CellIndex(x, y)];
     }
     return mirror;
 }
@@ -231,7 +233,7 @@ void RunState::Write(const std::string& path) const
         throw OsError("create a file beside", path);
     auto fail = [&](const char* what)
     {
-        const std::runtime_error error = OsError(what, path);
+        std::runtime_error error = OsError(what, path);
         ::close(fd);
         ::unlink(temporary.c_str());
         return error;
