@@ -2,6 +2,7 @@
 
 #include "ArgumentText.h"
 #include "OutputFormat.h"
+#include "PackedField.h"
 #include "RecordWriter.h"
 #include "Rule.h"
 #include "RuleText.h"
@@ -101,7 +102,7 @@ int Coordinate(const Place& place, const char* name, const std::string& text)
 
 using Cells = std::map<std::string, std::string>;
 
-constexpr std::ptrdiff_t AboutColumns = 10; // letters_from to rows
+constexpr std::ptrdiff_t AboutColumns = 12; // letters_from to rows
 
 const std::string& Cell(const Place& place, const Cells& cells, const char* name)
 {
@@ -188,6 +189,8 @@ SurveyRecords::Description DescriptionOf(const Place& place, const Cells& cells)
     about.Top = count("top");
     about.ShardIndex = count("shard_index");
     about.ShardCount = count("shard_count");
+    about.FieldSize = count("field_size", PackedField::MaxSize);
+    about.Plane = count("plane", 1) == 1;
     about.RulesTotal = count("rules_total");
     about.RulesDone = count("rules_done");
     about.Rows = count("rows");

@@ -87,6 +87,8 @@ Record Of(const SurveyRow& row, const Description* description)
             {"top", d.Top},
             {"shard_index", d.ShardIndex},
             {"shard_count", d.ShardCount},
+            {"field_size", d.FieldSize},
+            {"plane", d.Plane ? 1u : 0u},
             {"rules_total", d.RulesTotal},
             {"rules_done", d.RulesDone},
             {"rows", d.Rows}};

@@ -30,8 +30,8 @@ const QByteArray Header = "rule,outcome,iterations,x,y,direction,period,highway_
                           "highway_onset,highway_drift_x,highway_drift_y,highway_certified_at,"
                           "visited,min_x,min_y,"
                           "max_x,max_y,letters_from,letters_to,max_iterations,max_period,top,"
-                          "shard_index,shard_count,rules_total,rules_done,rows";
-constexpr int Columns = 27;
+                          "shard_index,shard_count,field_size,plane,rules_total,rules_done,rows";
+constexpr int Columns = 29;
 
 QList<QList<QByteArray>> CsvRows(const QByteArray& out)
 {
@@ -151,7 +151,7 @@ void TestCliSurvey::topKeepsLongestFinishers()
 {
     const CliResult result = RunSurvey({"--letters", "1-4", "--top", "3", "--csv"});
     QCOMPARE(result.Status, 0);
-    const QByteArray about = ",1,4,100000000,20000,3,1,1,30,30,3\n";
+    const QByteArray about = ",1,4,100000000,20000,3,1,1,250,0,30,30,3\n";
     QCOMPARE(result.Out, Header +
                              "\n"
                              "LLRR,finished,18340311,0,94,L,,,,,,,37192,0,9,192,242" +
@@ -436,6 +436,7 @@ void TestCliSurvey::mergeRefuses_data()
     }
     survey("table", usual + QStringList{"--shard", "3/3"});
     survey("field.json", usual + QStringList{"--json", "--shard", "3/3", "--size", "100"});
+    survey("field.csv", usual + QStringList{"--csv", "--shard", "3/3", "--size", "100"});
     write("empty", "");
     write("hello", "hello\n");
     QDir(dir).mkdir("directory");
@@ -521,9 +522,8 @@ void TestCliSurvey::mergeRefuses_data()
             "is incomplete: 41 of 42 rules", true);
         if (format == "csv")
             row("cut at a line end", {"s1.csv", "s2.csv", "cut.csv"}, "cut.csv' holds ");
-        else
-            row("other field", {"s1.json", "s2.json", "field.json"},
-                "comes from a survey of field 100 x 100");
+        row("other field", {"s1.{f}", "s2.{f}", "field.{f}"},
+            "comes from a survey of field 100 x 100");
     }
 }
 
