@@ -76,8 +76,12 @@ std::runtime_error OsError(const std::string& what, const std::string& path)
 }
 } // namespace
 
-RunState RunState::Of(const std::string& rule, std::uint64_t iterations, const AntField& field,
-                      const AntPosition& position)
+namespace
+{
+// The window-sized field's colours, from whatever holds them.
+template <typename ColourAt>
+RunState Capture(const std::string& rule, std::uint64_t iterations, const AntPosition& position,
+                 ColourAt colourAt)
 {
     RunState state;
     state.Rule = rule;
@@ -86,22 +90,21 @@ RunState RunState::Of(const std::string& rule, std::uint64_t iterations, const A
     state.Cells.resize(CellCount);
     for (int y = 0; y < Size; ++y)
         for (int x = 0; x < Size; ++x)
-            state.Cells[CellIndex(x, y)] = static_cast<std::uint8_t>(field.GetCell(x, y));
+            state.Cells[CellIndex(x, y)] = static_cast<std::uint8_t>(colourAt(x, y));
     return state;
+}
+} // namespace
+
+RunState RunState::Of(const std::string& rule, std::uint64_t iterations, const AntField& field,
+                      const AntPosition& position)
+{
+    return Capture(rule, iterations, position, [&](int x, int y) { return field.GetCell(x, y); });
 }
 
 RunState RunState::OfPacked(const std::string& rule, std::uint64_t iterations,
                             const PackedField& field, const AntPosition& position)
 {
-    RunState state;
-    state.Rule = rule;
-    state.Iterations = iterations;
-    state.Position = position;
-    state.Cells.resize(CellCount);
-    for (int y = 0; y < Size; ++y)
-        for (int x = 0; x < Size; ++x)
-            state.Cells[CellIndex(x, y)] = static_cast<std::uint8_t>(field.Colour(x, y));
-    return state;
+    return Capture(rule, iterations, position, [&](int x, int y) { return field.Colour(x, y); });
 }
 
 void RunState::Restore(AntField& field) const
