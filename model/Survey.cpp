@@ -20,9 +20,11 @@ constexpr std::uint64_t LaneStretch = std::uint64_t{1} << 28;
 constexpr std::uint64_t FirstStretch = std::uint64_t{1} << 24;
 constexpr std::uint64_t ShortestTail = std::uint64_t{1} << 17;
 
-// A rule with both letters walks off every bounded region (the trajectory of such a rule
-// is unbounded), so it never comes back to an earlier state: its run needs no cycle
-// proof, and one done in stretches loses nothing when each stretch starts the proof anew.
+// A theorem on this automaton: for any number of colours, a rule with both letters L and R
+// has an unbounded trajectory on the unbounded plane. So on a bounded field its run must
+// reach the border, and it never comes back to an earlier state (a repeat on the field
+// would repeat on the plane too): its run needs no cycle proof, and one done in stretches
+// loses nothing when each stretch starts the proof anew.
 bool CanCycle(const std::string& rule)
 {
     return rule.find('L') == std::string::npos || rule.find('R') == std::string::npos;
