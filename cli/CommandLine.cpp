@@ -24,7 +24,8 @@ const char* const Footer =
     "Run 'formicula-cli help COMMAND' or 'formicula-cli COMMAND --help' for a command's "
     "options.\n"
     "Exit status: 0 success, 1 runtime failure (a file or stdout that cannot be written, a\n"
-    "catalogue mismatch), 2 bad usage, 130 interrupted.";
+    "catalogue mismatch), 2 bad usage, 130 interrupted (Ctrl-C), 143 ended by SIGTERM, 129\n"
+    "by SIGHUP.";
 
 // Whether the option word (--name or --name=value) names an option of the command.
 bool Knows(const CLI::App& command, const std::string& word)
