@@ -86,7 +86,7 @@ GifWriter::~GifWriter()
     Discard();
 }
 
-bool GifWriter::Open(const QString& path, const QSize& size, QString* error)
+bool GifWriter::CanOpen(const QSize& size, QString* error)
 {
     if (!Error.isEmpty())
         return Fail(Error, error);
@@ -94,6 +94,13 @@ bool GifWriter::Open(const QString& path, const QSize& size, QString* error)
         return Fail(QStringLiteral("the animation is already open"), error);
     if (size.width() < 1 || size.height() < 1 || size.width() > 0xFFFF || size.height() > 0xFFFF)
         return Fail(QStringLiteral("a GIF is 1 to 65535 pixels wide and high"), error);
+    return true;
+}
+
+bool GifWriter::Open(const QString& path, const QSize& size, QString* error)
+{
+    if (!CanOpen(size, error))
+        return false;
 
     File = std::make_unique<QSaveFile>(path);
     Device = File.get();
@@ -104,12 +111,8 @@ bool GifWriter::Open(const QString& path, const QSize& size, QString* error)
 
 bool GifWriter::Open(QFileDevice& device, const QSize& size, QString* error)
 {
-    if (!Error.isEmpty())
-        return Fail(Error, error);
-    if (Device != nullptr)
-        return Fail(QStringLiteral("the animation is already open"), error);
-    if (size.width() < 1 || size.height() < 1 || size.width() > 0xFFFF || size.height() > 0xFFFF)
-        return Fail(QStringLiteral("a GIF is 1 to 65535 pixels wide and high"), error);
+    if (!CanOpen(size, error))
+        return false;
     Device = &device;
     return Start(size, error);
 }

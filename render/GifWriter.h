@@ -47,6 +47,8 @@ private:
     bool GifFailed(int code, QString* error);
     void Discard();
 
+    // Refuses a second open, an earlier failure and a size a GIF cannot hold.
+    bool CanOpen(const QSize& size, QString* error);
     bool Start(const QSize& size, QString* error);
 
     std::unique_ptr<QSaveFile> File;

@@ -22,16 +22,22 @@ const SurveyRow* Find(const Survey& survey, const std::string& rule)
     return nullptr;
 }
 
+RunResult RunFromStart(const std::string& rule, std::uint64_t cap, std::uint64_t maxPeriod,
+                       AntField& field, Ant& ant)
+{
+    ant.SetRule(rule);
+    RunOptions options;
+    options.Cap = cap;
+    options.HighwayMaxPeriod = maxPeriod;
+    return Runner().Run(field, ant, options);
+}
+
 // What a plain run of the rule gives, for comparison with a survey row.
 SurveyRow PlainRow(const std::string& rule, std::uint64_t cap)
 {
     auto field = std::make_unique<AntField>();
     Ant ant;
-    ant.SetRule(rule);
-    RunOptions options;
-    options.Cap = cap;
-    options.HighwayMaxPeriod = HighwayMaxPeriod;
-    const RunResult result = Runner().Run(*field, ant, options);
+    const RunResult result = RunFromStart(rule, cap, HighwayMaxPeriod, *field, ant);
     SurveyRow row;
     row.Rule = rule;
     row.Outcome = result.Outcome;
@@ -46,10 +52,7 @@ RunState StateAt(const std::string& rule, std::uint64_t iterations)
 {
     auto field = std::make_unique<AntField>();
     Ant ant;
-    ant.SetRule(rule);
-    RunOptions options;
-    options.Cap = iterations;
-    Runner().Run(*field, ant, options);
+    RunFromStart(rule, iterations, 0, *field, ant);
     return RunState::Of(rule, iterations, *field, ant.GetPosition());
 }
 
