@@ -2,8 +2,10 @@
 //   lanes     survey rows per second with 1 lane and with LaneRunner::Lanes lanes,
 //             one thread, and the cost of the highway analysis on top;
 //   baseline  with --baseline CLI, whole `catalogue` and `survey` processes of this
-//             build's formicula-cli against another build's (say, an older commit's).
-// Usage: bench_throughput [--letters N] [--cap N] [--rounds N] [--baseline PATH]
+//             build's formicula-cli against another build's (say, an older commit's);
+//   sweep     with --sweep 1, the survey with highways (as the command runs it) for every
+//             lane count from 1 to LaneRunner::MostLanes, to choose the default.
+// Usage: bench_throughput [--letters N] [--cap N] [--rounds N] [--baseline PATH] [--sweep 1]
 #include "BenchSupport.h"
 #include "Survey.h"
 
@@ -47,6 +49,7 @@ int main(int argc, char** argv)
     std::uint64_t cap = 10000000;
     int rounds = 5;
     std::string baseline;
+    bool sweep = false;
     for (int i = 1; i + 1 < argc; i += 2)
     {
         if (std::strcmp(argv[i], "--letters") == 0)
@@ -57,6 +60,24 @@ int main(int argc, char** argv)
             rounds = std::max(1, std::atoi(argv[i + 1]));
         else if (std::strcmp(argv[i], "--baseline") == 0)
             baseline = argv[i + 1];
+        else if (std::strcmp(argv[i], "--sweep") == 0)
+            sweep = std::atoi(argv[i + 1]) != 0;
+    }
+
+    if (sweep)
+    {
+        std::vector<std::vector<double>> seconds(LaneRunner::MostLanes);
+        for (int round = 0; round < rounds; ++round)
+            for (int lanes = 1; lanes <= LaneRunner::MostLanes; ++lanes)
+                seconds[lanes - 1].push_back(TimeSurvey(letters, cap, lanes, 20000));
+        std::printf("survey of %d letters, cap %llu, highways up to 20000, one thread, %d rounds, "
+                    "median seconds:\n",
+                    letters, static_cast<unsigned long long>(cap), rounds);
+        for (int lanes = 1; lanes <= LaneRunner::MostLanes; ++lanes)
+            std::printf("  %d lane(s)  %.3f  (%.2fx 1 lane)%s\n", lanes, Median(seconds[lanes - 1]),
+                        Median(seconds[0]) / Median(seconds[lanes - 1]),
+                        lanes == LaneRunner::Lanes ? "  default" : "");
+        return 0;
     }
 
     // Interleaved rounds, so a burst of load elsewhere hits every variant alike.

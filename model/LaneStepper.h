@@ -18,21 +18,34 @@ public:
     static constexpr int Lanes = K;
     static constexpr bool Proof = WithProof;
 
+    LaneStepper() = default;
+    // The tables point into themselves.
+    LaneStepper(const LaneStepper&) = delete;
+    LaneStepper& operator=(const LaneStepper&) = delete;
+
     void Place(int j, PackedField& field, std::ptrdiff_t at, int heading, const StepTable& steps)
     {
         Compile(steps, Tables[j]);
         Cells[j] = field.Cells();
         Stride[j] = field.Stride();
-        Regs[j] = Registers{Cells[j] + at, &Tables[j].Rows[heading][0]};
-        Targets[j] = Registers{nullptr, nullptr};
+        Regs[j] = Registers{Cells[j] + at, RowAt(Tables[j], heading)};
+        Targets[j] = Registers{nullptr, 0};
     }
 
+    // A lane with no job stands still: every entry writes the cell back unchanged.
     void Park(int j)
     {
+        Table& table = Tables[j];
+        for (Row& row : table.Rows)
+            for (int code = 0; code < PackedField::CodeCount; ++code)
+            {
+                row.Delta[code] = 0;
+                row.Next[code] = reinterpret_cast<std::uintptr_t>(&row) | code;
+            }
         Parked[j] = 0;
         Cells[j] = &Parked[j];
-        Regs[j] = Registers{&Parked[j], &Idle().Rows[0][0]};
-        Targets[j] = Registers{nullptr, nullptr};
+        Regs[j] = Registers{&Parked[j], RowAt(table, 0)};
+        Targets[j] = Registers{nullptr, 0};
     }
 
     void Aim(int j, const std::uint8_t* checkpoint)
@@ -44,9 +57,7 @@ public:
     std::ptrdiff_t At(int j) const { return Regs[j].At - Cells[j]; }
     int Heading(int j) const
     {
-        return static_cast<int>((reinterpret_cast<const char*>(Regs[j].Row) -
-                                 reinterpret_cast<const char*>(&Tables[j].Rows[0][0])) /
-                                RowBytes);
+        return static_cast<int>((Regs[j].Row - RowAt(Tables[j], 0)) / sizeof(Row));
     }
     void Leave(int, PackedField&) {}
 
@@ -56,15 +67,17 @@ public:
     {
         // Cell pointer and table row of every lane stay in registers: they carry the chains.
         std::uint8_t* at[K];
-        const Step* row[K];
+        std::uintptr_t row[K];
 #pragma GCC unroll 8
         for (int j = 0; j < K; ++j)
         {
             at[j] = Regs[j].At;
             row[j] = Regs[j].Row;
         }
-        StepAdvance advance;
-        for (; advance.Rounds < limit; ++advance.Rounds)
+        // Counted down: one register for the count instead of two.
+        std::uint64_t left = limit;
+        int ahead = 0;
+        for (; left != 0; --left)
         {
 #pragma GCC unroll 8
             for (int j = 0; j < K; ++j)
@@ -72,14 +85,14 @@ public:
                 const unsigned code = *at[j];
                 if (code == PackedField::Border)
                 {
-                    advance.Ahead = j;
+                    ahead = j;
                     goto out;
                 }
-                const Step step = row[j][code];
-                *at[j] = step.NextCode;
-                at[j] += step.Delta;
-                row[j] = reinterpret_cast<const Step*>(reinterpret_cast<const char*>(row[j]) +
-                                                       step.RowStep);
+                const Row& from = *reinterpret_cast<const Row*>(row[j]);
+                const std::uintptr_t next = from.Next[code];
+                *at[j] = static_cast<std::uint8_t>(next);
+                at[j] += from.Delta[code];
+                row[j] = next & ~CodeBits;
                 // The ant's cell and heading are a cheap filter: a field can only equal the
                 // checkpoint's when the ant stands where it stood then, amid the same cells.
                 if constexpr (Proof)
@@ -87,7 +100,7 @@ public:
                     if (at[j] == Targets[j].At && row[j] == Targets[j].Row &&
                         SameNeighbours(at[j], at[j] + Shift[j], Stride[j]))
                     {
-                        advance.Ahead = j + 1;
+                        ahead = j + 1;
                         goto out;
                     }
                 }
@@ -100,30 +113,37 @@ public:
             Regs[j].At = at[j];
             Regs[j].Row = row[j];
         }
-        return advance;
+        return StepAdvance{limit - left, ahead};
     }
 
 private:
-    // One step with the heading folded into the table row: the entry for the cell's code
-    // says where to go, which row (heading) comes next, and what to write.
-    struct Step
+    // One heading's row: for each cell code, the index step to the next cell, and the
+    // next heading's row with the code to write in its low byte. The row's alignment
+    // leaves that byte free, so a step takes three loads: cell, step, next. Both arrays
+    // are indexed by the plain code, scaled in the address, so no instruction on the
+    // chain computes an index.
+    struct alignas(256) Row
     {
-        std::int32_t Delta;    // index step to the next cell
-        std::int16_t RowStep;  // bytes from this row to the next heading's row
-        std::uint8_t NextCode; // written into the cell
+        std::int64_t Delta[PackedField::CodeCount];
+        std::uintptr_t Next[PackedField::CodeCount];
     };
-    static_assert(sizeof(Step) == 8, "one scaled load per step");
+    static_assert(sizeof(Row) == 256, "the code to write fits below a row's address");
+    static constexpr std::uintptr_t CodeBits = 0xFF;
     struct Table
     {
-        Step Rows[StepTable::Headings][PackedField::CodeCount];
+        Row Rows[StepTable::Headings];
     };
-    static constexpr std::int16_t RowBytes = sizeof(Step) * PackedField::CodeCount;
 
     struct Registers
     {
         std::uint8_t* At;
-        const Step* Row;
+        std::uintptr_t Row;
     };
+
+    static std::uintptr_t RowAt(const Table& table, int heading)
+    {
+        return reinterpret_cast<std::uintptr_t>(&table.Rows[heading]);
+    }
 
     static void Compile(const StepTable& steps, Table& table)
     {
@@ -132,26 +152,11 @@ private:
             for (int code = 0; code < PackedField::CodeCount; ++code)
             {
                 const int key = StepTable::Key(code, h);
-                Step& step = table.Rows[h][code];
-                step.Delta = static_cast<std::int32_t>(steps.Delta[key]);
-                step.RowStep = static_cast<std::int16_t>((steps.NextHeading[key] - h) * RowBytes);
-                step.NextCode = steps.NextCode[code];
+                Row& row = table.Rows[h];
+                row.Delta[code] = steps.Delta[key];
+                row.Next[code] = RowAt(table, steps.NextHeading[key]) | steps.NextCode[code];
             }
         }
-    }
-
-    // A lane with no job stands still: every entry writes the cell back unchanged.
-    static const Table& Idle()
-    {
-        static const Table table = []
-        {
-            Table idle{};
-            for (auto& row : idle.Rows)
-                for (int code = 0; code < PackedField::CodeCount; ++code)
-                    row[code] = Step{0, 0, static_cast<std::uint8_t>(code)};
-            return idle;
-        }();
-        return table;
     }
 
     // The cells around an inner cell, the ant's last writes among them, against the
@@ -165,11 +170,11 @@ private:
         return true;
     }
 
+    Table Tables[K]{};
     Registers Regs[K]{};
     Registers Targets[K]{};
     std::uint8_t* Cells[K]{};
     std::ptrdiff_t Stride[K]{};
     std::ptrdiff_t Shift[K]{};
     std::uint8_t Parked[K]{};
-    Table Tables[K]{};
 };
