@@ -150,8 +150,11 @@ HighwayProof HighwayTracker::ProveInTail(std::uint64_t done, std::uint64_t tail,
     HighwayProof proof = ProveHighway(Walk, MaxPeriod_);
 
     // Past the end, in steps that double, as most highways are proven a few periods on.
+    // Only the motion the run ended in is followed: a repetition that begins after the end
+    // is another motion, and the run's own broke off. (Following those cost one preset of
+    // the catalogue two million steps for nothing.)
     std::uint64_t past = 0;
-    while (goOn && proof.Result == HighwayProof::Unproven)
+    while (goOn && proof.Result == HighwayProof::Unproven && proof.Highway.Onset <= done)
     {
         const std::uint64_t period = proof.Highway.Period;
         const std::uint64_t budget = std::max(BudgetPeriods * period, LeastBudget);
@@ -164,6 +167,8 @@ HighwayProof HighwayTracker::ProveInTail(std::uint64_t done, std::uint64_t tail,
     }
     if (Work.Bytes() > start.Bytes())
         Work = PackedField(3); // a grown plane is rare: give its memory back
+    if (proof.Result == HighwayProof::Proven && proof.Highway.Onset > done)
+        return {};
     return proof;
 }
 

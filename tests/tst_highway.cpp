@@ -208,25 +208,31 @@ void TestHighway::fieldRunsThatProveNothing_data()
 {
     QTest::addColumn<QString>("rule");
     QTest::addColumn<qulonglong>("cap");
+    QTest::addColumn<int>("size");
     // A staircase over the last iterations before the border, and a walk along the edge
     // of a growing shape.
-    QTest::newRow("RRRRLR") << "RRRRLR" << qulonglong(RunOptions::NoCap);
-    QTest::newRow("RRLRR") << "RRLRR" << qulonglong(RunOptions::NoCap);
+    QTest::newRow("RRRRLR") << "RRRRLR" << qulonglong(RunOptions::NoCap) << 250;
+    QTest::newRow("RRLRR") << "RRLRR" << qulonglong(RunOptions::NoCap) << 250;
     // Capped inside the field: ends repeating with period 2.
-    QTest::newRow("LLLLRRRR capped") << "LLLLRRRR" << 10000000ULL;
+    QTest::newRow("LLLLRRRR capped") << "LLLLRRRR" << 10000000ULL << 250;
+    // Leaves a small field while still disorderly: its highway only begins well after
+    // the end, so it is not the one the run ended on.
+    QTest::newRow("LR on 50") << "LR" << qulonglong(RunOptions::NoCap) << 50;
 }
 
 void TestHighway::fieldRunsThatProveNothing()
 {
     QFETCH(QString, rule);
     QFETCH(qulonglong, cap);
+    QFETCH(int, size);
     Ant ant;
     QVERIFY(ant.SetRule(rule.toStdString()));
-    auto field = std::make_unique<AntField>();
+    PackedField field(size, false);
+    AntPosition position{field.StartX(), field.StartY(), Ant::StartDirection};
     RunOptions options;
     options.Cap = cap;
     options.HighwayMaxPeriod = DefaultMaxPeriod;
-    const RunResult result = Runner().Run(*field, ant, options);
+    const RunResult result = Runner().Run(field, position, ant.GetAI(), options);
     QCOMPARE(Describe(result.Highway), QStringLiteral("none"));
 }
 
