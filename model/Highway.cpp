@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <limits>
 #include <map>
-#include <memory>
 #include <utility>
 
 // The proof. Let a walk repeat with period P from a period boundary t0: period k are the
@@ -71,26 +70,25 @@ struct Box
     }
 };
 
-// The walk's index of each cell's first visit: an open-addressing table, as a walk may
+// Cells to indices, the first one given kept: an open-addressing table, as a walk may
 // stand on millions of cells.
-class FirstVisits
+class CellIndex
 {
 public:
-    explicit FirstVisits(const std::vector<WalkStep>& steps)
+    static constexpr std::size_t Never = std::numeric_limits<std::size_t>::max();
+
+    CellIndex() { Resize(1024); }
+
+    void Insert(std::int32_t x, std::int32_t y, std::size_t index)
     {
-        Resize(1024);
-        for (std::size_t i = 0; i < steps.size(); ++i)
-        {
-            std::size_t slot = Find(steps[i].X, steps[i].Y);
-            if (Slots[slot].Index != Never)
-                continue;
-            Slots[slot] = {Key(steps[i].X, steps[i].Y), i};
-            if (++Used * 2 > Slots.size())
-                Resize(Slots.size() * 2);
-        }
+        const std::size_t slot = Find(x, y);
+        if (Slots[slot].Index != Never)
+            return;
+        Slots[slot] = {Key(x, y), index};
+        if (++Used * 2 > Slots.size())
+            Resize(Slots.size() * 2);
     }
 
-    // The index, or one past every index when never.
     std::size_t Of(std::int64_t x, std::int64_t y) const
     {
         if (x < std::numeric_limits<std::int32_t>::min() ||
@@ -102,7 +100,6 @@ public:
     }
 
 private:
-    static constexpr std::size_t Never = std::numeric_limits<std::size_t>::max();
     struct Slot
     {
         std::uint64_t Key = 0;
@@ -146,6 +143,25 @@ private:
     int Shift = 64;
 };
 
+// Where a cell f (relative to the ant) lies among the lines r + qd: along the axis d moves
+// on, q is the cell's coordinate divided by d's, rounded down, so cells f and f + jd get q
+// and q + j and the same remainder r = f - qd.
+struct OnLine
+{
+    std::int64_t RX;
+    std::int64_t RY;
+    std::int64_t Q;
+};
+
+OnLine LineOf(std::int64_t fx, std::int64_t fy, int dx, int dy)
+{
+    const bool alongX = dx != 0;
+    const std::int64_t step = alongX ? dx : dy;
+    const std::int64_t sign = step > 0 ? 1 : -1;
+    const std::int64_t q = sign * FloorDiv(alongX ? fx : fy, step * sign);
+    return {fx - q * dx, fy - q * dy, q};
+}
+
 // The cells of F + jd, j >= D: F falls into lines r + qd; on each line they are the cells
 // from the footprint's least q plus D on.
 struct Line
@@ -163,20 +179,14 @@ struct Footprint
 
 Footprint FootprintOf(const WalkStep* period, std::size_t p, int dx, int dy)
 {
-    // Along the axis d moves on, q is the cell's coordinate divided by d's, rounded down,
-    // so cells f and f + jd get q and q + j and the same remainder r = f - qd.
-    const bool alongX = dx != 0;
-    const std::int64_t step = alongX ? dx : dy;
-    const std::int64_t sign = step > 0 ? 1 : -1;
     std::map<std::pair<std::int64_t, std::int64_t>, std::pair<std::int64_t, std::int64_t>> lines;
     for (std::size_t i = 0; i < p; ++i)
     {
-        const std::int64_t fx = std::int64_t{period[i].X} - period[0].X;
-        const std::int64_t fy = std::int64_t{period[i].Y} - period[0].Y;
-        const std::int64_t q = sign * FloorDiv(alongX ? fx : fy, step * sign);
-        const auto found = lines.try_emplace({fx - q * dx, fy - q * dy}, q, q).first;
-        found->second.first = std::min(found->second.first, q);
-        found->second.second = std::max(found->second.second, q);
+        const OnLine on = LineOf(std::int64_t{period[i].X} - period[0].X,
+                                 std::int64_t{period[i].Y} - period[0].Y, dx, dy);
+        const auto found = lines.try_emplace({on.RX, on.RY}, on.Q, on.Q).first;
+        found->second.first = std::min(found->second.first, on.Q);
+        found->second.second = std::max(found->second.second, on.Q);
     }
     Footprint footprint;
     for (const auto& line : lines)
@@ -206,7 +216,6 @@ HighwayProof ProveHighway(const Walk& walk, std::uint64_t maxPeriod)
     std::size_t boxStart = 0;
     std::size_t boxEnd = 0;
     std::size_t triedSpan = 0;
-    std::unique_ptr<FirstVisits> visits;
     HighwayProof unproven; // the shortest period not yet proven
     for (std::size_t p = 1; p <= periods; ++p)
     {
@@ -267,8 +276,23 @@ HighwayProof ProveHighway(const Walk& walk, std::uint64_t maxPeriod)
                 boxes[k++] = box;
             box.Add(steps[i].X, steps[i].Y);
         }
-        if (!visits)
-            visits = std::make_unique<FirstVisits>(steps);
+        // The walk's first visit of each cell that blankAhead asks about, those on the
+        // footprint's lines from their From on; visits from the last boundary on come too
+        // late to matter.
+        CellIndex lineOf;
+        for (std::size_t i = 0; i < footprint.Lines.size(); ++i)
+            lineOf.Insert(static_cast<std::int32_t>(footprint.Lines[i].RX),
+                          static_cast<std::int32_t>(footprint.Lines[i].RY), i);
+        CellIndex visits;
+        const WalkStep& anchor = steps[exactFrom];
+        for (std::size_t i = 0, until = exactFrom + lastK * p; i < until; ++i)
+        {
+            const OnLine on = LineOf(std::int64_t{steps[i].X} - anchor.X,
+                                     std::int64_t{steps[i].Y} - anchor.Y, dx, dy);
+            const std::size_t line = lineOf.Of(on.RX, on.RY);
+            if (line != CellIndex::Never && on.Q >= footprint.Lines[line].From)
+                visits.Insert(steps[i].X, steps[i].Y, i);
+        }
         auto blankAhead = [&](std::size_t k)
         {
             const std::size_t t0 = exactFrom + k * p;
@@ -287,7 +311,7 @@ HighwayProof ProveHighway(const Walk& walk, std::uint64_t maxPeriod)
                         break;
                     if (x < b.MinX || x > b.MaxX || y < b.MinY || y > b.MaxY)
                         continue;
-                    if (!walk.BlankAtFirst(x, y) || visits->Of(x, y) < t0)
+                    if (!walk.BlankAtFirst(x, y) || visits.Of(x, y) < t0)
                         return false;
                 }
             }

@@ -95,6 +95,8 @@ void HighwayTracker::Snapshot(const PackedField& field, std::ptrdiff_t at, int h
 
 bool HighwayTracker::ProvenSoFar(std::uint64_t done)
 {
+    if (!MayBeOnHighway())
+        return false;
     // The run itself goes on: no copy needs to.
     for (const std::uint64_t tail : {ShortTail, LongerTail, done})
     {
@@ -123,6 +125,41 @@ Highway HighwayTracker::Finish(std::uint64_t done, bool finished)
     return {}; // not reached: the whole run does not reach back
 }
 
+void HighwayTracker::BeginWalk(const State& from, bool unbounded)
+{
+    const PackedField& start = *from.Cells;
+    Work = start;
+    // A finished run's ant went on beyond the field's border onto the plane.
+    if (unbounded)
+        Work.SetUnbounded();
+    Ant = AntPosition{Work.X(from.At), Work.Y(from.At), StepTable::DirectionOf(from.Heading)};
+    Done = from.Done;
+    Walk.First = from.Done;
+    Walk.Steps.clear();
+    Walk.Cells = start.Cells() + start.Index(start.Left(), start.Top());
+    Walk.Stride = start.Stride();
+    Walk.Left = start.Left();
+    Walk.Top = start.Top();
+    Walk.Width = start.Width();
+    Walk.Height = start.Height();
+}
+
+bool HighwayTracker::MayBeOnHighway()
+{
+    // Proven now, the motion repeats for ever from before now, so twice the longest period
+    // looked for ahead, on a copy, holds a drifting repetition; where none shows, the
+    // replay of the whole interval since the last snapshot can be spared.
+    const std::uint64_t ahead = 2 * MaxPeriod_;
+    if (!Older.Cells || Recent.Done - Older.Done <= 2 * ahead)
+        return true; // the replay costs little more than the look
+    BeginWalk(Recent, Recent.Cells->Unbounded());
+    const bool stepped = Replay(Recent.Done + ahead);
+    const bool seen = !stepped || ProveHighway(Walk, MaxPeriod_).Result != HighwayProof::None;
+    if (Work.Bytes() > Recent.Cells->Bytes())
+        Work = PackedField(3);
+    return seen;
+}
+
 HighwayProof HighwayTracker::ProveInTail(std::uint64_t done, std::uint64_t tail, bool finished,
                                          bool goOn)
 {
@@ -132,20 +169,7 @@ HighwayProof HighwayTracker::ProveInTail(std::uint64_t done, std::uint64_t tail,
         if (saved->Cells && saved->Done <= first && saved->Done > from->Done)
             from = saved;
     const PackedField& start = *from->Cells;
-    Work = start;
-    // A finished run's ant went on beyond the field's border onto the plane.
-    if (finished)
-        Work.SetUnbounded();
-    Ant = AntPosition{Work.X(from->At), Work.Y(from->At), StepTable::DirectionOf(from->Heading)};
-    Done = from->Done;
-    Walk.First = from->Done;
-    Walk.Steps.clear();
-    Walk.Cells = start.Cells() + start.Index(start.Left(), start.Top());
-    Walk.Stride = start.Stride();
-    Walk.Left = start.Left();
-    Walk.Top = start.Top();
-    Walk.Width = start.Width();
-    Walk.Height = start.Height();
+    BeginWalk(*from, finished);
     Replay(done); // the run got that far
     HighwayProof proof = ProveHighway(Walk, MaxPeriod_);
 
@@ -177,13 +201,16 @@ bool HighwayTracker::Replay(std::uint64_t until)
     static constexpr int StepX[StepTable::Headings] = {0, 1, 0, -1};
     static constexpr int StepY[StepTable::Headings] = {-1, 0, 1, 0};
     Walk.Steps.reserve(static_cast<std::size_t>(until - Walk.First));
-    // The driver's step reports the cell it moved onto; the walk wants the one read.
-    auto record = [this](const StepRecord& step)
+    // The walk wants the cell read, the one the ant stood on. Coordinates follow the moves
+    // rather than the index, which a division would turn back into them at every step.
+    int x = Ant.X;
+    int y = Ant.Y;
+    auto record = [this, &x, &y](const StepRecord& step)
     {
-        Walk.Steps.push_back({step.Field->X(step.At) - StepX[step.Heading],
-                              step.Field->Y(step.At) - StepY[step.Heading],
-                              static_cast<std::uint8_t>(step.Colour),
+        Walk.Steps.push_back({x, y, static_cast<std::uint8_t>(step.Colour),
                               static_cast<std::uint8_t>(step.Heading)});
+        x += StepX[step.Heading];
+        y += StepY[step.Heading];
     };
     RecordingStepper<decltype(record)> stepper(record);
     RunOptions options;

@@ -51,6 +51,10 @@ private:
 
     static void Save(const PackedField& field, std::ptrdiff_t at, int heading, std::uint64_t done,
                      State& into);
+    // A copy of the field and the ant, where a walk of them begins, on the plane if unbounded.
+    void BeginWalk(const State& from, bool unbounded);
+    // False when the motion that follows the latest snapshot cannot be a proven highway.
+    bool MayBeOnHighway();
     // Replays at least the last tail iterations (all if the run is shorter), going on
     // past the end while that may prove a highway.
     HighwayProof ProveInTail(std::uint64_t done, std::uint64_t tail, bool finished,
