@@ -49,39 +49,56 @@ public:
 
     StepAdvance Advance(std::uint64_t limit)
     {
-        std::uint8_t* const cells = Cells;
-        std::ptrdiff_t at = Position;
+        std::uint8_t* at = Cells + Position;
         std::ptrdiff_t forward = Forward;
         std::ptrdiff_t right = Right;
-        std::ptrdiff_t byte = cells[at];
-        std::uint64_t done = 0;
-        while (done < limit && byte != PackedField::Border)
+        std::uint64_t byte = *at;
+        std::uint64_t left = limit;
+        for (; left != 0 && byte != PackedField::Border; --left)
         {
-            const std::ptrdiff_t toRight = at + right;
-            const std::ptrdiff_t toLeft = at - right;
-            const std::ptrdiff_t rightByte = cells[toRight];
-            const std::ptrdiff_t leftByte = cells[toLeft];
-            cells[at] = NextByte[byte];
-            // All ones for a right turn, else zero. Masks, not conditions: the turn is as
-            // good as random, and a branch on it would be mispredicted half the time.
-            const std::ptrdiff_t turnsRight = -(byte >> 7);
-            const std::ptrdiff_t turnsLeft = ~turnsRight;
-            const std::ptrdiff_t nextForward = (right ^ turnsLeft) - turnsLeft; // right or -right
-            right = (forward ^ turnsRight) - turnsRight; // -forward or forward
+            std::uint8_t* const toRight = at + right;
+            std::uint8_t* to = at - right;
+            const std::uint64_t rightByte = *toRight;
+            std::uint64_t next = *to;
+            *at = NextByte[byte];
+            // A left turn unless the cell turns right. The turn is as good as random: it
+            // takes selects, not a branch that would be mispredicted half the time.
+            std::ptrdiff_t nextForward = -right;
+            std::ptrdiff_t nextRight = forward;
+            const std::ptrdiff_t back = -forward;
+#if defined(__GNUC__) && defined(__x86_64__)
+            // GCC makes a branch of several selects on one condition.
+            asm("test %[mark], %k[byte]\n\t"
+                "cmovnz %[toRight], %[to]\n\t"
+                "cmovnz %[rightByte], %[next]\n\t"
+                "cmovnz %[right], %[nextForward]\n\t"
+                "cmovnz %[back], %[nextRight]"
+                : [to] "+&r"(to), [next] "+&r"(next), [nextForward] "+&r"(nextForward),
+                  [nextRight] "+&r"(nextRight)
+                : [byte] "r"(byte), [mark] "i"(int{PackedField::TurnMark}), [toRight] "r"(toRight),
+                  [rightByte] "r"(rightByte), [right] "r"(right), [back] "r"(back)
+                : "cc");
+#else
+            if (byte & PackedField::TurnMark)
+            {
+                to = toRight;
+                next = rightByte;
+                nextForward = right;
+                nextRight = back;
+            }
+#endif
+            at = to;
+            byte = next;
             forward = nextForward;
-            at = toLeft + ((toRight - toLeft) & turnsRight);
-            byte = leftByte ^ ((leftByte ^ rightByte) & turnsRight);
-            ++done;
+            right = nextRight;
         }
-        Position = at;
+        Position = at - Cells;
         Forward = forward;
         Right = right;
-        return StepAdvance{done, 0};
+        return StepAdvance{limit - left, 0};
     }
 
 private:
-    static_assert(PackedField::TurnMark == 0x80, "the turn is read as the byte's top bit");
-
     std::uint8_t NextByte[256]{};
     std::uint8_t* Cells = nullptr;
     std::ptrdiff_t Stride = 0;
