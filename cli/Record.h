@@ -72,7 +72,7 @@ inline void AddHighway(Record& record, const Highway& highway)
                 std::to_string(highway.Onset) + ", drift " + std::to_string(highway.DriftX) + " " +
                 std::to_string(highway.DriftY) + ", certified at " +
                 std::to_string(highway.CertifiedAt);
-    record.push_back({"highway", std::move(words), -36, Field::Table});
+    record.push_back({"highway", std::move(words), -56, Field::Table});
     const unsigned numbers = Field::Csv | Field::Json;
     auto number = [found](auto value)
     { return found ? Field::Value(value) : Field::Value(nullptr); };
