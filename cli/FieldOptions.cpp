@@ -76,11 +76,16 @@ std::uint64_t FieldOptions::MaxMemory() const
     return MaxMemoryBytes;
 }
 
+bool FieldOptions::Fits(std::uint64_t runs) const
+{
+    return PackedField::BytesFor(Size(), Plane()) <= MaxMemory() / runs;
+}
+
 void FieldOptions::CheckFits(std::uint64_t runs) const
 {
     const std::uint64_t bytes = PackedField::BytesFor(Size(), Plane());
     const std::uint64_t most = MaxMemory();
-    if (bytes > most / runs)
+    if (!Fits(runs))
         throw UsageError(std::to_string(runs) + " field(s) of " + std::to_string(bytes) +
                          " bytes take more than --max-memory (" + std::to_string(most) + " bytes)");
 }

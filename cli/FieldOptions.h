@@ -21,8 +21,9 @@ public:
     // The 250 x 250 field of the window: what the other outputs draw.
     bool WindowField() const { return Size() == DefaultSize && !Plane(); }
 
-    // Throws a UsageError when `runs` fields of the chosen size cannot start within
-    // --max-memory.
+    // Whether `runs` fields of the chosen size can start within --max-memory; CheckFits
+    // throws a UsageError when not.
+    bool Fits(std::uint64_t runs) const;
     void CheckFits(std::uint64_t runs) const;
 
 private:

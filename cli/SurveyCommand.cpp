@@ -207,7 +207,8 @@ SurveyCommand::SurveyCommand(CLI::App& line)
         .add_option("--lanes", Lanes,
                     "runs interleaved per thread, 1 to " + std::to_string(LaneRunner::MostLanes) +
                         " (default " + std::to_string(LaneRunner::Lanes) +
-                        "); for benchmarks, the rows do not depend on it")
+                        ", fewer where the fields would not fit); for benchmarks, the rows "
+                        "do not depend on it")
         ->type_name("K")
         ->check(OptionChecks::WholeNumber("--lanes", 1, LaneRunner::MostLanes));
     options
@@ -249,21 +250,27 @@ int SurveyCommand::Execute()
     const std::uint64_t top = Top;
     const OutputFormat::Kind format = Format.Chosen();
     const std::uint64_t maxPeriod = MaxPeriod.Chosen();
-    const int lanes = Lanes;
+    // Without --lanes, the runner's count, or fewer where their fields would not fit.
+    int lanes = Lanes;
+    if (lanes == 0)
+    {
+        lanes = LaneRunner::Lanes;
+        while (lanes > 1 &&
+               !Geometry.Fits(static_cast<std::uint64_t>(jobs) * static_cast<std::uint64_t>(lanes)))
+            --lanes;
+    }
     const Shard shard{ShardIndex, ShardCount};
 
     if (!Geometry.WindowField() &&
         (Options().count("--state-dir") > 0 || Options().count("--resume") > 0))
         throw UsageError("--state-dir and --resume keep runs of the 250 x 250 field only");
     // Every run in progress holds a field: lanes of each job.
-    Geometry.CheckFits(static_cast<std::uint64_t>(jobs) *
-                       static_cast<std::uint64_t>(lanes > 0 ? lanes : LaneRunner::Lanes));
+    Geometry.CheckFits(static_cast<std::uint64_t>(jobs) * static_cast<std::uint64_t>(lanes));
 
     Survey survey(letters.From, letters.To, cap);
     survey.SetHighwayMaxPeriod(maxPeriod);
     survey.SetGeometry(Geometry.Size(), Geometry.Plane(), Geometry.MaxMemory());
-    if (lanes > 0)
-        survey.SetLanes(lanes);
+    survey.SetLanes(lanes);
     if (shard.Count > 1)
         survey.SetShard(shard.Index - 1, shard.Count);
     if (previous)

@@ -59,6 +59,7 @@ class TestCliSurvey : public QObject
 private slots:
     void upToFourLettersAgreesWithCatalogue();
     void sameOutputWithOneAndTwoJobs();
+    void fewerLanesWhereFieldsWouldNotFit();
     void topKeepsLongestFinishers();
     void jsonOutput();
     void interruptPrintsRowsDone_data();
@@ -145,6 +146,23 @@ void TestCliSurvey::sameOutputWithOneAndTwoJobs()
         QVERIFY(one.Out.size() > 1000);
         QCOMPARE(one.Out, two.Out);
     }
+}
+
+// 50K hold four fields of 100 x 100 but not six: without --lanes the survey takes what
+// fits, and refuses only a count it was asked for.
+void TestCliSurvey::fewerLanesWhereFieldsWouldNotFit()
+{
+    const QStringList common{"--letters", "1-2",          "--jobs", "1",    "--size",
+                             "100",       "--max-memory", "50K",    "--csv"};
+    const CliResult fitted = RunSurvey(common);
+    const CliResult one = RunSurvey(common + QStringList{"--lanes", "1"});
+    const CliResult six = RunSurvey(common + QStringList{"--lanes", "6"});
+    QCOMPARE(fitted.Status, 0);
+    QCOMPARE(CsvRows(fitted.Out).size(), 6);
+    QCOMPARE(fitted.Out, one.Out);
+    QCOMPARE(six.Status, 2);
+    QVERIFY2(six.Err.contains("6 field(s) of 10404 bytes take more than --max-memory"),
+             six.Err.constData());
 }
 
 void TestCliSurvey::topKeepsLongestFinishers()
