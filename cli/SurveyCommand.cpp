@@ -225,7 +225,7 @@ SurveyCommand::SurveyCommand(CLI::App& line)
         ->disable_flag_override();
     options.footer(
         "Rows are sorted by outcome (finished, never, cap, memory: on the plane, a run that\n"
-        "would outgrow its share of --max-memory; highway: on the plane, a run proven to\n"
+        "would outgrow --max-memory even alone; highway: on the plane, a run proven to\n"
         "follow its highway for ever), then longest run first; the output\n"
         "is the same for any --jobs and --lanes. Each row also gives the highway the run ends\n"
         "on (as run does). Ctrl-C or SIGTERM stops the workers and prints the rows done so\n"

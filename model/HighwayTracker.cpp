@@ -53,6 +53,8 @@ void HighwayTracker::Start(const PackedField& field, std::ptrdiff_t at, int head
 {
     Proven = Highway{};
     Rule = rule;
+    // The last run's replay field would count against this run's memory.
+    Work = PackedField(3);
     Save(field, at, heading, done, First);
     for (State* saved : {&Recent, &Older, &Sparse, &OlderSparse})
         saved->Cells.reset();

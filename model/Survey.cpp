@@ -118,6 +118,7 @@ int Survey::Run(int jobs, const std::atomic<bool>* stop, const Progress& progres
         Work(stop);
         if (Failure)
             std::rethrow_exception(Failure);
+        RunWithAllMemory(stop, progress);
         return 1;
     }
     for (bool allEnded = false; !allEnded;)
@@ -137,6 +138,7 @@ int Survey::Run(int jobs, const std::atomic<bool>* stop, const Progress& progres
     // A worker that failed before its first rule lost nothing: the others ran them all.
     if (Failure && DoneCount() < RuleCount() && !(stop && stop->load()))
         std::rethrow_exception(Failure);
+    RunWithAllMemory(stop, progress);
     return started;
 }
 
@@ -310,14 +312,7 @@ void Survey::WorkOn(const std::atomic<bool>* stop)
     auto record = [&](std::size_t index, const Ending& end)
     {
         SurveyRow& row = Rows_[index];
-        row.Outcome = end.Result.Outcome;
-        row.Iterations = end.Result.Iterations;
-        row.Period = end.Result.Period;
-        row.Position = end.Position;
-        row.Highway = end.Result.Highway;
-        row.Growth = end.Growth;
-        row.Growth.Colours = {};
-        row.Done = true;
+        Enter(row, end.Result, end.Position, end.Growth);
         if (end.State)
             Save(*end.State);
         const std::size_t mirror = mirrorOf[index];
@@ -342,6 +337,18 @@ void Survey::WorkOn(const std::atomic<bool>* stop)
     {
         if (end.Result.Outcome == RunOutcome::Stopped)
             return;
+        if (end.Result.Outcome == RunOutcome::Memory && options.MaxMemory < MaxMemory)
+        {
+            // It outgrew only its share: it runs again with all of the memory once the
+            // others are done, so that no row depends on the jobs and lanes.
+            {
+                const std::lock_guard<std::mutex> lock(Mutex);
+                OutgrewShare.push_back(end.Id);
+            }
+            if (mirrorOf[end.Id] != none)
+                dispatch(mirrorOf[end.Id]);
+            return;
+        }
         const std::string& rule = Rows_[end.Id].Rule;
         if (end.Result.Outcome == RunOutcome::Cap && end.Result.Iterations < Cap)
         {
@@ -357,7 +364,8 @@ void Survey::WorkOn(const std::atomic<bool>* stop)
         ending.TouchedColumnZero = TouchedUnmirrored(*end.Field, end.Position);
         if (keepStates && end.Result.Outcome == RunOutcome::Cap)
         {
-            ending.State = RunState::OfPacked(rule, end.Result.Iterations, *end.Field, end.Position);
+            ending.State =
+                RunState::OfPacked(rule, end.Result.Iterations, *end.Field, end.Position);
             ending.State->Ended = true;
             ending.State->HighwayMaxPeriod = HighwayMaxPeriod;
             ending.State->Highway = end.Result.Highway;
@@ -569,6 +577,50 @@ bool Survey::Continue(std::size_t row, RunState from, Runner& runner, Ending& en
         ending.State->Highway = result.Highway;
     }
     return true;
+}
+
+void Survey::Enter(SurveyRow& row, const RunResult& result, const AntPosition& position,
+                   const FieldSummary& growth)
+{
+    row.Outcome = result.Outcome;
+    row.Iterations = result.Iterations;
+    row.Period = result.Period;
+    row.Position = position;
+    row.Highway = result.Highway;
+    row.Growth = growth;
+    row.Growth.Colours = {};
+    row.Done = true;
+}
+
+void Survey::RunWithAllMemory(const std::atomic<bool>* stop, const Progress& progress)
+{
+    std::sort(OutgrewShare.begin(), OutgrewShare.end());
+    Runner runner;
+    for (const std::size_t index : OutgrewShare)
+    {
+        if (stop && stop->load())
+            return;
+        SurveyRow& row = Rows_[index];
+        Ant ant;
+        ant.SetRule(row.Rule);
+        PackedField field(Size, Plane);
+        AntPosition position{field.StartX(), field.StartY(), Ant::StartDirection};
+        RunOptions options;
+        options.Cap = Cap;
+        options.Stop = stop;
+        options.HighwayMaxPeriod = HighwayMaxPeriod;
+        options.MaxMemory = MaxMemory;
+        const RunResult result =
+            CanCycle(row.Rule) ? runner.Run<CycleProof::On>(field, position, ant.GetAI(), options)
+                               : runner.Run<CycleProof::Off>(field, position, ant.GetAI(), options);
+        Stepped += result.Iterations;
+        if (result.Outcome == RunOutcome::Stopped)
+            return;
+        Enter(row, result, position, FieldSummary::Of(field));
+        CountDone(1);
+        if (progress)
+            progress(DoneCount(), RuleCount());
+    }
 }
 
 void Survey::CountDone(std::size_t rows)

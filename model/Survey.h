@@ -75,8 +75,9 @@ public:
     std::uint64_t IterationsStepped() const { return Stepped.load(); }
     static constexpr std::chrono::seconds SaveInterval{30};
     // Runs on a size x size field, or on the plane with that field's coordinates, where
-    // all runs in progress together keep within maxMemory. States are kept only for the
-    // 250 x 250 field.
+    // all runs in progress together keep within maxMemory; a run that outgrows its share
+    // runs again at the end with all of it, so a row's outcome memory means that the run
+    // outgrew maxMemory alone. States are kept only for the 250 x 250 field.
     void SetGeometry(int size, bool plane, std::uint64_t maxMemory);
 
     // Every rule of from..to letters L and R, shortest first, each length in binary order
@@ -107,6 +108,10 @@ private:
     std::size_t IndexOf(const std::string& rule) const;
     void WorkOn(const std::atomic<bool>* stop);
     void CountDone(std::size_t rows);
+    static void Enter(SurveyRow& row, const RunResult& result, const AntPosition& position,
+                      const FieldSummary& growth);
+    // Runs again, one at a time with all of MaxMemory, the rules that outgrew their share.
+    void RunWithAllMemory(const std::atomic<bool>* stop, const Progress& progress);
 
     std::vector<SurveyRow> Rows_;
     std::uint64_t Cap;
@@ -126,5 +131,6 @@ private:
     std::condition_variable Changed;
     std::size_t Done = 0;
     int WorkersEnded = 0;
-    std::exception_ptr Failure; // the first worker's, rethrown by Run
+    std::exception_ptr Failure;            // the first worker's, rethrown by Run
+    std::vector<std::size_t> OutgrewShare; // rows
 };

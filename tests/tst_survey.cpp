@@ -73,7 +73,8 @@ std::unique_ptr<Survey> PairSurvey(const std::string& rule, std::uint64_t cap)
 
 QByteArray Describe(const SurveyRow& row)
 {
-    const char* outcomes[] = {"finished", "never", "cap", "stopped", "idle"};
+    const char* outcomes[] = {"finished", "never",  "cap",    "stopped",
+                              "idle",     "memory", "hooked", "highway"};
     return QByteArray::fromStdString(row.Rule) + ' ' + outcomes[int(row.Outcome)] + ' ' +
            QByteArray::number(quint64(row.Iterations)) + " at " +
            QByteArray::number(row.Position.X) + ',' + QByteArray::number(row.Position.Y) + ' ' +
@@ -92,6 +93,7 @@ private slots:
     void rowsAtCap_data();
     void rowsAtCap();
     void everyRowMatchesAPlainRun();
+    void sameRowsForAnyJobsAndLanes_data();
     void sameRowsForAnyJobsAndLanes();
     void mirrorRowReflectsAboutTheStartColumn();
     void shardsSplitTheRules();
@@ -174,15 +176,40 @@ void TestSurvey::everyRowMatchesAPlainRun()
     QVERIFY(highways >= 4);
 }
 
+void TestSurvey::sameRowsForAnyJobsAndLanes_data()
+{
+    QTest::addColumn<int>("letters");
+    QTest::addColumn<qulonglong>("cap");
+    QTest::addColumn<bool>("plane");
+    QTest::addColumn<qulonglong>("maxMemory");
+    QTest::newRow("field") << 7 << 3000000ULL << false << 0ULL;
+    // Many runs outgrow a share of the memory, and fewer all of it.
+    QTest::newRow("plane, little memory") << 6 << 300000ULL << true << 64ULL * 1024;
+}
+
 void TestSurvey::sameRowsForAnyJobsAndLanes()
 {
-    Survey one(1, 7, 3000000);
+    QFETCH(int, letters);
+    QFETCH(qulonglong, cap);
+    QFETCH(bool, plane);
+    QFETCH(qulonglong, maxMemory);
+    Survey one(1, letters, cap);
     one.SetLanes(1);
-    Survey two(1, 7, 3000000);
+    Survey two(1, letters, cap);
+    if (plane)
+    {
+        one.SetGeometry(20, true, maxMemory);
+        two.SetGeometry(20, true, maxMemory);
+    }
     QCOMPARE(one.Run(1, nullptr), 1);
     QCOMPARE(two.Run(2, nullptr), 2);
+    int outgrew = 0;
     for (std::size_t i = 0; i < one.Rows().size(); ++i)
+    {
         QCOMPARE(Describe(one.Rows()[i]), Describe(two.Rows()[i]));
+        outgrew += one.Rows()[i].Outcome == RunOutcome::Memory;
+    }
+    QCOMPARE(outgrew > 0, plane);
 }
 
 void TestSurvey::mirrorRowReflectsAboutTheStartColumn()
