@@ -3,6 +3,7 @@
 #include "ArgumentText.h"
 #include "OutputFormat.h"
 #include "PackedField.h"
+#include "ReadAll.h"
 #include "RecordWriter.h"
 #include "Rule.h"
 #include "RuleText.h"
@@ -52,23 +53,10 @@ std::string ReadWhole(const std::string& path)
         file.Refuse("is a directory, not a survey output");
     }
     std::string text;
-    char buffer[65536];
-    for (;;)
-    {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-        {
-            const int error = errno;
-            ::close(fd);
-            file.Refuse(std::string("cannot be read: ") + std::strerror(error));
-        }
-        if (got == 0)
-            break;
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
+    const int failed = ReadAll(fd, text);
     ::close(fd);
+    if (failed != 0)
+        file.Refuse(std::string("cannot be read: ") + std::strerror(failed));
     return text;
 }
 

@@ -2,6 +2,7 @@
 
 #include "Ant.h"
 #include "PackedField.h"
+#include "ReadAll.h"
 #include "Rule.h"
 
 #include <cerrno>
@@ -281,22 +282,12 @@ RunState RunState::Read(const std::string& path)
     if (fd < 0)
         throw OsError("read", path);
     std::string bytes;
-    char buffer[65536];
-    for (;;)
-    {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-        {
-            const std::runtime_error error = OsError("read", path);
-            ::close(fd);
-            throw error;
-        }
-        if (got == 0)
-            break;
-        bytes.append(buffer, static_cast<std::size_t>(got));
-    }
+    const int failed = ReadAll(fd, bytes);
     ::close(fd);
+    if (failed != 0)
+    {
+        errno = failed;
+        throw OsError("read", path);
+    }
     return Decode(bytes);
 }

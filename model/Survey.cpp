@@ -376,15 +376,13 @@ void Survey::WorkOn(const std::atomic<bool>* stop)
     // cycle proof, so the lanes carry no proof's test on their chains.
     auto runAlone = [&](std::size_t row)
     {
-        Ant ant;
-        ant.SetRule(Rows_[row].Rule);
         PackedField field(Size, Plane);
-        AntPosition position{field.StartX(), field.StartY(), Ant::StartDirection};
+        AntPosition position;
         RunOptions alone = options;
         alone.Cap = Cap;
         LaneRunner::Ended end;
         end.Id = row;
-        end.Result = single.Run<CycleProof::On>(field, position, ant.GetAI(), alone);
+        end.Result = RunFromStart(Rows_[row].Rule, alone, single, field, position);
         Stepped += end.Result.Iterations;
         end.Position = position;
         end.Field = &field;
@@ -592,6 +590,16 @@ void Survey::Enter(SurveyRow& row, const RunResult& result, const AntPosition& p
     row.Done = true;
 }
 
+RunResult Survey::RunFromStart(const std::string& rule, const RunOptions& options, Runner& runner,
+                               PackedField& field, AntPosition& position)
+{
+    Ant ant;
+    ant.SetRule(rule);
+    position = AntPosition{field.StartX(), field.StartY(), Ant::StartDirection};
+    return CanCycle(rule) ? runner.Run<CycleProof::On>(field, position, ant.GetAI(), options)
+                          : runner.Run<CycleProof::Off>(field, position, ant.GetAI(), options);
+}
+
 void Survey::RunWithAllMemory(const std::atomic<bool>* stop, const Progress& progress)
 {
     std::sort(OutgrewShare.begin(), OutgrewShare.end());
@@ -601,18 +609,14 @@ void Survey::RunWithAllMemory(const std::atomic<bool>* stop, const Progress& pro
         if (stop && stop->load())
             return;
         SurveyRow& row = Rows_[index];
-        Ant ant;
-        ant.SetRule(row.Rule);
         PackedField field(Size, Plane);
-        AntPosition position{field.StartX(), field.StartY(), Ant::StartDirection};
+        AntPosition position;
         RunOptions options;
         options.Cap = Cap;
         options.Stop = stop;
         options.HighwayMaxPeriod = HighwayMaxPeriod;
         options.MaxMemory = MaxMemory;
-        const RunResult result =
-            CanCycle(row.Rule) ? runner.Run<CycleProof::On>(field, position, ant.GetAI(), options)
-                               : runner.Run<CycleProof::Off>(field, position, ant.GetAI(), options);
+        const RunResult result = RunFromStart(row.Rule, options, runner, field, position);
         Stepped += result.Iterations;
         if (result.Outcome == RunOutcome::Stopped)
             return;

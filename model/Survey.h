@@ -110,6 +110,9 @@ private:
     void CountDone(std::size_t rows);
     static void Enter(SurveyRow& row, const RunResult& result, const AntPosition& position,
                       const FieldSummary& growth);
+    // The rule's run from the start on a blank field, with the cycle proof where it can fire.
+    static RunResult RunFromStart(const std::string& rule, const RunOptions& options,
+                                  Runner& runner, PackedField& field, AntPosition& position);
     // Runs again, one at a time with all of MaxMemory, the rules that outgrew their share.
     void RunWithAllMemory(const std::atomic<bool>* stop, const Progress& progress);
 
