@@ -3,16 +3,12 @@
 #include "Ant.h"
 #include "AtomicFile.h"
 #include "PackedField.h"
-#include "ReadAll.h"
+#include "ReadFile.h"
 #include "Rule.h"
 
 #include <cerrno>
 #include <cstring>
 #include <string_view>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace
 {
@@ -72,10 +68,6 @@ private:
     std::size_t At = 0;
 };
 
-std::runtime_error OsError(const std::string& what, const std::string& path)
-{
-    return std::runtime_error("cannot " + what + " '" + path + "': " + std::strerror(errno));
-}
 } // namespace
 
 namespace
@@ -238,16 +230,12 @@ void RunState::Write(const std::string& path) const
 
 RunState RunState::Read(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw OsError("read", path);
     std::string bytes;
-    const int failed = ReadAll(fd, bytes);
-    ::close(fd);
-    if (failed != 0)
+    if (const ReadProblem problem = ReadFile(path, MostFileBytes, bytes))
     {
-        errno = failed;
-        throw OsError("read", path);
+        if (problem.What == ReadProblem::System)
+            throw std::runtime_error("cannot read '" + path + "': " + problem.Reason);
+        throw Refused("it is " + problem.Reason);
     }
     return Decode(bytes);
 }
