@@ -37,7 +37,7 @@ Record RunRecord(const Ant& ant, const RunResult& result, const AntPosition& pos
     };
     // Only the plane has an end besides a finish and the cap.
     if (plane)
-        record.push_back({"outcome", SurveyRecords::OutcomeName(result.Outcome), -8});
+        record.push_back({"outcome", TraitsOf(result.Outcome).Name, -8});
     Fields::AddPosition(record, position);
     record.push_back(Fields::Colours(colours));
     Fields::AddHighway(record, result.Highway);

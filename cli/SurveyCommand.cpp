@@ -133,13 +133,14 @@ void TakeEnded(const SurveyInput& previous, const std::string& path, const Range
 void PrintSummary(const std::vector<SurveyRow>& rows, const Range& letters, std::uint64_t cap,
                   std::size_t done, std::size_t total, int jobs, double seconds)
 {
-    std::size_t counts[5] = {0, 0, 0, 0, 0};
+    std::size_t counts[OutcomeRanks] = {};
+    auto count = [&](RunOutcome outcome) { return counts[TraitsOf(outcome).Rank]; };
     std::size_t byHighway = 0;
     for (const SurveyRow& row : rows)
     {
         if (!row.Done)
             continue;
-        ++counts[SurveyRecords::OutcomeRank(row.Outcome)];
+        ++counts[TraitsOf(row.Outcome).Rank];
         byHighway += row.Outcome == RunOutcome::Finished && row.Highway.Found;
     }
     std::string range = std::to_string(letters.From);
@@ -149,13 +150,15 @@ void PrintSummary(const std::vector<SurveyRow>& rows, const Range& letters, std:
                  "formicula-cli: survey of %s letter(s): %zu of %zu rules done, %zu finished "
                  "(%zu left by a highway, %zu without), %zu never, %zu cap (at %llu "
                  "iterations) in %.2f s on %d job(s)\n",
-                 range.c_str(), done, total, counts[0], byHighway, counts[0] - byHighway, counts[1],
-                 counts[2], static_cast<unsigned long long>(cap), seconds, jobs);
-    if (counts[3] > 0)
-        std::fprintf(stderr, "formicula-cli: %zu run(s) outgrew --max-memory\n", counts[3]);
-    if (counts[4] > 0)
+                 range.c_str(), done, total, count(RunOutcome::Finished), byHighway,
+                 count(RunOutcome::Finished) - byHighway, count(RunOutcome::Never),
+                 count(RunOutcome::Cap), static_cast<unsigned long long>(cap), seconds, jobs);
+    if (count(RunOutcome::Memory) > 0)
+        std::fprintf(stderr, "formicula-cli: %zu run(s) outgrew --max-memory\n",
+                     count(RunOutcome::Memory));
+    if (count(RunOutcome::Highway) > 0)
         std::fprintf(stderr, "formicula-cli: %zu run(s) on the plane ended on a proven highway\n",
-                     counts[4]);
+                     count(RunOutcome::Highway));
 }
 } // namespace
 

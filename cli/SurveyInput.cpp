@@ -103,9 +103,9 @@ SurveyRow RowOf(const Place& place, const Cells& cells, std::uint64_t cap)
         place.Refuse("rule " + ArgumentText::Quote(row.Rule) +
                      " is padded; a survey writes "
                      "letters alone");
-    if (!SurveyRecords::ParseOutcome(cell("outcome"), row.Outcome))
-        place.Refuse("outcome " + ArgumentText::Quote(cell("outcome")) +
-                     " is not finished, never or cap");
+    if (!ParseOutcome(cell("outcome"), row.Outcome))
+        place.Refuse("outcome " + ArgumentText::Quote(cell("outcome")) + " is not " +
+                     OutcomeNames());
     row.Iterations = Count(place, "iterations", cell("iterations"), cap);
     if (row.Outcome == RunOutcome::Cap && row.Iterations != cap)
         place.Refuse("a capped row of " + cell("iterations") + " iterations under a cap of " +

@@ -4,38 +4,6 @@
 
 namespace SurveyRecords
 {
-const char* OutcomeName(RunOutcome outcome)
-{
-    return outcome == RunOutcome::Finished  ? "finished"
-           : outcome == RunOutcome::Never   ? "never"
-           : outcome == RunOutcome::Memory  ? "memory"
-           : outcome == RunOutcome::Highway ? "highway"
-                                            : "cap";
-}
-
-int OutcomeRank(RunOutcome outcome)
-{
-    return outcome == RunOutcome::Finished  ? 0
-           : outcome == RunOutcome::Never   ? 1
-           : outcome == RunOutcome::Memory  ? 3
-           : outcome == RunOutcome::Highway ? 4
-                                            : 2;
-}
-
-bool ParseOutcome(const std::string& name, RunOutcome& outcome)
-{
-    for (const RunOutcome candidate : {RunOutcome::Finished, RunOutcome::Never, RunOutcome::Cap,
-                                       RunOutcome::Memory, RunOutcome::Highway})
-    {
-        if (name == OutcomeName(candidate))
-        {
-            outcome = candidate;
-            return true;
-        }
-    }
-    return false;
-}
-
 std::string Description::Letters() const
 {
     return LettersFrom == LettersTo ? std::to_string(LettersFrom)
@@ -68,7 +36,7 @@ Record Of(const SurveyRow& row, const Description* description)
 {
     Record record{
         Fields::Rule(row.Rule),
-        {"outcome", OutcomeName(row.Outcome), -8},
+        {"outcome", TraitsOf(row.Outcome).Name, -8},
         Fields::Iterations(row.Iterations),
     };
     Fields::AddPosition(record, row.Position);
@@ -107,8 +75,10 @@ std::vector<const SurveyRow*> Sorted(const std::vector<SurveyRow>& rows, std::ui
     std::sort(sorted.begin(), sorted.end(),
               [](const SurveyRow* a, const SurveyRow* b)
               {
-                  if (OutcomeRank(a->Outcome) != OutcomeRank(b->Outcome))
-                      return OutcomeRank(a->Outcome) < OutcomeRank(b->Outcome);
+                  const int rankA = TraitsOf(a->Outcome).Rank;
+                  const int rankB = TraitsOf(b->Outcome).Rank;
+                  if (rankA != rankB)
+                      return rankA < rankB;
                   if (a->Iterations != b->Iterations)
                       return a->Iterations > b->Iterations;
                   if (a->Rule.size() != b->Rule.size())

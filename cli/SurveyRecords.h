@@ -13,11 +13,6 @@
 // shard outputs prints exactly what one whole survey prints.
 namespace SurveyRecords
 {
-const char* OutcomeName(RunOutcome outcome);
-// Finished, never, cap: the order rows are listed in.
-int OutcomeRank(RunOutcome outcome);
-bool ParseOutcome(const std::string& name, RunOutcome& outcome);
-
 // What a survey output says of itself, so that merge and --resume can check it: the head
 // of the JSON document, and in CSV the same on every row, as constant columns after the
 // row's own (CSV has no other place that pandas and spreadsheets read as is).
