@@ -91,10 +91,10 @@ Range ParseLetters(const std::string& text)
     const std::string to = dash == std::string::npos ? from : text.substr(dash + 1);
     auto number = [&](const std::string& digits)
     {
-        if (digits.empty() || digits.size() > 2 ||
-            digits.find_first_not_of("0123456789") != std::string::npos)
+        const ArgumentText::Number letters = ArgumentText::ReadNumber(digits);
+        if (letters.Status != ArgumentText::Number::Whole || letters.Magnitude > 99)
             throw UsageError(problem);
-        return std::stoi(digits);
+        return static_cast<int>(letters.Magnitude);
     };
     const Range range{number(from), number(to)};
     if (range.From < 1 || range.From > range.To || range.To > Survey::MostLetters)

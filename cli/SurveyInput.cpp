@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <climits>
 #include <cstring>
 #include <map>
@@ -53,29 +52,25 @@ std::string ReadWhole(const std::string& path)
 std::uint64_t Count(const Place& place, const char* name, const std::string& text,
                     std::uint64_t most = UINT64_MAX)
 {
-    std::uint64_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || stop != end ||
-        (error != std::errc() && error != std::errc::result_out_of_range))
+    const ArgumentText::Number number = ArgumentText::ReadNumber(text);
+    if (number.Status == ArgumentText::Number::Malformed)
         place.Refuse(std::string(name) + " " + ArgumentText::Quote(text) + " is not a count");
-    if (error == std::errc::result_out_of_range || value > most)
+    if (number.Status == ArgumentText::Number::TooLarge || number.Magnitude > most)
         place.Refuse(std::string(name) + " " + ArgumentText::Quote(text) + " is out of range");
-    return value;
+    return number.Magnitude;
 }
 
 int Coordinate(const Place& place, const char* name, const std::string& text)
 {
-    long long value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || stop != end ||
-        (error != std::errc() && error != std::errc::result_out_of_range))
+    const ArgumentText::Number number = ArgumentText::ReadNumber(text, true);
+    if (number.Status == ArgumentText::Number::Malformed)
         place.Refuse(std::string(name) + " " + ArgumentText::Quote(text) +
                      " is not a whole number");
-    if (error == std::errc::result_out_of_range || value < INT_MIN || value > INT_MAX)
+    const std::uint64_t most = number.Negative ? std::uint64_t{1} << 31 : INT_MAX;
+    if (number.Status == ArgumentText::Number::TooLarge || number.Magnitude > most)
         place.Refuse(std::string(name) + " " + ArgumentText::Quote(text) + " is out of range");
-    return static_cast<int>(value);
+    return number.Negative ? static_cast<int>(-static_cast<std::int64_t>(number.Magnitude))
+                           : static_cast<int>(number.Magnitude);
 }
 
 using Cells = std::map<std::string, std::string>;
