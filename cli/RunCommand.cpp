@@ -9,6 +9,7 @@
 #include "OutputFile.h"
 #include "PresetCatalogue.h"
 #include "Record.h"
+#include "Rule.h"
 #include "RecordWriter.h"
 #include "RuleText.h"
 #include "Runner.h"
@@ -51,7 +52,10 @@ RunCommand::RunCommand(CLI::App& line)
       Trace(Options())
 {
     CLI::App& options = Options();
-    options.add_option("RULE", Rule, "1 to 12 letters L and R, optionally padded with '-'")
+    options
+        .add_option("RULE", Rule,
+                    "1 to " + std::to_string(Rule::MaxLetters) +
+                        " letters L and R, optionally padded with '-'")
         ->type_name("");
     options
         .add_option("--preset", Preset,
@@ -102,7 +106,8 @@ int RunCommand::Execute()
     else
     {
         if (!hasRule)
-            throw UsageError("missing RULE (1 to 12 letters of L, R and -) or --preset N");
+            throw UsageError("missing RULE (1 to " + std::to_string(Rule::MaxLetters) +
+                             " letters of L, R and -) or --preset N");
         RuleText::ApplyRule(ant, Rule);
         cap = FreeRuleCap;
     }
