@@ -1,6 +1,7 @@
 #include "SurveyInput.h"
 
 #include "ArgumentText.h"
+#include "Csv.h"
 #include "OutputFormat.h"
 #include "PackedField.h"
 #include "ReadFile.h"
@@ -15,8 +16,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <set>
+#include <string_view>
 
 namespace
 {
@@ -74,8 +77,6 @@ int Coordinate(const Place& place, const char* name, const std::string& text)
 }
 
 using Cells = std::map<std::string, std::string>;
-
-constexpr std::ptrdiff_t AboutColumns = 12; // letters_from to rows
 
 const std::string& Cell(const Place& place, const Cells& cells, const char* name)
 {
@@ -137,71 +138,43 @@ SurveyRow RowOf(const Place& place, const Cells& cells, std::uint64_t cap)
     return row;
 }
 
-std::vector<std::string> Split(const std::string& line)
-{
-    std::vector<std::string> cells(1);
-    for (const char c : line)
-    {
-        if (c == ',')
-            cells.emplace_back();
-        else
-            cells.back() += c;
-    }
-    return cells;
-}
-
 SurveyRecords::Description DescriptionOf(const Place& place, const Cells& cells)
 {
-    auto count = [&](const char* name, std::uint64_t most = UINT64_MAX)
-    { return Count(place, name, Cell(place, cells, name), most); };
     SurveyRecords::Description about;
-    about.LettersFrom = static_cast<int>(count("letters_from", Survey::MostLetters));
-    about.LettersTo = static_cast<int>(count("letters_to", Survey::MostLetters));
-    about.Cap = count("max_iterations");
-    about.MaxPeriod = count("max_period");
-    about.Top = count("top");
-    about.ShardIndex = count("shard_index");
-    about.ShardCount = count("shard_count");
-    about.FieldSize = count("field_size", PackedField::MaxSize);
-    about.Plane = count("plane", 1) == 1;
-    about.RulesTotal = count("rules_total");
-    about.RulesDone = count("rules_done");
-    about.Rows = count("rows");
+    for (const SurveyRecords::AboutColumn& column : SurveyRecords::AboutColumns)
+        column.Set(about, Count(place, column.Name, Cell(place, cells, column.Name), column.Most));
     return about;
 }
 
 void ReadCsv(const std::string& path, const std::string& text, SurveyInput& input)
 {
     const Place file{path, {}};
-    std::vector<std::string> lines;
-    std::size_t from = 0;
-    while (from < text.size())
-    {
-        const std::size_t end = text.find('\n', from);
-        if (end == std::string::npos)
-            file.Refuse("ends in the middle of a line: the file is truncated");
-        std::string line = text.substr(from, end - from);
-        if (!line.empty() && line.back() == '\r') // written on or for Windows
-            line.pop_back();
-        lines.push_back(std::move(line));
-        from = end + 1;
-    }
     const SurveyRecords::Description sample;
-    std::string header = RecordWriter::CsvHeader(SurveyRecords::Of(SurveyRow{}, &sample));
-    header.pop_back();
-    if (lines.front() != header)
+    const std::string header = RecordWriter::CsvHeader(SurveyRecords::Of(SurveyRow{}, &sample));
+    const Csv::Reading headerCells = Csv::Read(header);
+    const std::vector<std::string>& names = headerCells.Lines.front().Cells;
+    std::string_view firstLine(text);
+    firstLine = firstLine.substr(0, firstLine.find('\n'));
+    if (!firstLine.empty() && firstLine.back() == '\r')
+        firstLine.remove_suffix(1);
+    if (firstLine != std::string_view(header).substr(0, header.size() - 1))
     {
-        const bool table = lines.front().rfind("rule ", 0) == 0;
+        const bool table = firstLine.rfind("rule ", 0) == 0;
         file.Refuse(table
                         ? "is a table; merge and --resume read the CSV or JSON of survey"
                         : "is not a survey output: its first line is not the survey's CSV header");
     }
-    const std::vector<std::string> names = Split(header);
+    const Csv::Reading csv = Csv::Read(text);
+    if (!csv.Problem.empty())
+        Place{path, csv.ProblemLine == 0 ? "" : "line " + std::to_string(csv.ProblemLine)}.Refuse(
+            csv.Problem);
+    const std::vector<Csv::Line>& lines = csv.Lines;
+    const auto aboutColumns = static_cast<std::ptrdiff_t>(std::size(SurveyRecords::AboutColumns));
     std::vector<std::string> firstAbout;
     for (std::size_t i = 1; i < lines.size(); ++i)
     {
-        const Place place{path, "line " + std::to_string(i + 1)};
-        const std::vector<std::string> cells = Split(lines[i]);
+        const Place place{path, "line " + std::to_string(lines[i].Number)};
+        const std::vector<std::string>& cells = lines[i].Cells;
         if (cells.size() != names.size())
             place.Refuse(std::to_string(cells.size()) + " cells under a header of " +
                          std::to_string(names.size()));
@@ -209,7 +182,7 @@ void ReadCsv(const std::string& path, const std::string& text, SurveyInput& inpu
         for (std::size_t c = 0; c < names.size(); ++c)
             byName[names[c]] = cells[c];
         // The survey's own columns come last.
-        const std::vector<std::string> about(cells.end() - AboutColumns, cells.end());
+        const std::vector<std::string> about(cells.end() - aboutColumns, cells.end());
         if (i == 1)
         {
             input.About = DescriptionOf(place, byName);

@@ -46,22 +46,8 @@ Record Of(const SurveyRow& row, const Description* description)
     Fields::AddGrowth(record, row.Growth);
     if (description)
     {
-        const Description& d = *description;
-        const std::pair<const char*, std::uint64_t> columns[] = {
-            {"letters_from", static_cast<std::uint64_t>(d.LettersFrom)},
-            {"letters_to", static_cast<std::uint64_t>(d.LettersTo)},
-            {"max_iterations", d.Cap},
-            {"max_period", d.MaxPeriod},
-            {"top", d.Top},
-            {"shard_index", d.ShardIndex},
-            {"shard_count", d.ShardCount},
-            {"field_size", d.FieldSize},
-            {"plane", d.Plane ? 1u : 0u},
-            {"rules_total", d.RulesTotal},
-            {"rules_done", d.RulesDone},
-            {"rows", d.Rows}};
-        for (const auto& [name, value] : columns)
-            record.push_back({name, value, 0, Field::Csv});
+        for (const AboutColumn& column : AboutColumns)
+            record.push_back({column.Name, column.Get(*description), 0, Field::Csv});
     }
     return record;
 }
