@@ -239,6 +239,8 @@ SurveyCommand::SurveyCommand(CLI::App& line)
 int SurveyCommand::Execute()
 {
     std::optional<SurveyInput> previous;
+    if (Options().count("--resume") > 0 && Resume.empty())
+        throw UsageError("the --resume file name is empty");
     if (Options().count("--resume") > 0)
         previous = SurveyInput::Read(Resume);
     if (Options().count("--letters") == 0 && !previous)

@@ -331,16 +331,18 @@ void Check(const std::string& path, SurveyInput& input)
 SurveyInput SurveyInput::Read(const std::string& path)
 {
     const std::string text = ReadWhole(path);
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    // A byte-order mark is no part of either format, but editors add one.
+    const std::size_t start = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+    const std::size_t first = text.find_first_not_of(" \t\r\n", start);
     if (first == std::string::npos)
         Place{path, {}}.Refuse("is empty: the survey that should have written it failed or is "
                                "still running");
     SurveyInput input;
-    input.Json = text[first] == '{';
+    input.Json = text[first] == '{' || text[first] == '[';
     if (input.Json)
-        ReadJson(path, text, input);
+        ReadJson(path, text.substr(start), input);
     else
-        ReadCsv(path, text, input);
+        ReadCsv(path, text.substr(start), input);
     Check(path, input);
     return input;
 }
