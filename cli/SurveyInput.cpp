@@ -238,10 +238,18 @@ void ReadJson(const std::string& path, const std::string& text, SurveyInput& inp
         [&](const nlohmann::json& object, const char* name, std::uint64_t most = UINT64_MAX)
     { return Count(file, name, TextOf(member(object, name), false), most); };
     SurveyRecords::Description& about = input.About;
+    // The same limits as the CSV's columns.
+    auto most = [](std::string_view column)
+    {
+        for (const SurveyRecords::AboutColumn& about : SurveyRecords::AboutColumns)
+            if (column == about.Name)
+                return about.Most;
+        return std::uint64_t{0};
+    };
     about.LettersFrom =
-        static_cast<int>(count(member(document, "letters"), "from", Survey::MostLetters));
+        static_cast<int>(count(member(document, "letters"), "from", most("letters_from")));
     about.LettersTo =
-        static_cast<int>(count(member(document, "letters"), "to", Survey::MostLetters));
+        static_cast<int>(count(member(document, "letters"), "to", most("letters_to")));
     about.Cap = count(document, "max_iterations");
     about.MaxPeriod = count(document, "max_period");
     about.Top = count(document, "top");
@@ -249,7 +257,7 @@ void ReadJson(const std::string& path, const std::string& text, SurveyInput& inp
     about.RulesDone = count(document, "rules_done");
     if (document.contains("field"))
     {
-        about.FieldSize = count(document["field"], "size");
+        about.FieldSize = count(document["field"], "size", most("field_size"));
         const nlohmann::json& plane = member(document["field"], "plane");
         if (!plane.is_boolean())
             file.Refuse("field plane " + plane.dump() + " is not true or false");

@@ -453,7 +453,9 @@ void TestCliSurvey::mergeRefuses_data()
         write("trunc." + format, shards[format + "3"].left(shards[format + "3"].size() / 2));
     }
     survey("table", usual + QStringList{"--shard", "3/3"});
-    survey("field.json", usual + QStringList{"--json", "--shard", "3/3", "--size", "100"});
+    const QByteArray sized =
+        survey("field.json", usual + QStringList{"--json", "--shard", "3/3", "--size", "100"});
+    write("bigfield.json", QByteArray(sized).replace("\"size\": 100", "\"size\": 99999999999"));
     survey("field.csv", usual + QStringList{"--csv", "--shard", "3/3", "--size", "100"});
     write("empty", "");
     write("hello", "hello\n");
@@ -522,6 +524,9 @@ void TestCliSurvey::mergeRefuses_data()
         row("unreadable", {"s1.{f}", "s2.{f}", "none"}, "none' cannot be read: No such file");
         // Neither may block the merge for ever or fill the memory.
         row("FIFO", {"s1.{f}", "fifo", "s3.{f}"}, "fifo' is not a regular file");
+        if (format == "json")
+            row("field size beyond the largest", {"s1.json", "s2.json", "bigfield.json"},
+                "size '99999999999' is out of range");
         row("JSON list", {"s1.{f}", "list"}, "list' is not a survey output: not a JSON object");
         row("binary", {"s1.{f}", "binary"}, "binary' is not a survey output: its first line");
         row("endless device", {"s1.{f}", "zero"}, "zero' is not a regular file");
