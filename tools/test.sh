@@ -7,7 +7,8 @@ set -eu
 cd "$(dirname "$0")/.."
 BUILD_DIR="${1:-build}"
 
-tools/install-packages.sh build-essential cmake qtbase5-dev qtbase5-dev-tools libgif-dev zlib1g-dev libcli11-dev nlohmann-json3-dev valgrind clang-tidy cppcheck man-db
+tools/install-packages.sh build-essential cmake qtbase5-dev qtbase5-dev-tools libgif-dev zlib1g-dev libcli11-dev nlohmann-json3-dev valgrind clang-tidy cppcheck man-db \
+    pybind11-dev python3-pybind11 python3-numpy python3-pytest
 
 cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 cmake --build "$BUILD_DIR" -j "$(nproc)"
@@ -27,6 +28,13 @@ for want in '^SYNOPSIS' '^   run$' '^   catalogue$' '^   survey$' '^   merge$' '
     '2 bad usage'; do
     printf '%s\n' "$page" | grep -q -- "$want" || { echo "man page: no '$want'" >&2; exit 1; }
 done
+# The Python module, where it was built, imports from where it was installed.
+module=$(find "$BUILD_DIR/install-check" -name 'formicula.cpython-*.so' | head -n 1)
+if [ -n "$module" ]; then
+    PYTHONPATH=$(dirname "$module") /usr/bin/python3 -c \
+        "import formicula; assert formicula.run('LR').iterations == 15517" ||
+        { echo "install: the Python module does not import" >&2; exit 1; }
+fi
 echo "install layout complete"
 
 tools/static-checks.sh "$BUILD_DIR"
