@@ -34,6 +34,14 @@ std::uint64_t ParseBytes(const std::string& text)
         if (shift > 0)
             digits.pop_back();
     }
+    // Worded with the whole value: "0K" is refused as '0K', not as its digits.
+    const bool number = !digits.empty() &&
+                        digits.find_first_not_of("0123456789") == std::string::npos &&
+                        digits.find_first_not_of('0') != std::string::npos;
+    if (!number)
+        throw UsageError("--max-memory must be a positive whole number of bytes, optionally with "
+                         "K, M or G, not " +
+                         ArgumentText::Quote(text));
     const std::uint64_t count = ArgumentText::ParseCount("--max-memory", digits);
     if (count > (UINT64_MAX >> shift))
         throw UsageError("--max-memory is too large: " + ArgumentText::Quote(text));
@@ -51,8 +59,10 @@ FieldOptions::FieldOptions(CLI::App& command)
                         std::to_string(DefaultSize) + ")")
         ->type_name("N")
         ->check(OptionChecks::WholeNumber("--size", PackedField::MinSize, PackedField::MaxSize));
-    command.add_flag("--plane", PlaneFlag,
-                     "run on the unbounded plane, with the coordinates of the --size field");
+    command
+        .add_flag("--plane", PlaneFlag,
+                  "run on the unbounded plane, with the coordinates of the --size field")
+        ->disable_flag_override();
     command
         .add_option("--max-memory", MemoryText,
                     "most memory for the fields, in bytes or with K, M or G (default " +

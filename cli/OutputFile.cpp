@@ -1,12 +1,11 @@
 #include "OutputFile.h"
 
 #include "ArgumentText.h"
+#include "AtomicFile.h"
 #include "RuntimeFailure.h"
 #include "UsageError.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QString>
 
 #include <cerrno>
@@ -18,8 +17,6 @@
 
 namespace
 {
-constexpr std::size_t BlockSize = 65536;
-
 // Where a path's bytes would land: the file, if it exists, and its directory and name.
 struct Place
 {
@@ -92,65 +89,51 @@ QString OutputFile::LocalPath(const std::string& path)
     return QFile::decodeName(QByteArray(path.data(), static_cast<int>(path.size())));
 }
 
-OutputFile::OutputFile(const std::string& path)
-    : Path(path), File(std::make_unique<QSaveFile>(LocalPath(path)))
+OutputFile::OutputFile(const std::string& path) : Path(path)
 {
     if (path.empty())
         throw UsageError("the file name is empty");
-    const QFileInfo info(LocalPath(path));
-    if (info.isDir())
-        Fail(path, std::strerror(EISDIR));
-    if (info.exists() && !info.isFile())
-        Fail(path, "not a regular file");
-    // Unbuffered, and the rest retried after a short write: so the failing write is the
-    // file's own and names the OS reason, which Qt's buffer and commit() forget.
-    if (!File->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        Fail(path, File->errorString().toStdString());
+    try
+    {
+        File = std::make_unique<AtomicFile>(path);
+    }
+    catch (const AtomicFile::Failure& failure)
+    {
+        Fail(path, failure.Reason());
+    }
 }
 
-OutputFile::~OutputFile()
+OutputFile::~OutputFile() = default;
+
+template <class Action> void OutputFile::Attempt(const Action& action)
 {
-    if (File)
-        File->cancelWriting();
+    try
+    {
+        action();
+    }
+    catch (const AtomicFile::Failure& failure)
+    {
+        File.reset();
+        Fail(Path, failure.Reason());
+    }
 }
 
 void OutputFile::Write(std::string_view bytes)
 {
-    if (Pending.size() + bytes.size() < BlockSize)
-    {
-        Pending.append(bytes);
-        return;
-    }
-    WriteAll(Pending);
-    Pending.clear();
-    WriteAll(bytes);
-}
-
-void OutputFile::WriteAll(std::string_view bytes)
-{
-    for (std::size_t done = 0; done < bytes.size();)
-    {
-        const qint64 written = File->write(bytes.data() + done, qint64(bytes.size() - done));
-        if (written <= 0)
-        {
-            const std::string reason = File->errorString().toStdString();
-            File->cancelWriting();
-            File.reset();
-            Fail(Path, reason);
-        }
-        done += static_cast<std::size_t>(written);
-    }
+    Attempt([&] { File->Write(bytes); });
 }
 
 void OutputFile::Commit()
 {
-    WriteAll(Pending);
-    Pending.clear();
-    const bool committed = File->commit();
-    const std::string reason = File->errorString().toStdString();
-    File.reset();
-    if (!committed)
-        Fail(Path, reason);
+    CommitAll({this});
+}
+
+void OutputFile::CommitAll(const std::vector<OutputFile*>& files)
+{
+    for (OutputFile* file : files)
+        file->Attempt([&] { file->File->Seal(); });
+    for (OutputFile* file : files)
+        file->Attempt([&] { file->File->Commit(); });
 }
 
 void OutputFile::Check(const std::string& path)

@@ -3,11 +3,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
-class QSaveFile;
+class AtomicFile;
 class QString;
 
-// A file that a command writes whole or not at all. It goes through QSaveFile, so a file at
+// A file that a command writes whole or not at all. It goes through AtomicFile, so a file at
 // the path stays as it was after any failure, and a failure names the OS reason
 // ("cannot write 'f.csv': No space left on device", a RuntimeFailure, exit 1).
 class OutputFile
@@ -22,6 +23,9 @@ public:
     void Write(std::string_view bytes);
     // Puts the file in place.
     void Commit();
+    // Puts every file in place once all of them are whole on disk; after a failure none
+    // of them replaced its previous file.
+    static void CommitAll(const std::vector<OutputFile*>& files);
 
     // A path from the command line as the toolkit takes it; its bytes reach the disk as given.
     static QString LocalPath(const std::string& path);
@@ -35,9 +39,8 @@ public:
     [[noreturn]] static void Fail(const std::string& path, const std::string& reason);
 
 private:
-    void WriteAll(std::string_view bytes);
+    template <class Action> void Attempt(const Action& action);
 
     std::string Path;
-    std::unique_ptr<QSaveFile> File;
-    std::string Pending; // small writes gathered into large ones
+    std::unique_ptr<AtomicFile> File;
 };

@@ -63,7 +63,7 @@ RunCommand::RunCommand(CLI::App& line)
         .add_option("--max-iterations", Cap,
                     "stop after N iterations (default " + std::to_string(FreeRuleCap) + ")")
         ->type_name("N")
-        ->check(OptionChecks::Count("--max-iterations"));
+        ->check(OptionChecks::Count("--max-iterations", RunOptions::MostIterations));
     options.add_option("--png", Png, "also write the final field as a PNG picture; - for stdout")
         ->type_name("FILE");
     options

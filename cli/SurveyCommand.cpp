@@ -181,7 +181,7 @@ SurveyCommand::SurveyCommand(CLI::App& line)
         .add_option("--max-iterations", Cap,
                     "cap per rule (default " + std::to_string(DefaultCap) + ")")
         ->type_name("N")
-        ->check(OptionChecks::Count("--max-iterations"));
+        ->check(OptionChecks::Count("--max-iterations", RunOptions::MostIterations));
     options
         .add_option("--jobs", Jobs,
                     "worker threads, 1 to " + std::to_string(MostJobs) +

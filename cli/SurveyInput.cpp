@@ -3,7 +3,7 @@
 #include "ArgumentText.h"
 #include "OutputFormat.h"
 #include "PackedField.h"
-#include "ReadAll.h"
+#include "ReadFile.h"
 #include "RecordWriter.h"
 #include "Rule.h"
 #include "RuleText.h"
@@ -18,10 +18,6 @@
 #include <cstring>
 #include <map>
 #include <set>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace
 {
@@ -38,25 +34,19 @@ struct Place
     }
 };
 
+// Survey outputs of every rule of 1 to 17 letters take tens of MB; more is no output.
+constexpr std::uint64_t MostInputBytes = std::uint64_t{1} << 30;
+
 std::string ReadWhole(const std::string& path)
 {
     const Place file{path, {}};
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        file.Refuse(std::string("cannot be read: ") + std::strerror(errno));
-    struct stat status
-    {
-    };
-    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode))
-    {
-        ::close(fd);
-        file.Refuse("is a directory, not a survey output");
-    }
     std::string text;
-    const int failed = ReadAll(fd, text);
-    ::close(fd);
-    if (failed != 0)
-        file.Refuse(std::string("cannot be read: ") + std::strerror(failed));
+    if (const ReadProblem problem = ReadFile(path, MostInputBytes, text))
+    {
+        if (problem.What == ReadProblem::System)
+            file.Refuse("cannot be read: " + problem.Reason);
+        file.Refuse("is " + problem.Reason + ", not a survey output");
+    }
     return text;
 }
 

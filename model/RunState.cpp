@@ -1,17 +1,14 @@
 #include "RunState.h"
 
 #include "Ant.h"
+#include "AtomicFile.h"
 #include "PackedField.h"
-#include "ReadAll.h"
+#include "ReadFile.h"
 #include "Rule.h"
 
 #include <cerrno>
 #include <cstring>
 #include <string_view>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace
 {
@@ -71,10 +68,6 @@ private:
     std::size_t At = 0;
 };
 
-std::runtime_error OsError(const std::string& what, const std::string& path)
-{
-    return std::runtime_error("cannot " + what + " '" + path + "': " + std::strerror(errno));
-}
 } // namespace
 
 namespace
@@ -230,64 +223,19 @@ RunState RunState::Decode(const std::string& bytes)
 
 void RunState::Write(const std::string& path) const
 {
-    const std::string bytes = Encode();
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        throw OsError("create a file beside", path);
-    auto fail = [&](const char* what)
-    {
-        std::runtime_error error = OsError(what, path);
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        return error;
-    };
-    for (std::size_t done = 0; done < bytes.size();)
-    {
-        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote < 0)
-            throw fail("write");
-        done += static_cast<std::size_t>(wrote);
-    }
-    if (::fsync(fd) != 0)
-        throw fail("write");
-    if (::close(fd) != 0)
-    {
-        const std::runtime_error error = OsError("write", path);
-        ::unlink(temporary.c_str());
-        throw error;
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0)
-    {
-        const std::runtime_error error = OsError("replace", path);
-        ::unlink(temporary.c_str());
-        throw error;
-    }
-    // The rename itself reaches the disk with the directory.
-    const std::size_t slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const int dir = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0)
-    {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    AtomicFile file(path);
+    file.Write(Encode());
+    file.Commit();
 }
 
 RunState RunState::Read(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw OsError("read", path);
     std::string bytes;
-    const int failed = ReadAll(fd, bytes);
-    ::close(fd);
-    if (failed != 0)
+    if (const ReadProblem problem = ReadFile(path, MostFileBytes, bytes))
     {
-        errno = failed;
-        throw OsError("read", path);
+        if (problem.What == ReadProblem::System)
+            throw std::runtime_error("cannot read '" + path + "': " + problem.Reason);
+        throw Refused("it is " + problem.Reason);
     }
     return Decode(bytes);
 }

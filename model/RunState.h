@@ -25,6 +25,8 @@ class RunState
 {
 public:
     static constexpr std::uint32_t Version = 1;
+    // Larger files are refused unread: no field this program keeps takes more.
+    static constexpr std::uint64_t MostFileBytes = std::uint64_t{1} << 34;
 
     // The file is not a state this program can use; what() says why.
     class Refused : public std::runtime_error

@@ -39,6 +39,9 @@ struct RunResult
 struct RunOptions
 {
     static constexpr std::uint64_t NoCap = UINT64_MAX;
+    // The largest cap a command takes: iteration counts stay signed 64-bit values in
+    // every output and for the readers of them.
+    static constexpr std::uint64_t MostIterations = INT64_MAX;
     static constexpr std::uint64_t DefaultMaxMemory = std::uint64_t{1} << 30;
 
     std::uint64_t Cap = NoCap;

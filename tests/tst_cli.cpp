@@ -91,7 +91,15 @@ void TestCli::refused_data()
     usage("spacing empty", {"run", "LR", "--gif", "{dir}/f.gif", "--spacing="},
           "option --spacing needs a value");
     usage("memory in an unknown unit", {"run", "LR", "--max-memory", "5X"},
-          "--max-memory must be a positive whole number, not '5X'");
+          "--max-memory must be a positive whole number of bytes, optionally with K, M or G, "
+          "not '5X'");
+    usage("memory 0K quoted whole", {"run", "LR", "--max-memory", "0K"}, "not '0K'");
+    usage("memory unit alone", {"run", "LR", "--max-memory=K"}, "not 'K'");
+    usage("plane with a value", {"run", "LR", "--plane=0"}, "option --plane takes no value");
+    usage("plane with a word", {"survey", "--letters", "2", "--plane=abc"},
+          "option --plane takes no value");
+    usage("cap past 64-bit signed", {"run", "LR", "--max-iterations", "9223372036854775808"},
+          "--max-iterations must be at most 9223372036854775807");
     usage("memory beyond 64 bits", {"survey", "--letters", "2", "--max-memory=99999999999G"},
           "--max-memory is too large");
     usage("spacing in capitals", {"run", "LR", "--gif", "{dir}/f.gif", "--spacing", "LOG"},

@@ -16,6 +16,7 @@
 
 #include <csignal>
 #include <sched.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace
@@ -458,6 +459,8 @@ void TestCliSurvey::mergeRefuses_data()
     write("empty", "");
     write("hello", "hello\n");
     QDir(dir).mkdir("directory");
+    ::mkfifo(QFile::encodeName(dir + "fifo").constData(), 0600);
+    QFile::link("/dev/zero", dir + "zero");
     write("cut.csv", shards["csv3"].left(shards["csv3"].indexOf("\n", 2000) + 1));
 
     // Edits of shard 1: a field out of range or malformed, a rule of another shard.
@@ -514,6 +517,9 @@ void TestCliSurvey::mergeRefuses_data()
         row("empty file", {"s1.{f}", "s2.{f}", "empty"}, "empty' is empty");
         row("directory", {"s1.{f}", "directory", "s3.{f}"}, "directory' is a directory");
         row("unreadable", {"s1.{f}", "s2.{f}", "none"}, "none' cannot be read: No such file");
+        // Neither may block the merge for ever or fill the memory.
+        row("FIFO", {"s1.{f}", "fifo", "s3.{f}"}, "fifo' is not a regular file");
+        row("endless device", {"s1.{f}", "zero"}, "zero' is not a regular file");
         row("foreign", {"hello", "s2.{f}", "s3.{f}"}, "hello' is not a survey output");
         row("table format", {"s1.{f}", "s2.{f}", "table"}, "table' is a table");
         row("truncated", {"s1.{f}", "s2.{f}", "trunc.{f}"},

@@ -2,10 +2,12 @@
 // PNGs it writes: formicula-icons DIR. Shapes are drawn as geometry, not with fonts, so
 // the output does not depend on what fonts a machine has.
 
+#include "AtomicFile.h"
 #include "PngWriter.h"
 
 #include <QColor>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -17,6 +19,9 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -160,14 +165,11 @@ QImage TurnNoneIcon()
                 });
 }
 
-bool Save(const QImage& image, const QDir& dir, const char* name)
+struct Icon
 {
-    const QString path = dir.filePath(QString::fromLatin1(name));
-    if (PngWriter::Write(image, path))
-        return true;
-    std::fprintf(stderr, "formicula-icons: cannot write %s\n", qPrintable(path));
-    return false;
-}
+    const char* Name;
+    QImage Image;
+};
 } // namespace
 
 int main(int argc, char** argv)
@@ -184,14 +186,40 @@ int main(int argc, char** argv)
         return 2;
     }
     const QImage left = TurnLeftIcon();
-    const bool ok =
-        Save(LogoIcon(), dir, "qt_icon.png") &&
-        Save(ButtonIcon(QColor(0x32, 0xBE, 0xA6), Play), dir, "simulation_play.png") &&
-        Save(ButtonIcon(QColor(0xE5, 0xAA, 0x17), Pause), dir, "simulation_pause.png") &&
-        Save(ButtonIcon(QColor(0xE0, 0x4F, 0x5F), Stop), dir, "simulation_stop.png") &&
-        Save(ButtonIcon(QColor(0x25, 0xB7, 0xD3), Next), dir, "simulation_next.png") &&
-        Save(ButtonIcon(QColor(0x25, 0xB7, 0xD3), Forward), dir, "simulation_forward.png") &&
-        Save(TurnNoneIcon(), dir, "turn_none.png") && Save(left, dir, "turn_left.png") &&
-        Save(left.mirrored(true, false), dir, "turn_right.png");
-    return ok ? 0 : 1;
+    const Icon icons[] = {
+        {"qt_icon.png", LogoIcon()},
+        {"simulation_play.png", ButtonIcon(QColor(0x32, 0xBE, 0xA6), Play)},
+        {"simulation_pause.png", ButtonIcon(QColor(0xE5, 0xAA, 0x17), Pause)},
+        {"simulation_stop.png", ButtonIcon(QColor(0xE0, 0x4F, 0x5F), Stop)},
+        {"simulation_next.png", ButtonIcon(QColor(0x25, 0xB7, 0xD3), Next)},
+        {"simulation_forward.png", ButtonIcon(QColor(0x25, 0xB7, 0xD3), Forward)},
+        {"turn_none.png", TurnNoneIcon()},
+        {"turn_left.png", left},
+        {"turn_right.png", left.mirrored(true, false)},
+    };
+    // The icons replace the previous set together or not at all: a half-written set
+    // would compile into the window unnoticed.
+    try
+    {
+        std::vector<std::unique_ptr<AtomicFile>> files;
+        std::vector<AtomicFile*> all;
+        for (const Icon& icon : icons)
+        {
+            const std::string png = PngWriter::Encode(icon.Image);
+            const std::string path =
+                QFile::encodeName(dir.filePath(QString::fromLatin1(icon.Name))).toStdString();
+            if (png.empty())
+                throw AtomicFile::Failure("encode", path, "out of memory");
+            files.push_back(std::make_unique<AtomicFile>(path));
+            files.back()->Write(png);
+            all.push_back(files.back().get());
+        }
+        AtomicFile::CommitAll(all);
+    }
+    catch (const AtomicFile::Failure& failure)
+    {
+        std::fprintf(stderr, "formicula-icons: %s\n", failure.what());
+        return 1;
+    }
+    return 0;
 }
