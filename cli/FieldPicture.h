@@ -6,8 +6,8 @@
 #include <string>
 
 // The field as a PNG picture, in the pixels the window and the preview pictures show. Files are
-// written through QSaveFile: a failed write leaves the previous file as it was and names the OS
-// reason (a RuntimeFailure, exit 1).
+// written through OutputFile: a failed write leaves the previous file as it was and names the
+// OS reason (a RuntimeFailure, exit 1).
 namespace FieldPicture
 {
 constexpr int DefaultCellSize = 3;

@@ -22,6 +22,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace
 {
@@ -207,9 +208,11 @@ int RunCommand::Execute()
     std::unique_ptr<OutputFile> gifFile;
     if (Animation.Requested())
         gifFile = Animation.Write(ant.GetAI(), options, result.Iterations, *window, cellSize);
+    std::vector<OutputFile*> written;
     for (OutputFile* file : {traceFile.get(), gifFile.get(), pngFile.get()})
         if (file != nullptr)
-            file->Commit();
+            written.push_back(file);
+    OutputFile::CommitAll(written);
     if (onStdout == 0)
         RecordWriter::WriteOne(format, record);
     return 0;

@@ -89,7 +89,7 @@ void TestCliPictures::pictureOfAnyFieldShowsItsCells_data()
     QTest::addColumn<QString>("rule");
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("cellSize");
-    QTest::addColumn<QRect>("view");    // null: the field, or the plane's visited box
+    QTest::addColumn<QRect>("view");     // null: the field, or the plane's visited box
     QTest::addColumn<QString>("passes"); // sides where the box leaves the plane's first square
 
     const QStringList cap{"--max-iterations", "3000"};
@@ -97,8 +97,8 @@ void TestCliPictures::pictureOfAnyFieldShowsItsCells_data()
         << "LR" << QStringList{"--size", "101"} << 2 << QRect() << "";
     QTest::newRow("RLR on 7 x 7, cell size 16")
         << "RLR" << QStringList{"--size", "7"} << 16 << QRect() << "";
-    QTest::newRow("LLRR on 64 x 64, capped") << "LLRR" << QStringList{"--size", "64"} + cap << 1
-                                             << QRect() << "";
+    QTest::newRow("LLRR on 64 x 64, capped")
+        << "LLRR" << QStringList{"--size", "64"} + cap << 1 << QRect() << "";
     QTest::newRow("LR on the plane to its proven highway, right and down")
         << "LR" << QStringList{"--plane"} << 1 << QRect() << "right down";
     QTest::newRow("RL on the plane, left and down")
@@ -141,8 +141,8 @@ void TestCliPictures::pictureOfAnyFieldShowsItsCells()
     const bool plane = options.contains(QStringLiteral("--plane"));
     const int sizeAt = options.indexOf(QStringLiteral("--size"));
     const int size = sizeAt < 0 ? 250 : options.at(sizeAt + 1).toInt();
-    const FieldReference reference = FieldReference::Of(rule.toStdString(), size, plane,
-                                                        ReportedIterations(result.Out));
+    const FieldReference reference =
+        FieldReference::Of(rule.toStdString(), size, plane, ReportedIterations(result.Out));
     QRect box = view.isNull() ? QRect(0, 0, size, size) : view;
     int minX = 0, minY = 0, maxX = 0, maxY = 0;
     QVERIFY(reference.Visited(minX, minY, maxX, maxY));
@@ -151,11 +151,11 @@ void TestCliPictures::pictureOfAnyFieldShowsItsCells()
     // The row grows the plane on the sides it names, beyond the square it starts with.
     const int side = qMin(size, 64);
     const QRect first(size / 2 - side / 2, size / 2 - side / 2, side, side);
-    const QString sides = QStringList{box.left() < first.left() ? "left" : "",
-                                      box.right() > first.right() ? "right" : "",
-                                      box.top() < first.top() ? "up" : "",
-                                      box.bottom() > first.bottom() ? "down" : ""}
-                              .join(' ');
+    const QString sides =
+        QStringList{box.left() < first.left() ? "left" : "",
+                    box.right() > first.right() ? "right" : "", box.top() < first.top() ? "up" : "",
+                    box.bottom() > first.bottom() ? "down" : ""}
+            .join(' ');
     for (const QString& name : passes.split(' ', Qt::SkipEmptyParts))
         QVERIFY2(sides.contains(name), qPrintable(sides));
 
