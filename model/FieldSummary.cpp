@@ -6,8 +6,13 @@
 FieldSummary FieldSummary::Of(const FieldView& field)
 {
     FieldSummary summary;
-    summary.Colours = field.Colours();
     const PackedField::Bounds bounds = field.Visited();
+    // On the plane the colours are counted in the box, found once for both.
+    summary.Colours = !field.Unbounded() ? field.Colours()
+                      : bounds.Visited == 0
+                          ? AntField::ColourCounts{}
+                          : field.Colours({bounds.MinX, bounds.MinY, bounds.MaxX - bounds.MinX + 1,
+                                           bounds.MaxY - bounds.MinY + 1});
     summary.Visited = bounds.Visited;
     if (bounds.Visited > 0)
     {
