@@ -178,26 +178,28 @@ int RunCommand::Execute()
     const RunResult result = Runner().Run(*field, position, ant.GetAI(), options);
     Interruption::Check();
     const Record record = RunRecord(ant, result, position, field->CountColours(), Geometry.Plane());
-    const FieldView end(*field);
-    if (drawn && !window)
-    {
-        window = end.Extent();
-        FieldPicture::CheckSize(*window, cellSize, Animation.Requested());
-    }
     // Files go in place together at the end, so an interrupted or failed run replaces none.
     std::unique_ptr<OutputFile> pngFile;
-    if (picture)
     {
-        const std::string png = FieldPicture::Encode(end, *window, cellSize);
-        if (toStdout)
+        const FieldView end(*field);
+        if (drawn && !window)
         {
-            StandardOutput::Write(png);
-            StandardOutput::Flush();
+            window = end.Extent();
+            FieldPicture::CheckSize(*window, cellSize, Animation.Requested());
         }
-        else
+        if (picture)
         {
-            pngFile = std::make_unique<OutputFile>(Png);
-            pngFile->Write(png);
+            const std::string png = FieldPicture::Encode(end, *window, cellSize);
+            if (toStdout)
+            {
+                StandardOutput::Write(png);
+                StandardOutput::Flush();
+            }
+            else
+            {
+                pngFile = std::make_unique<OutputFile>(Png);
+                pngFile->Write(png);
+            }
         }
     }
     field.reset(); // the replays make their own
