@@ -168,6 +168,7 @@ inline bool ShowActive(QWidget& window)
 #endif
 
 #ifdef QT_GUI_LIB
+#include "FieldReference.h"
 #include "FieldRenderer.h"
 
 #include <QImage>
@@ -191,6 +192,20 @@ inline QImage ExpectedPicture(const std::function<int(int, int)>& colourAt, cons
                              FieldRenderer::CellColor(colourAt(box.left() + x, box.top() + y)));
     painter.end();
     return image.convertToFormat(QImage::Format_RGB888);
+}
+
+// What a picture of the run's end shows without a view: the N x N field, or the box of the
+// plane's cells not blank (the start cell while there are none).
+inline QRect PictureBox(const FieldReference& end, int size, const QRect& view)
+{
+    int minX = 0, minY = 0, maxX = 0, maxY = 0;
+    if (!view.isNull())
+        return view;
+    if (end.Size > 0)
+        return QRect(0, 0, size, size);
+    if (!end.Visited(minX, minY, maxX, maxY))
+        return QRect(size / 2, size / 2, 1, 1);
+    return QRect(QPoint(minX, minY), QPoint(maxX, maxY));
 }
 #endif
 

@@ -49,21 +49,20 @@ QString TraceLine(const CappedRun& run)
     return cells.join(',');
 }
 
-// A trace row of the reference: the box's colours on the plane, the field's otherwise.
-QString TraceLine(const FieldReference& run, int size)
+// A trace row of the reference: colours over the field, or the plane's visited box.
+QString TraceLine(const FieldReference& run, std::uint64_t cells)
 {
     int minX = 0, minY = 0, maxX = 0, maxY = 0;
     const bool visited = run.Visited(minX, minY, maxX, maxY);
+    if (run.Size == 0)
+        cells = visited ? std::uint64_t(maxX - minX + 1) * std::uint64_t(maxY - minY + 1) : 0;
     AntField::ColourCounts colours{};
     std::uint64_t notBlank = 0;
-    for (const auto& [cell, colour] : run.Cells)
+    for (const auto& cell : run.Cells)
     {
-        notBlank += colour != 0;
-        colours[std::size_t(colour)] += colour != 0;
+        notBlank += cell.second != 0;
+        colours[std::size_t(cell.second)] += cell.second != 0;
     }
-    const std::uint64_t cells = run.Size > 0 ? std::uint64_t(size) * std::uint64_t(size)
-                                : visited    ? std::uint64_t(maxX - minX + 1) * (maxY - minY + 1)
-                                             : 0;
     colours[0] = cells - notBlank;
     QStringList line{QString::number(run.Done), QString::number(run.Ant.X),
                      QString::number(run.Ant.Y), QString(QChar(run.Ant.Direction)),
@@ -73,13 +72,6 @@ QString TraceLine(const FieldReference& run, int size)
     for (int side : {minX, minY, maxX, maxY})
         line << (visited ? QString::number(side) : QString());
     return line.join(',');
-}
-
-// The --size of the arguments, 250 without one.
-int SizeOf(const QStringList& arguments)
-{
-    const int at = arguments.indexOf(QStringLiteral("--size"));
-    return at < 0 ? 250 : arguments.at(at + 1).toInt();
 }
 
 // {file} in the arguments becomes a path in `dir`; "-" means stdout.
@@ -108,10 +100,8 @@ private slots:
     void gifFramesAreTheRenderersPictures();
     void traceRowsAreCappedRuns_data();
     void traceRowsAreCappedRuns();
-    void framesOfAnyFieldShowOneBox_data();
-    void framesOfAnyFieldShowOneBox();
-    void traceOfAnyFieldFollowsTheReference_data();
-    void traceOfAnyFieldFollowsTheReference();
+    void exportsOfAnyFieldFollowTheReference_data();
+    void exportsOfAnyFieldFollowTheReference();
     void failedOutputKeepsEveryPreviousFile_data();
     void failedOutputKeepsEveryPreviousFile();
 };
@@ -243,118 +233,82 @@ void TestCliExport::traceRowsAreCappedRuns()
         QCOMPARE(lines[i], expected[i]);
 }
 
-void TestCliExport::framesOfAnyFieldShowOneBox_data()
+void TestCliExport::exportsOfAnyFieldFollowTheReference_data()
 {
     QTest::addColumn<QString>("rule");
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<int>("frames");
-    QTest::addColumn<QRect>("view"); // null: the field, or the plane's final visited box
+    QTest::addColumn<QStringList>("options"); // with --frames F and --every K
+    QTest::addColumn<QRect>("view");          // null: the field, or the plane's final box
 
     QTest::newRow("RLR on 41 x 41 to its end")
-        << "RLR" << QStringList{"--size", "41", "--frames", "6"} << 6 << QRect();
+        << "RLR" << QStringList{"--size", "41", "--frames", "6", "--every", "97"} << QRect();
     QTest::newRow("LLLRRR on the plane, growing right and up")
-        << "LLLRRR" << QStringList{"--plane", "--max-iterations", "3000", "--frames", "8"} << 8
+        << "LLLRRR"
+        << QStringList{"--plane", "--max-iterations", "3000", "--frames", "8", "--every", "250"}
         << QRect();
     QTest::newRow("RRRLLL from a 3 x 3 plane, log spacing")
         << "RRRLLL"
-        << QStringList{"--plane", "--size",   "3", "--max-iterations", "2000", "--spacing",
-                       "log",     "--frames", "10"}
-        << 10 << QRect();
-    QTest::newRow("LR on the plane, a view across its start")
-        << "LR" << QStringList{"--plane",      "--max-iterations", "5000", "--view",
-                               "100,90,50,40", "--frames",         "5"}
-        << 5 << QRect(100, 90, 50, 40);
+        << QStringList{"--plane", "--size",   "3",  "--max-iterations", "2000", "--spacing",
+                       "log",     "--frames", "10", "--every",          "300"}
+        << QRect();
+    QTest::newRow("LR on the plane to its highway, a view across its start")
+        << "LR"
+        << QStringList{"--plane", "--view", "100,90,50,40", "--frames", "5", "--every", "4000"}
+        << QRect(100, 90, 50, 40);
 }
 
-// Every frame shows the same box, the plane's at the end, with the reference's cells at the
-// frame's iteration, so frames line up however the plane grew in between.
-void TestCliExport::framesOfAnyFieldShowOneBox()
+// Every frame shows one box, the plane's at the end, so frames line up however the plane
+// grew; frames and trace rows hold the reference's cells at their iterations.
+void TestCliExport::exportsOfAnyFieldFollowTheReference()
 {
     QFETCH(QString, rule);
     QFETCH(QStringList, options);
-    QFETCH(int, frames);
     QFETCH(QRect, view);
 
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("run.gif"));
-    const CliResult result =
-        RunCli(QStringList{"run", rule, "--gif", path, "--cell-size", "2"} + options);
+    const QString gifPath = dir.filePath(QStringLiteral("run.gif"));
+    const QString tracePath = dir.filePath(QStringLiteral("run.csv"));
+    const CliResult result = RunCli(
+        QStringList{"run", rule, "--gif", gifPath, "--trace", tracePath, "--cell-size", "2"} +
+        options);
     QVERIFY2(result.Status == 0, result.Err.constData());
     const quint64 last = ReportedIterations(result.Out);
-    const int size = SizeOf(options);
+    const int size = FieldSizeOf(options);
     const bool plane = options.contains(QStringLiteral("--plane"));
-    QRect box = view.isNull() ? QRect(0, 0, size, size) : view;
-    int minX = 0, minY = 0, maxX = 0, maxY = 0;
-    QVERIFY(
-        FieldReference::Of(rule.toStdString(), size, plane, last).Visited(minX, minY, maxX, maxY));
-    if (plane && view.isNull())
-        box = QRect(QPoint(minX, minY), QPoint(maxX, maxY));
-
-    const DecodedGif gif = DecodeGif(path);
-    QVERIFY2(gif.Error.isEmpty(), qPrintable(gif.Error));
-    QCOMPARE(gif.Frames.size(), frames);
-    const auto spacing = options.contains(QStringLiteral("log"))
-                             ? FrameSchedule::Spacing::Logarithmic
-                             : FrameSchedule::Spacing::Linear;
-    const std::vector<std::uint64_t> schedule =
-        FrameSchedule::FrameIterations(last, frames, spacing);
-    Ant walker;
-    walker.SetRule(rule.toStdString());
-    FieldReference reference(walker.GetAI(), plane ? 0 : size, size / 2, size / 2);
-    for (int i = 0; i < frames; ++i)
+    const QRect box =
+        PictureBox(FieldReference::Of(rule.toStdString(), size, plane, last), size, view);
+    auto reference = [&]
     {
-        reference.RunTo(schedule[std::size_t(i)]);
-        const QImage expected =
-            ExpectedPicture([&](int x, int y) { return reference.Colour(x, y); }, box, 2);
-        QCOMPARE(gif.Frames[i].size(), expected.size());
-        QVERIFY2(gif.Frames[i] == expected,
+        Ant walker;
+        walker.SetRule(rule.toStdString());
+        return FieldReference(walker.GetAI(), plane ? 0 : size, size / 2, size / 2);
+    };
+
+    const DecodedGif gif = DecodeGif(gifPath);
+    QVERIFY2(gif.Error.isEmpty(), qPrintable(gif.Error));
+    const std::vector<std::uint64_t> schedule =
+        FrameSchedule::FrameIterations(last, options.value(options.indexOf("--frames") + 1).toInt(),
+                                       options.contains("log") ? FrameSchedule::Spacing::Logarithmic
+                                                               : FrameSchedule::Spacing::Linear);
+    QCOMPARE(std::size_t(gif.Frames.size()), schedule.size());
+    FieldReference frames = reference();
+    for (std::size_t i = 0; i < schedule.size(); ++i)
+    {
+        frames.RunTo(schedule[i]);
+        QVERIFY2(gif.Frames[int(i)] ==
+                     ExpectedPicture([&](int x, int y) { return frames.Colour(x, y); }, box, 2),
                  qPrintable(QStringLiteral("frame %1, iteration %2").arg(i).arg(schedule[i])));
     }
-}
 
-void TestCliExport::traceOfAnyFieldFollowsTheReference_data()
-{
-    QTest::addColumn<QString>("rule");
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<quint64>("every");
-
-    QTest::newRow("RLR on 31 x 31 to its end")
-        << "RLR" << QStringList{"--size", "31", "--every", "97"} << quint64(97);
-    QTest::newRow("LR on the plane to its proven highway")
-        << "LR" << QStringList{"--plane", "--every", "1500"} << quint64(1500);
-    QTest::newRow("RRRLLL from a 3 x 3 plane")
-        << "RRRLLL"
-        << QStringList{"--plane", "--size", "3", "--max-iterations", "2000", "--every", "250"}
-        << quint64(250);
-}
-
-// Rows as today's on the 250 x 250 field: the ant, the visited cells, the colours (on the
-// plane within the visited box) and the box, as the reference has them.
-void TestCliExport::traceOfAnyFieldFollowsTheReference()
-{
-    QFETCH(QString, rule);
-    QFETCH(QStringList, options);
-    QFETCH(quint64, every);
-
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("trace.csv"));
-    const CliResult result = RunCli(QStringList{"run", rule, "--trace", path} + options);
-    QVERIFY2(result.Status == 0, result.Err.constData());
-    const quint64 last = ReportedIterations(result.Out);
-    QFile file(path);
+    QFile file(tracePath);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(file.readAll()).trimmed().split('\n');
-
-    const int size = SizeOf(options);
-    Ant walker;
-    walker.SetRule(rule.toStdString());
-    FieldReference reference(walker.GetAI(), options.contains(QStringLiteral("--plane")) ? 0 : size,
-                             size / 2, size / 2);
+    const quint64 every = options.value(options.indexOf("--every") + 1).toULongLong();
+    FieldReference rows = reference();
     QStringList expected;
     for (quint64 at = 0;; at = qMin(at + every, last))
     {
-        reference.RunTo(at);
-        expected << TraceLine(reference, size);
+        rows.RunTo(at);
+        expected << TraceLine(rows, quint64(size) * quint64(size));
         if (at == last)
             break;
     }

@@ -138,16 +138,11 @@ void TestCliPictures::pictureOfAnyFieldShowsItsCells()
         RunCli(QStringList{"run", rule, "--png", path, "--cell-size", QString::number(cellSize)} +
                options);
     QVERIFY2(result.Status == 0, result.Err.constData());
-    const bool plane = options.contains(QStringLiteral("--plane"));
-    const int sizeAt = options.indexOf(QStringLiteral("--size"));
-    const int size = sizeAt < 0 ? 250 : options.at(sizeAt + 1).toInt();
+    const int size = FieldSizeOf(options);
     const FieldReference reference =
-        FieldReference::Of(rule.toStdString(), size, plane, ReportedIterations(result.Out));
-    QRect box = view.isNull() ? QRect(0, 0, size, size) : view;
-    int minX = 0, minY = 0, maxX = 0, maxY = 0;
-    QVERIFY(reference.Visited(minX, minY, maxX, maxY));
-    if (plane && view.isNull())
-        box = QRect(QPoint(minX, minY), QPoint(maxX, maxY));
+        FieldReference::Of(rule.toStdString(), size, options.contains(QStringLiteral("--plane")),
+                           ReportedIterations(result.Out));
+    const QRect box = PictureBox(reference, size, view);
     // The row grows the plane on the sides it names, beyond the square it starts with.
     const int side = qMin(size, 64);
     const QRect first(size / 2 - side / 2, size / 2 - side / 2, side, side);
