@@ -1,7 +1,6 @@
 // Highway proofs on long walks (maxPeriod 20 000, 5 000 001 steps) of the kinds that are
 // slow for a per-period scan, and the cost of keeping a heading tail during a run.
 #include "BenchSupport.h"
-#include "HeadingTail.h"
 #include "Highway.h"
 
 #include <algorithm>
@@ -103,17 +102,5 @@ int main()
     Time("(c) random, then period 19999 for 249 periods", RandomThenPeriodic(length, 19999, 249));
     Time("(d) random", RandomThenPeriodic(length, 0, 0));
 
-    // Keeping the tail: one Push per iteration, one Ordered at the end of the run.
-    constexpr std::uint64_t Pushes = 200000000;
-    HeadingTail tail(length);
-    auto start = Clock::now();
-    for (std::uint64_t i = 0; i < Pushes; ++i)
-        tail.Push(static_cast<std::uint8_t>((i ^ (i >> 7)) & 3));
-    const double pushNs = SecondsSince(start) * 1e9 / double(Pushes);
-    start = Clock::now();
-    const std::uint8_t* ordered = tail.Ordered();
-    const double orderMs = SecondsSince(start) * 1e3;
-    std::printf("HeadingTail: %.2f ns per Push, Ordered %.2f ms (first %d)\n", pushNs, orderMs,
-                int(ordered[0]));
     return 0;
 }

@@ -56,7 +56,7 @@ AnimationExport::AnimationExport(CLI::App& command) : Command(&command)
         ->check(CLI::Validator(
             [](std::string& text)
             {
-                if (std::stoi(text) % 10 != 0)
+                if (ArgumentText::ParseInt("--delay", text, MinDelayMs, MaxDelayMs) % 10 != 0)
                     throw UsageError("--delay must be a multiple of 10 ms (GIF counts hundredths "
                                      "of a second), not " +
                                      ArgumentText::Quote(text));

@@ -2,6 +2,7 @@
 
 #include "UsageError.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -95,32 +96,49 @@ bool LooksLikeOption(std::string_view word)
     return word.size() > 1 && word[0] == '-' && (word[1] < '0' || word[1] > '9');
 }
 
-std::uint64_t ParseCount(const std::string& option, const std::string& text)
+Number ReadNumber(std::string_view text, bool sign)
 {
-    const std::string problem = option + " must be a positive whole number, not " + Quote(text);
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
-        throw UsageError(problem);
-    std::uint64_t value = 0;
+    Number number;
+    if (sign && !text.empty() && text.front() == '-')
+    {
+        number.Negative = true;
+        text.remove_prefix(1);
+    }
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
+        return number;
+    number.Status = Number::Whole;
     for (char digit : text)
     {
         const auto d = static_cast<std::uint64_t>(digit - '0');
-        if (value > (std::numeric_limits<std::uint64_t>::max() - d) / 10)
-            throw UsageError(option + " is too large: " + Quote(text));
-        value = value * 10 + d;
+        if (number.Magnitude > (std::numeric_limits<std::uint64_t>::max() - d) / 10)
+        {
+            number.Status = Number::TooLarge;
+            break;
+        }
+        number.Magnitude = number.Magnitude * 10 + d;
     }
-    if (value == 0)
-        throw UsageError(problem);
-    return value;
+    return number;
+}
+
+std::uint64_t ParseCount(const std::string& option, const std::string& text)
+{
+    const Number number = ReadNumber(text);
+    if (number.Status == Number::TooLarge)
+        throw UsageError(option + " is too large: " + Quote(text));
+    if (number.Status != Number::Whole || number.Magnitude == 0)
+        throw UsageError(option + " must be a positive whole number, not " + Quote(text));
+    return number.Magnitude;
 }
 
 int ParseInt(const std::string& option, const std::string& text, int low, int high)
 {
-    const bool digits = !text.empty() && text.size() <= 9 &&
-                        text.find_first_not_of("0123456789") == std::string::npos;
-    const int value = digits ? std::stoi(text) : -1;
-    if (!digits || value < low || value > high)
+    const Number number = ReadNumber(text);
+    const bool inRange = number.Status == Number::Whole &&
+                         number.Magnitude >= static_cast<std::uint64_t>(std::max(low, 0)) &&
+                         number.Magnitude <= static_cast<std::uint64_t>(std::max(high, 0));
+    if (!inRange)
         throw UsageError(option + " must be a whole number from " + std::to_string(low) + " to " +
                          std::to_string(high) + ", not " + Quote(text));
-    return value;
+    return static_cast<int>(number.Magnitude);
 }
 } // namespace ArgumentText

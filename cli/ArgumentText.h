@@ -24,6 +24,22 @@ std::string_view CharacterAt(std::string_view text, std::size_t at);
 // lone "-" are not.
 bool LooksLikeOption(std::string_view word);
 
+// The one reading of a number in this program's inputs, options and files alike: decimal
+// digits only (after a '-' where `sign` allows one), no spaces, no '+'.
+struct Number
+{
+    enum Reading
+    {
+        Whole,
+        Malformed,
+        TooLarge, // beyond 64 bits
+    };
+    Reading Status = Malformed;
+    std::uint64_t Magnitude = 0;
+    bool Negative = false;
+};
+Number ReadNumber(std::string_view text, bool sign = false);
+
 // Decimal digits only, 1 or more: what --max-iterations and --top take.
 std::uint64_t ParseCount(const std::string& option, const std::string& text);
 int ParseInt(const std::string& option, const std::string& text, int low, int high);

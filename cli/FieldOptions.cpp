@@ -35,10 +35,8 @@ std::uint64_t ParseBytes(const std::string& text)
             digits.pop_back();
     }
     // Worded with the whole value: "0K" is refused as '0K', not as its digits.
-    const bool number = !digits.empty() &&
-                        digits.find_first_not_of("0123456789") == std::string::npos &&
-                        digits.find_first_not_of('0') != std::string::npos;
-    if (!number)
+    const ArgumentText::Number number = ArgumentText::ReadNumber(digits);
+    if (number.Status == ArgumentText::Number::Malformed || number.Magnitude == 0)
         throw UsageError("--max-memory must be a positive whole number of bytes, optionally with "
                          "K, M or G, not " +
                          ArgumentText::Quote(text));

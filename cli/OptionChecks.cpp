@@ -5,11 +5,6 @@
 
 namespace
 {
-bool Digits(const std::string& text)
-{
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-}
-
 // "table, csv or json"
 std::string Alternatives(const std::vector<std::string>& names)
 {
@@ -24,15 +19,10 @@ namespace OptionChecks
 {
 CLI::Validator WholeNumber(const std::string& option, int low, int high)
 {
-    const CLI::Validator range = CLI::Range(low, high);
     return CLI::Validator(
         [=](std::string& text)
         {
-            std::string value = text;
-            if (!Digits(text) || text.size() > 9 || !range(value).empty())
-                throw UsageError(option + " must be a whole number from " + std::to_string(low) +
-                                 " to " + std::to_string(high) + ", not " +
-                                 ArgumentText::Quote(text));
+            ArgumentText::ParseInt(option, text, low, high);
             return std::string();
         },
         "");

@@ -1,5 +1,7 @@
 #include "RecordWriter.h"
 
+#include "Csv.h"
+
 #include "StandardOutput.h"
 
 #include <algorithm>
@@ -43,13 +45,7 @@ std::string CsvCell(const Field::Value& value)
 {
     if (std::holds_alternative<std::nullptr_t>(value))
         return "";
-    std::string text = Text(value);
-    if (text.find_first_of(",\"\n\r") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (char c : text)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + '"';
+    return Csv::Cell(Text(value));
 }
 
 void Append(std::string& line, const std::string& cell)

@@ -13,7 +13,8 @@ std::string Refusal(const std::string& text, const Rule::Parsed& parsed)
     switch (parsed.Why)
     {
     case Rule::Refusal::Empty:
-        return "the rule is empty; give 1 to 12 letters of L, R and -";
+        return "the rule is empty; give 1 to " + std::to_string(Rule::MaxLetters) +
+               " letters of L, R and -";
     case Rule::Refusal::UnknownCharacter:
         return "unknown character " + Quote(ArgumentText::CharacterAt(text, parsed.Position)) +
                " in rule " + Quote(text) + "; use L, R and -";

@@ -9,6 +9,7 @@
 #include "OutputFile.h"
 #include "PresetCatalogue.h"
 #include "Record.h"
+#include "Rule.h"
 #include "RecordWriter.h"
 #include "RuleText.h"
 #include "Runner.h"
@@ -38,7 +39,7 @@ Record RunRecord(const Ant& ant, const RunResult& result, const AntPosition& pos
     };
     // Only the plane has an end besides a finish and the cap.
     if (plane)
-        record.push_back({"outcome", SurveyRecords::OutcomeName(result.Outcome), -8});
+        record.push_back({"outcome", TraitsOf(result.Outcome).Name, -8});
     Fields::AddPosition(record, position);
     record.push_back(Fields::Colours(colours));
     Fields::AddHighway(record, result.Highway);
@@ -52,7 +53,10 @@ RunCommand::RunCommand(CLI::App& line)
       Trace(Options())
 {
     CLI::App& options = Options();
-    options.add_option("RULE", Rule, "1 to 12 letters L and R, optionally padded with '-'")
+    options
+        .add_option("RULE", Rule,
+                    "1 to " + std::to_string(Rule::MaxLetters) +
+                        " letters L and R, optionally padded with '-'")
         ->type_name("");
     options
         .add_option("--preset", Preset,
@@ -110,7 +114,8 @@ int RunCommand::Execute()
     else
     {
         if (!hasRule)
-            throw UsageError("missing RULE (1 to 12 letters of L, R and -) or --preset N");
+            throw UsageError("missing RULE (1 to " + std::to_string(Rule::MaxLetters) +
+                             " letters of L, R and -) or --preset N");
         RuleText::ApplyRule(ant, Rule);
         cap = FreeRuleCap;
     }

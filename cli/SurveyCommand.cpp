@@ -91,10 +91,10 @@ Range ParseLetters(const std::string& text)
     const std::string to = dash == std::string::npos ? from : text.substr(dash + 1);
     auto number = [&](const std::string& digits)
     {
-        if (digits.empty() || digits.size() > 2 ||
-            digits.find_first_not_of("0123456789") != std::string::npos)
+        const ArgumentText::Number letters = ArgumentText::ReadNumber(digits);
+        if (letters.Status != ArgumentText::Number::Whole || letters.Magnitude > 99)
             throw UsageError(problem);
-        return std::stoi(digits);
+        return static_cast<int>(letters.Magnitude);
     };
     const Range range{number(from), number(to)};
     if (range.From < 1 || range.From > range.To || range.To > Survey::MostLetters)
@@ -133,13 +133,14 @@ void TakeEnded(const SurveyInput& previous, const std::string& path, const Range
 void PrintSummary(const std::vector<SurveyRow>& rows, const Range& letters, std::uint64_t cap,
                   std::size_t done, std::size_t total, int jobs, double seconds)
 {
-    std::size_t counts[5] = {0, 0, 0, 0, 0};
+    std::size_t counts[OutcomeRanks] = {};
+    auto count = [&](RunOutcome outcome) { return counts[TraitsOf(outcome).Rank]; };
     std::size_t byHighway = 0;
     for (const SurveyRow& row : rows)
     {
         if (!row.Done)
             continue;
-        ++counts[SurveyRecords::OutcomeRank(row.Outcome)];
+        ++counts[TraitsOf(row.Outcome).Rank];
         byHighway += row.Outcome == RunOutcome::Finished && row.Highway.Found;
     }
     std::string range = std::to_string(letters.From);
@@ -149,13 +150,15 @@ void PrintSummary(const std::vector<SurveyRow>& rows, const Range& letters, std:
                  "formicula-cli: survey of %s letter(s): %zu of %zu rules done, %zu finished "
                  "(%zu left by a highway, %zu without), %zu never, %zu cap (at %llu "
                  "iterations) in %.2f s on %d job(s)\n",
-                 range.c_str(), done, total, counts[0], byHighway, counts[0] - byHighway, counts[1],
-                 counts[2], static_cast<unsigned long long>(cap), seconds, jobs);
-    if (counts[3] > 0)
-        std::fprintf(stderr, "formicula-cli: %zu run(s) outgrew --max-memory\n", counts[3]);
-    if (counts[4] > 0)
+                 range.c_str(), done, total, count(RunOutcome::Finished), byHighway,
+                 count(RunOutcome::Finished) - byHighway, count(RunOutcome::Never),
+                 count(RunOutcome::Cap), static_cast<unsigned long long>(cap), seconds, jobs);
+    if (count(RunOutcome::Memory) > 0)
+        std::fprintf(stderr, "formicula-cli: %zu run(s) outgrew --max-memory\n",
+                     count(RunOutcome::Memory));
+    if (count(RunOutcome::Highway) > 0)
         std::fprintf(stderr, "formicula-cli: %zu run(s) on the plane ended on a proven highway\n",
-                     counts[4]);
+                     count(RunOutcome::Highway));
 }
 } // namespace
 
@@ -236,6 +239,8 @@ SurveyCommand::SurveyCommand(CLI::App& line)
 int SurveyCommand::Execute()
 {
     std::optional<SurveyInput> previous;
+    if (Options().count("--resume") > 0 && Resume.empty())
+        throw UsageError("the --resume file name is empty");
     if (Options().count("--resume") > 0)
         previous = SurveyInput::Read(Resume);
     if (Options().count("--letters") == 0 && !previous)

@@ -1,6 +1,7 @@
 #include "SurveyInput.h"
 
 #include "ArgumentText.h"
+#include "Csv.h"
 #include "OutputFormat.h"
 #include "PackedField.h"
 #include "ReadFile.h"
@@ -13,11 +14,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <climits>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <set>
+#include <string_view>
 
 namespace
 {
@@ -53,34 +55,28 @@ std::string ReadWhole(const std::string& path)
 std::uint64_t Count(const Place& place, const char* name, const std::string& text,
                     std::uint64_t most = UINT64_MAX)
 {
-    std::uint64_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || stop != end ||
-        (error != std::errc() && error != std::errc::result_out_of_range))
+    const ArgumentText::Number number = ArgumentText::ReadNumber(text);
+    if (number.Status == ArgumentText::Number::Malformed)
         place.Refuse(std::string(name) + " " + ArgumentText::Quote(text) + " is not a count");
-    if (error == std::errc::result_out_of_range || value > most)
+    if (number.Status == ArgumentText::Number::TooLarge || number.Magnitude > most)
         place.Refuse(std::string(name) + " " + ArgumentText::Quote(text) + " is out of range");
-    return value;
+    return number.Magnitude;
 }
 
 int Coordinate(const Place& place, const char* name, const std::string& text)
 {
-    long long value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || stop != end ||
-        (error != std::errc() && error != std::errc::result_out_of_range))
+    const ArgumentText::Number number = ArgumentText::ReadNumber(text, true);
+    if (number.Status == ArgumentText::Number::Malformed)
         place.Refuse(std::string(name) + " " + ArgumentText::Quote(text) +
                      " is not a whole number");
-    if (error == std::errc::result_out_of_range || value < INT_MIN || value > INT_MAX)
+    const std::uint64_t most = number.Negative ? std::uint64_t{1} << 31 : INT_MAX;
+    if (number.Status == ArgumentText::Number::TooLarge || number.Magnitude > most)
         place.Refuse(std::string(name) + " " + ArgumentText::Quote(text) + " is out of range");
-    return static_cast<int>(value);
+    return number.Negative ? static_cast<int>(-static_cast<std::int64_t>(number.Magnitude))
+                           : static_cast<int>(number.Magnitude);
 }
 
 using Cells = std::map<std::string, std::string>;
-
-constexpr std::ptrdiff_t AboutColumns = 12; // letters_from to rows
 
 const std::string& Cell(const Place& place, const Cells& cells, const char* name)
 {
@@ -103,9 +99,9 @@ SurveyRow RowOf(const Place& place, const Cells& cells, std::uint64_t cap)
         place.Refuse("rule " + ArgumentText::Quote(row.Rule) +
                      " is padded; a survey writes "
                      "letters alone");
-    if (!SurveyRecords::ParseOutcome(cell("outcome"), row.Outcome))
-        place.Refuse("outcome " + ArgumentText::Quote(cell("outcome")) +
-                     " is not finished, never or cap");
+    if (!ParseOutcome(cell("outcome"), row.Outcome))
+        place.Refuse("outcome " + ArgumentText::Quote(cell("outcome")) + " is not " +
+                     OutcomeNames());
     row.Iterations = Count(place, "iterations", cell("iterations"), cap);
     if (row.Outcome == RunOutcome::Cap && row.Iterations != cap)
         place.Refuse("a capped row of " + cell("iterations") + " iterations under a cap of " +
@@ -142,71 +138,43 @@ SurveyRow RowOf(const Place& place, const Cells& cells, std::uint64_t cap)
     return row;
 }
 
-std::vector<std::string> Split(const std::string& line)
-{
-    std::vector<std::string> cells(1);
-    for (const char c : line)
-    {
-        if (c == ',')
-            cells.emplace_back();
-        else
-            cells.back() += c;
-    }
-    return cells;
-}
-
 SurveyRecords::Description DescriptionOf(const Place& place, const Cells& cells)
 {
-    auto count = [&](const char* name, std::uint64_t most = UINT64_MAX)
-    { return Count(place, name, Cell(place, cells, name), most); };
     SurveyRecords::Description about;
-    about.LettersFrom = static_cast<int>(count("letters_from", Survey::MostLetters));
-    about.LettersTo = static_cast<int>(count("letters_to", Survey::MostLetters));
-    about.Cap = count("max_iterations");
-    about.MaxPeriod = count("max_period");
-    about.Top = count("top");
-    about.ShardIndex = count("shard_index");
-    about.ShardCount = count("shard_count");
-    about.FieldSize = count("field_size", PackedField::MaxSize);
-    about.Plane = count("plane", 1) == 1;
-    about.RulesTotal = count("rules_total");
-    about.RulesDone = count("rules_done");
-    about.Rows = count("rows");
+    for (const SurveyRecords::AboutColumn& column : SurveyRecords::AboutColumns)
+        column.Set(about, Count(place, column.Name, Cell(place, cells, column.Name), column.Most));
     return about;
 }
 
 void ReadCsv(const std::string& path, const std::string& text, SurveyInput& input)
 {
     const Place file{path, {}};
-    std::vector<std::string> lines;
-    std::size_t from = 0;
-    while (from < text.size())
-    {
-        const std::size_t end = text.find('\n', from);
-        if (end == std::string::npos)
-            file.Refuse("ends in the middle of a line: the file is truncated");
-        std::string line = text.substr(from, end - from);
-        if (!line.empty() && line.back() == '\r') // written on or for Windows
-            line.pop_back();
-        lines.push_back(std::move(line));
-        from = end + 1;
-    }
     const SurveyRecords::Description sample;
-    std::string header = RecordWriter::CsvHeader(SurveyRecords::Of(SurveyRow{}, &sample));
-    header.pop_back();
-    if (lines.front() != header)
+    const std::string header = RecordWriter::CsvHeader(SurveyRecords::Of(SurveyRow{}, &sample));
+    const Csv::Reading headerCells = Csv::Read(header);
+    const std::vector<std::string>& names = headerCells.Lines.front().Cells;
+    std::string_view firstLine(text);
+    firstLine = firstLine.substr(0, firstLine.find('\n'));
+    if (!firstLine.empty() && firstLine.back() == '\r')
+        firstLine.remove_suffix(1);
+    if (firstLine != std::string_view(header).substr(0, header.size() - 1))
     {
-        const bool table = lines.front().rfind("rule ", 0) == 0;
+        const bool table = firstLine.rfind("rule ", 0) == 0;
         file.Refuse(table
                         ? "is a table; merge and --resume read the CSV or JSON of survey"
                         : "is not a survey output: its first line is not the survey's CSV header");
     }
-    const std::vector<std::string> names = Split(header);
+    const Csv::Reading csv = Csv::Read(text);
+    if (!csv.Problem.empty())
+        Place{path, csv.ProblemLine == 0 ? "" : "line " + std::to_string(csv.ProblemLine)}.Refuse(
+            csv.Problem);
+    const std::vector<Csv::Line>& lines = csv.Lines;
+    const auto aboutColumns = static_cast<std::ptrdiff_t>(std::size(SurveyRecords::AboutColumns));
     std::vector<std::string> firstAbout;
     for (std::size_t i = 1; i < lines.size(); ++i)
     {
-        const Place place{path, "line " + std::to_string(i + 1)};
-        const std::vector<std::string> cells = Split(lines[i]);
+        const Place place{path, "line " + std::to_string(lines[i].Number)};
+        const std::vector<std::string>& cells = lines[i].Cells;
         if (cells.size() != names.size())
             place.Refuse(std::to_string(cells.size()) + " cells under a header of " +
                          std::to_string(names.size()));
@@ -214,7 +182,7 @@ void ReadCsv(const std::string& path, const std::string& text, SurveyInput& inpu
         for (std::size_t c = 0; c < names.size(); ++c)
             byName[names[c]] = cells[c];
         // The survey's own columns come last.
-        const std::vector<std::string> about(cells.end() - AboutColumns, cells.end());
+        const std::vector<std::string> about(cells.end() - aboutColumns, cells.end());
         if (i == 1)
         {
             input.About = DescriptionOf(place, byName);
@@ -270,10 +238,18 @@ void ReadJson(const std::string& path, const std::string& text, SurveyInput& inp
         [&](const nlohmann::json& object, const char* name, std::uint64_t most = UINT64_MAX)
     { return Count(file, name, TextOf(member(object, name), false), most); };
     SurveyRecords::Description& about = input.About;
+    // The same limits as the CSV's columns.
+    auto most = [](std::string_view column)
+    {
+        for (const SurveyRecords::AboutColumn& about : SurveyRecords::AboutColumns)
+            if (column == about.Name)
+                return about.Most;
+        return std::uint64_t{0};
+    };
     about.LettersFrom =
-        static_cast<int>(count(member(document, "letters"), "from", Survey::MostLetters));
+        static_cast<int>(count(member(document, "letters"), "from", most("letters_from")));
     about.LettersTo =
-        static_cast<int>(count(member(document, "letters"), "to", Survey::MostLetters));
+        static_cast<int>(count(member(document, "letters"), "to", most("letters_to")));
     about.Cap = count(document, "max_iterations");
     about.MaxPeriod = count(document, "max_period");
     about.Top = count(document, "top");
@@ -281,7 +257,7 @@ void ReadJson(const std::string& path, const std::string& text, SurveyInput& inp
     about.RulesDone = count(document, "rules_done");
     if (document.contains("field"))
     {
-        about.FieldSize = count(document["field"], "size");
+        about.FieldSize = count(document["field"], "size", most("field_size"));
         const nlohmann::json& plane = member(document["field"], "plane");
         if (!plane.is_boolean())
             file.Refuse("field plane " + plane.dump() + " is not true or false");
@@ -363,16 +339,18 @@ void Check(const std::string& path, SurveyInput& input)
 SurveyInput SurveyInput::Read(const std::string& path)
 {
     const std::string text = ReadWhole(path);
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    // A byte-order mark is no part of either format, but editors add one.
+    const std::size_t start = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+    const std::size_t first = text.find_first_not_of(" \t\r\n", start);
     if (first == std::string::npos)
         Place{path, {}}.Refuse("is empty: the survey that should have written it failed or is "
                                "still running");
     SurveyInput input;
-    input.Json = text[first] == '{';
+    input.Json = text[first] == '{' || text[first] == '[';
     if (input.Json)
-        ReadJson(path, text, input);
+        ReadJson(path, text.substr(start), input);
     else
-        ReadCsv(path, text, input);
+        ReadCsv(path, text.substr(start), input);
     Check(path, input);
     return input;
 }

@@ -4,38 +4,6 @@
 
 namespace SurveyRecords
 {
-const char* OutcomeName(RunOutcome outcome)
-{
-    return outcome == RunOutcome::Finished  ? "finished"
-           : outcome == RunOutcome::Never   ? "never"
-           : outcome == RunOutcome::Memory  ? "memory"
-           : outcome == RunOutcome::Highway ? "highway"
-                                            : "cap";
-}
-
-int OutcomeRank(RunOutcome outcome)
-{
-    return outcome == RunOutcome::Finished  ? 0
-           : outcome == RunOutcome::Never   ? 1
-           : outcome == RunOutcome::Memory  ? 3
-           : outcome == RunOutcome::Highway ? 4
-                                            : 2;
-}
-
-bool ParseOutcome(const std::string& name, RunOutcome& outcome)
-{
-    for (const RunOutcome candidate : {RunOutcome::Finished, RunOutcome::Never, RunOutcome::Cap,
-                                       RunOutcome::Memory, RunOutcome::Highway})
-    {
-        if (name == OutcomeName(candidate))
-        {
-            outcome = candidate;
-            return true;
-        }
-    }
-    return false;
-}
-
 std::string Description::Letters() const
 {
     return LettersFrom == LettersTo ? std::to_string(LettersFrom)
@@ -68,7 +36,7 @@ Record Of(const SurveyRow& row, const Description* description)
 {
     Record record{
         Fields::Rule(row.Rule),
-        {"outcome", OutcomeName(row.Outcome), -8},
+        {"outcome", TraitsOf(row.Outcome).Name, -8},
         Fields::Iterations(row.Iterations),
     };
     Fields::AddPosition(record, row.Position);
@@ -78,22 +46,8 @@ Record Of(const SurveyRow& row, const Description* description)
     Fields::AddGrowth(record, row.Growth);
     if (description)
     {
-        const Description& d = *description;
-        const std::pair<const char*, std::uint64_t> columns[] = {
-            {"letters_from", static_cast<std::uint64_t>(d.LettersFrom)},
-            {"letters_to", static_cast<std::uint64_t>(d.LettersTo)},
-            {"max_iterations", d.Cap},
-            {"max_period", d.MaxPeriod},
-            {"top", d.Top},
-            {"shard_index", d.ShardIndex},
-            {"shard_count", d.ShardCount},
-            {"field_size", d.FieldSize},
-            {"plane", d.Plane ? 1u : 0u},
-            {"rules_total", d.RulesTotal},
-            {"rules_done", d.RulesDone},
-            {"rows", d.Rows}};
-        for (const auto& [name, value] : columns)
-            record.push_back({name, value, 0, Field::Csv});
+        for (const AboutColumn& column : AboutColumns)
+            record.push_back({column.Name, column.Get(*description), 0, Field::Csv});
     }
     return record;
 }
@@ -107,8 +61,10 @@ std::vector<const SurveyRow*> Sorted(const std::vector<SurveyRow>& rows, std::ui
     std::sort(sorted.begin(), sorted.end(),
               [](const SurveyRow* a, const SurveyRow* b)
               {
-                  if (OutcomeRank(a->Outcome) != OutcomeRank(b->Outcome))
-                      return OutcomeRank(a->Outcome) < OutcomeRank(b->Outcome);
+                  const int rankA = TraitsOf(a->Outcome).Rank;
+                  const int rankB = TraitsOf(b->Outcome).Rank;
+                  if (rankA != rankB)
+                      return rankA < rankB;
                   if (a->Iterations != b->Iterations)
                       return a->Iterations > b->Iterations;
                   if (a->Rule.size() != b->Rule.size())

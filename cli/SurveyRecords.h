@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PackedField.h"
 #include "Record.h"
 #include "Survey.h"
 
@@ -13,11 +14,6 @@
 // shard outputs prints exactly what one whole survey prints.
 namespace SurveyRecords
 {
-const char* OutcomeName(RunOutcome outcome);
-// Finished, never, cap: the order rows are listed in.
-int OutcomeRank(RunOutcome outcome);
-bool ParseOutcome(const std::string& name, RunOutcome& outcome);
-
 // What a survey output says of itself, so that merge and --resume can check it: the head
 // of the JSON document, and in CSV the same on every row, as constant columns after the
 // row's own (CSV has no other place that pandas and spreadsheets read as is).
@@ -41,6 +37,45 @@ struct Description
     std::string Letters() const;
     std::string Field() const;
     nlohmann::ordered_json Head() const;
+};
+
+// The description's columns in CSV, after the row's own, in this order: the one table the
+// writer and the reader (merge, --resume) walk. Most is the largest value a reader takes.
+struct AboutColumn
+{
+    const char* Name;
+    std::uint64_t Most;
+    std::uint64_t (*Get)(const Description&);
+    void (*Set)(Description&, std::uint64_t);
+};
+inline constexpr AboutColumn AboutColumns[] = {
+    {"letters_from", Survey::MostLetters,
+     [](const Description& d) -> std::uint64_t
+     { return static_cast<std::uint64_t>(d.LettersFrom); },
+     [](Description& d, std::uint64_t v) { d.LettersFrom = static_cast<int>(v); }},
+    {"letters_to", Survey::MostLetters,
+     [](const Description& d) -> std::uint64_t { return static_cast<std::uint64_t>(d.LettersTo); },
+     [](Description& d, std::uint64_t v) { d.LettersTo = static_cast<int>(v); }},
+    {"max_iterations", UINT64_MAX, [](const Description& d) { return d.Cap; },
+     [](Description& d, std::uint64_t v) { d.Cap = v; }},
+    {"max_period", UINT64_MAX, [](const Description& d) { return d.MaxPeriod; },
+     [](Description& d, std::uint64_t v) { d.MaxPeriod = v; }},
+    {"top", UINT64_MAX, [](const Description& d) { return d.Top; },
+     [](Description& d, std::uint64_t v) { d.Top = v; }},
+    {"shard_index", UINT64_MAX, [](const Description& d) { return d.ShardIndex; },
+     [](Description& d, std::uint64_t v) { d.ShardIndex = v; }},
+    {"shard_count", UINT64_MAX, [](const Description& d) { return d.ShardCount; },
+     [](Description& d, std::uint64_t v) { d.ShardCount = v; }},
+    {"field_size", PackedField::MaxSize, [](const Description& d) { return d.FieldSize; },
+     [](Description& d, std::uint64_t v) { d.FieldSize = v; }},
+    {"plane", 1, [](const Description& d) -> std::uint64_t { return d.Plane ? 1 : 0; },
+     [](Description& d, std::uint64_t v) { d.Plane = v == 1; }},
+    {"rules_total", UINT64_MAX, [](const Description& d) { return d.RulesTotal; },
+     [](Description& d, std::uint64_t v) { d.RulesTotal = v; }},
+    {"rules_done", UINT64_MAX, [](const Description& d) { return d.RulesDone; },
+     [](Description& d, std::uint64_t v) { d.RulesDone = v; }},
+    {"rows", UINT64_MAX, [](const Description& d) { return d.Rows; },
+     [](Description& d, std::uint64_t v) { d.Rows = v; }},
 };
 
 // A row; with a description, its constant CSV columns too.

@@ -251,10 +251,7 @@ private:
         end.Result.Iterations = slot.Done;
         end.Result.Period = period;
         end.Result.FalseMatches = slot.FalseMatches;
-        const bool analyse = outcome == RunOutcome::Finished || outcome == RunOutcome::Never ||
-                             outcome == RunOutcome::Cap || outcome == RunOutcome::Hooked ||
-                             outcome == RunOutcome::Highway;
-        if (slot.Tracker && analyse)
+        if (slot.Tracker && TraitsOf(outcome).Analysed)
             end.Result.Highway = slot.Tracker->Finish(slot.Done, outcome == RunOutcome::Finished);
         end.Position = Position(j, at);
         end.Field = &field;

@@ -203,7 +203,7 @@ RunState RunState::Decode(const std::string& bytes)
     if (state.Ended)
     {
         const auto outcome = in.Get<std::uint8_t>();
-        if (outcome > static_cast<std::uint8_t>(RunOutcome::Cap))
+        if (outcome >= OutcomeCount || !Outcomes[outcome].Stored)
             throw Refused("its run ended in no known way");
         state.Outcome = static_cast<RunOutcome>(outcome);
         state.Period = in.Get<std::uint64_t>();

@@ -4,6 +4,7 @@
 #include "AntPosition.h"
 #include "Highway.h"
 #include "PackedField.h"
+#include "RunOutcome.h"
 
 #include <atomic>
 #include <cstddef>
@@ -11,18 +12,6 @@
 #include <functional>
 
 class Ant;
-
-enum class RunOutcome
-{
-    Finished, // the ant failed to move
-    Never,    // the run came back to an earlier state, so it repeats for ever
-    Cap,      // neither within the iterations allowed
-    Stopped,  // the stop flag was raised
-    Idle,     // the rule has no active step: nothing ran
-    Memory,   // the plane would have outgrown RunOptions::MaxMemory
-    Hooked,   // RunOptions::AtSnapshot ended the run
-    Highway,  // on the plane: the highway is proven, so the run repeats it for ever
-};
 
 struct RunResult
 {

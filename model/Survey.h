@@ -4,6 +4,7 @@
 #include "AntPosition.h"
 #include "FieldSummary.h"
 #include "LaneRunner.h"
+#include "Rule.h"
 #include "RunState.h"
 #include "Runner.h"
 
@@ -37,7 +38,7 @@ struct SurveyRow
 class Survey
 {
 public:
-    static constexpr int MostLetters = 12;
+    static constexpr int MostLetters = Rule::MaxLetters;
     using Progress = std::function<void(std::size_t done, std::size_t total)>;
 
     // Rules of fromLetters..toLetters letters L and R (1 <= from <= to <= MostLetters).

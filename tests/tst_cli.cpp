@@ -115,6 +115,7 @@ void TestCli::refused_data()
           "needs --png FILE or --gif FILE");
     usage("png empty", {"run", "LR", "--png", ""}, "empty");
     usage("gif empty", {"run", "LR", "--gif", ""}, "empty");
+    usage("resume empty", {"survey", "--resume", ""}, "the --resume file name is empty");
     usage("2001 frames", {"run", "LR", "--gif", "{dir}/f.gif", "--frames=2001"}, "2 to 2000");
     usage("unknown spacing", {"run", "LR", "--gif", "{dir}/f.gif", "--spacing", "exp"},
           "linear or log, not 'exp'");

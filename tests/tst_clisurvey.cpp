@@ -345,20 +345,19 @@ void TestCliSurvey::shardsMergeIntoTheWholeSurvey()
     const CliResult merged = RunCli(QStringList{"merge"} + extra + files);
     QCOMPARE(merged.Status, 0);
     QCOMPARE(merged.Out, whole.Out);
-    if (format == "csv")
+    // Files that passed through Windows: a byte-order mark, and in CSV lines ending "\r\n".
+    for (const QString& path : files)
     {
-        // Files that passed through Windows.
-        for (const QString& path : files)
-        {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            const QByteArray crlf = file.readAll().replace("\n", "\r\n");
-            QVERIFY(file.seek(0) && file.write(crlf) == crlf.size());
-        }
-        const CliResult fromCrlf = RunCli(QStringList{"merge"} + extra + files);
-        QCOMPARE(fromCrlf.Status, 0);
-        QCOMPARE(fromCrlf.Out, whole.Out);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray edited = "\xEF\xBB\xBF" + file.readAll();
+        if (format == "csv")
+            edited.replace("\n", "\r\n");
+        QVERIFY(file.seek(0) && file.write(edited) == edited.size());
     }
+    const CliResult fromWindows = RunCli(QStringList{"merge"} + extra + files);
+    QCOMPARE(fromWindows.Status, 0);
+    QCOMPARE(fromWindows.Out, whole.Out);
 
     const CliResult repeated = RunCli({"merge", files[0], files[1], files[1]});
     QCOMPARE(repeated.Status, 1);
@@ -454,10 +453,16 @@ void TestCliSurvey::mergeRefuses_data()
         write("trunc." + format, shards[format + "3"].left(shards[format + "3"].size() / 2));
     }
     survey("table", usual + QStringList{"--shard", "3/3"});
-    survey("field.json", usual + QStringList{"--json", "--shard", "3/3", "--size", "100"});
+    const QByteArray sized =
+        survey("field.json", usual + QStringList{"--json", "--shard", "3/3", "--size", "100"});
+    write("bigfield.json", QByteArray(sized).replace("\"size\": 100", "\"size\": 99999999999"));
     survey("field.csv", usual + QStringList{"--csv", "--shard", "3/3", "--size", "100"});
     write("empty", "");
     write("hello", "hello\n");
+    write("list", "[{\"letters\": 1}]\n");
+    write("binary", QByteArray("\x7f"
+                               "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0>\0",
+                               20));
     QDir(dir).mkdir("directory");
     ::mkfifo(QFile::encodeName(dir + "fifo").constData(), 0600);
     QFile::link("/dev/zero", dir + "zero");
@@ -519,6 +524,11 @@ void TestCliSurvey::mergeRefuses_data()
         row("unreadable", {"s1.{f}", "s2.{f}", "none"}, "none' cannot be read: No such file");
         // Neither may block the merge for ever or fill the memory.
         row("FIFO", {"s1.{f}", "fifo", "s3.{f}"}, "fifo' is not a regular file");
+        if (format == "json")
+            row("field size beyond the largest", {"s1.json", "s2.json", "bigfield.json"},
+                "size '99999999999' is out of range");
+        row("JSON list", {"s1.{f}", "list"}, "list' is not a survey output: not a JSON object");
+        row("binary", {"s1.{f}", "binary"}, "binary' is not a survey output: its first line");
         row("endless device", {"s1.{f}", "zero"}, "zero' is not a regular file");
         row("foreign", {"hello", "s2.{f}", "s3.{f}"}, "hello' is not a survey output");
         row("table format", {"s1.{f}", "s2.{f}", "table"}, "table' is a table");

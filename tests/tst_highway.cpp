@@ -1,6 +1,5 @@
 #include "Ant.h"
 #include "AntField.h"
-#include "HeadingTail.h"
 #include "Highway.h"
 #include "PackedField.h"
 #include "PlaneReference.h"
@@ -130,7 +129,6 @@ private slots:
     void walkTooShortOrTooLate();
     void blankCellsAheadAreNeeded();
     void provenHighwaysKeepGoing();
-    void tailKeepsTheLastHeadingsInOrder();
 };
 
 void TestHighway::published_data()
@@ -387,24 +385,6 @@ void TestHighway::provenHighwaysKeepGoing()
         }
     }
     QVERIFY2(proven >= 10, qPrintable(QString::number(proven)));
-}
-
-void TestHighway::tailKeepsTheLastHeadingsInOrder()
-{
-    constexpr int Capacity = 10;
-    HeadingTail tail(Capacity);
-    int pushed = 0;
-    // Not yet full, just wrapped, read again at once, and pushed to after a read.
-    for (const int upTo : {7, 23, 23, 28})
-    {
-        while (pushed < upTo)
-            tail.Push(static_cast<std::uint8_t>(pushed++));
-        const int size = std::min(pushed, Capacity);
-        QCOMPARE(tail.Size(), std::size_t(size));
-        const std::uint8_t* kept = tail.Ordered();
-        for (int i = 0; i < size; ++i)
-            QCOMPARE(int(kept[i]), pushed - size + i);
-    }
 }
 
 QTEST_GUILESS_MAIN(TestHighway)

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "AntAI.h"
+#include "AntField.h"
+#include "AntPosition.h"
+#include "Highway.h"
+
+#include <cstdint>
+#include <optional>
+
+class PackedField;
+
+// The exact state of a plane run at a far iteration, without stepping there: from any
+// iteration after its highway is proven, every period reads and writes what the one before
+// did, moved by the drift. So the ant stands k drifts further on, each colour's count grows
+// by k times one period's change, and the visited cells are those of now together with k
+// copies of one period's cells, whose box is that of the first and last copies.
+struct HighwayFuture
+{
+    std::uint64_t Iterations = 0;
+    std::int64_t X = 0;
+    std::int64_t Y = 0;
+    char Direction = 'U';
+    // Cells of each colour 1..12; [0] stays 0 (see Blank).
+    AntField::ColourCounts Coloured{};
+    std::uint64_t Visited = 0; // the coloured cells
+    // The visited cells' box, inclusive.
+    std::int64_t MinX = 0, MinY = 0, MaxX = -1, MaxY = -1;
+    // Blank cells inside the box, unless the box is too large for 64 bits to count them.
+    std::optional<std::uint64_t> Blank;
+
+    // From a run on the plane that ended at `done` with its highway proven (Found, and
+    // CertifiedAt <= done), in the state `field` and `ant`: the state at target >= done.
+    // Steps fewer than three periods (on a copy of the field). Nothing when the highway is
+    // not proven, or when the periods do not repeat as it says (they always do: the check is
+    // cheap and guards the arithmetic), or when the ant would leave 64-bit coordinates.
+    static std::optional<HighwayFuture> Of(const PackedField& field, const AntPosition& ant,
+                                           const AntAI& rule, std::uint64_t done,
+                                           const Highway& highway, std::uint64_t target);
+};

@@ -1,0 +1,151 @@
+#include "Ant.h"
+#include "HighwayFuture.h"
+#include "PackedField.h"
+#include "PlaneReference.h"
+#include "Runner.h"
+
+#include <QtTest>
+
+#include <algorithm>
+
+namespace
+{
+// What the plane holds after stepping there one iteration at a time: the reference.
+struct Stepped
+{
+    std::int64_t X = 0, Y = 0;
+    int Heading = 0;
+    AntField::ColourCounts Colours{};
+    std::int64_t MinX = INT64_MAX, MinY = INT64_MAX, MaxX = INT64_MIN, MaxY = INT64_MIN;
+};
+
+Stepped StepTo(PlaneReference& plane, Stepped state, std::uint64_t target)
+{
+    while (plane.Done < target)
+    {
+        const int x = plane.X, y = plane.Y;
+        const std::uint8_t before = plane.Cell(x, y);
+        plane.Step();
+        if (before != 0)
+            --state.Colours[before];
+        ++state.Colours[plane.Cell(x, y)];
+        state.MinX = std::min<std::int64_t>(state.MinX, x);
+        state.MinY = std::min<std::int64_t>(state.MinY, y);
+        state.MaxX = std::max<std::int64_t>(state.MaxX, x);
+        state.MaxY = std::max<std::int64_t>(state.MaxY, y);
+    }
+    state.X = plane.X;
+    state.Y = plane.Y;
+    state.Heading = plane.Heading;
+    return state;
+}
+
+struct ProvenRun
+{
+    PackedField Field{PackedField::DefaultSize, true};
+    AntPosition Position;
+    RunResult Result;
+};
+
+ProvenRun RunToHighway(const std::string& rule)
+{
+    ProvenRun run;
+    run.Position = {run.Field.StartX(), run.Field.StartY(), Ant::StartDirection};
+    Ant ant;
+    ant.SetRule(rule);
+    RunOptions options;
+    options.Plane = true;
+    options.HighwayMaxPeriod = 2000;
+    options.Cap = 10000000;
+    run.Result = Runner().Run(run.Field, run.Position, ant.GetAI(), options);
+    return run;
+}
+} // namespace
+
+class TestHighwayFuture : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void equalsSteppingThere_data();
+    void equalsSteppingThere();
+    void farFutureKeepsCountsExact();
+};
+
+void TestHighwayFuture::equalsSteppingThere_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<quint64>("beyond"); // iterations past the proof's end
+    // Drifts of every sign: (2, 2), (-2, 2), (-1, 1), (-2, 2), (-4, -4), (4, -4).
+    for (const char* rule : {"LR", "RL", "LLR", "LLLR", "RRLR", "LLRL"})
+        for (const quint64 beyond : {0, 5, 123457, 2000003})
+            QTest::newRow(QString("%1 +%2").arg(rule).arg(beyond).toUtf8().constData())
+                << QString(rule) << beyond;
+}
+
+// Every count, the box and the ant, against the plane stepped one iteration at a time.
+void TestHighwayFuture::equalsSteppingThere()
+{
+    QFETCH(QString, rule);
+    QFETCH(quint64, beyond);
+    const ProvenRun run = RunToHighway(rule.toStdString());
+    QCOMPARE(run.Result.Outcome, RunOutcome::Highway);
+    const std::uint64_t target = run.Result.Iterations + beyond;
+    Ant ant;
+    ant.SetRule(rule.toStdString());
+    const std::optional<HighwayFuture> future = HighwayFuture::Of(
+        run.Field, run.Position, ant.GetAI(), run.Result.Iterations, run.Result.Highway, target);
+    QVERIFY(future);
+
+    PlaneReference plane(rule.toStdString());
+    const Stepped stepped = StepTo(plane, Stepped{}, target);
+    QCOMPARE(future->Iterations, target);
+    QCOMPARE(future->X, stepped.X);
+    QCOMPARE(future->Y, stepped.Y);
+    QCOMPARE(future->Direction, "URDL"[stepped.Heading]);
+    std::uint64_t visited = 0;
+    for (int c = 1; c < AntField::ColourCount; ++c)
+    {
+        QCOMPARE(future->Coloured[c], stepped.Colours[c]);
+        visited += stepped.Colours[c];
+    }
+    QCOMPARE(future->Visited, visited);
+    QCOMPARE(future->MinX, stepped.MinX);
+    QCOMPARE(future->MinY, stepped.MinY);
+    QCOMPARE(future->MaxX, stepped.MaxX);
+    QCOMPARE(future->MaxY, stepped.MaxY);
+    const std::uint64_t box = std::uint64_t(stepped.MaxX - stepped.MinX + 1) *
+                              std::uint64_t(stepped.MaxY - stepped.MinY + 1);
+    QCOMPARE(future->Blank, std::optional<std::uint64_t>(box - visited));
+}
+
+// At 2^63 - 1 iterations LR's box, 3.5e17 cells wide, holds more blank cells than 64 bits
+// count; the coloured cells still grow by one period's change per period.
+void TestHighwayFuture::farFutureKeepsCountsExact()
+{
+    const ProvenRun run = RunToHighway("LR");
+    Ant ant;
+    ant.SetRule("LR");
+    const std::uint64_t last = INT64_MAX;
+    const std::uint64_t period = run.Result.Highway.Period;
+    auto at = [&](std::uint64_t target)
+    {
+        return HighwayFuture::Of(run.Field, run.Position, ant.GetAI(), run.Result.Iterations,
+                                 run.Result.Highway, target);
+    };
+    const std::optional<HighwayFuture> far = at(last);
+    const std::optional<HighwayFuture> before = at(last - 1000 * period);
+    QVERIFY(far && before);
+    QVERIFY(!far->Blank);
+    QCOMPARE(far->X - before->X, 1000 * std::int64_t{run.Result.Highway.DriftX});
+    QCOMPARE(far->Y - before->Y, 1000 * std::int64_t{run.Result.Highway.DriftY});
+    QCOMPARE(far->MaxX - before->MaxX, 1000 * std::int64_t{run.Result.Highway.DriftX});
+    const std::optional<HighwayFuture> near = at(run.Result.Iterations + 3 * period);
+    const std::optional<HighwayFuture> next = at(run.Result.Iterations + 4 * period);
+    QVERIFY(near && next);
+    QCOMPARE(far->Visited - before->Visited, 1000 * (next->Visited - near->Visited));
+    QVERIFY(far->Visited > 0 && far->Visited < last);
+}
+
+QTEST_GUILESS_MAIN(TestHighwayFuture)
+#include "tst_highwayfuture.moc"
