@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QString>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <new>
@@ -51,19 +52,18 @@ constexpr int MostCells = 1 << 28;
 
 int ViewPart(const std::string& part, const char* name, int low, int high)
 {
-    const bool negative = low < 0 && !part.empty() && part[0] == '-';
-    try
+    const ArgumentText::Number number = ArgumentText::ReadNumber(part, low < 0);
+    const auto most = static_cast<std::uint64_t>(std::max(-low, high));
+    if (number.Status == ArgumentText::Number::Whole && number.Magnitude <= most)
     {
-        const int magnitude = ArgumentText::ParseInt("--view", negative ? part.substr(1) : part,
-                                                     negative ? 0 : low, negative ? -low : high);
-        return negative ? -magnitude : magnitude;
+        const auto magnitude = static_cast<int>(number.Magnitude);
+        const int value = number.Negative ? -magnitude : magnitude;
+        if (value >= low && value <= high)
+            return value;
     }
-    catch (const UsageError&)
-    {
-        throw UsageError(std::string("--view ") + name + " must be a whole number from " +
-                         std::to_string(low) + " to " + std::to_string(high) + ", not " +
-                         ArgumentText::Quote(part));
-    }
+    throw UsageError(std::string("--view ") + name + " must be a whole number from " +
+                     std::to_string(low) + " to " + std::to_string(high) + ", not " +
+                     ArgumentText::Quote(part));
 }
 } // namespace
 
