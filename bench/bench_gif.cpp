@@ -9,6 +9,7 @@
 #include "GifWriter.h"
 #include "IndexRenderer.h"
 #include "Iteration.h"
+#include "PackedField.h"
 #include "PngEncoder.h"
 #include "PresetCatalogue.h"
 
@@ -63,7 +64,8 @@ Animation Animate(const QString& path, int frames, FrameSchedule::Spacing spacin
     Animation result;
     GifWriter writer;
     QString error;
-    const int side = IndexRenderer::Side(cellSize);
+    const int side = static_cast<int>(IndexRenderer::Side(AntField::FieldSize, cellSize));
+    PackedField packed;
     if (!writer.Open(path, QSize(side, side), &error))
     {
         std::fprintf(stderr, "%s\n", qPrintable(error));
@@ -73,8 +75,9 @@ Animation Animate(const QString& path, int frames, FrameSchedule::Spacing spacin
     {
         for (bool moved = true; moved && done < schedule[i]; ++done)
             moved = Iterate(*field, ant) == IterationResult::Moved;
+        packed.Load(*field);
         auto start = Clock::now();
-        const IndexImage frame = IndexRenderer::Render(field->GetCopy(), cellSize);
+        const IndexImage frame = IndexRenderer::Render(FieldView(packed), cellSize);
         result.RenderMs.push_back(MsSince(start));
         start = Clock::now();
         const bool added = writer.AddFrame(frame, i + 1 == schedule.size() ? 200 : 4, &error);
@@ -122,7 +125,9 @@ int main()
     while (Iterate(*field, ant) == IterationResult::Moved)
     {
     }
-    const IndexImage final = IndexRenderer::Render(field->GetCopy(), 3);
+    PackedField packed;
+    packed.Load(*field);
+    const IndexImage final = IndexRenderer::Render(FieldView(packed), 3);
     std::vector<double> wholeMs;
     for (int round = 0; round < 25; ++round)
     {
@@ -144,7 +149,7 @@ int main()
     for (int round = 0; round < 25; ++round)
     {
         auto start = Clock::now();
-        const IndexImage picture = IndexRenderer::Render(field->GetCopy(), 3);
+        const IndexImage picture = IndexRenderer::Render(FieldView(packed), 3);
         renderMs.push_back(MsSince(start));
         start = Clock::now();
         pngBytes = PngEncoder::Encode(picture).size();

@@ -95,12 +95,16 @@ void AnimationExport::CheckWritable() const
         OutputFile::Check(Path);
 }
 
-void AnimationExport::Write(const Ant& rule, std::uint64_t lastIteration, int cellSize) const
+std::unique_ptr<OutputFile> AnimationExport::Write(const AntAI& rule, const RunOptions& field,
+                                                   std::uint64_t lastIteration,
+                                                   const FieldView::Box& window, int cellSize) const
 {
     QFile out; // outlives the writer, which may still close it
     GifWriter writer;
     QString error;
-    const QSize size(IndexRenderer::Side(cellSize), IndexRenderer::Side(cellSize));
+    const QSize size(static_cast<int>(IndexRenderer::Side(window.Width, cellSize)),
+                     static_cast<int>(IndexRenderer::Side(window.Height, cellSize)));
+    std::unique_ptr<OutputFile> file;
     if (ToStandardOutput())
     {
         // Streamed: a pipe cannot be replaced as a whole, and a copy in TMPDIR could outlive
@@ -112,9 +116,11 @@ void AnimationExport::Write(const Ant& rule, std::uint64_t lastIteration, int ce
         if (!writer.Open(out, size, &error))
             StandardOutput::Fail(error.toStdString());
     }
-    else if (!writer.Open(OutputFile::LocalPath(Path), size, &error))
+    else
     {
-        OutputFile::Fail(Path, error.toStdString());
+        file = std::make_unique<OutputFile>(Path);
+        if (!writer.Open([&file](std::string_view bytes) { file->Write(bytes); }, size, &error))
+            OutputFile::Fail(Path, error.toStdString());
     }
     auto fail = [&]
     {
@@ -122,18 +128,19 @@ void AnimationExport::Write(const Ant& rule, std::uint64_t lastIteration, int ce
             StandardOutput::Fail(error.toStdString());
         OutputFile::Fail(Path, error.toStdString());
     };
-    RunReplay replay(rule, Interruption::Flag());
+    RunReplay replay(rule, field);
     const std::vector<std::uint64_t> schedule =
         FrameSchedule::FrameIterations(lastIteration, Frames, Spacing);
     for (std::size_t i = 0; i < schedule.size(); ++i)
     {
         replay.AdvanceTo(schedule[i]);
         Interruption::Check();
-        const IndexImage frame = IndexRenderer::Render(replay.Field().GetCopy(), cellSize);
+        const IndexImage frame = IndexRenderer::Render(FieldView(replay.Field()), window, cellSize);
         const int delay = (i + 1 == schedule.size() ? LastFrameMs : DelayMs) / 10;
         if (!writer.AddFrame(frame, delay, &error))
             fail();
     }
     if (!writer.Finish(&error))
         fail();
+    return file;
 }

@@ -1,15 +1,19 @@
 #pragma once
 
+#include "FieldView.h"
 #include "FrameSchedule.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace CLI
 {
 class App;
 }
-class Ant;
+struct AntAI;
+class OutputFile;
+struct RunOptions;
 
 // --gif FILE [--frames F] [--spacing linear|log] [--delay MS]: a run from iteration 0 to its
 // end as an animated GIF of the renderer's pictures, looping for ever. Frames are made and
@@ -31,8 +35,12 @@ public:
     // Before the run: the option values (a UsageError), then the place to write.
     void CheckOptions();
     void CheckWritable() const;
-    // Replays the run of the ant's rule from the start state to lastIteration.
-    void Write(const Ant& rule, std::uint64_t lastIteration, int cellSize) const;
+    // Replays the rule's run on the options' field from the start state to lastIteration,
+    // every frame showing `window`. A file is returned written but not yet in place, for
+    // the caller to commit with its other files; stdout is written as it goes.
+    std::unique_ptr<OutputFile> Write(const AntAI& rule, const RunOptions& field,
+                                      std::uint64_t lastIteration, const FieldView::Box& window,
+                                      int cellSize) const;
 
 private:
     CLI::App* Command;

@@ -56,10 +56,10 @@ int CatalogueCommand::Execute()
     options.HighwayMaxPeriod = maxPeriod;
     options.Stop = Interruption::Flag();
     // A stopped run is no row and no picture.
-    auto picture = [&](const PresetRun& run, AntField& end)
+    auto picture = [&](const PresetRun& run, const FieldView& end)
     {
         Interruption::Check();
-        FieldPicture::Save(FieldPicture::Encode(end, FieldPicture::PreviewCellSize),
+        FieldPicture::Save(FieldPicture::Encode(end, end.Extent(), FieldPicture::PreviewCellSize),
                            FieldPicture::PreviewPath(RenderDirectory, run.Number));
     };
     const int mismatches =

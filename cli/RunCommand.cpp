@@ -1,9 +1,9 @@
 #include "RunCommand.h"
 
 #include "Ant.h"
-#include "AntField.h"
 #include "ArgumentText.h"
 #include "FieldPicture.h"
+#include "FieldView.h"
 #include "Interruption.h"
 #include "OptionChecks.h"
 #include "OutputFile.h"
@@ -20,9 +20,10 @@
 #include <CLI/CLI.hpp>
 
 #include <iterator>
-#include <utility>
-
 #include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace
 {
@@ -77,22 +78,29 @@ RunCommand::RunCommand(CLI::App& line)
                         std::to_string(FieldPicture::DefaultCellSize) + ")")
         ->type_name("S")
         ->check(OptionChecks::WholeNumber("--cell-size", 1, FieldPicture::MaxCellSize));
+    options
+        .add_option_function<std::string>(
+            "--view", [this](const std::string& text) { View = FieldPicture::ParseView(text); },
+            "--png and --gif show W x H cells from cell (X, Y) (default: the field, or on the "
+            "plane the visited cells' box)")
+        ->type_name("X,Y,W,H");
     options.footer(
         "Prints rule, iterations, finished, x, y, direction, colours (cells per colour value\n"
         "0 to 12) and the proven highway the run ends on: its period, the iteration it starts\n"
         "at, the cells one period moves the ant and the iteration it is proven from\n"
         "(highway_period, highway_onset, highway_drift_x, highway_drift_y,\n"
         "highway_certified_at in CSV and JSON). One of --png, --gif and --trace may be -\n"
-        "(stdout), and is then the only output; they draw the 250 x 250 field only. On the\n"
-        "plane, outcome says how the run ended (finished, never, cap, memory, or highway: a\n"
-        "proven highway, which it follows for ever), and colours\n"
-        "counts the cells of the visited cells' bounding box.");
+        "(stdout), and is then the only output. A picture or a frame has at most " +
+        std::to_string(FieldPicture::MaxPixels) +
+        "\npixels. On the plane, outcome says how "
+        "the run ended (finished, never, cap, memory,\nor highway: a proven highway, which it "
+        "follows for ever), colours counts the cells\nof the visited cells' bounding box, and "
+        "--png and --gif draw that box at the end.");
 }
 
 int RunCommand::Execute()
 {
     Interruption::Catch();
-    auto field = std::make_unique<AntField>();
     Ant ant;
     std::uint64_t cap = RunOptions::NoCap;
     const bool hasPreset = Options().count("--preset") > 0;
@@ -115,23 +123,23 @@ int RunCommand::Execute()
         cap = Cap;
     const std::uint64_t maxPeriod = MaxPeriod.Chosen();
     const bool picture = Options().count("--png") > 0;
+    const bool drawn = picture || Animation.Requested();
     int cellSize = FieldPicture::DefaultCellSize;
     if (Options().count("--cell-size") > 0)
     {
-        if (!picture && !Animation.Requested())
+        if (!drawn)
             throw UsageError("--cell-size needs --png FILE or --gif FILE");
         cellSize = CellSize;
     }
+    const bool viewGiven = Options().count("--view") > 0;
+    if (viewGiven && !drawn)
+        throw UsageError("--view needs --png FILE or --gif FILE");
     const OutputFormat::Kind format = Format.Chosen();
     const bool toStdout = picture && Png == FieldPicture::StandardOutputPath;
     if (toStdout && StandardOutput::IsTerminal())
         throw UsageError("a picture is not written to a terminal; redirect stdout or give a file");
     Animation.CheckOptions();
     Trace.CheckOptions();
-    const bool windowField = Geometry.WindowField();
-    if (!windowField && (picture || Animation.Requested() || Trace.Requested()))
-        throw UsageError("--png, --gif and --trace draw the 250 x 250 field, not with --size or "
-                         "--plane");
     Geometry.CheckFits(1);
     const int onStdout = toStdout + Animation.ToStandardOutput() + Trace.ToStandardOutput();
     if (onStdout > 1)
@@ -150,6 +158,14 @@ int RunCommand::Execute()
                 OutputFile::SameFile(files[i].second, files[j].second))
                 throw UsageError(std::string(files[i].first) + " and " + files[j].first +
                                  " name one file");
+    // The plane's box is known only at the end; every other window is checked before the run.
+    std::optional<FieldView::Box> window;
+    if (viewGiven)
+        window = View;
+    else if (!Geometry.Plane())
+        window = FieldView::Box{0, 0, Geometry.Size(), Geometry.Size()};
+    if (drawn && window)
+        FieldPicture::CheckSize(*window, cellSize, Animation.Requested());
     if (picture && !toStdout)
         FieldPicture::CheckWritable(Png);
     Animation.CheckWritable();
@@ -159,46 +175,52 @@ int RunCommand::Execute()
     options.Cap = cap;
     options.HighwayMaxPeriod = maxPeriod;
     options.Stop = Interruption::Flag();
-    if (!windowField)
-    {
-        options.MaxMemory = Geometry.MaxMemory();
-        PackedField packed(Geometry.Size(), Geometry.Plane());
-        AntPosition position{packed.StartX(), packed.StartY(), Ant::StartDirection};
-        const RunResult result = Runner().Run(packed, position, ant.GetAI(), options);
-        Interruption::Check();
-        RecordWriter::WriteOne(
-            format, RunRecord(ant, result, position, packed.CountColours(), Geometry.Plane()));
-        return 0;
-    }
-    const RunResult result = Runner().Run(*field, ant, options);
+    options.Size = Geometry.Size();
+    options.Plane = Geometry.Plane();
+    options.MaxMemory = Geometry.MaxMemory();
+    auto field = std::make_unique<PackedField>(Geometry.Size(), Geometry.Plane());
+    AntPosition position{field->StartX(), field->StartY(), Ant::StartDirection};
+    const RunResult result = Runner().Run(*field, position, ant.GetAI(), options);
     Interruption::Check();
+    const Record record = RunRecord(ant, result, position, field->CountColours(), Geometry.Plane());
     // Files go in place together at the end, so an interrupted or failed run replaces none.
     std::unique_ptr<OutputFile> pngFile;
-    if (picture)
     {
-        const std::string png = FieldPicture::Encode(*field, cellSize);
-        if (toStdout)
+        const FieldView end(*field);
+        if (drawn && !window)
         {
-            StandardOutput::Write(png);
-            StandardOutput::Flush();
+            window = end.Extent();
+            FieldPicture::CheckSize(*window, cellSize, Animation.Requested());
         }
-        else
+        if (picture)
         {
-            pngFile = std::make_unique<OutputFile>(Png);
-            pngFile->Write(png);
+            const std::string png = FieldPicture::Encode(end, *window, cellSize);
+            if (toStdout)
+            {
+                StandardOutput::Write(png);
+                StandardOutput::Flush();
+            }
+            else
+            {
+                pngFile = std::make_unique<OutputFile>(Png);
+                pngFile->Write(png);
+            }
         }
     }
+    field.reset(); // the replays make their own
     // Both replay the run from its start, now that its last iteration is known.
     std::unique_ptr<OutputFile> traceFile;
     if (Trace.Requested())
-        traceFile = Trace.Write(ant, result.Iterations);
+        traceFile = Trace.Write(ant.GetAI(), options, result.Iterations);
+    std::unique_ptr<OutputFile> gifFile;
     if (Animation.Requested())
-        Animation.Write(ant, result.Iterations, cellSize);
-    for (OutputFile* file : {traceFile.get(), pngFile.get()})
+        gifFile = Animation.Write(ant.GetAI(), options, result.Iterations, *window, cellSize);
+    std::vector<OutputFile*> written;
+    for (OutputFile* file : {traceFile.get(), gifFile.get(), pngFile.get()})
         if (file != nullptr)
-            file->Commit();
+            written.push_back(file);
+    OutputFile::CommitAll(written);
     if (onStdout == 0)
-        RecordWriter::WriteOne(
-            format, RunRecord(ant, result, ant.GetPosition(), field->CountColours(), false));
+        RecordWriter::WriteOne(format, record);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "AnimationExport.h"
 #include "Command.h"
 #include "FieldOptions.h"
+#include "FieldView.h"
 #include "MaxPeriodOption.h"
 #include "OutputFormat.h"
 #include "TraceExport.h"
@@ -24,6 +25,7 @@ private:
     std::uint64_t Cap = 0;
     std::string Png;
     int CellSize = 0;
+    FieldView::Box View;
     OutputFormat Format;
     MaxPeriodOption MaxPeriod;
     FieldOptions Geometry;

@@ -24,12 +24,12 @@ Field BoxSide(const char* name, int value, bool visited)
     return {name, visited ? Field::Value(std::int64_t{value}) : Field::Value(nullptr)};
 }
 
-Record TraceRow(RunReplay& replay)
+Record TraceRow(const RunReplay& replay)
 {
     const FieldSummary summary = FieldSummary::Of(replay.Field());
     const bool visited = summary.Visited > 0;
     Record row{Fields::Iterations(replay.Iterations())};
-    Fields::AddPosition(row, replay.Walker().GetPosition());
+    Fields::AddPosition(row, replay.Position());
     row.push_back({"visited", summary.Visited});
     row.push_back(Fields::Colours(summary.Colours));
     row.push_back(BoxSide("min_x", summary.MinX, visited));
@@ -79,7 +79,8 @@ void TraceExport::CheckWritable() const
         OutputFile::Check(Path);
 }
 
-std::unique_ptr<OutputFile> TraceExport::Write(const Ant& rule, std::uint64_t lastIteration) const
+std::unique_ptr<OutputFile> TraceExport::Write(const AntAI& rule, const RunOptions& field,
+                                               std::uint64_t lastIteration) const
 {
     const std::uint64_t every =
         Every > 0 ? Every
@@ -96,7 +97,7 @@ std::unique_ptr<OutputFile> TraceExport::Write(const Ant& rule, std::uint64_t la
             StandardOutput::Write(text);
     };
 
-    RunReplay replay(rule, Interruption::Flag());
+    RunReplay replay(rule, field);
     for (std::uint64_t at = 0;; at = lastIteration - at > every ? at + every : lastIteration)
     {
         replay.AdvanceTo(at);

@@ -8,8 +8,9 @@ namespace CLI
 {
 class App;
 }
-class Ant;
+struct AntAI;
 class OutputFile;
+struct RunOptions;
 
 // --trace FILE [--every K]: a run's time series as CSV, one row every K iterations from 0
 // and one at the end: where the ant is and heads, the visited cells, the cells of each
@@ -29,9 +30,11 @@ public:
     // Before the run: the option values (a UsageError), then the place to write.
     void CheckOptions();
     void CheckWritable() const;
-    // Replays the run of the ant's rule from the start state to lastIteration. A file is
-    // returned written but not yet in place, for the caller to commit with its other files.
-    std::unique_ptr<OutputFile> Write(const Ant& rule, std::uint64_t lastIteration) const;
+    // Replays the rule's run on the options' field from the start state to lastIteration. A
+    // file is returned written but not yet in place, for the caller to commit with its other
+    // files.
+    std::unique_ptr<OutputFile> Write(const AntAI& rule, const RunOptions& field,
+                                      std::uint64_t lastIteration) const;
 
 private:
     CLI::App* Command;

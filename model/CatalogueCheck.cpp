@@ -5,7 +5,6 @@
 #include "PresetCatalogue.h"
 
 #include <atomic>
-#include <memory>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -14,7 +13,7 @@
 namespace
 {
 PresetRun Describe(int number, const RunResult& result, const AntPosition& position,
-                   const AntField& end)
+                   const FieldView& end)
 {
     Ant ant;
     ant.ApplyPreset(number);
@@ -24,7 +23,7 @@ PresetRun Describe(int number, const RunResult& result, const AntPosition& posit
     run.Expected = PresetCatalogue::ExpectedIterations(number);
     run.Result = result;
     run.Position = position;
-    run.Colours = end.CountColours();
+    run.Colours = end.Colours();
     return run;
 }
 
@@ -61,12 +60,16 @@ int CatalogueCheck::Run(const RunOptions& options, const Ended& ended, const Rea
     RunOptions longestOptions = options;
     if (longestOptions.Stop == nullptr)
         longestOptions.Stop = &stopLongest;
-    auto longestField = std::make_unique<AntField>();
+    PackedField longestField;
     Ant longestAnt;
     longestAnt.ApplyPreset(longest);
+    AntPosition longestPosition{longestField.StartX(), longestField.StartY(), Ant::StartDirection};
     RunResult longestResult;
     auto runLongest = [&]
-    { longestResult = Runner().Run(*longestField, longestAnt, longestOptions); };
+    {
+        longestResult =
+            Runner().Run(longestField, longestPosition, longestAnt.GetAI(), longestOptions);
+    };
     SecondThread second{stopLongest, {}};
     try
     {
@@ -80,9 +83,10 @@ int CatalogueCheck::Run(const RunOptions& options, const Ended& ended, const Rea
     std::vector<std::optional<PresetRun>> runs(PresetCatalogue::PresetCount + 1);
     int nextReady = 1;
     int mismatches = 0;
-    auto finish =
-        [&](int number, const RunResult& result, const AntPosition& position, AntField& end)
+    auto finish = [&](int number, const RunResult& result, const AntPosition& position,
+                      const PackedField& field)
     {
+        const FieldView end(field);
         const PresetRun& run =
             runs[static_cast<std::size_t>(number)].emplace(Describe(number, result, position, end));
         if (ended)
@@ -97,7 +101,6 @@ int CatalogueCheck::Run(const RunOptions& options, const Ended& ended, const Rea
         }
     };
 
-    auto field = std::make_unique<AntField>();
     int nextPreset = 1;
     auto next = [&](LaneRunner::Job& job)
     {
@@ -111,15 +114,12 @@ int CatalogueCheck::Run(const RunOptions& options, const Ended& ended, const Rea
         return true;
     };
     auto laneEnded = [&](const LaneRunner::Ended& end)
-    {
-        end.Field->Store(*field);
-        finish(static_cast<int>(end.Id), end.Result, end.Position, *field);
-    };
+    { finish(static_cast<int>(end.Id), end.Result, end.Position, *end.Field); };
     LaneRunner().Run<CycleProof::Off>(next, laneEnded, options);
     if (second.Thread.joinable())
         second.Thread.join();
     else
         runLongest();
-    finish(longest, longestResult, longestAnt.GetPosition(), *longestField);
+    finish(longest, longestResult, longestPosition, longestField);
     return mismatches;
 }

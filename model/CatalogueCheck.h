@@ -2,6 +2,7 @@
 
 #include "AntField.h"
 #include "AntPosition.h"
+#include "FieldView.h"
 #include "Runner.h"
 
 #include <cstdint>
@@ -32,7 +33,7 @@ class CatalogueCheck
 {
 public:
     // Each run as it ends, in any order, with its end field (valid during the call).
-    using Ended = std::function<void(const PresetRun& run, AntField& end)>;
+    using Ended = std::function<void(const PresetRun& run, const FieldView& end)>;
     // Each run in preset order, as soon as the runs before it are in.
     using Ready = std::function<void(const PresetRun& run)>;
 

@@ -1,48 +1,18 @@
 #include "FieldSummary.h"
 
+#include "FieldView.h"
 #include "PackedField.h"
 
-#include <algorithm>
-
-namespace
-{
-template <typename CellAt> FieldSummary Summarise(const CellAt& cellAt)
+FieldSummary FieldSummary::Of(const FieldView& field)
 {
     FieldSummary summary;
-    for (int y = 0; y < AntField::FieldSize; ++y)
-    {
-        for (int x = 0; x < AntField::FieldSize; ++x)
-        {
-            const int colour = cellAt(x, y);
-            if (colour >= 0 && colour < AntField::ColourCount)
-                ++summary.Colours[static_cast<std::size_t>(colour)];
-            if (colour == 0)
-                continue;
-            ++summary.Visited;
-            if (summary.MinX < 0)
-            {
-                summary.MinX = summary.MaxX = x;
-                summary.MinY = summary.MaxY = y;
-            }
-            summary.MinX = std::min(summary.MinX, x);
-            summary.MaxX = std::max(summary.MaxX, x);
-            summary.MaxY = y;
-        }
-    }
-    return summary;
-}
-} // namespace
-
-FieldSummary FieldSummary::Of(const AntField& field)
-{
-    return Summarise([&field](int x, int y) { return field.GetCell(x, y); });
-}
-
-FieldSummary FieldSummary::Of(const PackedField& field)
-{
-    FieldSummary summary;
-    summary.Colours = field.CountColours();
-    const PackedField::Bounds bounds = field.VisitedBounds();
+    const PackedField::Bounds bounds = field.Visited();
+    // On the plane the colours are counted in the box, found once for both.
+    summary.Colours = !field.Unbounded() ? field.Colours()
+                      : bounds.Visited == 0
+                          ? AntField::ColourCounts{}
+                          : field.Colours({bounds.MinX, bounds.MinY, bounds.MaxX - bounds.MinX + 1,
+                                           bounds.MaxY - bounds.MinY + 1});
     summary.Visited = bounds.Visited;
     if (bounds.Visited > 0)
     {
@@ -52,4 +22,16 @@ FieldSummary FieldSummary::Of(const PackedField& field)
         summary.MaxY = bounds.MaxY;
     }
     return summary;
+}
+
+FieldSummary FieldSummary::Of(const PackedField& field)
+{
+    return Of(FieldView(field));
+}
+
+FieldSummary FieldSummary::Of(const AntField& field)
+{
+    PackedField packed;
+    packed.Load(field);
+    return Of(packed);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+class FieldView;
 class PackedField;
 
 // What a field holds, for time series of a run: cells per colour, the visited (non-blank)
@@ -18,8 +19,9 @@ struct FieldSummary
     int MaxX = -1;
     int MaxY = -1;
 
-    static FieldSummary Of(const AntField& field);
-    // The same of a packed field of any size; on the plane, colour 0 is counted within the
-    // box only.
+    // On the plane, colour 0 is counted within the box only.
+    static FieldSummary Of(const FieldView& field);
     static FieldSummary Of(const PackedField& field);
+    // The window's field, read as a packed one.
+    static FieldSummary Of(const AntField& field);
 };

@@ -206,3 +206,27 @@ void PackedField::UnmarkTurns()
         byte &= static_cast<std::uint8_t>(~TurnMark);
     IsMarked = false;
 }
+
+void PackedField::ReadRow(int left, int y, int width, int* colours) const
+{
+    std::fill_n(colours, width, 0);
+    if (y < OriginY || y >= OriginY + H)
+        return;
+    const int from = std::max(left, OriginX);
+    const int to = std::min(left + width, OriginX + W);
+    if (from >= to)
+        return;
+    const std::uint8_t* row = Codes.data() + Index(from, y);
+    int* out = colours + (from - left);
+    bool foreign = false;
+    for (int i = 0; i < to - from; ++i)
+    {
+        out[i] = static_cast<int>(CodeOf(row[i]));
+        foreign |= out[i] == Foreign;
+    }
+    // Rare: only a loaded field holds them.
+    if (foreign)
+        for (int i = 0; i < to - from; ++i)
+            if (out[i] == Foreign)
+                out[i] = Colour(from + i, y);
+}

@@ -69,6 +69,8 @@ public:
     }
     // The colour of any cell: 0 outside the stored part of the plane.
     int Colour(int x, int y) const;
+    // The colours of cells (left .. left + width - 1, y), the same as Colour's.
+    void ReadRow(int left, int y, int width, int* colours) const;
     bool IsBorder(std::ptrdiff_t index) const
     {
         return Codes[static_cast<std::size_t>(index)] == Border;

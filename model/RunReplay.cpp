@@ -1,29 +1,22 @@
 #include "RunReplay.h"
 
-RunReplay::RunReplay(const Ant& rule, const std::atomic<bool>* stop) : Position(rule), Stop(stop)
+#include "Ant.h"
+
+RunReplay::RunReplay(const AntAI& rule, const RunOptions& field)
+    : Rule(rule),
+      Packed(field.Size, field.Plane), At{Packed.StartX(), Packed.StartY(), Ant::StartDirection}
 {
-    Position.ResetPosition();
-    At = Position.GetPosition();
+    Options.Stop = field.Stop;
+    Options.MaxMemory = field.MaxMemory;
 }
 
 void RunReplay::AdvanceTo(std::uint64_t iteration)
 {
     if (Ended || iteration <= Done)
         return;
-    RunOptions options;
+    RunOptions options = Options;
     options.Cap = iteration;
-    options.Stop = Stop;
-    const RunResult result = Engine.Run(Packed, At, Position.GetAI(), options, Done);
+    const RunResult result = Engine.Run(Packed, At, Rule, options, Done);
     Done = result.Iterations;
     Ended = result.Outcome != RunOutcome::Cap;
-    Position.SetPosition(At);
-    Stored = false;
-}
-
-AntField& RunReplay::Field()
-{
-    if (!Stored)
-        Packed.Store(*Board);
-    Stored = true;
-    return *Board;
 }

@@ -59,25 +59,39 @@ QRect ChangedRect(const IndexImage& previous, const IndexImage& current)
     return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
+} // namespace
+
 // The file is unbuffered because Qt's buffer turns a short write into an error without
 // the OS reason; written straight, the retry of the rest fails and the file names it.
-int WriteToFile(GifFileType* gif, const GifByteType* bytes, int length)
+int GifWriter::WriteOut(GifFileType* gif, const GifByteType* bytes, int length)
 {
-    auto* file = static_cast<QFileDevice*>(gif->UserData);
-    if (file == nullptr)
+    auto* writer = static_cast<GifWriter*>(gif->UserData);
+    if (writer == nullptr)
         return length; // discarded: nothing more goes out
     const auto* data = reinterpret_cast<const char*>(bytes);
+    if (writer->Out)
+    {
+        try
+        {
+            writer->Out(std::string_view(data, static_cast<std::size_t>(length)));
+            return length;
+        }
+        catch (...)
+        {
+            writer->Thrown = std::current_exception();
+            return 0;
+        }
+    }
     qint64 done = 0;
     while (done < length)
     {
-        const qint64 written = file->write(data + done, length - done);
+        const qint64 written = writer->Device->write(data + done, length - done);
         if (written <= 0)
             break;
         done += written;
     }
     return static_cast<int>(done);
 }
-} // namespace
 
 GifWriter::GifWriter() = default;
 
@@ -90,7 +104,7 @@ bool GifWriter::CanOpen(const QSize& size, QString* error)
 {
     if (!Error.isEmpty())
         return Fail(Error, error);
-    if (Device != nullptr)
+    if (Device != nullptr || Out)
         return Fail(QStringLiteral("the animation is already open"), error);
     if (size.width() < 1 || size.height() < 1 || size.width() > 0xFFFF || size.height() > 0xFFFF)
         return Fail(QStringLiteral("a GIF is 1 to 65535 pixels wide and high"), error);
@@ -117,10 +131,18 @@ bool GifWriter::Open(QFileDevice& device, const QSize& size, QString* error)
     return Start(size, error);
 }
 
+bool GifWriter::Open(Sink sink, const QSize& size, QString* error)
+{
+    if (!CanOpen(size, error))
+        return false;
+    Out = std::move(sink);
+    return Start(size, error);
+}
+
 bool GifWriter::Start(const QSize& size, QString* error)
 {
     int code = E_GIF_SUCCEEDED;
-    Gif = EGifOpen(Device, WriteToFile, &code);
+    Gif = EGifOpen(this, WriteOut, &code);
     if (Gif == nullptr)
         return GifFailed(code, error);
     EGifSetGifVersion(Gif, true); // the delays and the loop need GIF89a
@@ -221,6 +243,7 @@ bool GifWriter::Finish(QString* error)
         return Fail(File->errorString(), error);
     File.reset();
     Device = nullptr;
+    Out = nullptr;
     Previous = IndexImage();
     return true;
 }
@@ -237,6 +260,13 @@ bool GifWriter::Fail(const QString& reason, QString* error)
 
 bool GifWriter::GifFailed(int code, QString* error)
 {
+    if (Thrown)
+    {
+        const std::exception_ptr thrown = Thrown;
+        Thrown = nullptr;
+        Fail(QStringLiteral("the output failed"), nullptr);
+        std::rethrow_exception(thrown);
+    }
     // A failed write shows up in giflib only as a short count; the file knows why.
     if (Device != nullptr && Device->error() != QFileDevice::NoError)
         return Fail(Device->errorString(), error);
@@ -257,5 +287,6 @@ void GifWriter::Discard()
         File->cancelWriting();
     File.reset();
     Device = nullptr;
+    Out = nullptr;
     Previous = IndexImage();
 }

@@ -5,7 +5,10 @@
 #include <QString>
 
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 class QFileDevice;
@@ -31,6 +34,10 @@ public:
     // The same, written straight to an open device such as stdout, which Finish leaves
     // open; what was written before a failure stays written.
     bool Open(QFileDevice& device, const QSize& size, QString* error = nullptr);
+    // The same, handed to `sink`, so that the caller puts the file in place with others.
+    // An exception from the sink ends the animation and goes on from the call that wrote.
+    using Sink = std::function<void(std::string_view bytes)>;
+    bool Open(Sink sink, const QSize& size, QString* error = nullptr);
     // A picture from IndexRenderer::Render of the opened size, shown for
     // delayCentiseconds (0 to 65535).
     bool AddFrame(const IndexImage& frame, int delayCentiseconds, QString* error = nullptr);
@@ -44,6 +51,7 @@ public:
 
 private:
     bool Fail(const QString& reason, QString* error);
+    // Rethrows what the sink threw, once the animation is discarded.
     bool GifFailed(int code, QString* error);
     void Discard();
 
@@ -51,8 +59,13 @@ private:
     bool CanOpen(const QSize& size, QString* error);
     bool Start(const QSize& size, QString* error);
 
+    // giflib's output function: to the sink or the device.
+    static int WriteOut(GifFileType* gif, const unsigned char* bytes, int length);
+
     std::unique_ptr<QSaveFile> File;
     QFileDevice* Device = nullptr; // File, or the device given
+    Sink Out;                      // or this
+    std::exception_ptr Thrown;     // by Out
     GifFileType* Gif = nullptr;
     IndexImage Previous;
     std::vector<std::uint8_t> Indices;

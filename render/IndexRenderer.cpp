@@ -1,39 +1,49 @@
 #include "IndexRenderer.h"
 
-#include "AntField.h"
 #include "Palette.h"
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
+#include <vector>
 
-int IndexRenderer::Side(int cellSize)
+std::int64_t IndexRenderer::Side(int cells, int cellSize)
 {
-    return 2 * FieldOffset + AntField::FieldSize * cellSize;
+    return 2 * std::int64_t{FieldOffset} + std::int64_t{cells} * cellSize;
 }
 
-IndexImage IndexRenderer::Render(const int* const* cells, int cellSize)
+IndexImage IndexRenderer::Render(const FieldView& field, const FieldView::Box& window, int cellSize)
 {
     if (cellSize < 1)
         throw std::invalid_argument("a cell is at least one pixel");
-    const int side = Side(cellSize);
-    IndexImage image(side, side, Palette::BackgroundIndex);
-    std::fill_n(image.Row(0), side, Palette::PenIndex);
-    std::fill_n(image.Row(side - 1), side, Palette::PenIndex);
-    for (int y = 1; y < side - 1; ++y)
-        image.At(0, y) = image.At(side - 1, y) = Palette::PenIndex;
+    if (window.Empty())
+        throw std::invalid_argument("a picture shows at least one cell");
+    const std::int64_t width64 = Side(window.Width, cellSize);
+    const std::int64_t height64 = Side(window.Height, cellSize);
+    if (width64 > std::numeric_limits<int>::max() || height64 > std::numeric_limits<int>::max())
+        throw std::invalid_argument("a picture is at most 2^31 - 1 pixels wide and high");
+    const int width = static_cast<int>(width64);
+    const int height = static_cast<int>(height64);
+    IndexImage image(width, height, Palette::BackgroundIndex);
+    std::fill_n(image.Row(0), width, Palette::PenIndex);
+    std::fill_n(image.Row(height - 1), width, Palette::PenIndex);
+    for (int y = 1; y < height - 1; ++y)
+        image.At(0, y) = image.At(width - 1, y) = Palette::PenIndex;
 
-    constexpr int n = AntField::FieldSize;
-    for (int y = 0; y < n; ++y)
+    const std::size_t lineBytes = std::size_t(window.Width) * std::size_t(cellSize);
+    std::vector<int> colours(static_cast<std::size_t>(window.Width));
+    for (int y = 0; y < window.Height; ++y)
     {
         const int top = FieldOffset + y * cellSize;
         std::uint8_t* line = image.Row(top) + FieldOffset;
-        const int* row = cells[y];
-        for (int x = 0; x < n; ++x)
-            if (Palette::IsCellValue(row[x]))
-                std::fill_n(line + x * cellSize, cellSize, static_cast<std::uint8_t>(row[x]));
+        field.Row(window.Left, window.Top + y, window.Width, colours.data());
+        for (int x = 0; x < window.Width; ++x)
+            if (Palette::IsCellValue(colours[std::size_t(x)]))
+                std::fill_n(line + std::size_t(x) * std::size_t(cellSize), cellSize,
+                            static_cast<std::uint8_t>(colours[std::size_t(x)]));
         for (int k = 1; k < cellSize; ++k)
-            std::memcpy(image.Row(top + k) + FieldOffset, line, std::size_t(n) * cellSize);
+            std::memcpy(image.Row(top + k) + FieldOffset, line, lineBytes);
     }
     return image;
 }

@@ -124,6 +124,20 @@ inline QProcessEnvironment CliEnvironment(Limit limit, const QString& temporaryD
     return environment;
 }
 
+// The iterations a run reports in its table, "iterations: N"; 0 when there is none.
+inline quint64 ReportedIterations(const QByteArray& out)
+{
+    const int at = out.indexOf("iterations: ");
+    return at < 0 ? 0 : out.mid(at + 12, out.indexOf('\n', at) - at - 12).toULongLong();
+}
+
+// The --size of run's arguments, 250 without one.
+inline int FieldSizeOf(const QStringList& arguments)
+{
+    const int at = arguments.indexOf(QStringLiteral("--size"));
+    return at < 0 ? 250 : arguments.value(at + 1).toInt();
+}
+
 inline CliResult RunCli(const QStringList& arguments, Limit limit = Limit::None,
                         int timeoutMs = 120000, const QString& temporaryDirectory = {})
 {

@@ -4,12 +4,15 @@
 // cell: slow, but with nothing in common with the packed runners except the rule's
 // transitions (NextTransition, which Iterate uses too).
 
+#include "Ant.h"
 #include "AntAI.h"
 #include "AntPosition.h"
 #include "Iteration.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
+#include <string>
 #include <utility>
 
 struct FieldReference
@@ -18,6 +21,35 @@ struct FieldReference
     FieldReference(const AntAI& rule, int size, int startX, int startY)
         : Rule(rule), Size(size), Ant{startX, startY, 'U'}
     {
+    }
+
+    // The rule's run from the start of an N x N field (the ant on (N/2, N/2) heading up), or
+    // of the plane in that field's coordinates, to `iterations` or its end.
+    static FieldReference Of(const std::string& rule, int size, bool plane,
+                             std::uint64_t iterations)
+    {
+        ::Ant walker;
+        walker.SetRule(rule);
+        FieldReference field(walker.GetAI(), plane ? 0 : size, size / 2, size / 2);
+        field.RunTo(iterations);
+        return field;
+    }
+
+    // The smallest box around the cells not blank, inclusive; false while there are none.
+    bool Visited(int& minX, int& minY, int& maxX, int& maxY) const
+    {
+        bool any = false;
+        for (const auto& [cell, colour] : Cells)
+        {
+            if (colour == 0)
+                continue;
+            minX = any ? std::min(minX, cell.first) : cell.first;
+            maxX = any ? std::max(maxX, cell.first) : cell.first;
+            minY = any ? std::min(minY, cell.second) : cell.second;
+            maxY = any ? std::max(maxY, cell.second) : cell.second;
+            any = true;
+        }
+        return any;
     }
 
     int Colour(int x, int y) const

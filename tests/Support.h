@@ -14,6 +14,7 @@
 
 #include "Ant.h"
 #include "AntField.h"
+#include "FieldView.h"
 #include "Iteration.h"
 #include "Runner.h"
 
@@ -32,6 +33,19 @@ inline FieldState CaptureState(const AntField& field, const Ant& ant)
     for (int y = 0; y < AntField::FieldSize; ++y)
         for (int x = 0; x < AntField::FieldSize; ++x)
             state.Cells.push_back(field.GetCell(x, y));
+    state.Position = ant.GetPosition();
+    state.Rule = ant.GetAI();
+    return state;
+}
+
+// The same of the window's cells of a packed field.
+inline FieldState CaptureState(const FieldView& field, const Ant& ant)
+{
+    FieldState state;
+    state.Cells.reserve(std::size_t(AntField::FieldSize) * AntField::FieldSize);
+    for (int y = 0; y < AntField::FieldSize; ++y)
+        for (int x = 0; x < AntField::FieldSize; ++x)
+            state.Cells.push_back(field.Colour(x, y));
     state.Position = ant.GetPosition();
     state.Rule = ant.GetAI();
     return state;
@@ -150,6 +164,48 @@ inline bool ShowActive(QWidget& window)
     window.show();
     QApplication::setActiveWindow(&window);
     return QTest::qWaitForWindowActive(&window);
+}
+#endif
+
+#ifdef QT_GUI_LIB
+#include "FieldReference.h"
+#include "FieldRenderer.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QRect>
+
+// The command line's picture of the cells in `box`, painted cell by cell from colourAt: a
+// 1-pixel frame, the inside, FieldOffset pixels of margin, cellSize x cellSize per cell.
+inline QImage ExpectedPicture(const std::function<int(int, int)>& colourAt, const QRect& box,
+                              int cellSize)
+{
+    const int margin = FieldRenderer::FieldOffset;
+    QImage image(2 * margin + box.width() * cellSize, 2 * margin + box.height() * cellSize,
+                 QImage::Format_RGB32);
+    image.fill(FieldRenderer::PenColor());
+    QPainter painter(&image);
+    painter.fillRect(image.rect().adjusted(1, 1, -1, -1), FieldRenderer::BackgroundColor());
+    for (int y = 0; y < box.height(); ++y)
+        for (int x = 0; x < box.width(); ++x)
+            painter.fillRect(margin + x * cellSize, margin + y * cellSize, cellSize, cellSize,
+                             FieldRenderer::CellColor(colourAt(box.left() + x, box.top() + y)));
+    painter.end();
+    return image.convertToFormat(QImage::Format_RGB888);
+}
+
+// What a picture of the run's end shows without a view: the N x N field, or the box of the
+// plane's cells not blank (the start cell while there are none).
+inline QRect PictureBox(const FieldReference& end, int size, const QRect& view)
+{
+    int minX = 0, minY = 0, maxX = 0, maxY = 0;
+    if (!view.isNull())
+        return view;
+    if (end.Size > 0)
+        return QRect(0, 0, size, size);
+    if (!end.Visited(minX, minY, maxX, maxY))
+        return QRect(size / 2, size / 2, 1, 1);
+    return QRect(QPoint(minX, minY), QPoint(maxX, maxY));
 }
 #endif
 

@@ -128,7 +128,7 @@ void TestCatalogue::checkAgreesWithSingleRuns()
     options.HighwayMaxPeriod = 20000;
     const int mismatches = CatalogueCheck::Run(
         options,
-        [&](const PresetRun& run, AntField& end)
+        [&](const PresetRun& run, const FieldView& end)
         {
             Ant ant;
             ant.ApplyPreset(run.Number);
@@ -194,7 +194,7 @@ void TestCatalogue::checkStopsWhenACallbackFails()
     {
         CatalogueCheck::Run(
             RunOptions(),
-            [&](const PresetRun& run, AntField&)
+            [&](const PresetRun& run, const FieldView&)
             {
                 if (inEnded)
                     call(run.Number);

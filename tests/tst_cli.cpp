@@ -126,6 +126,34 @@ void TestCli::refused_data()
     usage("frames without gif", {"run", "LR", "--frames", "10"}, "--frames needs --gif");
     usage("every 0", {"run", "LR", "--trace", "{dir}/t.csv", "--every", "0"}, "positive whole");
     usage("every without trace", {"run", "LR", "--every", "5"}, "--every needs --trace");
+    usage("view of three numbers", {"run", "LR", "--png", "{dir}/f.png", "--view", "1,2,3"},
+          "--view must be X,Y,W,H (four whole numbers), not '1,2,3'");
+    usage("view of no width", {"run", "LR", "--png", "{dir}/f.png", "--view", "1,2,0,4"},
+          "--view W must be a whole number from 1 to 268435456, not '0'");
+    usage("view at no number", {"run", "LR", "--gif", "{dir}/f.gif", "--view=x,-2,3,4"},
+          "--view X must be a whole number from -536870912 to 536870912, not 'x'");
+    usage("view height signed", {"run", "LR", "--gif", "{dir}/f.gif", "--view=1,-2,3,-4"},
+          "--view H must be a whole number from 1 to 268435456, not '-4'");
+    usage("view without png or gif", {"run", "LR", "--view", "0,0,9,9"},
+          "--view needs --png FILE or --gif FILE");
+    // Known before the run, so refused before its 10^11 iterations.
+    usage("picture beyond the pixel limit",
+          {"run", "L", "--max-iterations", "100000000000", "--size", "20000", "--png",
+           "{dir}/f.png", "--cell-size", "1"},
+          "20010 x 20010 pixels, more than 268435456; give a smaller --cell-size or a --view");
+    usage("view beyond the pixel limit",
+          {"run", "L", "--max-iterations", "100000000000", "--png", "-", "--view",
+           "-8000,-8000,16375,16375", "--cell-size", "1"},
+          "more than 268435456");
+    usage("gif wider than a GIF can be",
+          {"run", "L", "--max-iterations", "100000000000", "--gif", "{dir}/f.gif", "--view",
+           "0,0,70000,1", "--cell-size", "1"},
+          "70010 x 11 pixels, more than a GIF's 65535 a side");
+    // The plane's box is known at its end: still refused before anything is written.
+    usage("plane picture beyond the pixel limit",
+          {"run", "LR", "--plane", "--max-period", "1", "--max-iterations", "200000", "--png",
+           "{dir}/field.png", "--cell-size", "16"},
+          "more than 268435456; give a smaller --cell-size or a --view");
     usage("png and gif both on stdout", {"run", "LR", "--png", "-", "--gif", "-"},
           "only one of --png, --gif and --trace");
     usage("gif and trace both on stdout", {"run", "LR", "--gif", "-", "--trace", "-"},

@@ -2,11 +2,14 @@
 #include "AntField.h"
 #include "CliProcess.h"
 #include "DecodedGif.h"
+#include "FieldReference.h"
 #include "FieldRenderer.h"
 #include "FieldSummary.h"
 #include "FrameSchedule.h"
 #include "Runner.h"
+#include "Support.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -46,6 +49,31 @@ QString TraceLine(const CappedRun& run)
     return cells.join(',');
 }
 
+// A trace row of the reference: colours over the field, or the plane's visited box.
+QString TraceLine(const FieldReference& run, std::uint64_t cells)
+{
+    int minX = 0, minY = 0, maxX = 0, maxY = 0;
+    const bool visited = run.Visited(minX, minY, maxX, maxY);
+    if (run.Size == 0)
+        cells = visited ? std::uint64_t(maxX - minX + 1) * std::uint64_t(maxY - minY + 1) : 0;
+    AntField::ColourCounts colours{};
+    std::uint64_t notBlank = 0;
+    for (const auto& cell : run.Cells)
+    {
+        notBlank += cell.second != 0;
+        colours[std::size_t(cell.second)] += cell.second != 0;
+    }
+    colours[0] = cells - notBlank;
+    QStringList line{QString::number(run.Done), QString::number(run.Ant.X),
+                     QString::number(run.Ant.Y), QString(QChar(run.Ant.Direction)),
+                     QString::number(notBlank)};
+    for (std::uint64_t count : colours)
+        line << QString::number(count);
+    for (int side : {minX, minY, maxX, maxY})
+        line << (visited ? QString::number(side) : QString());
+    return line.join(',');
+}
+
 // {file} in the arguments becomes a path in `dir`; "-" means stdout.
 QByteArray RunAndRead(QStringList arguments, const QTemporaryDir& dir, const char* name)
 {
@@ -72,6 +100,10 @@ private slots:
     void gifFramesAreTheRenderersPictures();
     void traceRowsAreCappedRuns_data();
     void traceRowsAreCappedRuns();
+    void exportsOfAnyFieldFollowTheReference_data();
+    void exportsOfAnyFieldFollowTheReference();
+    void failedOutputKeepsEveryPreviousFile_data();
+    void failedOutputKeepsEveryPreviousFile();
 };
 
 void TestCliExport::gifFramesAreTheRenderersPictures_data()
@@ -199,6 +231,135 @@ void TestCliExport::traceRowsAreCappedRuns()
     QCOMPARE(lines.size(), expected.size());
     for (int i = 1; i < lines.size(); ++i)
         QCOMPARE(lines[i], expected[i]);
+}
+
+void TestCliExport::exportsOfAnyFieldFollowTheReference_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QStringList>("options"); // with --frames F and --every K
+    QTest::addColumn<QRect>("view");          // null: the field, or the plane's final box
+
+    QTest::newRow("RLR on 41 x 41 to its end")
+        << "RLR" << QStringList{"--size", "41", "--frames", "6", "--every", "97"} << QRect();
+    QTest::newRow("LLLRRR on the plane, growing right and up")
+        << "LLLRRR"
+        << QStringList{"--plane", "--max-iterations", "3000", "--frames", "8", "--every", "250"}
+        << QRect();
+    QTest::newRow("RRRLLL from a 3 x 3 plane, log spacing")
+        << "RRRLLL"
+        << QStringList{"--plane", "--size",   "3",  "--max-iterations", "2000", "--spacing",
+                       "log",     "--frames", "10", "--every",          "300"}
+        << QRect();
+    QTest::newRow("LR on the plane to its highway, a view across its start")
+        << "LR"
+        << QStringList{"--plane", "--view", "100,90,50,40", "--frames", "5", "--every", "4000"}
+        << QRect(100, 90, 50, 40);
+}
+
+// Every frame shows one box, the plane's at the end, so frames line up however the plane
+// grew; frames and trace rows hold the reference's cells at their iterations.
+void TestCliExport::exportsOfAnyFieldFollowTheReference()
+{
+    QFETCH(QString, rule);
+    QFETCH(QStringList, options);
+    QFETCH(QRect, view);
+
+    QTemporaryDir dir;
+    const QString gifPath = dir.filePath(QStringLiteral("run.gif"));
+    const QString tracePath = dir.filePath(QStringLiteral("run.csv"));
+    const CliResult result = RunCli(
+        QStringList{"run", rule, "--gif", gifPath, "--trace", tracePath, "--cell-size", "2"} +
+        options);
+    QVERIFY2(result.Status == 0, result.Err.constData());
+    const quint64 last = ReportedIterations(result.Out);
+    const int size = FieldSizeOf(options);
+    const bool plane = options.contains(QStringLiteral("--plane"));
+    const QRect box =
+        PictureBox(FieldReference::Of(rule.toStdString(), size, plane, last), size, view);
+    auto reference = [&]
+    {
+        Ant walker;
+        walker.SetRule(rule.toStdString());
+        return FieldReference(walker.GetAI(), plane ? 0 : size, size / 2, size / 2);
+    };
+
+    const DecodedGif gif = DecodeGif(gifPath);
+    QVERIFY2(gif.Error.isEmpty(), qPrintable(gif.Error));
+    const std::vector<std::uint64_t> schedule =
+        FrameSchedule::FrameIterations(last, options.value(options.indexOf("--frames") + 1).toInt(),
+                                       options.contains("log") ? FrameSchedule::Spacing::Logarithmic
+                                                               : FrameSchedule::Spacing::Linear);
+    QCOMPARE(std::size_t(gif.Frames.size()), schedule.size());
+    FieldReference frames = reference();
+    for (std::size_t i = 0; i < schedule.size(); ++i)
+    {
+        frames.RunTo(schedule[i]);
+        QVERIFY2(gif.Frames[int(i)] ==
+                     ExpectedPicture([&](int x, int y) { return frames.Colour(x, y); }, box, 2),
+                 qPrintable(QStringLiteral("frame %1, iteration %2").arg(i).arg(schedule[i])));
+    }
+
+    QFile file(tracePath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).trimmed().split('\n');
+    const quint64 every = options.value(options.indexOf("--every") + 1).toULongLong();
+    FieldReference rows = reference();
+    QStringList expected;
+    for (quint64 at = 0;; at = qMin(at + every, last))
+    {
+        rows.RunTo(at);
+        expected << TraceLine(rows, quint64(size) * quint64(size));
+        if (at == last)
+            break;
+    }
+    QCOMPARE(lines.mid(1), expected);
+}
+
+void TestCliExport::failedOutputKeepsEveryPreviousFile_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("failing");
+    // Each run's other two files stay within the 4 KB the child may write to one file.
+    QTest::newRow("the trace fails")
+        << QStringList{"LR", "--size",   "40", "--max-iterations", "2000", "--cell-size",
+                       "1",  "--frames", "2",  "--every",          "10"}
+        << "t.csv";
+    QTest::newRow("the picture, put in place last, fails")
+        << QStringList{"LR", "--max-iterations", "10000", "--cell-size", "2", "--frames",
+                       "2",  "--every",          "5000"}
+        << "p.png";
+}
+
+// A failed output of run --gif --trace --png, written and put in place after the others,
+// leaves all three previous files as they were.
+void TestCliExport::failedOutputKeepsEveryPreviousFile()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, failing);
+
+    QTemporaryDir dir;
+    const QStringList names{"a.gif", "t.csv", "p.png"};
+    for (const QString& name : names)
+    {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(name.toUtf8()) > 0);
+    }
+    const CliResult result =
+        RunCli(QStringList{"run", "--gif", dir.filePath("a.gif"), "--trace", dir.filePath("t.csv"),
+                           "--png", dir.filePath("p.png")} +
+                   options,
+               Limit::FileSize);
+    QCOMPARE(result.Status, 1);
+    QVERIFY2(result.Err.contains("File too large") && result.Err.contains(failing.toUtf8()),
+             result.Err.constData());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList({"a.gif", "p.png", "t.csv"}));
+    for (const QString& name : names)
+    {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), name.toUtf8());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCliExport)

@@ -1,6 +1,8 @@
 #include "CliProcess.h"
+#include "FieldReference.h"
 #include "PresetCatalogue.h"
 #include "PresetPicture.h"
+#include "Support.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +19,8 @@ private slots:
     void runWritesPicture_data();
     void runWritesPicture();
     void renderWritesTheCompiledInPreviews();
+    void pictureOfAnyFieldShowsItsCells_data();
+    void pictureOfAnyFieldShowsItsCells();
 };
 
 void TestCliPictures::runWritesPicture_data()
@@ -78,6 +82,82 @@ void TestCliPictures::renderWritesTheCompiledInPreviews()
         QVERIFY(!picture.hasAlphaChannel());
         QCOMPARE(picture, QImage(QString::fromLatin1(PresetCatalogue::PicturePath(n))));
     }
+}
+
+void TestCliPictures::pictureOfAnyFieldShowsItsCells_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("cellSize");
+    QTest::addColumn<QRect>("view");     // null: the field, or the plane's visited box
+    QTest::addColumn<QString>("passes"); // sides where the box leaves the plane's first square
+
+    const QStringList cap{"--max-iterations", "3000"};
+    QTest::newRow("LR on 101 x 101 to its end")
+        << "LR" << QStringList{"--size", "101"} << 2 << QRect() << "";
+    QTest::newRow("RLR on 7 x 7, cell size 16")
+        << "RLR" << QStringList{"--size", "7"} << 16 << QRect() << "";
+    QTest::newRow("LLRR on 64 x 64, capped")
+        << "LLRR" << QStringList{"--size", "64"} + cap << 1 << QRect() << "";
+    QTest::newRow("LR on the plane to its proven highway, right and down")
+        << "LR" << QStringList{"--plane"} << 1 << QRect() << "right down";
+    QTest::newRow("RL on the plane, left and down")
+        << "RL" << QStringList{"--plane", "--max-iterations", "12000"} << 1 << QRect()
+        << "left down";
+    QTest::newRow("LLLRRR on the plane, right and up")
+        << "LLLRRR" << QStringList{"--plane"} + cap << 2 << QRect() << "right up";
+    QTest::newRow("RRRLLL on the plane from 3 x 3, left and up")
+        << "RRRLLL" << QStringList{"--plane", "--size", "3"} + cap << 2 << QRect() << "left up";
+    QTest::newRow("view inside the visited box")
+        << "RRRLLL" << QStringList{"--plane", "--view", "100,110,20,15"} + cap << 3
+        << QRect(100, 110, 20, 15) << "";
+    QTest::newRow("view across the visited box's corner")
+        << "RRRLLL" << QStringList{"--plane", "--view=30,30,40,30"} + cap << 2
+        << QRect(30, 30, 40, 30) << "";
+    QTest::newRow("view outside the visited box: blank")
+        << "RRRLLL" << QStringList{"--plane", "--view", "-500,900,8,4"} + cap << 4
+        << QRect(-500, 900, 8, 4) << "";
+    QTest::newRow("view across the edge of a 31 x 31 field")
+        << "RLR" << QStringList{"--size", "31", "--view", "-3,20,12,14"} << 3
+        << QRect(-3, 20, 12, 14) << "";
+}
+
+// Every cell of the picture is the reference automaton's, framed as the 250 x 250 one is;
+// cells outside the field are blank.
+void TestCliPictures::pictureOfAnyFieldShowsItsCells()
+{
+    QFETCH(QString, rule);
+    QFETCH(QStringList, options);
+    QFETCH(int, cellSize);
+    QFETCH(QRect, view);
+    QFETCH(QString, passes);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("field.png"));
+    const CliResult result =
+        RunCli(QStringList{"run", rule, "--png", path, "--cell-size", QString::number(cellSize)} +
+               options);
+    QVERIFY2(result.Status == 0, result.Err.constData());
+    const int size = FieldSizeOf(options);
+    const FieldReference reference =
+        FieldReference::Of(rule.toStdString(), size, options.contains(QStringLiteral("--plane")),
+                           ReportedIterations(result.Out));
+    const QRect box = PictureBox(reference, size, view);
+    // The row grows the plane on the sides it names, beyond the square it starts with.
+    const int side = qMin(size, 64);
+    const QRect first(size / 2 - side / 2, size / 2 - side / 2, side, side);
+    const QString sides =
+        QStringList{box.left() < first.left() ? "left" : "",
+                    box.right() > first.right() ? "right" : "", box.top() < first.top() ? "up" : "",
+                    box.bottom() > first.bottom() ? "down" : ""}
+            .join(' ');
+    for (const QString& name : passes.split(' ', Qt::SkipEmptyParts))
+        QVERIFY2(sides.contains(name), qPrintable(sides));
+
+    QImage written;
+    QVERIFY(written.load(path));
+    QCOMPARE(written.convertToFormat(QImage::Format_RGB888),
+             ExpectedPicture([&](int x, int y) { return reference.Colour(x, y); }, box, cellSize));
 }
 
 QTEST_MAIN(TestCliPictures)

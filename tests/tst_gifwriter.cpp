@@ -6,6 +6,7 @@
 #include "GifWriter.h"
 #include "IndexRenderer.h"
 #include "Iteration.h"
+#include "PackedField.h"
 #include "PresetCatalogue.h"
 
 #include <QDir>
@@ -42,7 +43,12 @@ struct PresetRun
     }
     // The painter's picture is the reference; the writer takes the index picture.
     QImage Render(int cellSize) { return FieldRenderer::Render(Field->GetCopy(), cellSize); }
-    IndexImage Indices(int cellSize) { return IndexRenderer::Render(Field->GetCopy(), cellSize); }
+    IndexImage Indices(int cellSize)
+    {
+        PackedField packed;
+        packed.Load(*Field);
+        return IndexRenderer::Render(FieldView(packed), cellSize);
+    }
     std::vector<int> Cells()
     {
         const int* const* rows = Field->GetCopy();

@@ -3,6 +3,7 @@
 #include "FieldRenderer.h"
 #include "IndexRenderer.h"
 #include "Iteration.h"
+#include "PackedField.h"
 #include "Palette.h"
 #include "PngEncoder.h"
 
@@ -29,6 +30,14 @@ QImage ToColour(const IndexImage& indices)
             image.setPixel(x, y, qRgb(c.Red, c.Green, c.Blue));
         }
     return image;
+}
+
+// What the command line draws of the window's field.
+IndexImage Indices(const AntField& field, int cellSize)
+{
+    PackedField packed;
+    packed.Load(field);
+    return IndexRenderer::Render(FieldView(packed), cellSize);
 }
 
 void Fill(AntField& field, const std::function<int(int, int)>& value)
@@ -95,7 +104,7 @@ void TestPicture::indicesAreThePaintersPixels()
     auto field = std::make_unique<AntField>();
     setup(*field);
 
-    const IndexImage indices = IndexRenderer::Render(field->GetCopy(), cellSize);
+    const IndexImage indices = Indices(*field, cellSize);
     const QImage painted = FieldRenderer::Render(field->GetCopy(), cellSize);
     QCOMPARE(QSize(indices.Width(), indices.Height()), FieldRenderer::ImageSize(cellSize));
     QVERIFY(ToColour(indices) == painted);
@@ -115,7 +124,7 @@ void TestPicture::pngDecodesToThePaintersPixels()
     auto field = std::make_unique<AntField>();
     Fill(*field, [](int x, int y) { return (x * y + x) % Palette::CellValueCount; });
 
-    const std::string png = PngEncoder::Encode(IndexRenderer::Render(field->GetCopy(), cellSize));
+    const std::string png = PngEncoder::Encode(Indices(*field, cellSize));
     QImage decoded;
     QVERIFY(
         decoded.loadFromData(reinterpret_cast<const uchar*>(png.data()), int(png.size()), "PNG"));
@@ -153,7 +162,7 @@ void TestPicture::refusesPicturesWithoutPixels()
     QVERIFY_EXCEPTION_THROWN(PngEncoder::Encode(IndexImage()), std::invalid_argument);
     QVERIFY_EXCEPTION_THROWN(PngEncoder::Encode(IndexImage(0, 4)), std::invalid_argument);
     auto field = std::make_unique<AntField>();
-    QVERIFY_EXCEPTION_THROWN(IndexRenderer::Render(field->GetCopy(), 0), std::invalid_argument);
+    QVERIFY_EXCEPTION_THROWN(Indices(*field, 0), std::invalid_argument);
 }
 
 QTEST_GUILESS_MAIN(TestPicture)
