@@ -67,12 +67,14 @@ public:
     // run. False for a rule that is not this survey's.
     bool SetKnown(const SurveyRow& row);
     // Keeps each unfinished run's state in `directory` (one file per rule, named after it):
-    // at the cap, on a stop, and at least every SaveInterval while a run goes on; a run
-    // whose file is there continues from it. Run refuses a file that is damaged, of
-    // another rule or beyond the cap (a std::runtime_error naming it) before any work.
+    // at the cap, on a stop, and at the first highway snapshot SaveInterval after the last
+    // save while a run goes on; a run whose file is there continues from it, on the lanes.
+    // Run refuses a file that is damaged, of another rule or field, or beyond the cap (a
+    // std::runtime_error naming it) before any work, and again where it reads it.
     void SetStateDirectory(std::string directory) { StateDirectory = std::move(directory); }
     static std::string StateFile(const std::string& directory, const std::string& rule);
-    // Iterations stepped by this survey's runs, resumed ones from their saved iteration.
+    // Iterations stepped by this survey's runs, resumed ones from their saved iteration,
+    // runs again from the start counted again.
     std::uint64_t IterationsStepped() const { return Stepped.load(); }
     static constexpr std::chrono::seconds SaveInterval{30};
     // Runs on a size x size field, or on the plane with that field's coordinates, where

@@ -395,6 +395,15 @@ void TestSurvey::damagedStateFilesRefused_data()
     QTest::newRow("other version") << patched(16, '\x03') << "version 3";
     QTest::newRow("other rule's") << QByteArray::fromStdString(StateAt("LRRR", 1000).Encode())
                                   << "holds a run of LRRR";
+    auto onField = [](int size, bool plane)
+    {
+        const FieldRun run = RunOn("LLRR", size, plane, 1000);
+        return QByteArray::fromStdString(
+            RunState::Of("LLRR", 1000, run.Field, run.Position, size).Encode());
+    };
+    QTest::newRow("another size's")
+        << onField(251, false) << "holds a run on 251 x 251, not on this survey's 250 x 250";
+    QTest::newRow("the plane's") << onField(250, true) << "holds a run on the plane of 250";
     QTest::newRow("beyond the cap")
         << QByteArray::fromStdString(StateAt("LLRR", 5000).Encode()) << "beyond this survey's cap";
 }
