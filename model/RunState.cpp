@@ -107,8 +107,16 @@ RunState RunState::Of(const std::string& rule, std::uint64_t iterations, const A
 RunState RunState::Of(const std::string& rule, std::uint64_t iterations, const PackedField& field,
                       const AntPosition& position, int size)
 {
+    // From the codes: the rare foreign value through Colour.
+    const std::uint8_t* codes = field.Cells();
     return Capture(rule, iterations, position, size, field.Unbounded(), field.Left(), field.Top(),
-                   field.Width(), field.Height(), [&](int x, int y) { return field.Colour(x, y); });
+                   field.Width(), field.Height(),
+                   [&](int x, int y)
+                   {
+                       const unsigned code = PackedField::CodeOf(codes[field.Index(x, y)]);
+                       return code == PackedField::Foreign ? field.Colour(x, y)
+                                                           : static_cast<int>(code);
+                   });
 }
 
 PackedField RunState::Restore() const
@@ -116,10 +124,11 @@ PackedField RunState::Restore() const
     PackedField field(FieldSize, Plane);
     if (Plane)
         field.SetBox(Left, Top, Width, Height);
-    std::size_t i = 0;
-    for (int y = Top; y < Top + Height; ++y)
-        for (int x = Left; x < Left + Width; ++x)
-            field.Cells()[field.Index(x, y)] = Cells[i++];
+    // A colour is its cell's code on a field without turn marks.
+    const auto width = static_cast<std::size_t>(Width);
+    for (int y = 0; y < Height; ++y)
+        std::memcpy(field.Cells() + field.Index(Left, Top + y),
+                    Cells.data() + static_cast<std::size_t>(y) * width, width);
     return field;
 }
 
@@ -177,8 +186,10 @@ std::string RunState::Encode() const
     Put<std::uint8_t>(out, static_cast<std::uint8_t>(Rule.size()));
     out += Rule;
     const std::size_t count = Cells.size();
+    const std::size_t at = out.size();
+    out.resize(at + (count + 1) / 2);
     for (std::size_t i = 0; i < count; i += 2)
-        out += static_cast<char>(Cells[i] | (i + 1 < count ? Cells[i + 1] << 4 : 0));
+        out[at + i / 2] = static_cast<char>(Cells[i] | (i + 1 < count ? Cells[i + 1] << 4 : 0));
     Put<std::uint8_t>(out, Ended ? 1 : 0);
     if (Ended)
     {
