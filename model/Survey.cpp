@@ -1,7 +1,6 @@
 #include "Survey.h"
 
 #include "Ant.h"
-#include "AntField.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -41,6 +40,7 @@ struct Survey::Ending
     FieldSummary Growth;
     bool TouchedColumnZero = true;
     std::optional<RunState> State; // the end state, kept when the survey keeps states
+    bool Saved = false;            // State is the rule's file already
 };
 
 std::vector<std::string> Survey::RulesOf(int fromLetters, int toLetters)
@@ -315,7 +315,7 @@ void Survey::WorkOn(const std::atomic<bool>* stop)
     {
         SurveyRow& row = Rows_[index];
         Enter(row, end.Result, end.Position, end.Growth);
-        if (end.State)
+        if (end.State && !end.Saved)
             save(*end.State, index);
         const std::size_t mirror = mirrorOf[index];
         if (mirror == none)
@@ -483,6 +483,7 @@ Survey::Ending Survey::EndingOf(const RunState& state) const
     // The mirror's state may not be saved yet.
     if (state.Outcome == RunOutcome::Cap)
         ending.State = state;
+    ending.Saved = true;
     return ending;
 }
 
