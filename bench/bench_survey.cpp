@@ -1,8 +1,9 @@
 // Cost of the cycle proof per iteration (the runner with and without it over the
 // whole catalogue), then the wall time of the survey command itself.
-// Usage: bench_survey [--quick | --runners-only | --resumed]
+// Usage: bench_survey [--quick | --runners-only | --resumed [CAP]]
 //   --quick skips the survey of 9 letters, --runners-only skips both surveys;
-//   --resumed only compares surveys continued from their states with ones from the start
+//   --resumed only compares surveys continued from their states at CAP (on the 250 x 250
+//   field; default 1000000) to 10 CAP with ones from the start
 #include "Ant.h"
 #include "AntField.h"
 #include "BenchSupport.h"
@@ -121,7 +122,7 @@ double ContinuedNs(const Survey& lower, std::uint64_t cap, int size, bool plane,
     return seconds * 1e9 / steps;
 }
 
-int Continued()
+int Continued(std::uint64_t fieldCap)
 {
     constexpr int Rounds = 5;
     struct Case
@@ -134,7 +135,7 @@ int Continued()
     };
     const std::string directory =
         (std::filesystem::temp_directory_path() / "bench_survey_states").string();
-    for (const Case& c : {Case{"250 x 250, 1-8 letters", 8, 1000000, 250, false},
+    for (const Case& c : {Case{"250 x 250, 1-8 letters", 8, fieldCap, 250, false},
                           Case{"plane, 1-7 letters", 7, 100000, 250, true}})
     {
         std::filesystem::remove_all(directory);
@@ -182,7 +183,7 @@ int Continued()
 int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "--resumed") == 0)
-        return Continued();
+        return Continued(argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1000000);
     const bool runnersOnly = argc > 1 && std::strcmp(argv[1], "--runners-only") == 0;
     const bool quick = runnersOnly || (argc > 1 && std::strcmp(argv[1], "--quick") == 0);
     constexpr int Rounds = 7;
