@@ -456,7 +456,8 @@ void Survey::WorkOn(const std::atomic<bool>* stop)
             }
             if (state)
             {
-                PackedField& field = continued[row] = state->Restore();
+                PackedField& field =
+                    continued.insert_or_assign(row, state->Restore()).first->second;
                 job.Field = &field;
                 job.Position = state->Position;
                 job.Done = startedAt[row] = state->Iterations;
