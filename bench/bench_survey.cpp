@@ -1,12 +1,15 @@
 // Cost of the cycle proof per iteration (the runner with and without it over the
 // whole catalogue), then the wall time of the survey command itself.
-// Usage: bench_survey [--quick | --runners-only]
-//   --quick skips the survey of 9 letters, --runners-only skips both surveys
+// Usage: bench_survey [--quick | --runners-only | --resumed [CAP]]
+//   --quick skips the survey of 9 letters, --runners-only skips both surveys;
+//   --resumed only compares surveys continued from their states at CAP (on the 250 x 250
+//   field; default 1000000) to 10 CAP with ones from the start
 #include "Ant.h"
 #include "AntField.h"
 #include "BenchSupport.h"
 #include "PresetCatalogue.h"
 #include "Runner.h"
+#include "Survey.h"
 
 #include <algorithm>
 #include <atomic>
@@ -14,9 +17,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <sys/resource.h>
@@ -83,10 +89,101 @@ double TimeSurvey(const std::string& arguments, double& cpuSeconds)
     cpuSeconds = ChildCpuSeconds() - cpuBefore;
     return status == 0 ? seconds : -1;
 }
+// A survey of the rules that a survey to cap / 10 left capped, taken to cap: from the states
+// it left in `states` (copied first, as a survey writes over them), or from the start when
+// states is empty, keeping states too so that both write the same files. Returns wall
+// nanoseconds per iteration stepped, on one thread, and the processor's in cpuNs (which
+// leaves out the waits for the disk).
+double ContinuedNs(const Survey& lower, std::uint64_t cap, int size, bool plane,
+                   const std::string& states, const std::string& into, std::uint64_t& stepped,
+                   double& cpuNs)
+{
+    const std::string copy = into;
+    std::filesystem::remove_all(copy);
+    if (states.empty())
+        std::filesystem::create_directory(copy);
+    else
+        std::filesystem::copy(states, copy);
+    Survey survey(1, lower.Rows().back().Rule.size(), cap);
+    survey.SetHighwayMaxPeriod(20000);
+    survey.SetGeometry(size, plane, RunOptions::DefaultMaxMemory);
+    for (const SurveyRow& row : lower.Rows())
+        if (row.Outcome != RunOutcome::Cap && row.Outcome != RunOutcome::Highway)
+            survey.SetKnown(row);
+    survey.SetStateDirectory(copy);
+    const auto start = Clock::now();
+    const std::clock_t cpuStart = std::clock();
+    survey.Run(1, nullptr);
+    const double seconds = SecondsSince(start);
+    const double cpuSeconds = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    stepped = survey.IterationsStepped();
+    const double steps = double(std::max<std::uint64_t>(stepped, 1));
+    cpuNs = cpuSeconds * 1e9 / steps;
+    return seconds * 1e9 / steps;
+}
+
+int Continued(std::uint64_t fieldCap)
+{
+    constexpr int Rounds = 5;
+    struct Case
+    {
+        const char* Name;
+        int Letters;
+        std::uint64_t Cap;
+        int Size;
+        bool Plane;
+    };
+    const std::string directory =
+        (std::filesystem::temp_directory_path() / "bench_survey_states").string();
+    for (const Case& c : {Case{"250 x 250, 1-8 letters", 8, fieldCap, 250, false},
+                          Case{"plane, 1-7 letters", 7, 100000, 250, true}})
+    {
+        std::filesystem::remove_all(directory);
+        std::filesystem::create_directory(directory);
+        Survey lower(1, c.Letters, c.Cap);
+        lower.SetHighwayMaxPeriod(20000);
+        lower.SetGeometry(c.Size, c.Plane, RunOptions::DefaultMaxMemory);
+        lower.SetStateDirectory(directory);
+        lower.Run(1, nullptr);
+        std::vector<double> continuedNs;
+        std::vector<double> freshNs;
+        std::vector<double> continuedCpu;
+        std::vector<double> freshCpu;
+        double cpu = 0;
+        std::uint64_t continuedSteps = 0;
+        std::uint64_t freshSteps = 0;
+        // Interleaved rounds, so a burst of load elsewhere hits both alike.
+        for (int round = 0; round < Rounds; ++round)
+        {
+            continuedNs.push_back(ContinuedNs(lower, 10 * c.Cap, c.Size, c.Plane, directory,
+                                              directory + ".copy", continuedSteps, cpu));
+            continuedCpu.push_back(cpu);
+            freshNs.push_back(ContinuedNs(lower, 10 * c.Cap, c.Size, c.Plane, "",
+                                          directory + ".copy", freshSteps, cpu));
+            freshCpu.push_back(cpu);
+        }
+        std::printf("%s, capped at %llu taken to %llu, one thread, %d rounds, ns per stepped "
+                    "iteration, median (best), wall and processor:\n",
+                    c.Name, static_cast<unsigned long long>(c.Cap),
+                    static_cast<unsigned long long>(10 * c.Cap), Rounds);
+        for (const auto& [name, wall, processor, steps] :
+             {std::make_tuple("from their states", &continuedNs, &continuedCpu, continuedSteps),
+              std::make_tuple("from the start   ", &freshNs, &freshCpu, freshSteps)})
+            std::printf("  %s  wall %.2f (%.2f), processor %.2f (%.2f), %llu iterations\n", name,
+                        Median(*wall), *std::min_element(wall->begin(), wall->end()),
+                        Median(*processor), *std::min_element(processor->begin(), processor->end()),
+                        static_cast<unsigned long long>(steps));
+    }
+    std::filesystem::remove_all(directory);
+    std::filesystem::remove_all(directory + ".copy");
+    return 0;
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "--resumed") == 0)
+        return Continued(argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1000000);
     const bool runnersOnly = argc > 1 && std::strcmp(argv[1], "--runners-only") == 0;
     const bool quick = runnersOnly || (argc > 1 && std::strcmp(argv[1], "--quick") == 0);
     constexpr int Rounds = 7;

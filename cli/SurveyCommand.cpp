@@ -24,7 +24,9 @@
 #include <optional>
 #include <thread>
 
+#include <fcntl.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,6 +34,20 @@ namespace
 {
 constexpr std::uint64_t DefaultCap = 100000000;
 constexpr int MostJobs = 1024;
+
+// An flock on a directory, released when the descriptor is closed.
+struct DirectoryLock
+{
+    int Fd = -1;
+    DirectoryLock() = default;
+    DirectoryLock(const DirectoryLock&) = delete;
+    DirectoryLock& operator=(const DirectoryLock&) = delete;
+    ~DirectoryLock()
+    {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+};
 
 // The CPUs this process may run on, which is what a scheduler or taskset hands it, rather
 // than the machine's.
@@ -105,16 +121,17 @@ Range ParseLetters(const std::string& text)
 // The rows of an earlier survey that ended before its cap end the same way at a higher
 // one; its capped rows run again.
 void TakeEnded(const SurveyInput& previous, const std::string& path, const Range& letters,
-               std::uint64_t cap, std::uint64_t maxPeriod, Survey& survey)
+               std::uint64_t cap, std::uint64_t maxPeriod, int size, bool plane, Survey& survey)
 {
     const SurveyRecords::Description& about = previous.About;
     const std::string name = ArgumentText::QuotePath(path);
     if (about.LettersFrom != letters.From || about.LettersTo != letters.To)
         throw RuntimeFailure(name + " is a survey of letters " + about.Letters() +
                              "; resume it with those letters");
-    if (about.FieldSize != 250 || about.Plane)
+    if (about.FieldSize != static_cast<std::uint64_t>(size) || about.Plane != plane)
         throw RuntimeFailure(name + " is a survey on a field of " + about.Field() +
-                             "; --resume takes runs of the 250 x 250 field only");
+                             "; resume it with --size " + std::to_string(about.FieldSize) +
+                             (about.Plane ? " --plane" : ""));
     if (about.MaxPeriod != maxPeriod)
         throw RuntimeFailure(name + " looked for highways up to period " +
                              std::to_string(about.MaxPeriod) + "; resume it with --max-period " +
@@ -125,8 +142,10 @@ void TakeEnded(const SurveyInput& previous, const std::string& path, const Range
     if (about.Top > 0)
         throw RuntimeFailure(name + " holds only the " + std::to_string(about.Top) +
                              " longest finishers (--top): it cannot be resumed");
+    // On the plane a run ends at the first highway snapshot that proves its highway, and
+    // the snapshots before a cap depend on it: such a row runs again.
     for (const SurveyRow& row : previous.Rows)
-        if (row.Outcome != RunOutcome::Cap)
+        if (row.Outcome != RunOutcome::Cap && !(plane && row.Outcome == RunOutcome::Highway))
             survey.SetKnown(row);
 }
 
@@ -266,9 +285,6 @@ int SurveyCommand::Execute()
     }
     const Shard shard{ShardIndex, ShardCount};
 
-    if (!Geometry.WindowField() &&
-        (Options().count("--state-dir") > 0 || Options().count("--resume") > 0))
-        throw UsageError("--state-dir and --resume keep runs of the 250 x 250 field only");
     // Every run in progress holds a field: lanes of each job.
     Geometry.CheckFits(static_cast<std::uint64_t>(jobs) * static_cast<std::uint64_t>(lanes));
 
@@ -279,7 +295,9 @@ int SurveyCommand::Execute()
     if (shard.Count > 1)
         survey.SetShard(shard.Index - 1, shard.Count);
     if (previous)
-        TakeEnded(*previous, Resume, letters, cap, maxPeriod, survey);
+        TakeEnded(*previous, Resume, letters, cap, maxPeriod, Geometry.Size(), Geometry.Plane(),
+                  survey);
+    DirectoryLock lock;
     if (Options().count("--state-dir") > 0)
     {
         if (StateDir.empty())
@@ -287,6 +305,15 @@ int SurveyCommand::Execute()
         if (::mkdir(StateDir.c_str(), 0777) != 0 && errno != EEXIST)
             throw RuntimeFailure("cannot create the state directory " +
                                  ArgumentText::QuotePath(StateDir) + ": " + std::strerror(errno));
+        // Two surveys on one directory would write each other's states: held until exit.
+        lock.Fd = ::open(StateDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (lock.Fd < 0)
+            throw RuntimeFailure("cannot open the state directory " +
+                                 ArgumentText::QuotePath(StateDir) + ": " + std::strerror(errno));
+        if (::flock(lock.Fd, LOCK_EX | LOCK_NB) != 0)
+            throw RuntimeFailure("the state directory " + ArgumentText::QuotePath(StateDir) +
+                                 (errno == EWOULDBLOCK ? std::string(" is in use by another survey")
+                                                       : ": " + std::string(std::strerror(errno))));
         survey.SetStateDirectory(StateDir);
     }
     const std::size_t total = survey.RuleCount();

@@ -138,7 +138,17 @@ private:
             {
                 if (!slot.Tracker || slot.Tracker->MaxPeriod() != Options.HighwayMaxPeriod)
                     slot.Tracker = std::make_unique<HighwayTracker>(Options.HighwayMaxPeriod);
-                slot.Tracker->Start(field, at, heading, job.Rule, slot.Done, Options.Cap);
+                if (job.Resumed && slot.Done > 0)
+                {
+                    const PackedField blank(Options.Size, Options.Plane);
+                    slot.Tracker->Start(blank, blank.Index(blank.StartX(), blank.StartY()),
+                                        StepTable::HeadingOf('U'), job.Rule, 0, Options.Cap);
+                    slot.Tracker->Snapshot(field, at, heading, slot.Done);
+                }
+                else
+                {
+                    slot.Tracker->Start(field, at, heading, job.Rule, slot.Done, Options.Cap);
+                }
             }
             else
             {
@@ -205,7 +215,8 @@ private:
             slot.Tracker->Snapshot(field, at, Steps.Heading(j), slot.Done);
             if (field.Unbounded() && slot.Tracker->ProvenSoFar(slot.Done))
                 return Finish(j, RunOutcome::Highway, 0, next, ended);
-            if (Options.AtSnapshot && Options.AtSnapshot(field, Position(j, at), slot.Done))
+            if (Options.AtSnapshot &&
+                Options.AtSnapshot(slot.Id, field, Position(j, at), slot.Done))
                 return Finish(j, RunOutcome::Hooked, 0, next, ended);
         }
         if (slot.Done >= Options.Cap)

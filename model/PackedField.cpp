@@ -42,6 +42,18 @@ void PackedField::Clear()
     Blank();
 }
 
+void PackedField::SetBox(int left, int top, int width, int height)
+{
+    W = width;
+    H = height;
+    OriginX = left;
+    OriginY = top;
+    IsMarked = false;
+    ForeignValues.clear();
+    Codes.assign(static_cast<std::size_t>(Stride()) * static_cast<std::size_t>(H + 2), Border);
+    Blank();
+}
+
 void PackedField::Load(const AntField& field)
 {
     ForeignValues.clear();

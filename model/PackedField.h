@@ -52,6 +52,8 @@ public:
 
     // Back to blank, as constructed (a grown plane keeps its extent).
     void Clear();
+    // A blank plane whose stored part is this box instead, as a saved state had it.
+    void SetBox(int left, int top, int width, int height);
 
     // Only for a field of AntField's size.
     void Load(const AntField& field);

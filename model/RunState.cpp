@@ -1,25 +1,21 @@
 #include "RunState.h"
 
-#include "Ant.h"
 #include "AtomicFile.h"
 #include "PackedField.h"
 #include "ReadFile.h"
 #include "Rule.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
 namespace
 {
 constexpr std::string_view Magic = "FORMICULA-STATE\n";
-constexpr int Size = AntField::FieldSize;
-constexpr std::size_t CellCount = static_cast<std::size_t>(Size) * Size;
-
-std::size_t CellIndex(int x, int y)
-{
-    return static_cast<std::size_t>(y) * Size + static_cast<std::size_t>(x);
-}
+constexpr int WindowSize = AntField::FieldSize;
+// A side of the plane's stored box beyond this is beyond any memory limit (see Grow).
+constexpr std::uint32_t LongestSide = std::uint32_t{1} << 30;
 
 std::uint64_t Checksum(std::string_view bytes)
 {
@@ -60,6 +56,7 @@ public:
         return taken;
     }
     std::size_t Offset() const { return At; }
+    std::size_t Left() const { return Bytes.size() - At; }
 
 private:
     char Byte() { return Take(1)[0]; }
@@ -68,23 +65,27 @@ private:
     std::size_t At = 0;
 };
 
-} // namespace
 
-namespace
-{
-// The window-sized field's colours, from whatever holds them.
+// The stored box of a field made as PackedField(size, plane), and its colours.
 template <typename ColourAt>
 RunState Capture(const std::string& rule, std::uint64_t iterations, const AntPosition& position,
-                 ColourAt colourAt)
+                 int size, bool plane, int left, int top, int width, int height, ColourAt colourAt)
 {
     RunState state;
     state.Rule = rule;
     state.Iterations = iterations;
     state.Position = position;
-    state.Cells.resize(CellCount);
-    for (int y = 0; y < Size; ++y)
-        for (int x = 0; x < Size; ++x)
-            state.Cells[CellIndex(x, y)] = static_cast<std::uint8_t>(colourAt(x, y));
+    state.FieldSize = size;
+    state.Plane = plane;
+    state.Left = left;
+    state.Top = top;
+    state.Width = width;
+    state.Height = height;
+    state.Cells.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    std::size_t i = 0;
+    for (int y = top; y < top + height; ++y)
+        for (int x = left; x < left + width; ++x)
+            state.Cells[i++] = static_cast<std::uint8_t>(colourAt(x, y));
     return state;
 }
 } // namespace
@@ -92,55 +93,96 @@ RunState Capture(const std::string& rule, std::uint64_t iterations, const AntPos
 RunState RunState::Of(const std::string& rule, std::uint64_t iterations, const AntField& field,
                       const AntPosition& position)
 {
-    return Capture(rule, iterations, position, [&](int x, int y) { return field.GetCell(x, y); });
+    return Capture(rule, iterations, position, WindowSize, false, 0, 0, WindowSize, WindowSize,
+                   [&](int x, int y) { return field.GetCell(x, y); });
 }
 
-RunState RunState::OfPacked(const std::string& rule, std::uint64_t iterations,
-                            const PackedField& field, const AntPosition& position)
+RunState RunState::Of(const std::string& rule, std::uint64_t iterations, const PackedField& field,
+                      const AntPosition& position, int size)
 {
-    return Capture(rule, iterations, position, [&](int x, int y) { return field.Colour(x, y); });
+    // From the codes: the rare foreign value through Colour.
+    const std::uint8_t* codes = field.Cells();
+    return Capture(rule, iterations, position, size, field.Unbounded(), field.Left(), field.Top(),
+                   field.Width(), field.Height(),
+                   [&](int x, int y)
+                   {
+                       const unsigned code = PackedField::CodeOf(codes[field.Index(x, y)]);
+                       return code == PackedField::Foreign ? field.Colour(x, y)
+                                                           : static_cast<int>(code);
+                   });
 }
 
-void RunState::Restore(AntField& field) const
+PackedField RunState::Restore() const
 {
-    for (int y = 0; y < Size; ++y)
-        for (int x = 0; x < Size; ++x)
-            field.SetCell(x, y, Cells[CellIndex(x, y)]);
+    PackedField field(FieldSize, Plane);
+    if (Plane)
+        field.SetBox(Left, Top, Width, Height);
+    // A colour is its cell's code on a field without turn marks.
+    const auto width = static_cast<std::size_t>(Width);
+    for (int y = 0; y < Height; ++y)
+        std::memcpy(field.Cells() + field.Index(Left, Top + y),
+                    Cells.data() + static_cast<std::size_t>(y) * width, width);
+    return field;
 }
 
 RunState RunState::Mirrored(const std::string& mirrorRule) const
 {
+    // Column x mirrors to 2 * start - x. The plane's box mirrors with its cells; a bounded
+    // field's stays, and a column whose image lies outside (column 0 of an even size) is
+    // blank in the mirror.
+    const int twice = 2 * (FieldSize / 2);
     RunState mirror = *this;
     mirror.Rule = mirrorRule;
     mirror.Highway.DriftX = -Highway.DriftX;
     const char d = Position.Direction;
-    mirror.Position = AntPosition{2 * Ant::StartX - Position.X, Position.Y,
+    mirror.Position = AntPosition{twice - Position.X, Position.Y,
                                   d == 'L'   ? 'R'
                                   : d == 'R' ? 'L'
                                              : d};
-    for (int y = 0; y < Size; ++y)
+    if (Plane)
+        mirror.Left = twice - (Left + Width - 1);
+    const auto width = static_cast<std::size_t>(Width);
+    for (int y = 0; y < Height; ++y)
     {
-        mirror.Cells[CellIndex(0, y)] = 0;
-        for (int x = 1; x < Size; ++x)
-            mirror.Cells[CellIndex(2 * Ant::StartX - x, y)] = Cells[CellIndex(x, y)];
+        for (int c = 0; c < Width; ++c)
+        {
+            const int x = twice - (mirror.Left + c) - Left;
+            mirror.Cells[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(c)] =
+                x >= 0 && x < Width
+                    ? Cells[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)]
+                    : 0;
+        }
     }
     return mirror;
+}
+
+std::string RunState::FieldName(int size, bool plane)
+{
+    const std::string n = std::to_string(size);
+    return plane ? "the plane of " + n : n + " x " + n;
 }
 
 std::string RunState::Encode() const
 {
     std::string out(Magic);
     Put<std::uint32_t>(out, Version);
-    Put<std::uint32_t>(out, Size);
-    Put<std::uint32_t>(out, Size);
+    Put<std::uint32_t>(out, static_cast<std::uint32_t>(FieldSize));
+    Put<std::uint8_t>(out, Plane ? 1 : 0);
+    Put<std::uint32_t>(out, static_cast<std::uint32_t>(Left));
+    Put<std::uint32_t>(out, static_cast<std::uint32_t>(Top));
+    Put<std::uint32_t>(out, static_cast<std::uint32_t>(Width));
+    Put<std::uint32_t>(out, static_cast<std::uint32_t>(Height));
     Put<std::uint64_t>(out, Iterations);
     Put<std::uint32_t>(out, static_cast<std::uint32_t>(Position.X));
     Put<std::uint32_t>(out, static_cast<std::uint32_t>(Position.Y));
     out += Position.Direction;
     Put<std::uint8_t>(out, static_cast<std::uint8_t>(Rule.size()));
     out += Rule;
-    for (std::size_t i = 0; i < CellCount; i += 2)
-        out += static_cast<char>(Cells[i] | (i + 1 < CellCount ? Cells[i + 1] << 4 : 0));
+    const std::size_t count = Cells.size();
+    const std::size_t at = out.size();
+    out.resize(at + (count + 1) / 2);
+    for (std::size_t i = 0; i < count; i += 2)
+        out[at + i / 2] = static_cast<char>(Cells[i] | (i + 1 < count ? Cells[i + 1] << 4 : 0));
     Put<std::uint8_t>(out, Ended ? 1 : 0);
     if (Ended)
     {
@@ -164,35 +206,64 @@ RunState RunState::Decode(const std::string& bytes)
     if (bytes.size() < Magic.size() || in.Take(Magic.size()) != Magic)
         throw Refused("it is not a formicula run state");
     const auto version = in.Get<std::uint32_t>();
-    if (version != Version)
-        throw Refused("it is of version " + std::to_string(version) + "; this program reads " +
+    if (version != 1 && version != Version)
+        throw Refused("it is of version " + std::to_string(version) + "; this program reads 1 to " +
                       std::to_string(Version));
     // The checksum first: a damaged file says nothing else worth believing.
     if (bytes.size() < in.Offset() + 8 ||
         Checksum(std::string_view(bytes).substr(0, bytes.size() - 8)) !=
             Reader(std::string_view(bytes).substr(bytes.size() - 8)).Get<std::uint64_t>())
         throw Refused("its checksum does not match: the file is truncated or damaged");
-    const auto width = in.Get<std::uint32_t>();
-    const auto height = in.Get<std::uint32_t>();
-    if (width != Size || height != Size)
-        throw Refused("its field is " + std::to_string(width) + " x " + std::to_string(height) +
-                      ", not " + std::to_string(Size) + " x " + std::to_string(Size));
     RunState state;
+    if (version == 1)
+    {
+        const auto width = in.Get<std::uint32_t>();
+        const auto height = in.Get<std::uint32_t>();
+        if (width != WindowSize || height != WindowSize)
+            throw Refused("its field is " + std::to_string(width) + " x " + std::to_string(height) +
+                          ", which version 1 does not have");
+    }
+    else
+    {
+        const auto size = in.Get<std::uint32_t>();
+        state.Plane = in.Get<std::uint8_t>() != 0;
+        state.Left = static_cast<std::int32_t>(in.Get<std::uint32_t>());
+        state.Top = static_cast<std::int32_t>(in.Get<std::uint32_t>());
+        const auto width = in.Get<std::uint32_t>();
+        const auto height = in.Get<std::uint32_t>();
+        if (size < PackedField::MinSize || size > PackedField::MaxSize)
+            throw Refused("its field size " + std::to_string(size) + " is out of range");
+        state.FieldSize = static_cast<int>(size);
+        const bool bounded = state.Left == 0 && state.Top == 0 && width == size && height == size;
+        const bool fits = width > 0 && height > 0 && width <= LongestSide &&
+                          height <= LongestSide &&
+                          std::int64_t{state.Left} + width <= std::int64_t{INT32_MAX} &&
+                          std::int64_t{state.Top} + height <= std::int64_t{INT32_MAX};
+        if (state.Plane ? !fits : !bounded)
+            throw Refused("its stored cells do not fit its field");
+        // Before allocating: the cells must be there.
+        if ((std::uint64_t{width} * height + 1) / 2 > in.Left())
+            throw Refused("it is truncated");
+        state.Width = static_cast<int>(width);
+        state.Height = static_cast<int>(height);
+    }
     state.Iterations = in.Get<std::uint64_t>();
     state.Position.X = static_cast<std::int32_t>(in.Get<std::uint32_t>());
     state.Position.Y = static_cast<std::int32_t>(in.Get<std::uint32_t>());
     state.Position.Direction = in.Take(1)[0];
-    if (state.Position.X < 0 || state.Position.X >= Size || state.Position.Y < 0 ||
-        state.Position.Y >= Size ||
+    if (state.Position.X < state.Left || state.Position.X - state.Left >= state.Width ||
+        state.Position.Y < state.Top || state.Position.Y - state.Top >= state.Height ||
         std::string_view("UDLR").find(state.Position.Direction) == std::string_view::npos)
         throw Refused("its ant is off the field or has no heading");
     state.Rule = std::string(in.Take(in.Get<std::uint8_t>()));
     const Rule::Parsed rule = Rule::Parse(state.Rule);
     if (!rule.Value || rule.Value->Letters() != state.Rule)
         throw Refused("its rule is no rule of letters L and R");
-    const std::string_view packed = in.Take((CellCount + 1) / 2);
-    state.Cells.resize(CellCount);
-    for (std::size_t i = 0; i < CellCount; ++i)
+    const std::size_t count =
+        static_cast<std::size_t>(state.Width) * static_cast<std::size_t>(state.Height);
+    const std::string_view packed = in.Take((count + 1) / 2);
+    state.Cells.resize(count);
+    for (std::size_t i = 0; i < count; ++i)
     {
         const auto byte = static_cast<unsigned char>(packed[i / 2]);
         state.Cells[i] = static_cast<std::uint8_t>(i % 2 == 0 ? byte & 0x0F : byte >> 4);

@@ -15,16 +15,18 @@
 // later survey continues the run from there instead of from iteration 0.
 //
 // The file: the magic "FORMICULA-STATE\n", then little-endian fields: version (u32),
-// field width and height (u32 each), iterations (u64), x and y (i32 each), direction
-// (one byte), rule length (one byte) and letters, the cells two to a byte (low nibble
-// first, row by row), whether the run ended (one byte) and if so outcome (one byte),
-// period, highway period limit, highway found (one byte), period, onset, certified
-// iteration (u64 each) and drift (i32 each), and last an FNV-1a 64 checksum of every byte before
-// it.
+// field size N (u32), whether it is the plane (one byte), the stored box's first column
+// and row (i32 each) and its width and height (u32 each), iterations (u64), x and y (i32
+// each), direction (one byte), rule length (one byte) and letters, the stored cells two
+// to a byte (low nibble first, row by row), whether the run ended (one byte) and if so
+// outcome (one byte), period, highway period limit, highway found (one byte), period,
+// onset, certified iteration (u64 each) and drift (i32 each), and last an FNV-1a 64
+// checksum of every byte before it. Version 1, still read, had the window's field only:
+// after the version, its width and height (250 each), then iterations on as above.
 class RunState
 {
 public:
-    static constexpr std::uint32_t Version = 1;
+    static constexpr std::uint32_t Version = 2;
     // Larger files are refused unread: no field this program keeps takes more.
     static constexpr std::uint64_t MostFileBytes = std::uint64_t{1} << 34;
 
@@ -38,7 +40,15 @@ public:
     std::string Rule;
     std::uint64_t Iterations = 0;
     AntPosition Position;
-    std::vector<std::uint8_t> Cells; // FieldSize x FieldSize colours, row by row
+    // The field: N x N, or the plane with that field's coordinates, of which the box from
+    // (Left, Top) is stored (the whole field when bounded); every cell outside is blank.
+    int FieldSize = PackedField::DefaultSize;
+    bool Plane = false;
+    int Left = 0;
+    int Top = 0;
+    int Width = PackedField::DefaultSize;
+    int Height = PackedField::DefaultSize;
+    std::vector<std::uint8_t> Cells; // Width x Height colours, row by row
     // A run that ended here (finished, never, or at the cap Iterations) keeps its result,
     // so that a survey started again does not run it again.
     bool Ended = false;
@@ -49,14 +59,17 @@ public:
 
     static RunState Of(const std::string& rule, std::uint64_t iterations, const AntField& field,
                        const AntPosition& position);
-    // From a packed field of the window's size (its turn marks dropped).
-    static RunState OfPacked(const std::string& rule, std::uint64_t iterations,
-                             const PackedField& field, const AntPosition& position);
-    void Restore(AntField& field) const;
+    // From a packed field (its turn marks dropped) made as PackedField(size, plane).
+    static RunState Of(const std::string& rule, std::uint64_t iterations, const PackedField& field,
+                       const AntPosition& position, int size);
+    // The field as it was saved, stored box and all.
+    PackedField Restore() const;
 
-    // The state of the rule with L and R swapped, reflected about the start column. Only
-    // for a field whose column 0 is blank: its image lies outside.
+    // The state of the rule with L and R swapped, reflected about the start column. On a
+    // field of even size, only for one whose column 0 is blank: its image lies outside.
     RunState Mirrored(const std::string& mirrorRule) const;
+    // "250 x 250", or "the plane of 250" for the plane with that field's coordinates.
+    static std::string FieldName(int size, bool plane);
 
     std::string Encode() const;
     static RunState Decode(const std::string& bytes); // throws Refused

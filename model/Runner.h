@@ -45,9 +45,10 @@ struct RunOptions
     // The most one run's field (with its checkpoint and highway snapshots) may take on
     // the plane; a run that needs more ends as Memory.
     std::uint64_t MaxMemory = DefaultMaxMemory;
-    // Called at every highway snapshot (so only with HighwayMaxPeriod); true ends the run
-    // as Hooked, with the state it is given.
-    std::function<bool(const PackedField& field, const AntPosition& ant, std::uint64_t done)>
+    // Called at every highway snapshot (so only with HighwayMaxPeriod) with the job's Id;
+    // true ends the run as Hooked, with the state it is given.
+    std::function<bool(std::size_t id, const PackedField& field, const AntPosition& ant,
+                       std::uint64_t done)>
         AtSnapshot;
 };
 
@@ -69,6 +70,10 @@ struct RunJob
     PackedField* Field = nullptr;
     AntPosition Position;
     std::uint64_t Done = 0; // iterations done before, counted against the cap
+    // Field holds the run from the options' blank field after Done iterations: its highway
+    // may reach back before them, so the analysis keeps that start to replay from, as the
+    // run from the start does.
+    bool Resumed = false;
 };
 
 struct RunEnded

@@ -1,11 +1,11 @@
 #include "Survey.h"
 
 #include "Ant.h"
-#include "AntField.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <exception>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <thread>
@@ -14,12 +14,6 @@
 
 namespace
 {
-// With states kept, a lane run from iteration 0 stops here and goes on on the single
-// runner, which saves between stretches: a lane run this long takes seconds.
-constexpr std::uint64_t LaneStretch = std::uint64_t{1} << 28;
-constexpr std::uint64_t FirstStretch = std::uint64_t{1} << 24;
-constexpr std::uint64_t ShortestTail = std::uint64_t{1} << 17;
-
 // A theorem on this automaton: for any number of colours, a rule with both letters L and R
 // has an unbounded trajectory on the unbounded plane. So on a bounded field its run must
 // reach the border, and it never comes back to an earlier state (a repeat on the field
@@ -28,16 +22,6 @@ constexpr std::uint64_t ShortestTail = std::uint64_t{1} << 17;
 bool CanCycle(const std::string& rule)
 {
     return rule.find('L') == std::string::npos || rule.find('R') == std::string::npos;
-}
-
-bool TouchesColumnZero(const AntField& field, const AntPosition& position)
-{
-    if (position.X == 0)
-        return true;
-    for (int y = 0; y < AntField::FieldSize; ++y)
-        if (field.GetCell(0, y) != 0)
-            return true;
-    return false;
 }
 
 // A refused state file: the survey stops before any work rather than guess.
@@ -56,6 +40,7 @@ struct Survey::Ending
     FieldSummary Growth;
     bool TouchedColumnZero = true;
     std::optional<RunState> State; // the end state, kept when the survey keeps states
+    bool Saved = false;            // State is the rule's file already
 };
 
 std::vector<std::string> Survey::RulesOf(int fromLetters, int toLetters)
@@ -217,44 +202,48 @@ void Survey::Save(const RunState& state) const
     state.Write(StateFile(StateDirectory, state.Rule));
 }
 
+std::optional<RunState> Survey::ReadState(std::size_t row) const
+{
+    const std::string& rule = Rows_[row].Rule;
+    const std::string path = StateFile(StateDirectory, rule);
+    struct stat status
+    {
+    };
+    if (::stat(path.c_str(), &status) != 0 && errno == ENOENT)
+        return std::nullopt;
+    RunState state;
+    try
+    {
+        state = RunState::Read(path);
+    }
+    catch (const RunState::Refused& refused)
+    {
+        RefuseState(path, rule, std::string("is refused: ") + refused.what());
+    }
+    if (state.Rule != rule)
+        RefuseState(path, rule, "holds a run of " + state.Rule);
+    if (state.FieldSize != Size || state.Plane != Plane)
+        RefuseState(path, rule,
+                    "holds a run on " + RunState::FieldName(state.FieldSize, state.Plane) +
+                        ", not on this survey's " + RunState::FieldName(Size, Plane));
+    const bool endedHere = state.Ended && state.Outcome != RunOutcome::Cap;
+    if (state.Iterations > Cap || (state.Ended && state.Iterations == Cap && !endedHere &&
+                                   state.HighwayMaxPeriod != HighwayMaxPeriod))
+        RefuseState(path, rule,
+                    "is at " + std::to_string(state.Iterations) +
+                        " iterations, beyond this survey's cap or of another period limit");
+    if (state.Ended && state.HighwayMaxPeriod != HighwayMaxPeriod && endedHere)
+        RefuseState(path, rule, "holds a result for another period limit");
+    return state;
+}
+
 void Survey::CheckStates()
 {
     HasState.assign(Rows_.size(), false);
     for (const auto& pair : Pairs)
-    {
         for (const std::size_t row : {pair.first, pair.second})
-        {
-            if (Rows_[row].Done)
-                continue;
-            const std::string& rule = Rows_[row].Rule;
-            const std::string path = StateFile(StateDirectory, rule);
-            struct stat status
-            {
-            };
-            if (::stat(path.c_str(), &status) != 0 && errno == ENOENT)
-                continue;
-            RunState state;
-            try
-            {
-                state = RunState::Read(path);
-            }
-            catch (const RunState::Refused& refused)
-            {
-                RefuseState(path, rule, std::string("is refused: ") + refused.what());
-            }
-            if (state.Rule != rule)
-                RefuseState(path, rule, "holds a run of " + state.Rule);
-            const bool endedHere = state.Ended && state.Outcome != RunOutcome::Cap;
-            if (state.Iterations > Cap || (state.Ended && state.Iterations == Cap && !endedHere &&
-                                           state.HighwayMaxPeriod != HighwayMaxPeriod))
-                RefuseState(path, rule,
-                            "is at " + std::to_string(state.Iterations) +
-                                " iterations, beyond this survey's cap or of another period limit");
-            if (state.Ended && state.HighwayMaxPeriod != HighwayMaxPeriod && endedHere)
-                RefuseState(path, rule, "holds a result for another period limit");
-            HasState[row] = true;
-        }
-    }
+            if (!Rows_[row].Done && !CanCycle(Rows_[row].Rule))
+                HasState[row] = ReadState(row).has_value();
 }
 
 std::size_t Survey::DoneCount() const
@@ -283,38 +272,51 @@ void Survey::Work(const std::atomic<bool>* stop)
 
 void Survey::WorkOn(const std::atomic<bool>* stop)
 {
+    using Clock = std::chrono::steady_clock;
     const bool keepStates = !StateDirectory.empty();
     const std::size_t none = Rows_.size();
     // A pair's first rule runs first; its mirror runs only when the first's row cannot
-    // be mirrored, and then on this thread, queued here. Runs from a saved state go to
-    // the single runner, which this thread works through between lane jobs.
-    std::vector<std::size_t> lanesToRun;
-    std::vector<std::pair<std::size_t, std::optional<RunState>>> toContinue;
+    // be mirrored, and then on this thread, queued here.
+    std::vector<std::size_t> queued;
     std::vector<std::size_t> mirrorOf(Rows_.size(), none);
+    // Per row, while it runs: where it started, when it was last saved, and the field of
+    // a run continued from its state.
+    std::vector<std::uint64_t> startedAt(Rows_.size(), 0);
+    std::vector<Clock::time_point> savedAt(Rows_.size());
+    std::vector<bool> hasFile = HasState;
+    hasFile.resize(Rows_.size(), false);
+    std::vector<bool> fromStart(Rows_.size(), false);
+    std::map<std::size_t, PackedField> continued;
     Runner single;
-    bool stopped = false;
     RunOptions options;
-    options.Cap = keepStates ? std::min(Cap, LaneStretch) : Cap;
+    options.Cap = Cap;
     options.Stop = stop;
     options.HighwayMaxPeriod = HighwayMaxPeriod;
     options.Size = Size;
     options.Plane = Plane;
     options.MaxMemory = MaxMemory / static_cast<std::uint64_t>(Threads * std::max(Lanes, 1));
     const int startX = PackedField(Size, Plane).StartX();
-
-    auto dispatch = [&](std::size_t row)
+    auto save = [&](const RunState& state, std::size_t row)
     {
-        if (keepStates && HasState[row])
-            toContinue.emplace_back(row, std::nullopt);
-        else
-            lanesToRun.push_back(row);
+        Save(state);
+        hasFile[row] = true;
+        savedAt[row] = Clock::now();
     };
+    if (keepStates)
+        options.AtSnapshot = [&](std::size_t id, const PackedField& field, const AntPosition& ant,
+                                 std::uint64_t done)
+        {
+            if (Clock::now() - savedAt[id] >= SaveInterval)
+                save(RunState::Of(Rows_[id].Rule, done, field, ant, Size), id);
+            return false;
+        };
+
     auto record = [&](std::size_t index, const Ending& end)
     {
         SurveyRow& row = Rows_[index];
         Enter(row, end.Result, end.Position, end.Growth);
-        if (end.State)
-            Save(*end.State);
+        if (end.State && !end.Saved)
+            save(*end.State, index);
         const std::size_t mirror = mirrorOf[index];
         if (mirror == none)
         {
@@ -324,94 +326,98 @@ void Survey::WorkOn(const std::atomic<bool>* stop)
         {
             Rows_[mirror] = MirrorRow(row, startX);
             if (end.State)
-                Save(end.State->Mirrored(Rows_[mirror].Rule));
+                save(end.State->Mirrored(Rows_[mirror].Rule), mirror);
             CountDone(2);
         }
         else
         {
-            dispatch(mirror);
+            queued.push_back(mirror);
             CountDone(1);
         }
     };
     auto ended = [&](const LaneRunner::Ended& end)
     {
-        if (end.Result.Outcome == RunOutcome::Stopped)
-            return;
-        if (end.Result.Outcome == RunOutcome::Memory && options.MaxMemory < MaxMemory)
+        const std::size_t id = end.Id;
+        const bool resumed = continued.count(id) > 0;
+        const std::string& rule = Rows_[id].Rule;
+        const RunOutcome outcome = end.Result.Outcome;
+        if (outcome != RunOutcome::Stopped)
+            Stepped += end.Result.Iterations - startedAt[id];
+        if (outcome == RunOutcome::Stopped)
         {
-            // It outgrew only its share: it runs again with all of the memory once the
-            // others are done, so that no row depends on the jobs and lanes.
+            if (keepStates && end.Result.Iterations > startedAt[id] && !CanCycle(rule))
+                save(RunState::Of(rule, end.Result.Iterations, *end.Field, end.Position, Size), id);
+        }
+        else if (outcome == RunOutcome::Memory && (options.MaxMemory < MaxMemory || resumed))
+        {
+            // It outgrew only its share, or its state's field is not laid out as its run from
+            // the start's: it runs again from the start with all of the memory once the others
+            // are done, so that no row depends on the jobs, lanes or states.
             {
                 const std::lock_guard<std::mutex> lock(Mutex);
-                OutgrewShare.push_back(end.Id);
+                OutgrewShare.push_back(id);
             }
-            if (mirrorOf[end.Id] != none)
-                dispatch(mirrorOf[end.Id]);
-            return;
+            if (mirrorOf[id] != none)
+                queued.push_back(mirrorOf[id]);
         }
-        const std::string& rule = Rows_[end.Id].Rule;
-        if (end.Result.Outcome == RunOutcome::Cap && end.Result.Iterations < Cap)
+        else if (outcome == RunOutcome::Highway && resumed)
         {
-            // Only a lane stretch: on to the single runner.
-            toContinue.emplace_back(
-                end.Id, RunState::OfPacked(rule, end.Result.Iterations, *end.Field, end.Position));
-            return;
+            // Proven at a highway snapshot, whose iterations the run from the start chooses:
+            // that run says where it ends.
+            fromStart[id] = true;
+            queued.push_back(id);
         }
-        Ending ending;
-        ending.Result = end.Result;
-        ending.Position = end.Position;
-        ending.Growth = FieldSummary::Of(*end.Field);
-        ending.TouchedColumnZero = TouchedUnmirrored(*end.Field, end.Position);
-        if (keepStates && end.Result.Outcome == RunOutcome::Cap)
+        else
         {
-            ending.State =
-                RunState::OfPacked(rule, end.Result.Iterations, *end.Field, end.Position);
-            ending.State->Ended = true;
-            ending.State->HighwayMaxPeriod = HighwayMaxPeriod;
-            ending.State->Highway = end.Result.Highway;
+            Ending ending;
+            ending.Result = end.Result;
+            ending.Position = end.Position;
+            ending.Growth = FieldSummary::Of(*end.Field);
+            ending.TouchedColumnZero = TouchedUnmirrored(*end.Field, end.Position);
+            // Kept at the cap, and over any state of the rule, so that a survey started
+            // again need not run it again; but not a highway's end on the plane, which
+            // depends on the cap (see the ended states in next).
+            if (keepStates &&
+                (outcome == RunOutcome::Cap || (hasFile[id] && outcome != RunOutcome::Highway)))
+            {
+                ending.State =
+                    RunState::Of(rule, end.Result.Iterations, *end.Field, end.Position, Size);
+                ending.State->Ended = true;
+                ending.State->Outcome = outcome;
+                ending.State->Period = end.Result.Period;
+                ending.State->HighwayMaxPeriod = HighwayMaxPeriod;
+                ending.State->Highway = end.Result.Highway;
+            }
+            record(id, ending);
         }
-        record(end.Id, ending);
+        continued.erase(id);
     };
     // Only rules of one letter kind can cycle (see CanCycle): they run alone with the
-    // cycle proof, so the lanes carry no proof's test on their chains.
+    // cycle proof, so the lanes carry no proof's test on their chains. They end within a
+    // few dozen iterations, so they always run from the start.
     auto runAlone = [&](std::size_t row)
     {
         PackedField field(Size, Plane);
         AntPosition position;
         RunOptions alone = options;
-        alone.Cap = Cap;
+        alone.AtSnapshot = nullptr;
         LaneRunner::Ended end;
         end.Id = row;
         end.Result = RunFromStart(Rows_[row].Rule, alone, single, field, position);
-        Stepped += end.Result.Iterations;
         end.Position = position;
         end.Field = &field;
+        startedAt[row] = 0;
         ended(end);
     };
     auto next = [&](LaneRunner::Job& job)
     {
         for (;;)
         {
-            while (!toContinue.empty())
-            {
-                auto [row, from] = std::move(toContinue.back());
-                toContinue.pop_back();
-                Ending ending;
-                if (!Continue(row,
-                              from ? std::move(*from)
-                                   : RunState::Read(StateFile(StateDirectory, Rows_[row].Rule)),
-                              single, ending, stop))
-                {
-                    stopped = true;
-                    return false;
-                }
-                record(row, ending);
-            }
             std::size_t row = none;
-            if (!lanesToRun.empty())
+            if (!queued.empty())
             {
-                row = lanesToRun.back();
-                lanesToRun.pop_back();
+                row = queued.back();
+                queued.pop_back();
             }
             else
             {
@@ -424,157 +430,62 @@ void Survey::WorkOn(const std::atomic<bool>* stop)
                 if (Rows_[first].Done)
                     continue; // both known
                 mirrorOf[first] = Rows_[mirror].Done ? none : mirror;
-                if (keepStates && HasState[first])
-                {
-                    dispatch(first);
-                    continue;
-                }
                 row = first;
             }
-            if (CanCycle(Rows_[row].Rule) && !(keepStates && HasState[row]))
+            if (CanCycle(Rows_[row].Rule))
             {
                 runAlone(row);
                 continue;
             }
+            job = LaneRunner::Job{};
+            job.Id = row;
             Ant ant;
             ant.SetRule(Rows_[row].Rule);
-            job.Id = row;
             job.Rule = ant.GetAI();
+            startedAt[row] = 0;
+            savedAt[row] = Clock::now();
+            std::optional<RunState> state;
+            if (keepStates && HasState[row] && !fromStart[row])
+                state = ReadState(row); // checked again: another survey may have written it
+            if (state && state->Ended &&
+                (state->Outcome != RunOutcome::Cap || state->Iterations == Cap))
+            {
+                // It ended in an earlier survey (one that was stopped, or a shorter one).
+                record(row, EndingOf(*state));
+                continue;
+            }
+            if (state)
+            {
+                PackedField& field =
+                    continued.insert_or_assign(row, state->Restore()).first->second;
+                job.Field = &field;
+                job.Position = state->Position;
+                job.Done = startedAt[row] = state->Iterations;
+                job.Resumed = true;
+            }
             return true;
         }
     };
     LaneRunner runner;
     runner.Run<CycleProof::Off>(next, ended, options, Lanes);
-    // Lane stretches that ended after the last job was handed out.
-    Ending ending;
-    while (!stopped && !toContinue.empty() && !(stop && stop->load()))
-    {
-        auto [row, from] = std::move(toContinue.back());
-        toContinue.pop_back();
-        if (!Continue(row,
-                      from ? std::move(*from)
-                           : RunState::Read(StateFile(StateDirectory, Rows_[row].Rule)),
-                      single, ending, stop))
-            break;
-        record(row, ending);
-    }
 }
 
-bool Survey::Continue(std::size_t row, RunState from, Runner& runner, Ending& ending,
-                      const std::atomic<bool>* stop)
+Survey::Ending Survey::EndingOf(const RunState& state) const
 {
-    const std::string rule = Rows_[row].Rule;
-    if (from.Ended && (from.Outcome != RunOutcome::Cap || from.Iterations == Cap))
-    {
-        // It ended in an earlier survey (one that was stopped, or a shorter one).
-        AntField field;
-        from.Restore(field);
-        ending.Result.Outcome = from.Outcome;
-        ending.Result.Iterations = from.Iterations;
-        ending.Result.Period = from.Period;
-        ending.Result.Highway = from.Highway;
-        ending.Position = from.Position;
-        ending.Growth = FieldSummary::Of(field);
-        ending.TouchedColumnZero = TouchesColumnZero(field, from.Position);
-        ending.State = std::nullopt;
-        if (from.Outcome == RunOutcome::Cap && !StateDirectory.empty())
-            ending.State = std::move(from); // the mirror's may not be saved yet
-        return true;
-    }
-    const bool keepStates = !StateDirectory.empty();
-    const bool proof = CanCycle(rule);
-    // A stretch at least this long sees four periods of any highway looked for, with room.
-    const std::uint64_t tail = HighwayMaxPeriod > 0 ? 4 * HighwayMaxPeriod + ShortestTail : 0;
-    AntField field;
-    Ant ant;
-    ant.SetRule(rule);
-    from.Restore(field);
-    ant.SetPosition(from.Position);
-    from.Ended = false;
-    std::uint64_t done = from.Iterations;
-    RunState stretchStart = std::move(from);
-    std::optional<RunState> earlier;
-    std::uint64_t stretch = FirstStretch;
-    RunResult result;
-    for (;;)
-    {
-        RunOptions options;
-        options.Stop = stop;
-        options.HighwayMaxPeriod = HighwayMaxPeriod;
-        options.Cap = std::min(stretch, Cap - done);
-        // The last stretch is long enough to show the highway.
-        if (Cap - done - options.Cap <= tail)
-            options.Cap = Cap - done;
-        const auto start = std::chrono::steady_clock::now();
-        result = proof ? runner.Run<CycleProof::On>(field, ant, options)
-                       : runner.Run<CycleProof::Off>(field, ant, options);
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        Stepped += result.Iterations;
-        done += result.Iterations;
-        if (result.Outcome == RunOutcome::Stopped)
-        {
-            if (keepStates)
-                Save(RunState::Of(rule, done, field, ant.GetPosition()));
-            return false;
-        }
-        if (result.Outcome != RunOutcome::Cap || done == Cap)
-            break;
-        RunState now = RunState::Of(rule, done, field, ant.GetPosition());
-        if (keepStates)
-            Save(now);
-        earlier = std::move(stretchStart);
-        stretchStart = std::move(now);
-        // Stretches of about half the save interval, so a save comes at least that often.
-        const double rate = static_cast<double>(result.Iterations) / std::max(took.count(), 1e-3);
-        const double wanted = rate * static_cast<double>(SaveInterval.count()) / 2;
-        stretch = std::clamp(static_cast<std::uint64_t>(wanted), FirstStretch, stretch * 8);
-    }
-    result.Iterations = done;
-    // A stretch's highway is the run's unless the stretch is short or the highway's
-    // repetition reaches back to the stretch's start, where it may have begun earlier:
-    // then it comes from a replay of a longer stretch, from the start if need be.
-    auto settled = [&](const Highway& highway, std::uint64_t from)
-    { return from == 0 || (done - from >= tail && !(highway.Found && highway.Onset == 0)); };
-    std::optional<RunState> start;
-    start.emplace(RunState::Of(rule, 0, AntField(), Ant().GetPosition()));
-    for (std::optional<RunState>* base : {&earlier, &start})
-    {
-        if (HighwayMaxPeriod == 0 || settled(result.Highway, stretchStart.Iterations))
-            break;
-        if (!*base || done - (*base)->Iterations < tail)
-            continue;
-        AntField replayField;
-        Ant replayAnt;
-        replayAnt.SetRule(rule);
-        (*base)->Restore(replayField);
-        replayAnt.SetPosition((*base)->Position);
-        RunOptions options;
-        options.Cap = done - (*base)->Iterations;
-        options.HighwayMaxPeriod = HighwayMaxPeriod;
-        result.Highway = runner.Run<CycleProof::Off>(replayField, replayAnt, options).Highway;
-        stretchStart.Iterations = (*base)->Iterations;
-    }
-    if (result.Highway.Found)
-    {
-        result.Highway.Onset += stretchStart.Iterations;
-        result.Highway.CertifiedAt += stretchStart.Iterations;
-    }
-    ending.Result = result;
-    ending.Position = ant.GetPosition();
+    const PackedField field = state.Restore();
+    Ending ending;
+    ending.Result.Outcome = state.Outcome;
+    ending.Result.Iterations = state.Iterations;
+    ending.Result.Period = state.Period;
+    ending.Result.Highway = state.Highway;
+    ending.Position = state.Position;
     ending.Growth = FieldSummary::Of(field);
-    ending.TouchedColumnZero = TouchesColumnZero(field, ending.Position);
-    ending.State = std::nullopt;
-    if (keepStates)
-    {
-        // Kept whatever the end, so a survey started again need not run it again.
-        ending.State = RunState::Of(rule, done, field, ending.Position);
-        ending.State->Ended = true;
-        ending.State->Outcome = result.Outcome;
-        ending.State->Period = result.Period;
-        ending.State->HighwayMaxPeriod = HighwayMaxPeriod;
-        ending.State->Highway = result.Highway;
-    }
-    return true;
+    ending.TouchedColumnZero = TouchedUnmirrored(field, state.Position);
+    // The mirror's state may not be saved yet.
+    if (state.Outcome == RunOutcome::Cap)
+        ending.State = state;
+    ending.Saved = true;
+    return ending;
 }
 
 void Survey::Enter(SurveyRow& row, const RunResult& result, const AntPosition& position,

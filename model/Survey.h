@@ -16,6 +16,7 @@
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -67,18 +68,20 @@ public:
     // run. False for a rule that is not this survey's.
     bool SetKnown(const SurveyRow& row);
     // Keeps each unfinished run's state in `directory` (one file per rule, named after it):
-    // at the cap, on a stop, and at least every SaveInterval while a run goes on; a run
-    // whose file is there continues from it. Run refuses a file that is damaged, of
-    // another rule or beyond the cap (a std::runtime_error naming it) before any work.
+    // at the cap, on a stop, and at the first highway snapshot SaveInterval after the last
+    // save while a run goes on; a run whose file is there continues from it, on the lanes.
+    // Run refuses a file that is damaged, of another rule or field, or beyond the cap (a
+    // std::runtime_error naming it) before any work, and again where it reads it.
     void SetStateDirectory(std::string directory) { StateDirectory = std::move(directory); }
     static std::string StateFile(const std::string& directory, const std::string& rule);
-    // Iterations stepped by this survey's runs, resumed ones from their saved iteration.
+    // Iterations stepped by this survey's runs, resumed ones from their saved iteration,
+    // runs again from the start counted again.
     std::uint64_t IterationsStepped() const { return Stepped.load(); }
     static constexpr std::chrono::seconds SaveInterval{30};
     // Runs on a size x size field, or on the plane with that field's coordinates, where
     // all runs in progress together keep within maxMemory; a run that outgrows its share
     // runs again at the end with all of it, so a row's outcome memory means that the run
-    // outgrew maxMemory alone. States are kept only for the 250 x 250 field.
+    // outgrew maxMemory alone.
     void SetGeometry(int size, bool plane, std::uint64_t maxMemory);
 
     // Every rule of from..to letters L and R, shortest first, each length in binary order
@@ -101,10 +104,10 @@ private:
     struct Ending; // a run's end as the rows need it
     void Work(const std::atomic<bool>* stop);
     void CheckStates();
-    // Runs a rule on the single runner from a saved state, in stretches with a save
-    // between them; false when stopped first (its state saved).
-    bool Continue(std::size_t row, RunState from, Runner& runner, Ending& ending,
-                  const std::atomic<bool>* stop);
+    // The row's state file, checked against this survey; none when there is no file.
+    // Throws std::runtime_error naming the file for one it cannot use.
+    std::optional<RunState> ReadState(std::size_t row) const;
+    Ending EndingOf(const RunState& state) const; // of a run that ended in an earlier survey
     void Save(const RunState& state) const;
     std::size_t IndexOf(const std::string& rule) const;
     void WorkOn(const std::atomic<bool>* stop);

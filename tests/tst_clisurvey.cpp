@@ -76,6 +76,7 @@ private slots:
     void mergeRefuses();
     void resumeEqualsOneSurvey_data();
     void resumeEqualsOneSurvey();
+    void stoppedAndStartedAgainWithStates_data();
     void stoppedAndStartedAgainWithStates();
     void resumeRefuses_data();
     void resumeRefuses();
@@ -581,9 +582,24 @@ void TestCliSurvey::resumeEqualsOneSurvey_data()
 {
     QTest::addColumn<QString>("format");
     QTest::addColumn<bool>("states");
-    QTest::newRow("csv") << "csv" << false;
-    QTest::newRow("json, with states") << "json" << true;
-    QTest::newRow("csv, with states") << "csv" << true;
+    QTest::addColumn<QStringList>("field");
+    QTest::addColumn<QString>("lower");
+    QTest::addColumn<QString>("cap");
+    QTest::newRow("csv") << "csv" << false << QStringList{} << "1000000"
+                         << "5000000";
+    QTest::newRow("json, with states") << "json" << true << QStringList{} << "1000000"
+                                       << "5000000";
+    QTest::newRow("csv, with states") << "csv" << true << QStringList{} << "1000000"
+                                      << "5000000";
+    // Highways proven between the caps, and rows that ended on one below the lower cap:
+    // where a run on the plane ends depends on its cap.
+    QTest::newRow("plane, csv") << "csv" << false << QStringList{"--plane"} << "100000"
+                                << "1000000";
+    QTest::newRow("plane, csv, with states") << "csv" << true << QStringList{"--plane"} << "100000"
+                                             << "1000000";
+    QTest::newRow("63 x 63, json, with states")
+        << "json" << true << QStringList{"--size", "63"} << "20000"
+        << "200000";
 }
 
 // Capped rules taken further from an earlier output give what one survey at the higher
@@ -592,48 +608,73 @@ void TestCliSurvey::resumeEqualsOneSurvey()
 {
     QFETCH(QString, format);
     QFETCH(bool, states);
+    QFETCH(QStringList, field);
+    QFETCH(QString, lower);
+    QFETCH(QString, cap);
     QTemporaryDir dir;
-    const QStringList common{"--letters", "1-7", "--format", format, "--quiet"};
+    const QStringList common =
+        QStringList{"--letters", "1-7", "--format", format, "--quiet"} + field;
     const QStringList keep =
         states ? QStringList{"--state-dir", dir.filePath("states")} : QStringList{};
-    const CliResult low = RunSurvey(common + keep + QStringList{"--max-iterations", "1000000"});
+    const CliResult low = RunSurvey(common + keep + QStringList{"--max-iterations", lower});
     QCOMPARE(low.Status, 0);
     QFile previous(dir.filePath("low"));
     QVERIFY(previous.open(QIODevice::WriteOnly) && previous.write(low.Out) == low.Out.size());
     previous.close();
-    const CliResult whole = RunSurvey(common + QStringList{"--max-iterations", "5000000"});
+    const CliResult whole = RunSurvey(common + QStringList{"--max-iterations", cap});
     QCOMPARE(whole.Status, 0);
     const CliResult resumed =
-        RunSurvey(QStringList{"--resume", previous.fileName(), "--max-iterations", "5000000",
-                              "--format", format, "--quiet"} +
-                  keep);
+        RunSurvey(QStringList{"--resume", previous.fileName(), "--max-iterations", cap, "--format",
+                              format, "--quiet"} +
+                  field + keep);
     QCOMPARE(resumed.Status, 0);
     QCOMPARE(resumed.Out, whole.Out);
     if (states)
         QVERIFY(QDir(dir.filePath("states")).entryList({"*.state"}).size() > 20);
 }
 
+void TestCliSurvey::stoppedAndStartedAgainWithStates_data()
+{
+    QTest::addColumn<QStringList>("field");
+    QTest::addColumn<QString>("lower");
+    QTest::addColumn<QString>("cap");
+    QTest::newRow("250 x 250") << QStringList{} << "1000000"
+                               << "80000000";
+    QTest::newRow("plane") << QStringList{"--plane"} << "100000"
+                           << "2000000";
+}
+
 // A survey with --state-dir stopped by SIGTERM (preemption) and started again with the
-// same command line gives the uninterrupted survey's output.
+// same command line gives the uninterrupted survey's output. While it runs, its state
+// directory is refused to a second survey.
 void TestCliSurvey::stoppedAndStartedAgainWithStates()
 {
+    QFETCH(QStringList, field);
+    QFETCH(QString, lower);
+    QFETCH(QString, cap);
     QTemporaryDir dir;
     const QString states = dir.filePath("states");
     const QString previous = dir.filePath("low.csv");
-    const CliResult low = RunSurvey({"--letters", "1-7", "--max-iterations", "1000000", "--csv",
-                                     "--quiet", "--state-dir", states});
+    const CliResult low = RunSurvey(QStringList{"--letters", "1-7", "--max-iterations", lower,
+                                                "--csv", "--quiet", "--state-dir", states} +
+                                    field);
     QCOMPARE(low.Status, 0);
     QFile file(previous);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(low.Out) == low.Out.size());
     file.close();
-    const QStringList again{"survey",   "--resume",    previous, "--max-iterations",
-                            "80000000", "--state-dir", states,   "--csv",
-                            "--quiet",  "--jobs",      "2"};
+    const QStringList again =
+        QStringList{"survey", "--resume", previous,  "--max-iterations", cap, "--state-dir",
+                    states,   "--csv",    "--quiet", "--jobs",           "2"} +
+        field;
     QProcess process;
     process.start(QStringLiteral(FORMICULA_CLI), again);
     QVERIFY(process.waitForStarted());
-    // The resume takes about 3.5 s on an idle machine here: the stop lands well within it.
+    // The resume takes seconds on an idle machine here: the stop lands well within it.
     QTest::qWait(500);
+    const CliResult second = RunCli(again, Limit::None, 300000);
+    QCOMPARE(second.Status, 1);
+    QCOMPARE(second.Err.count('\n'), 1);
+    QVERIFY2(second.Err.contains("is in use by another survey"), second.Err.constData());
     QCOMPARE(process.state(), QProcess::Running);
     QVERIFY(::kill(static_cast<pid_t>(process.processId()), SIGTERM) == 0);
     QVERIFY(process.waitForFinished(20000));
@@ -644,8 +685,8 @@ void TestCliSurvey::stoppedAndStartedAgainWithStates()
 
     const CliResult restarted = RunCli(again, Limit::None, 300000);
     QCOMPARE(restarted.Status, 0);
-    const CliResult whole =
-        RunSurvey({"--letters", "1-7", "--max-iterations", "80000000", "--csv", "--quiet"});
+    const CliResult whole = RunSurvey(
+        QStringList{"--letters", "1-7", "--max-iterations", cap, "--csv", "--quiet"} + field);
     QCOMPARE(whole.Status, 0);
     QCOMPARE(restarted.Out, whole.Out);
 }
@@ -659,6 +700,9 @@ void TestCliSurvey::resumeRefuses_data()
     QTest::newRow("other period limit")
         << QStringList{"--max-period", "50"} << "resume it with --max-period 20000";
     QTest::newRow("top only") << QStringList{"top"} << "cannot be resumed";
+    QTest::newRow("other field")
+        << QStringList{"--plane"}
+        << "is a survey on a field of 250 x 250; resume it with --size 250";
     QTest::newRow("damaged state")
         << QStringList{"--state-dir", "{dir}"} << "is refused: its checksum does not match";
 }

@@ -596,7 +596,8 @@ void TestRunner::snapshotHookEndsARun()
     bool seenInside = false;
     std::uint64_t seenDone = 0;
     AntPosition seen;
-    options.AtSnapshot = [&](const PackedField& at, const AntPosition& position, std::uint64_t done)
+    options.AtSnapshot =
+        [&](std::size_t, const PackedField& at, const AntPosition& position, std::uint64_t done)
     {
         seen = position;
         seenDone = done;

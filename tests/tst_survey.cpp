@@ -82,6 +82,55 @@ QByteArray Describe(const SurveyRow& row)
            " highway " + QByteArray::number(quint64(row.Highway.Period)) + '@' +
            QByteArray::number(quint64(row.Highway.Onset));
 }
+
+// Every column of a row, growth and the highway's proof included.
+QByteArray DescribeAll(const SurveyRow& row)
+{
+    return Describe(row) + " certified " + QByteArray::number(quint64(row.Highway.CertifiedAt)) +
+           " drift " + QByteArray::number(row.Highway.DriftX) + ',' +
+           QByteArray::number(row.Highway.DriftY) + " visited " +
+           QByteArray::number(quint64(row.Growth.Visited)) + " in " +
+           QByteArray::number(row.Growth.MinX) + ',' + QByteArray::number(row.Growth.MinY) + ".." +
+           QByteArray::number(row.Growth.MaxX) + ',' + QByteArray::number(row.Growth.MaxY);
+}
+
+// The rule's run from the start on a size x size field or the plane, as a survey runs it.
+struct FieldRun
+{
+    PackedField Field;
+    AntPosition Position;
+};
+FieldRun RunOn(const std::string& rule, int size, bool plane, std::uint64_t iterations)
+{
+    FieldRun run{PackedField(size, plane), {}};
+    run.Position = AntPosition{run.Field.StartX(), run.Field.StartY(), 'U'};
+    Ant ant;
+    ant.SetRule(rule);
+    RunOptions options;
+    options.Cap = iterations;
+    Runner().Run(run.Field, run.Position, ant.GetAI(), options);
+    return run;
+}
+
+// The cells where the two fields' colours differ, over both stored boxes.
+int ColourDifferences(const PackedField& a, const PackedField& b)
+{
+    int differences = 0;
+    const int left = std::min(a.Left(), b.Left());
+    const int top = std::min(a.Top(), b.Top());
+    const int right = std::max(a.Left() + a.Width(), b.Left() + b.Width());
+    const int bottom = std::max(a.Top() + a.Height(), b.Top() + b.Height());
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            differences += a.Colour(x, y) != b.Colour(x, y);
+    return differences;
+}
+
+QByteArray PositionText(const AntPosition& position)
+{
+    return QByteArray::number(position.X) + ',' + QByteArray::number(position.Y) + ' ' +
+           position.Direction;
+}
 } // namespace
 
 class TestSurvey : public QObject
@@ -102,7 +151,11 @@ private slots:
     void resumedRunContinuesFromItsSavedIteration();
     void damagedStateFilesRefused_data();
     void damagedStateFilesRefused();
+    void stateFileRoundTrip_data();
     void stateFileRoundTrip();
+    void versionOneStateIsRead();
+    void continuedSurveyEqualsOneFromTheStart_data();
+    void continuedSurveyEqualsOneFromTheStart();
     void failedStateWriteLeavesNoFile();
 };
 
@@ -339,9 +392,18 @@ void TestSurvey::damagedStateFilesRefused_data()
                                << "checksum does not match";
     QTest::newRow("a cell changed")
         << patched(good.size() / 2, '\x31') << "checksum does not match";
-    QTest::newRow("other version") << patched(16, '\x02') << "version 2";
+    QTest::newRow("other version") << patched(16, '\x03') << "version 3";
     QTest::newRow("other rule's") << QByteArray::fromStdString(StateAt("LRRR", 1000).Encode())
                                   << "holds a run of LRRR";
+    auto onField = [](int size, bool plane)
+    {
+        const FieldRun run = RunOn("LLRR", size, plane, 1000);
+        return QByteArray::fromStdString(
+            RunState::Of("LLRR", 1000, run.Field, run.Position, size).Encode());
+    };
+    QTest::newRow("another size's")
+        << onField(251, false) << "holds a run on 251 x 251, not on this survey's 250 x 250";
+    QTest::newRow("the plane's") << onField(250, true) << "holds a run on the plane of 250";
     QTest::newRow("beyond the cap")
         << QByteArray::fromStdString(StateAt("LLRR", 5000).Encode()) << "beyond this survey's cap";
 }
@@ -373,33 +435,153 @@ void TestSurvey::damagedStateFilesRefused()
     QCOMPARE(survey->DoneCount(), std::size_t(0));
 }
 
-// What is written is read back whole; a mirrored state is the mirror rule's own run.
+void TestSurvey::stateFileRoundTrip_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("plane");
+    QTest::addColumn<quint64>("iterations");
+    // LLR keeps off column 0 for 3000 iterations; an odd size mirrors every column, and
+    // the plane grows its box, which then lies off centre.
+    QTest::newRow("250 x 250") << 250 << false << quint64(3000);
+    QTest::newRow("251 x 251") << 251 << false << quint64(3000);
+    QTest::newRow("plane of 250, grown") << 250 << true << quint64(20000);
+    QTest::newRow("plane of 21, grown") << 21 << true << quint64(20000);
+}
+
+// What is written is read back whole, field and stored box too; a mirrored state is the
+// mirror rule's own run, cell for cell.
 void TestSurvey::stateFileRoundTrip()
 {
-    RunState state = StateAt("LLR", 3000);
+    QFETCH(int, size);
+    QFETCH(bool, plane);
+    QFETCH(quint64, iterations);
+    const FieldRun run = RunOn("LLR", size, plane, iterations);
+    RunState state = RunState::Of("LLR", iterations, run.Field, run.Position, size);
     state.Ended = true;
     state.Outcome = RunOutcome::Cap;
     state.HighwayMaxPeriod = 77;
     state.Highway = Highway{true, 18, 2000, 2100, -1, 1};
     const RunState back = RunState::Decode(state.Encode());
     QCOMPARE(back.Rule, state.Rule);
-    QCOMPARE(quint64(back.Iterations), quint64(3000));
-    QCOMPARE(back.Position.X, state.Position.X);
-    QCOMPARE(back.Position.Y, state.Position.Y);
-    QCOMPARE(back.Position.Direction, state.Position.Direction);
-    QVERIFY(back.Cells == state.Cells);
+    QCOMPARE(quint64(back.Iterations), iterations);
+    QCOMPARE(PositionText(back.Position), PositionText(run.Position));
+    QCOMPARE(back.FieldSize, size);
+    QCOMPARE(back.Plane, plane);
     QVERIFY(back.Ended && back.Outcome == RunOutcome::Cap);
     QCOMPARE(quint64(back.HighwayMaxPeriod), quint64(77));
     QCOMPARE(back.Highway.DriftX, -1);
     QCOMPARE(quint64(back.Highway.Onset), quint64(2000));
     QCOMPARE(quint64(back.Highway.CertifiedAt), quint64(2100));
+    const PackedField restored = back.Restore();
+    QCOMPARE(restored.Unbounded(), plane);
+    QCOMPARE(
+        QList<int>({restored.Left(), restored.Top(), restored.Width(), restored.Height()}),
+        QList<int>({run.Field.Left(), run.Field.Top(), run.Field.Width(), run.Field.Height()}));
+    QCOMPARE(ColourDifferences(restored, run.Field), 0);
+    if (plane)
+        QVERIFY(run.Field.Width() > PackedField::PlaneStartSize || size < 64);
 
-    // LLR keeps off column 0 for 3000 iterations (see above).
-    const RunState mirrored = StateAt("LLR", 3000).Mirrored("RRL");
-    const RunState mirrorRun = StateAt("RRL", 3000);
-    QVERIFY(mirrored.Cells == mirrorRun.Cells);
-    QCOMPARE(mirrored.Position.X, mirrorRun.Position.X);
-    QCOMPARE(mirrored.Position.Direction, mirrorRun.Position.Direction);
+    const RunState mirrored = state.Mirrored("RRL");
+    const FieldRun mirrorRun = RunOn("RRL", size, plane, iterations);
+    QCOMPARE(PositionText(mirrored.Position), PositionText(mirrorRun.Position));
+    QCOMPARE(ColourDifferences(RunState::Decode(mirrored.Encode()).Restore(), mirrorRun.Field), 0);
+    QCOMPARE(mirrored.Highway.DriftX, 1);
+}
+
+// A state written by version 1, the window's field only, is read as it was saved, and a
+// survey continues from it.
+void TestSurvey::versionOneStateIsRead()
+{
+    const std::string path = FORMICULA_TEST_DATA "/LLR-v1.state";
+    const RunState old = RunState::Read(path);
+    const FieldRun run = RunOn("LLR", 250, false, 1000);
+    QCOMPARE(old.Rule, std::string("LLR"));
+    QCOMPARE(quint64(old.Iterations), quint64(1000));
+    QCOMPARE(PositionText(old.Position), PositionText(run.Position));
+    QCOMPARE(old.FieldSize, 250);
+    QVERIFY(!old.Plane);
+    QCOMPARE(ColourDifferences(old.Restore(), run.Field), 0);
+    // Saved at its survey's cap, with that survey's highway (the row LLR,cap,1000,...).
+    QVERIFY(old.Ended && old.Outcome == RunOutcome::Cap);
+    QCOMPARE(quint64(old.HighwayMaxPeriod), quint64(20000));
+    QCOMPARE(quint64(old.Highway.Period), quint64(18));
+    QCOMPARE(quint64(old.Highway.Onset), quint64(39));
+
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(QString::fromStdString(path), QString::fromStdString(Survey::StateFile(
+                                                          dir.path().toStdString(), "LLR"))));
+    constexpr std::uint64_t Cap = 5000;
+    Survey survey(3, 3, Cap);
+    survey.SetShard(1, 4); // LLR and RRL
+    survey.SetHighwayMaxPeriod(HighwayMaxPeriod);
+    QVERIFY(survey.SetKnown(PlainRow("RRL", Cap)));
+    survey.SetStateDirectory(dir.path().toStdString());
+    survey.Run(1, nullptr);
+    const SurveyRow plain = PlainRow("LLR", Cap);
+    QCOMPARE(quint64(survey.IterationsStepped()), quint64(plain.Iterations - 1000));
+    QCOMPARE(Describe(*Find(survey, "LLR")), Describe(plain));
+    QCOMPARE(RunState::Read(Survey::StateFile(dir.path().toStdString(), "LLR")).FieldSize, 250);
+}
+
+void TestSurvey::continuedSurveyEqualsOneFromTheStart_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<int>("shard"); // of shards
+    QTest::addColumn<int>("shards");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("plane");
+    QTest::addColumn<quint64>("lower");
+    QTest::addColumn<quint64>("cap");
+    // RRLRLLRRRR finishes at 108371 on a highway from 87835, before its state at 100000.
+    QTest::newRow("250 x 250, RRLRLLRRRR's shard")
+        << 10 << 10 << 0 << 16 << 250 << false << quint64(100000) << quint64(200000);
+    // LLRLRRLL and LRLRRLRR are proven on a highway at 131844 and 165640.
+    QTest::newRow("plane of 250, highways after the state")
+        << 8 << 8 << 44 << 47 << 250 << true << quint64(100000) << quint64(200000);
+    QTest::newRow("251 x 251") << 1 << 7 << 0 << 1 << 251 << false << quint64(30000)
+                               << quint64(90000);
+    QTest::newRow("plane of 31") << 1 << 7 << 0 << 1 << 31 << true << quint64(30000)
+                                 << quint64(90000);
+}
+
+// A survey at a higher cap that continues the states of one at a lower cap gives every row
+// of a survey from the start.
+void TestSurvey::continuedSurveyEqualsOneFromTheStart()
+{
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(int, shard);
+    QFETCH(int, shards);
+    QFETCH(int, size);
+    QFETCH(bool, plane);
+    QFETCH(quint64, lower);
+    QFETCH(quint64, cap);
+    QTemporaryDir dir;
+    auto survey = [&](std::uint64_t at, bool states)
+    {
+        auto made = std::make_unique<Survey>(from, to, at);
+        made->SetHighwayMaxPeriod(20000);
+        made->SetGeometry(size, plane, RunOptions::DefaultMaxMemory);
+        made->SetShard(shard, shards);
+        if (states)
+            made->SetStateDirectory(dir.path().toStdString());
+        made->Run(2, nullptr);
+        return made;
+    };
+    survey(lower, true);
+    QVERIFY(QDir(dir.path()).entryList({"*.state"}).size() > 2);
+    const std::unique_ptr<Survey> continued = survey(cap, true);
+    const std::unique_ptr<Survey> whole = survey(cap, false);
+    int highways = 0;
+    for (std::size_t i = 0; i < whole->Rows().size(); ++i)
+    {
+        if (!whole->Rows()[i].Done)
+            continue; // another shard's
+        QCOMPARE(DescribeAll(continued->Rows()[i]), DescribeAll(whole->Rows()[i]));
+        highways += whole->Rows()[i].Highway.Found;
+    }
+    QVERIFY(highways > 0);
 }
 
 // A write that cannot be put in place leaves nothing behind, not even its temporary file.
