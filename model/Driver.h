@@ -122,10 +122,9 @@ private:
             }
             else
             {
-                if (Options.Plane || slot.Own.Unbounded() || slot.Own.Width() != Options.Size)
-                    slot.Own = PackedField(Options.Size, Options.Plane);
-                else
-                    slot.Own.Clear();
+                // The lane's storage is kept: a plane grows in it again without faulting
+                // in fresh pages.
+                slot.Own.Reset(Options.Size, Options.Plane);
                 slot.Field = &slot.Own;
                 job.Position = AntPosition{slot.Own.StartX(), slot.Own.StartY(), 'U'};
             }
@@ -134,11 +133,14 @@ private:
             const std::ptrdiff_t at = field.Index(job.Position.X, job.Position.Y);
             slot.Table.emplace(job.Rule, field.Stride());
             Steps.Place(j, field, at, heading, *slot.Table);
+            slot.Checkpoint.clear();
+            bool fits = true;
             if (Options.HighwayMaxPeriod > 0)
             {
                 if (!slot.Tracker || slot.Tracker->MaxPeriod() != Options.HighwayMaxPeriod)
                     slot.Tracker = std::make_unique<HighwayTracker>(Options.HighwayMaxPeriod);
-                slot.Tracker->Start(field, at, heading, job.Rule, slot.Done, Options.Cap);
+                slot.Tracker->SetRoom(Room(slot));
+                fits = slot.Tracker->Start(field, at, heading, job.Rule, slot.Done, Options.Cap);
             }
             else
             {
@@ -150,23 +152,32 @@ private:
                 Report(j, RunOutcome::Idle, 0, ended);
             else if (slot.Done >= Options.Cap)
                 Report(j, RunOutcome::Cap, 0, ended);
+            else if (!fits || !TakeCheckpoint(j, 1))
+                Report(j, RunOutcome::Memory, 0, ended);
             else
                 break;
         }
-        if constexpr (Stepper::Proof)
-            TakeCheckpoint(j, 1);
     }
 
-    void TakeCheckpoint(int j, std::uint64_t power)
+    // False when the copy does not fit beside the field and the snapshots.
+    bool TakeCheckpoint(int j, std::uint64_t power)
     {
+        if constexpr (!Stepper::Proof)
+            return true;
         Slot& slot = Slots[j];
         const PackedField& field = *slot.Field;
+        const std::uint64_t tracker = slot.Tracker ? slot.Tracker->Bytes() : 0;
+        // A larger copy is made before the smaller one is freed.
+        if (field.Bytes() > slot.Checkpoint.capacity() &&
+            field.Bytes() > Room(slot) - std::min(Room(slot), tracker))
+            return false;
         slot.Checkpoint.assign(field.Cells(), field.Cells() + field.Bytes());
         slot.SavedAt = Steps.At(j);
         slot.SavedHeading = Steps.Heading(j);
         slot.SavedDone = slot.Done;
         slot.Power = power;
         Steps.Aim(j, slot.Checkpoint.data());
+        return true;
     }
 
     // Lane j made `steps` steps: decides whether its run goes on.
@@ -178,17 +189,18 @@ private:
         std::ptrdiff_t at = Steps.At(j);
         if (field.IsBorder(at))
         {
-            if (!field.Unbounded())
+            if (field.AtEdge(at))
                 return Finish(j, RunOutcome::Finished, 0, next, ended);
-            // The plane goes on beyond the stored part: store more of it.
+            // The plane (or a partly stored field) goes on beyond the stored part: store
+            // more of it.
             at = field.Grow(at, Budget(slot));
             if (at < 0)
                 return Finish(j, RunOutcome::Memory, 0, next, ended);
             slot.Table->SetStride(field.Stride());
             Steps.Place(j, field, at, Steps.Heading(j), *slot.Table);
             // A checkpoint of the smaller field no longer compares.
-            if constexpr (Stepper::Proof)
-                TakeCheckpoint(j, 1);
+            if (!TakeCheckpoint(j, 1))
+                return Finish(j, RunOutcome::Memory, 0, next, ended);
         }
         if constexpr (Stepper::Proof)
         {
@@ -202,26 +214,40 @@ private:
         }
         if (slot.Tracker && slot.Done == slot.Tracker->NextSnapshot())
         {
-            slot.Tracker->Snapshot(field, at, Steps.Heading(j), slot.Done);
+            slot.Tracker->SetRoom(Room(slot));
+            if (!slot.Tracker->Snapshot(field, at, Steps.Heading(j), slot.Done))
+                return Finish(j, RunOutcome::Memory, 0, next, ended);
             if (field.Unbounded() && slot.Tracker->ProvenSoFar(slot.Done))
                 return Finish(j, RunOutcome::Highway, 0, next, ended);
+            if (slot.Tracker->Short())
+                return Finish(j, RunOutcome::Memory, 0, next, ended);
             if (Options.AtSnapshot && Options.AtSnapshot(field, Position(j, at), slot.Done))
                 return Finish(j, RunOutcome::Hooked, 0, next, ended);
         }
         if (slot.Done >= Options.Cap)
             return Finish(j, RunOutcome::Cap, 0, next, ended);
         if constexpr (Stepper::Proof)
-            if (slot.Done == slot.SavedDone + slot.Power)
-                TakeCheckpoint(j, 2 * slot.Power);
+            if (slot.Done == slot.SavedDone + slot.Power && !TakeCheckpoint(j, 2 * slot.Power))
+                return Finish(j, RunOutcome::Memory, 0, next, ended);
     }
 
-    // What lane j's plane may take besides its checkpoint and snapshots.
+    // All a run holds counts against MaxMemory: its field, the cycle proof's checkpoint,
+    // the highway tracker's snapshots, replay field and walk.
+    std::uint64_t Others(const Slot& slot) const
+    {
+        return slot.Checkpoint.capacity() + (slot.Tracker ? slot.Tracker->Bytes() : 0);
+    }
+    // What lane j's field may take besides the rest, old and new storage together.
     std::uint64_t Budget(const Slot& slot) const
     {
-        std::uint64_t others = slot.Checkpoint.size();
-        if (slot.Tracker)
-            others += slot.Tracker->Bytes();
+        const std::uint64_t others = Others(slot);
         return Options.MaxMemory > others ? Options.MaxMemory - others : 0;
+    }
+    // What the field and the checkpoint leave for the tracker.
+    std::uint64_t Room(const Slot& slot) const
+    {
+        const std::uint64_t held = slot.Field->HeldBytes() + slot.Checkpoint.capacity();
+        return Options.MaxMemory > held ? Options.MaxMemory - held : 0;
     }
 
     AntPosition Position(int j, std::ptrdiff_t at) const
@@ -255,7 +281,13 @@ private:
                              outcome == RunOutcome::Cap || outcome == RunOutcome::Hooked ||
                              outcome == RunOutcome::Highway;
         if (slot.Tracker && analyse)
+        {
+            slot.Tracker->SetRoom(Room(slot));
             end.Result.Highway = slot.Tracker->Finish(slot.Done, outcome == RunOutcome::Finished);
+            // A highway not settled for want of memory is no result.
+            if (slot.Tracker->Short())
+                end.Result.Outcome = RunOutcome::Memory;
+        }
         end.Position = Position(j, at);
         end.Field = &field;
         slot.Active = false;

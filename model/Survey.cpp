@@ -299,7 +299,10 @@ void Survey::WorkOn(const std::atomic<bool>* stop)
     options.HighwayMaxPeriod = HighwayMaxPeriod;
     options.Size = Size;
     options.Plane = Plane;
-    options.MaxMemory = MaxMemory / static_cast<std::uint64_t>(Threads * std::max(Lanes, 1));
+    // One share more per thread: a run alone (one that can cycle) holds its memory while
+    // the lanes keep theirs.
+    options.MaxMemory =
+        MaxMemory / static_cast<std::uint64_t>(Threads * (std::max(Lanes, 1) + 1));
     const int startX = PackedField(Size, Plane).StartX();
 
     auto dispatch = [&](std::size_t row)
