@@ -193,7 +193,10 @@ private:
                 return Finish(j, RunOutcome::Finished, 0, next, ended);
             // The plane (or a partly stored field) goes on beyond the stored part: store
             // more of it.
-            at = field.Grow(at, Budget(slot));
+            const std::ptrdiff_t from = at;
+            at = field.Grow(from, Budget(slot));
+            if (at < 0 && slot.Tracker && slot.Tracker->Trim())
+                at = field.Grow(from, Budget(slot));
             if (at < 0)
                 return Finish(j, RunOutcome::Memory, 0, next, ended);
             slot.Table->SetStride(field.Stride());

@@ -69,10 +69,13 @@ void HighwayTracker::Drop(std::shared_ptr<PackedField>& cells)
     cells.reset();
 }
 
-void HighwayTracker::Trim()
+bool HighwayTracker::Trim()
 {
+    const std::uint64_t before = Bytes();
     Spares.clear();
     Work = PackedField(3);
+    std::vector<WalkStep>().swap(Walk.Steps);
+    return Bytes() < before;
 }
 
 HighwayTracker::HighwayTracker(std::uint64_t maxPeriod)

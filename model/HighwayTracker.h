@@ -30,6 +30,9 @@ public:
     // Whether a call found too little room: the run must then end as Memory, as its
     // highway could not be settled.
     bool Short() const { return OutOfRoom; }
+    // Frees what only speeds later calls up (spare copies, the last replay's field and
+    // walk); false when there was nothing to free.
+    bool Trim();
 
     // The run's first state after `done` iterations (the field may carry turn marks), and
     // its cap: a run that reaches it replays no more than the tail it needs. False when
@@ -65,8 +68,7 @@ private:
     // Gives a field no state uses any more back to the spares, for the next copy.
     void Drop(std::shared_ptr<PackedField>& cells);
     std::uint64_t Free() const { return Room > Bytes() ? Room - Bytes() : 0; }
-    // Frees what only speeds the next copies up (the spares, the last replay's field).
-    void Trim();
+
     // A copy of the field and the ant, where a walk of them begins, on the plane if
     // unbounded; false (Short) when it does not fit.
     bool BeginWalk(const State& from, bool unbounded);
