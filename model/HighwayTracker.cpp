@@ -27,9 +27,8 @@ constexpr std::uint64_t LeastBudget = 2000000;
 constexpr std::uint64_t FirstStepPast = 4096;
 // The plane a finished run goes on on stays within this many bytes.
 constexpr std::uint64_t MostPlaneBytes = std::uint64_t{4096} * 4096;
-// A walk's memory per step: the step, its copy while the vector grows, and the proof's
-// boxes and cell indices, which take less.
-constexpr std::uint64_t WalkBytesPerStep = 3 * sizeof(WalkStep);
+// A walk's memory per step. The proof's own tables come on top and are not counted.
+constexpr std::uint64_t WalkBytesPerStep = sizeof(WalkStep);
 // Fields kept for the next copies.
 constexpr std::size_t MostSpares = 2;
 
@@ -199,6 +198,8 @@ bool HighwayTracker::BeginWalk(const State& from, bool unbounded)
         Work = PackedField(3);
     const std::uint64_t held = Work.HeldBytes();
     if (start.Bytes() > held && start.Bytes() - held > Free())
+        Spares.clear();
+    if (start.Bytes() > held && start.Bytes() - held > Free())
     {
         OutOfRoom = true;
         return false;
@@ -295,8 +296,15 @@ bool HighwayTracker::Replay(std::uint64_t until)
     static constexpr int StepX[StepTable::Headings] = {0, 1, 0, -1};
     static constexpr int StepY[StepTable::Headings] = {-1, 0, 1, 0};
     const std::uint64_t steps = until - Walk.First;
-    if (steps > Walk.Steps.capacity() &&
-        (steps - Walk.Steps.capacity()) * WalkBytesPerStep > Free())
+    // A walk begun anew drops its old storage before it takes more; one that goes on
+    // holds both while its steps move.
+    if (Walk.Steps.empty() && steps > Walk.Steps.capacity())
+        std::vector<WalkStep>().swap(Walk.Steps);
+    auto fits = [&]
+    { return steps <= Walk.Steps.capacity() || steps * WalkBytesPerStep <= Free(); };
+    if (!fits())
+        Spares.clear();
+    if (!fits())
     {
         OutOfRoom = true;
         return false;
