@@ -56,15 +56,16 @@ template <class T> T* CellAllocator<T>::allocate(std::size_t n)
                               MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (mapped == MAP_FAILED)
             throw std::bad_alloc();
-        const auto start = reinterpret_cast<std::uintptr_t>(mapped);
-        const std::uintptr_t aligned = (start + HugePage - 1) / HugePage * HugePage;
-        if (aligned > start)
-            ::munmap(mapped, aligned - start);
-        const std::uintptr_t end = start + length + HugePage;
-        if (end > aligned + length)
-            ::munmap(reinterpret_cast<void*>(aligned + length), end - (aligned + length));
-        void* block = reinterpret_cast<void*>(aligned); // NOLINT(performance-no-int-to-ptr)
-        ::madvise(block, length, MADV_HUGEPAGE);        // only advice: the block works without
+        // Trimmed to a huge page boundary at the front, and to the length at the back.
+        auto* const first = static_cast<std::uint8_t*>(mapped);
+        const std::size_t skip =
+            (HugePage - reinterpret_cast<std::uintptr_t>(mapped) % HugePage) % HugePage;
+        std::uint8_t* const block = first + skip;
+        if (skip > 0)
+            ::munmap(first, skip);
+        if (HugePage - skip > 0)
+            ::munmap(block + length, HugePage - skip);
+        ::madvise(block, length, MADV_HUGEPAGE); // only advice: the block works without
         return static_cast<T*>(block);
     }
 #endif
