@@ -37,8 +37,8 @@ Record RunRecord(const Ant& ant, const RunResult& result, const AntPosition& pos
         Fields::Iterations(result.Iterations),
         {"finished", result.Outcome == RunOutcome::Finished},
     };
-    // Only the plane has an end besides a finish and the cap.
-    if (plane)
+    // Only the plane, or a run out of memory, has an end besides a finish and the cap.
+    if (plane || result.Outcome == RunOutcome::Memory)
         record.push_back({"outcome", TraitsOf(result.Outcome).Name, -8});
     Fields::AddPosition(record, position);
     record.push_back(Fields::Colours(colours));

@@ -122,10 +122,9 @@ private:
             }
             else
             {
-                if (Options.Plane || slot.Own.Unbounded() || slot.Own.Width() != Options.Size)
-                    slot.Own = PackedField(Options.Size, Options.Plane);
-                else
-                    slot.Own.Clear();
+                // The lane's storage is kept: a plane grows in it again without faulting
+                // in fresh pages.
+                slot.Own.Reset(Options.Size, Options.Plane);
                 slot.Field = &slot.Own;
                 job.Position = AntPosition{slot.Own.StartX(), slot.Own.StartY(), 'U'};
             }
@@ -134,20 +133,27 @@ private:
             const std::ptrdiff_t at = field.Index(job.Position.X, job.Position.Y);
             slot.Table.emplace(job.Rule, field.Stride());
             Steps.Place(j, field, at, heading, *slot.Table);
+            slot.Checkpoint.clear();
+            bool fits = true;
             if (Options.HighwayMaxPeriod > 0)
             {
                 if (!slot.Tracker || slot.Tracker->MaxPeriod() != Options.HighwayMaxPeriod)
                     slot.Tracker = std::make_unique<HighwayTracker>(Options.HighwayMaxPeriod);
+                slot.Tracker->SetRoom(Room(slot));
                 if (job.Resumed && slot.Done > 0)
                 {
+                    // The analysis replays from the blank start, as the run from the start
+                    // does, so a highway begun before the state gets its own onset.
                     const PackedField blank(Options.Size, Options.Plane);
-                    slot.Tracker->Start(blank, blank.Index(blank.StartX(), blank.StartY()),
-                                        StepTable::HeadingOf('U'), job.Rule, 0, Options.Cap);
-                    slot.Tracker->Snapshot(field, at, heading, slot.Done);
+                    fits = slot.Tracker->Start(blank, blank.Index(blank.StartX(), blank.StartY()),
+                                               StepTable::HeadingOf('U'), job.Rule, 0,
+                                               Options.Cap) &&
+                           slot.Tracker->Snapshot(field, at, heading, slot.Done);
                 }
                 else
                 {
-                    slot.Tracker->Start(field, at, heading, job.Rule, slot.Done, Options.Cap);
+                    fits =
+                        slot.Tracker->Start(field, at, heading, job.Rule, slot.Done, Options.Cap);
                 }
             }
             else
@@ -160,23 +166,32 @@ private:
                 Report(j, RunOutcome::Idle, 0, ended);
             else if (slot.Done >= Options.Cap)
                 Report(j, RunOutcome::Cap, 0, ended);
+            else if (!fits || !TakeCheckpoint(j, 1))
+                Report(j, RunOutcome::Memory, 0, ended);
             else
                 break;
         }
-        if constexpr (Stepper::Proof)
-            TakeCheckpoint(j, 1);
     }
 
-    void TakeCheckpoint(int j, std::uint64_t power)
+    // False when the copy does not fit beside the field and the snapshots.
+    bool TakeCheckpoint(int j, std::uint64_t power)
     {
+        if constexpr (!Stepper::Proof)
+            return true;
         Slot& slot = Slots[j];
         const PackedField& field = *slot.Field;
+        const std::uint64_t tracker = slot.Tracker ? slot.Tracker->Bytes() : 0;
+        // A larger copy is made before the smaller one is freed.
+        if (field.Bytes() > slot.Checkpoint.capacity() &&
+            field.Bytes() > Room(slot) - std::min(Room(slot), tracker))
+            return false;
         slot.Checkpoint.assign(field.Cells(), field.Cells() + field.Bytes());
         slot.SavedAt = Steps.At(j);
         slot.SavedHeading = Steps.Heading(j);
         slot.SavedDone = slot.Done;
         slot.Power = power;
         Steps.Aim(j, slot.Checkpoint.data());
+        return true;
     }
 
     // Lane j made `steps` steps: decides whether its run goes on.
@@ -188,17 +203,21 @@ private:
         std::ptrdiff_t at = Steps.At(j);
         if (field.IsBorder(at))
         {
-            if (!field.Unbounded())
+            if (field.AtEdge(at))
                 return Finish(j, RunOutcome::Finished, 0, next, ended);
-            // The plane goes on beyond the stored part: store more of it.
-            at = field.Grow(at, Budget(slot));
+            // The plane (or a partly stored field) goes on beyond the stored part: store
+            // more of it.
+            const std::ptrdiff_t from = at;
+            at = field.Grow(from, Budget(slot));
+            if (at < 0 && slot.Tracker && slot.Tracker->Trim())
+                at = field.Grow(from, Budget(slot));
             if (at < 0)
                 return Finish(j, RunOutcome::Memory, 0, next, ended);
             slot.Table->SetStride(field.Stride());
             Steps.Place(j, field, at, Steps.Heading(j), *slot.Table);
             // A checkpoint of the smaller field no longer compares.
-            if constexpr (Stepper::Proof)
-                TakeCheckpoint(j, 1);
+            if (!TakeCheckpoint(j, 1))
+                return Finish(j, RunOutcome::Memory, 0, next, ended);
         }
         if constexpr (Stepper::Proof)
         {
@@ -212,9 +231,13 @@ private:
         }
         if (slot.Tracker && slot.Done == slot.Tracker->NextSnapshot())
         {
-            slot.Tracker->Snapshot(field, at, Steps.Heading(j), slot.Done);
+            slot.Tracker->SetRoom(Room(slot));
+            if (!slot.Tracker->Snapshot(field, at, Steps.Heading(j), slot.Done))
+                return Finish(j, RunOutcome::Memory, 0, next, ended);
             if (field.Unbounded() && slot.Tracker->ProvenSoFar(slot.Done))
                 return Finish(j, RunOutcome::Highway, 0, next, ended);
+            if (slot.Tracker->Short())
+                return Finish(j, RunOutcome::Memory, 0, next, ended);
             if (Options.AtSnapshot &&
                 Options.AtSnapshot(slot.Id, field, Position(j, at), slot.Done))
                 return Finish(j, RunOutcome::Hooked, 0, next, ended);
@@ -222,17 +245,27 @@ private:
         if (slot.Done >= Options.Cap)
             return Finish(j, RunOutcome::Cap, 0, next, ended);
         if constexpr (Stepper::Proof)
-            if (slot.Done == slot.SavedDone + slot.Power)
-                TakeCheckpoint(j, 2 * slot.Power);
+            if (slot.Done == slot.SavedDone + slot.Power && !TakeCheckpoint(j, 2 * slot.Power))
+                return Finish(j, RunOutcome::Memory, 0, next, ended);
     }
 
-    // What lane j's plane may take besides its checkpoint and snapshots.
+    // All a run holds counts against MaxMemory: its field, the cycle proof's checkpoint,
+    // the highway tracker's snapshots, replay field and walk.
+    std::uint64_t Others(const Slot& slot) const
+    {
+        return slot.Checkpoint.capacity() + (slot.Tracker ? slot.Tracker->Bytes() : 0);
+    }
+    // What lane j's field may take besides the rest, old and new storage together.
     std::uint64_t Budget(const Slot& slot) const
     {
-        std::uint64_t others = slot.Checkpoint.size();
-        if (slot.Tracker)
-            others += slot.Tracker->Bytes();
+        const std::uint64_t others = Others(slot);
         return Options.MaxMemory > others ? Options.MaxMemory - others : 0;
+    }
+    // What the field and the checkpoint leave for the tracker.
+    std::uint64_t Room(const Slot& slot) const
+    {
+        const std::uint64_t held = slot.Field->HeldBytes() + slot.Checkpoint.capacity();
+        return Options.MaxMemory > held ? Options.MaxMemory - held : 0;
     }
 
     AntPosition Position(int j, std::ptrdiff_t at) const
@@ -263,7 +296,13 @@ private:
         end.Result.Period = period;
         end.Result.FalseMatches = slot.FalseMatches;
         if (slot.Tracker && TraitsOf(outcome).Analysed)
+        {
+            slot.Tracker->SetRoom(Room(slot));
             end.Result.Highway = slot.Tracker->Finish(slot.Done, outcome == RunOutcome::Finished);
+            // A highway not settled for want of memory is no result.
+            if (slot.Tracker->Short())
+                end.Result.Outcome = RunOutcome::Memory;
+        }
         end.Position = Position(j, at);
         end.Field = &field;
         slot.Active = false;

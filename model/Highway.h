@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PackedField.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -30,8 +32,8 @@ struct WalkStep
 };
 
 // A stretch of a run on the unbounded plane: its steps, and the cells before the first of
-// them as a stored rectangle of colour codes (the low four bits of each byte), every
-// cell outside it blank.
+// them as a stored rectangle of a PackedField's bytes (or of plain colours), every cell
+// outside it blank.
 struct Walk
 {
     std::uint64_t First = 0; // the iteration of Steps[0]
@@ -48,7 +50,7 @@ struct Walk
         if (x < Left || y < Top || x >= std::int64_t{Left} + Width ||
             y >= std::int64_t{Top} + Height)
             return true;
-        return (Cells[(y - Top) * Stride + (x - Left)] & 0x0F) == 0;
+        return PackedField::CodeOf(Cells[(y - Top) * Stride + (x - Left)]) == 0;
     }
 };
 

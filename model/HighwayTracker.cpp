@@ -27,19 +27,54 @@ constexpr std::uint64_t LeastBudget = 2000000;
 constexpr std::uint64_t FirstStepPast = 4096;
 // The plane a finished run goes on on stays within this many bytes.
 constexpr std::uint64_t MostPlaneBytes = std::uint64_t{4096} * 4096;
+// A walk's memory per step. The proof's own tables come on top and are not counted.
+constexpr std::uint64_t WalkBytesPerStep = sizeof(WalkStep);
+// Fields kept for the next copies.
+constexpr std::size_t MostSpares = 2;
 
 } // namespace
 
-void HighwayTracker::Save(const PackedField& field, std::ptrdiff_t at, int heading,
+bool HighwayTracker::Save(const PackedField& field, std::ptrdiff_t at, int heading,
                           std::uint64_t done, State& into)
 {
-    if (!into.Cells || into.Cells.use_count() > 1 || into.Cells->Bytes() != field.Bytes())
-        into.Cells = std::make_shared<PackedField>(field);
-    else
-        *into.Cells = field;
-    into.At = at;
+    if (into.Cells && into.Cells.use_count() > 1)
+        into.Cells.reset(); // another state's: left to it
+    if (!into.Cells && !Spares.empty())
+    {
+        into.Cells = std::move(Spares.back());
+        Spares.pop_back();
+    }
+    const PackedField::Part part = field.NeededPart(field.X(at), field.Y(at));
+    const std::uint64_t held = into.Cells ? into.Cells->HeldBytes() : 0;
+    if (part.Bytes > held && part.Bytes - held > Free())
+    {
+        Trim();
+        if (part.Bytes > held && part.Bytes - held > Free())
+            return false;
+    }
+    if (!into.Cells)
+        into.Cells = std::make_shared<PackedField>(3);
+    into.Cells->CopyPart(field, part);
+    into.At = into.Cells->Index(field.X(at), field.Y(at));
     into.Heading = heading;
     into.Done = done;
+    return true;
+}
+
+void HighwayTracker::Drop(std::shared_ptr<PackedField>& cells)
+{
+    if (cells && cells.use_count() == 1 && Spares.size() < MostSpares)
+        Spares.push_back(std::move(cells));
+    cells.reset();
+}
+
+bool HighwayTracker::Trim()
+{
+    const std::uint64_t before = Bytes();
+    Spares.clear();
+    Work = PackedField(3);
+    std::vector<WalkStep>().swap(Walk.Steps);
+    return Bytes() < before;
 }
 
 HighwayTracker::HighwayTracker(std::uint64_t maxPeriod)
@@ -48,40 +83,62 @@ HighwayTracker::HighwayTracker(std::uint64_t maxPeriod)
 {
 }
 
-void HighwayTracker::Start(const PackedField& field, std::ptrdiff_t at, int heading,
+bool HighwayTracker::Start(const PackedField& field, std::ptrdiff_t at, int heading,
                            const AntAI& rule, std::uint64_t done, std::uint64_t cap)
 {
     Proven = Highway{};
+    OutOfRoom = false;
     Rule = rule;
-    // The last run's replay field would count against this run's memory.
+    // The last run's replay field and a whole run's walk would count against this run's
+    // memory.
     Work = PackedField(3);
-    Save(field, at, heading, done, First);
+    if (Walk.Steps.capacity() > 4 * LongerTail)
+        std::vector<WalkStep>().swap(Walk.Steps);
     for (State* saved : {&Recent, &Older, &Sparse, &OlderSparse})
-        saved->Cells.reset();
+        Drop(saved->Cells);
+    if (!Save(field, at, heading, done, First))
+    {
+        OutOfRoom = true;
+        return false;
+    }
     CapSnapshot = cap > done + ShortTail ? cap - ShortTail : 0;
     Next = done + ShortTail;
     if (CapSnapshot > done)
         Next = std::min(Next, CapSnapshot);
+    return true;
 }
 
 std::uint64_t HighwayTracker::Bytes() const
 {
-    std::uint64_t bytes = Work.Bytes();
-    for (const State* saved : {&First, &Recent, &Older, &Sparse, &OlderSparse})
-        if (saved->Cells)
-            bytes += saved->Cells->Bytes();
+    std::uint64_t bytes = Work.HeldBytes() + Walk.Steps.capacity() * WalkBytesPerStep;
+    const State* saved[] = {&First, &Recent, &Older, &Sparse, &OlderSparse};
+    for (std::size_t i = 0; i < std::size(saved); ++i)
+    {
+        bool counted = !saved[i]->Cells; // states share their copies
+        for (std::size_t j = 0; j < i && !counted; ++j)
+            counted = saved[j]->Cells == saved[i]->Cells;
+        if (!counted)
+            bytes += saved[i]->Cells->HeldBytes();
+    }
+    for (const auto& spare : Spares)
+        bytes += spare->HeldBytes();
     return bytes;
 }
 
-void HighwayTracker::Snapshot(const PackedField& field, std::ptrdiff_t at, int heading,
+bool HighwayTracker::Snapshot(const PackedField& field, std::ptrdiff_t at, int heading,
                               std::uint64_t done)
 {
     std::swap(Older, Recent);
-    Save(field, at, heading, done, Recent);
+    if (!Save(field, at, heading, done, Recent))
+    {
+        OutOfRoom = true;
+        return false;
+    }
     const std::uint64_t sparseDone = Sparse.Cells ? Sparse.Done : 0;
     if (done - sparseDone >= LongerTail)
     {
         std::swap(OlderSparse, Sparse);
+        Drop(Sparse.Cells);
         Sparse = Recent;
     }
     // A copy of the field costs about as much as a thousand replayed steps, so long runs
@@ -93,16 +150,19 @@ void HighwayTracker::Snapshot(const PackedField& field, std::ptrdiff_t at, int h
     // Most long runs end at the cap: one snapshot just before their tail.
     if (done < CapSnapshot)
         Next = std::min(Next, CapSnapshot);
+    return true;
 }
 
 bool HighwayTracker::ProvenSoFar(std::uint64_t done)
 {
-    if (!MayBeOnHighway())
+    if (!MayBeOnHighway() || OutOfRoom)
         return false;
     // The run itself goes on: no copy needs to.
     for (const std::uint64_t tail : {ShortTail, LongerTail, done})
     {
         const HighwayProof proof = ProveInTail(done, tail, false, false);
+        if (OutOfRoom)
+            return false;
         if (proof.Result == HighwayProof::ReachesBack)
             continue;
         if (proof.Result != HighwayProof::Proven)
@@ -121,20 +181,50 @@ Highway HighwayTracker::Finish(std::uint64_t done, bool finished)
     for (const std::uint64_t tail : {ShortTail, LongerTail, done})
     {
         const HighwayProof proof = ProveInTail(done, tail, finished);
+        if (OutOfRoom)
+            return {};
         if (proof.Result != HighwayProof::ReachesBack)
             return proof.Result == HighwayProof::Proven ? proof.Highway : Highway{};
     }
     return {}; // not reached: the whole run does not reach back
 }
 
-void HighwayTracker::BeginWalk(const State& from, bool unbounded)
+bool HighwayTracker::BeginWalk(const State& from, bool unbounded)
 {
     const PackedField& start = *from.Cells;
-    Work = start;
-    // A finished run's ant went on beyond the field's border onto the plane.
-    if (unbounded)
-        Work.SetUnbounded();
-    Ant = AntPosition{Work.X(from.At), Work.Y(from.At), StepTable::DirectionOf(from.Heading)};
+    // Storage kept from a larger field would make its growth's memory check stricter
+    // than a fresh copy's, and so change the walk.
+    if (Work.HeldBytes() > start.Bytes())
+        Work = PackedField(3);
+    const std::uint64_t held = Work.HeldBytes();
+    if (start.Bytes() > held && start.Bytes() - held > Free())
+        Spares.clear();
+    if (start.Bytes() > held && start.Bytes() - held > Free())
+    {
+        OutOfRoom = true;
+        return false;
+    }
+    Work.CopyPart(start, start.StoredPart());
+    // A finished run's ant went on beyond the field's border onto the plane. The whole
+    // field came first, and the plane's growth beyond it counts it, so a copy of part of
+    // a field walks as one of all of it: where the field alone leaves no room to grow
+    // the walk ends at its edge.
+    if (unbounded && !start.Unbounded())
+    {
+        const auto side = static_cast<std::uint64_t>(start.BoundedSide()) + 2;
+        const std::uint64_t whole = side * side;
+        if (whole + (2 * side - 2) * side <= MostPlaneBytes) // its first growth fits
+        {
+            if (!Work.Whole() && whole - std::min(whole, Work.HeldBytes()) > Free())
+            {
+                OutOfRoom = true;
+                return false;
+            }
+            Work.MakeWhole();
+            Work.SetUnbounded();
+        }
+    }
+    Ant = AntPosition{start.X(from.At), start.Y(from.At), StepTable::DirectionOf(from.Heading)};
     Done = from.Done;
     Walk.First = from.Done;
     Walk.Steps.clear();
@@ -144,6 +234,7 @@ void HighwayTracker::BeginWalk(const State& from, bool unbounded)
     Walk.Top = start.Top();
     Walk.Width = start.Width();
     Walk.Height = start.Height();
+    return true;
 }
 
 bool HighwayTracker::MayBeOnHighway()
@@ -154,7 +245,8 @@ bool HighwayTracker::MayBeOnHighway()
     const std::uint64_t ahead = 2 * MaxPeriod_;
     if (!Older.Cells || Recent.Done - Older.Done <= 2 * ahead)
         return true; // the replay costs little more than the look
-    BeginWalk(Recent, Recent.Cells->Unbounded());
+    if (!BeginWalk(Recent, Recent.Cells->Unbounded()))
+        return true;
     const bool stepped = Replay(Recent.Done + ahead);
     const bool seen = !stepped || ProveHighway(Walk, MaxPeriod_).Result != HighwayProof::None;
     if (Work.Bytes() > Recent.Cells->Bytes())
@@ -171,7 +263,8 @@ HighwayProof HighwayTracker::ProveInTail(std::uint64_t done, std::uint64_t tail,
         if (saved->Cells && saved->Done <= first && saved->Done > from->Done)
             from = saved;
     const PackedField& start = *from->Cells;
-    BeginWalk(*from, finished);
+    if (!BeginWalk(*from, finished))
+        return {};
     Replay(done); // the run got that far
     HighwayProof proof = ProveHighway(Walk, MaxPeriod_);
 
@@ -202,7 +295,21 @@ bool HighwayTracker::Replay(std::uint64_t until)
 {
     static constexpr int StepX[StepTable::Headings] = {0, 1, 0, -1};
     static constexpr int StepY[StepTable::Headings] = {-1, 0, 1, 0};
-    Walk.Steps.reserve(static_cast<std::size_t>(until - Walk.First));
+    const std::uint64_t steps = until - Walk.First;
+    // A walk begun anew drops its old storage before it takes more; one that goes on
+    // holds both while its steps move.
+    if (Walk.Steps.empty() && steps > Walk.Steps.capacity())
+        std::vector<WalkStep>().swap(Walk.Steps);
+    auto fits = [&]
+    { return steps <= Walk.Steps.capacity() || steps * WalkBytesPerStep <= Free(); };
+    if (!fits())
+        Spares.clear();
+    if (!fits())
+    {
+        OutOfRoom = true;
+        return false;
+    }
+    Walk.Steps.reserve(static_cast<std::size_t>(steps));
     // The walk wants the cell read, the one the ant stood on. Coordinates follow the moves
     // rather than the index, which a division would turn back into them at every step.
     int x = Ant.X;
@@ -217,8 +324,15 @@ bool HighwayTracker::Replay(std::uint64_t until)
     RecordingStepper<decltype(record)> stepper(record);
     RunOptions options;
     options.Cap = until;
-    options.MaxMemory = MostPlaneBytes;
+    // The replay's field grows within what is left, old and new storage together.
+    // Meeting the plane's own limit ends a walk as it always did; meeting the run's is
+    // a lack of memory.
+    const std::uint64_t room = Free() + Work.HeldBytes();
+    const bool runsLimit = !Work.Unbounded() || room < MostPlaneBytes;
+    options.MaxMemory = runsLimit ? room : MostPlaneBytes;
     const RunResult result = DriveOne(stepper, options, Work, Ant, Rule, Done);
     Done = result.Iterations;
+    if (result.Outcome == RunOutcome::Memory && runsLimit)
+        OutOfRoom = true;
     return result.Outcome == RunOutcome::Cap;
 }

@@ -24,14 +24,26 @@ public:
 
     std::uint64_t MaxPeriod() const { return MaxPeriod_; }
 
+    // The memory the tracker may hold, kept fields, replay and walk together; the driver
+    // sets it before each call below, from what the run's own field leaves.
+    void SetRoom(std::uint64_t bytes) { Room = bytes; }
+    // Whether a call found too little room: the run must then end as Memory, as its
+    // highway could not be settled.
+    bool Short() const { return OutOfRoom; }
+    // Frees what only speeds later calls up (spare copies, the last replay's field and
+    // walk); false when there was nothing to free.
+    bool Trim();
+
     // The run's first state after `done` iterations (the field may carry turn marks), and
-    // its cap: a run that reaches it replays no more than the tail it needs.
-    void Start(const PackedField& field, std::ptrdiff_t at, int heading, const AntAI& rule,
+    // its cap: a run that reaches it replays no more than the tail it needs. False when
+    // its copy does not fit.
+    bool Start(const PackedField& field, std::ptrdiff_t at, int heading, const AntAI& rule,
                std::uint64_t done, std::uint64_t cap);
     // The iteration count at which the runner should call Snapshot next.
     std::uint64_t NextSnapshot() const { return Next; }
-    void Snapshot(const PackedField& field, std::ptrdiff_t at, int heading, std::uint64_t done);
-    // The memory the kept fields take.
+    // False when the snapshot does not fit.
+    bool Snapshot(const PackedField& field, std::ptrdiff_t at, int heading, std::uint64_t done);
+    // The memory the kept fields, the replay's field and the walk take.
     std::uint64_t Bytes() const;
     // Whether a run on the plane is proven to be on a highway after `done` iterations, at
     // a snapshot just taken; Finish(done, false) then gives it.
@@ -49,10 +61,17 @@ private:
         std::uint64_t Done = 0;
     };
 
-    static void Save(const PackedField& field, std::ptrdiff_t at, int heading, std::uint64_t done,
-                     State& into);
-    // A copy of the field and the ant, where a walk of them begins, on the plane if unbounded.
-    void BeginWalk(const State& from, bool unbounded);
+    // Copies of a bounded field keep only its visited part, so a snapshot of a large
+    // field costs what the run has touched, not the whole field.
+    bool Save(const PackedField& field, std::ptrdiff_t at, int heading, std::uint64_t done,
+              State& into);
+    // Gives a field no state uses any more back to the spares, for the next copy.
+    void Drop(std::shared_ptr<PackedField>& cells);
+    std::uint64_t Free() const { return Room > Bytes() ? Room - Bytes() : 0; }
+
+    // A copy of the field and the ant, where a walk of them begins, on the plane if
+    // unbounded; false (Short) when it does not fit.
+    bool BeginWalk(const State& from, bool unbounded);
     // False when the motion that follows the latest snapshot cannot be a proven highway.
     bool MayBeOnHighway();
     // Replays at least the last tail iterations (all if the run is shorter), going on
@@ -84,4 +103,7 @@ private:
     ::Walk Walk;
     Highway Proven; // by ProvenSoFar
     std::uint64_t ProvenDone = 0;
+    std::vector<std::shared_ptr<PackedField>> Spares;
+    std::uint64_t Room = UINT64_MAX;
+    bool OutOfRoom = false;
 };

@@ -5,21 +5,116 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace
 {
 int PlaneSide(int size)
 {
     return std::min(size, PackedField::PlaneStartSize);
 }
+
+// Blocks this large come in huge pages: a 512th of the page faults.
+constexpr std::size_t HugePage = std::size_t{2} << 20;
+
+// 8 cells at a time: the bytes whose code is not 0 have their top bit set. A code is at
+// most 15, so adding 0x7F to each byte carries into no other.
+std::uint64_t NotBlank(const std::uint8_t* cells)
+{
+    std::uint64_t word = 0;
+    std::memcpy(&word, cells, sizeof word);
+    word &= 0x0F0F0F0F0F0F0F0Fu;
+    return (word + 0x7F7F7F7F7F7F7F7Fu) & 0x8080808080808080u;
+}
+bool AllBlank64(const std::uint8_t* cells)
+{
+    std::uint64_t any = 0;
+    for (int i = 0; i < 8; ++i)
+    {
+        std::uint64_t word = 0;
+        std::memcpy(&word, cells + 8 * i, sizeof word);
+        any |= word;
+    }
+    return (any & 0x0F0F0F0F0F0F0F0Fu) == 0;
+}
 } // namespace
 
-PackedField::PackedField(int size, bool unbounded)
-    : Plane(unbounded), W(unbounded ? PlaneSide(size) : size), H(W), Start(size / 2)
+// Large blocks are mapped directly, on a huge page boundary, and unmapped when freed:
+// the heap would keep freed blocks resident, and round sizes up, beyond what the memory
+// limit counts. Without mmap they come from the heap.
+template <class T> T* CellAllocator<T>::allocate(std::size_t n)
 {
+    const std::size_t bytes = n * sizeof(T);
+#if defined(__linux__)
+    if (bytes >= HugePage)
+    {
+        constexpr std::size_t Page = 4096;
+        const std::size_t length = (bytes + Page - 1) / Page * Page;
+        void* mapped = ::mmap(nullptr, length + HugePage, PROT_READ | PROT_WRITE,
+                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED)
+            throw std::bad_alloc();
+        // Trimmed to a huge page boundary at the front, and to the length at the back.
+        auto* const first = static_cast<std::uint8_t*>(mapped);
+        const std::size_t skip =
+            (HugePage - reinterpret_cast<std::uintptr_t>(mapped) % HugePage) % HugePage;
+        std::uint8_t* const block = first + skip;
+        if (skip > 0)
+            ::munmap(first, skip);
+        if (HugePage - skip > 0)
+            ::munmap(block + length, HugePage - skip);
+        ::madvise(block, length, MADV_HUGEPAGE); // only advice: the block works without
+        return static_cast<T*>(block);
+    }
+#endif
+    return static_cast<T*>(::operator new(bytes));
+}
+
+template <class T> void CellAllocator<T>::deallocate(T* p, std::size_t n) noexcept
+{
+#if defined(__linux__)
+    if (n * sizeof(T) >= HugePage)
+    {
+        ::munmap(p, n * sizeof(T));
+        return;
+    }
+#endif
+    ::operator delete(p);
+}
+
+template struct CellAllocator<std::uint8_t>;
+
+PackedField::PackedField(int size, bool unbounded)
+{
+    Reset(size, unbounded);
+}
+
+void PackedField::Reset(int size, bool unbounded)
+{
+    Plane = unbounded;
+    Side = unbounded ? 0 : size;
+    W = H = unbounded ? PlaneSide(size) : size;
+    Start = size / 2;
     // On the plane the stored square is centred on the start cell.
     OriginX = OriginY = unbounded ? Start - W / 2 : 0;
-    Codes.assign(static_cast<std::size_t>(Stride()) * static_cast<std::size_t>(H + 2), Border);
+    IsMarked = false;
+    RightCodes = 0;
+    ForeignValues.clear();
+    Codes.resize(static_cast<std::size_t>(Stride()) * static_cast<std::size_t>(H + 2));
+    Frame();
     Blank();
+}
+
+void PackedField::Frame()
+{
+    std::uint8_t* cells = Codes.data();
+    const std::ptrdiff_t stride = Stride();
+    std::memset(cells, Border, static_cast<std::size_t>(stride));
+    std::memset(cells + (H + 1) * stride, Border, static_cast<std::size_t>(stride));
+    for (int row = 1; row <= H; ++row)
+        cells[row * stride] = cells[row * stride + W + 1] = Border;
 }
 
 std::uint64_t PackedField::BytesFor(int size, bool unbounded)
@@ -105,12 +200,29 @@ PackedField::Bounds PackedField::VisitedBounds() const
     bounds.MinY = OriginY + H;
     bounds.MaxX = OriginX - 1;
     bounds.MaxY = OriginY - 1;
+    const int words = W / 8;
     for (int y = OriginY; y < OriginY + H; ++y)
     {
         const std::uint8_t* row = Codes.data() + Index(OriginX, y);
         int first = -1;
         int last = -1;
-        for (int x = 0; x < W; ++x)
+        for (int word = 0; word < words; ++word)
+        {
+            // A grown plane is mostly blank: 64 cells at a time where they all are.
+            if (word + 8 <= words && AllBlank64(row + 8 * word))
+            {
+                word += 7;
+                continue;
+            }
+            const std::uint64_t set = NotBlank(row + 8 * word);
+            if (set == 0)
+                continue;
+            bounds.Visited += static_cast<std::uint64_t>(__builtin_popcountll(set));
+            last = 8 * word + (63 - __builtin_clzll(set)) / 8;
+            if (first < 0)
+                first = 8 * word + __builtin_ctzll(set) / 8;
+        }
+        for (int x = 8 * words; x < W; ++x)
         {
             if (CodeOf(row[x]) != 0)
             {
@@ -144,15 +256,30 @@ AntField::ColourCounts PackedField::CountColours() const
         maxX = bounds.MaxX;
         maxY = bounds.MaxY;
     }
+    const int width = maxX - minX + 1;
+    auto count = [&counts](std::uint8_t byte)
+    {
+        const unsigned code = CodeOf(byte);
+        if (code < AntField::ColourCount)
+            ++counts[code];
+    };
     for (int y = minY; y <= maxY; ++y)
     {
         const std::uint8_t* row = Codes.data() + Index(minX, y);
-        for (int x = 0; x <= maxX - minX; ++x)
+        int x = 0;
+        // A grown plane's box is mostly blank: 8 blank cells at a time.
+        for (; x + 8 <= width; x += 8)
         {
-            const unsigned code = CodeOf(row[x]);
-            if (code < AntField::ColourCount)
-                ++counts[code];
+            if (NotBlank(row + x) == 0)
+            {
+                counts[0] += 8;
+                continue;
+            }
+            for (int i = 0; i < 8; ++i)
+                count(row[x + i]);
         }
+        for (; x < width; ++x)
+            count(row[x]);
     }
     return counts;
 }
@@ -161,38 +288,154 @@ std::ptrdiff_t PackedField::Grow(std::ptrdiff_t at, std::uint64_t maxBytes)
 {
     const int x = X(at);
     const int y = Y(at);
-    const bool sideways = x < OriginX || x >= OriginX + W;
-    const int newW = sideways ? 2 * W : W;
-    const int newH = sideways ? H : 2 * H;
-    const std::uint64_t newBytes =
-        (static_cast<std::uint64_t>(newW) + 2) * (static_cast<std::uint64_t>(newH) + 2);
-    // Coordinates stay ints: a field wider than that is beyond any memory limit anyway.
-    if (!Plane || newBytes + Codes.size() > maxBytes || newW > (1 << 30) || newH > (1 << 30))
+    if (AtEdge(at))
         return -1;
-    std::vector<std::uint8_t> grown;
-    grown.assign(static_cast<std::size_t>(newBytes), Border);
-    const int shiftX = x < OriginX ? W : 0;
-    const int shiftY = y < OriginY ? H : 0;
+    int left = OriginX;
+    int top = OriginY;
+    int right = OriginX + W;
+    int bottom = OriginY + H;
+    if (x < left)
+        left -= W;
+    else if (x >= right)
+        right += W;
+    else if (y < top)
+        top -= H;
+    else
+        bottom += H;
+    if (!Plane)
+    {
+        left = std::max(left, 0);
+        top = std::max(top, 0);
+        right = std::min(right, Side);
+        bottom = std::min(bottom, Side);
+    }
+    const std::uint64_t newBytes = (static_cast<std::uint64_t>(right - left) + 2) *
+                                   (static_cast<std::uint64_t>(bottom - top) + 2);
+    // The limit counts the extent, as if the field were made anew, so that a replay's
+    // walk does not depend on the storage its field kept from an earlier one; and
+    // storage held beyond it where more must be taken. Coordinates stay ints: a field
+    // wider than that is beyond any memory limit anyway.
+    if (newBytes + Codes.size() > maxBytes ||
+        (newBytes > Codes.capacity() && newBytes + Codes.capacity() > maxBytes) ||
+        right - left > (1 << 30) || bottom - top > (1 << 30))
+        return -1;
+    Extend(left, top, right, bottom);
+    return Index(x, y);
+}
+
+void PackedField::Extend(int left, int top, int right, int bottom)
+{
+    const int newW = right - left;
+    const int newH = bottom - top;
+    const int shiftX = OriginX - left;
+    const int shiftY = OriginY - top;
+    const std::ptrdiff_t oldStride = Stride();
     const std::ptrdiff_t newStride = newW + 2;
+    const auto newBytes = static_cast<std::size_t>(newStride) * static_cast<std::size_t>(newH + 2);
+    // In place where the storage allows: rows only move to higher addresses, so moving
+    // the last first overwrites none not yet moved.
+    Buffer grown;
+    const bool inPlace = newBytes <= Codes.capacity();
+    std::uint8_t* to = nullptr;
+    if (inPlace)
+    {
+        Codes.resize(newBytes);
+        to = Codes.data();
+        for (int row = H - 1; row >= 0; --row)
+            std::memmove(to + (row + shiftY + 1) * newStride + shiftX + 1,
+                         to + (row + 1) * oldStride + 1, static_cast<std::size_t>(W));
+    }
+    else
+    {
+        grown.resize(newBytes);
+        to = grown.data();
+        for (int row = 0; row < H; ++row)
+            std::memcpy(to + (row + shiftY + 1) * newStride + shiftX + 1,
+                        Codes.data() + (row + 1) * oldStride + 1, static_cast<std::size_t>(W));
+    }
+    // Every other byte written once: the new storage is not cleared first.
     const std::uint8_t blank = IsMarked ? MarkedCode(0, RightCodes) : 0;
+    std::memset(to, Border, static_cast<std::size_t>(newStride));
+    std::memset(to + (newH + 1) * newStride, Border, static_cast<std::size_t>(newStride));
     for (int row = 0; row < newH; ++row)
-        std::memset(grown.data() + (row + 1) * newStride + 1, blank,
-                    static_cast<std::size_t>(newW));
-    for (int row = 0; row < H; ++row)
-        std::memcpy(grown.data() + (row + shiftY + 1) * newStride + shiftX + 1,
-                    Codes.data() + (row + 1) * Stride() + 1, static_cast<std::size_t>(W));
+    {
+        std::uint8_t* cells = to + (row + 1) * newStride;
+        cells[0] = cells[newW + 1] = Border;
+        if (row < shiftY || row >= shiftY + H)
+        {
+            std::memset(cells + 1, blank, static_cast<std::size_t>(newW));
+            continue;
+        }
+        std::memset(cells + 1, blank, static_cast<std::size_t>(shiftX));
+        std::memset(cells + 1 + shiftX + W, blank, static_cast<std::size_t>(newW - shiftX - W));
+    }
     for (auto& [index, value] : ForeignValues)
     {
         const auto i = static_cast<std::ptrdiff_t>(index);
         index =
-            static_cast<std::size_t>((i / Stride() + shiftY) * newStride + i % Stride() + shiftX);
+            static_cast<std::size_t>((i / oldStride + shiftY) * newStride + i % oldStride + shiftX);
     }
-    Codes = std::move(grown);
+    if (!inPlace)
+        Codes = std::move(grown);
     W = newW;
     H = newH;
-    OriginX -= shiftX;
-    OriginY -= shiftY;
-    return Index(x, y);
+    OriginX = left;
+    OriginY = top;
+}
+
+void PackedField::MakeWhole()
+{
+    if (!Whole())
+        Extend(0, 0, Side, Side);
+}
+
+PackedField::Part PackedField::NeededPart(int x, int y) const
+{
+    if (Plane)
+        return StoredPart();
+    const Bounds visited = VisitedBounds();
+    int left = x, top = y, right = x, bottom = y;
+    if (visited.Visited > 0)
+    {
+        left = std::min(left, visited.MinX);
+        top = std::min(top, visited.MinY);
+        right = std::max(right, visited.MaxX);
+        bottom = std::max(bottom, visited.MaxY);
+    }
+    Part part{left, top, right - left + 1, bottom - top + 1, 0};
+    part.Bytes = (static_cast<std::uint64_t>(part.Width) + 2) *
+                 (static_cast<std::uint64_t>(part.Height) + 2);
+    return part;
+}
+
+void PackedField::CopyPart(const PackedField& from, const Part& part)
+{
+    if (&from == this)
+        return;
+    Plane = from.Plane;
+    Side = from.Side;
+    Start = from.Start;
+    IsMarked = from.IsMarked;
+    RightCodes = from.RightCodes;
+    W = part.Width;
+    H = part.Height;
+    OriginX = part.Left;
+    OriginY = part.Top;
+    if (part.Bytes > Codes.capacity())
+        Buffer().swap(Codes); // the old cells need no copy
+    Codes.resize(static_cast<std::size_t>(part.Bytes));
+    Frame();
+    for (int y = OriginY; y < OriginY + H; ++y)
+        std::memcpy(Codes.data() + Index(OriginX, y), from.Codes.data() + from.Index(OriginX, y),
+                    static_cast<std::size_t>(W));
+    ForeignValues.clear();
+    for (const auto& [index, value] : from.ForeignValues)
+    {
+        const int x = from.X(static_cast<std::ptrdiff_t>(index));
+        const int y = from.Y(static_cast<std::ptrdiff_t>(index));
+        if (Inside(x, y))
+            ForeignValues.emplace_back(static_cast<std::size_t>(Index(x, y)), value);
+    }
 }
 
 bool PackedField::MarkTurns(unsigned turningCodes, unsigned rightCodes)

@@ -4,8 +4,31 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <utility>
 #include <vector>
+
+// Field storage: left uninitialised, since every byte is written before it is read, and
+// on large blocks asks for huge pages, as a growing plane otherwise spends its time in
+// the kernel's page faults and page clearing.
+template <class T> struct CellAllocator
+{
+    using value_type = T;
+    CellAllocator() = default;
+    template <class U> CellAllocator(const CellAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n);
+    void deallocate(T* p, std::size_t n) noexcept;
+    template <class U> void construct(U* p) noexcept(noexcept(::new (static_cast<void*>(p)) U))
+    {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... A> void construct(U* p, A&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(args)...);
+    }
+    template <class U> bool operator==(const CellAllocator<U>&) const noexcept { return true; }
+    template <class U> bool operator!=(const CellAllocator<U>&) const noexcept { return false; }
+};
 
 // The field as one byte per cell with a ring of border cells around it, so a fast
 // runner needs no coordinate tests: stepping onto a border cell ends a bounded run and
@@ -40,12 +63,37 @@ public:
     bool Unbounded() const { return Plane; }
     // Makes a bounded field the stored part of the plane: its border then grows it.
     void SetUnbounded() { Plane = true; }
+    // Blank again with the geometry PackedField(size, unbounded) has, keeping the storage
+    // already held, so a lane's runs do not allocate (and fault in) their fields anew.
+    void Reset(int size, bool unbounded);
+    // Whether the field stores all of itself: a copy by CopyVisited may store only part
+    // of a bounded field, and grows towards its edges as the plane does.
+    bool Whole() const { return Plane || (W == Side && H == Side); }
+    // Makes a partly stored bounded field whole.
+    void MakeWhole();
+    // The part of the field a copy needs: on a bounded field the smallest rectangle around
+    // the cells not blank and the cell (x, y), the rest being blank; on the plane all of
+    // the stored part, as its growth, and so the replays on it, follow its stored extent.
+    struct Part
+    {
+        int Left = 0, Top = 0, Width = 0, Height = 0;
+        std::uint64_t Bytes = 0;
+    };
+    Part NeededPart(int x, int y) const;
+    Part StoredPart() const { return Part{OriginX, OriginY, W, H, Bytes()}; }
+    // The side of a bounded field; 0 on the plane.
+    int BoundedSide() const { return Side; }
+    // Makes this field a copy of that part of `from`, in the storage it holds if that is
+    // large enough.
+    void CopyPart(const PackedField& from, const Part& part);
     int Width() const { return W; }
     int Left() const { return OriginX; } // the first stored column and row
     int Top() const { return OriginY; }
     int Height() const { return H; }
     std::ptrdiff_t Stride() const { return W + 2; }
     std::size_t Bytes() const { return Codes.size(); }
+    // The memory the field holds, which may be more than it uses after Reset.
+    std::size_t HeldBytes() const { return Codes.capacity(); }
     // The coordinates the ant of a fresh run starts on.
     int StartX() const { return Start; }
     int StartY() const { return Start; }
@@ -77,6 +125,16 @@ public:
     {
         return Codes[static_cast<std::size_t>(index)] == Border;
     }
+    // Whether the border cell at `index` lies beyond the edge of a bounded field rather
+    // than beyond the part of the plane (or of a partly stored field) stored so far.
+    bool AtEdge(std::ptrdiff_t index) const
+    {
+        if (Plane)
+            return false;
+        const int x = X(index);
+        const int y = Y(index);
+        return x < 0 || y < 0 || x >= Side || y >= Side;
+    }
     static std::ptrdiff_t Offset(int heading, std::ptrdiff_t stride)
     {
         const std::ptrdiff_t offsets[4] = {-stride, 1, stride, -1};
@@ -92,10 +150,11 @@ public:
     AntField::ColourCounts CountColours() const;
     Bounds VisitedBounds() const;
 
-    // Extends an unbounded field beyond the border cell at `at`, where the ant stands, by
-    // the field's extent on that side; new cells are blank. Returns the ant's index in the
-    // grown field, or -1 (and nothing changes) when the old and the new storage together
-    // would take more than maxBytes.
+    // Extends the stored part beyond the border cell at `at`, where the ant stands and
+    // which is not AtEdge, by its extent on that side (up to a bounded field's edge); new
+    // cells are blank. Returns the ant's index in the grown field, or -1 (and nothing
+    // changes) when the old and the new storage together would take more than maxBytes.
+    // Within the storage already held the field grows in place, taking no more memory.
     std::ptrdiff_t Grow(std::ptrdiff_t at, std::uint64_t maxBytes);
 
     // The look-ahead runner keeps each cell's turn in its top bit: set for the codes in
@@ -112,9 +171,15 @@ public:
     static unsigned CodeOf(std::uint8_t byte) { return byte & 0x0Fu; }
 
 private:
+    using Buffer = std::vector<std::uint8_t, CellAllocator<std::uint8_t>>;
+
     void Blank();
+    void Frame(); // border cells all round the stored part
+    // Stores the rectangle left..right-1 x top..bottom-1, around the stored part.
+    void Extend(int left, int top, int right, int bottom);
 
     bool Plane = false;
+    int Side = 0; // of a bounded field
     int W = 0;
     int H = 0;
     int OriginX = 0; // the plane coordinates of the first inner cell
@@ -122,6 +187,6 @@ private:
     int Start = 0;
     bool IsMarked = false;
     unsigned RightCodes = 0;
-    std::vector<std::uint8_t> Codes;
+    Buffer Codes;
     std::vector<std::pair<std::size_t, int>> ForeignValues; // index and original value
 };

@@ -294,7 +294,14 @@ void Survey::WorkOn(const std::atomic<bool>* stop)
     options.HighwayMaxPeriod = HighwayMaxPeriod;
     options.Size = Size;
     options.Plane = Plane;
-    options.MaxMemory = MaxMemory / static_cast<std::uint64_t>(Threads * std::max(Lanes, 1));
+    // A run alone (one that can cycle) holds its memory while the lanes keep theirs: it
+    // gets room for its field, the proof's copy and a little more, the lanes share the
+    // rest, and one that needs more runs again with all of it, like a lane's.
+    const auto threads = static_cast<std::uint64_t>(Threads);
+    const std::uint64_t aloneMemory = std::min(
+        2 * PackedField::BytesFor(Size, Plane) + (std::uint64_t{1} << 20), MaxMemory / 2 / threads);
+    options.MaxMemory = (MaxMemory - threads * aloneMemory) /
+                        (threads * static_cast<std::uint64_t>(std::max(Lanes, 1)));
     const int startX = PackedField(Size, Plane).StartX();
     auto save = [&](const RunState& state, std::size_t row)
     {
@@ -401,6 +408,8 @@ void Survey::WorkOn(const std::atomic<bool>* stop)
         AntPosition position;
         RunOptions alone = options;
         alone.AtSnapshot = nullptr;
+        alone.Cap = Cap;
+        alone.MaxMemory = aloneMemory;
         LaneRunner::Ended end;
         end.Id = row;
         end.Result = RunFromStart(Rows_[row].Rule, alone, single, field, position);

@@ -122,6 +122,8 @@ private slots:
     void published();
     void fieldRunsProveAsThePlane_data();
     void fieldRunsProveAsThePlane();
+    void largeFieldsProveAsThePlane_data();
+    void largeFieldsProveAsThePlane();
     void fieldRunsThatProveNothing_data();
     void fieldRunsThatProveNothing();
     void planeRunsEndOnAProvenHighway_data();
@@ -199,6 +201,37 @@ void TestHighway::fieldRunsProveAsThePlane()
 
     const HighwayProof onPlane = FromTheStart(rule.toStdString(), result.Iterations + 60000);
     QCOMPARE(result.Highway.Found, rule != QLatin1String("RLR"));
+    QCOMPARE(Describe(result.Highway), Describe(onPlane.Highway));
+}
+
+void TestHighway::largeFieldsProveAsThePlane_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<qulonglong>("cap");
+    QTest::newRow("LR on 3001, capped on its highway") << "LR" << 3001 << 50000ULL;
+    QTest::newRow("LLR on 2000, capped on its highway") << "LLR" << 2000 << 12000ULL;
+    QTest::newRow("RRLR on 1501, capped on its highway") << "RRLR" << 1501 << 300000ULL;
+    QTest::newRow("RLR on 4000, none") << "RLR" << 4000 << 300000ULL;
+}
+
+// On a large field the snapshots keep only the visited part, and a replay's field grows
+// from it towards the edges: capped far from them, a run proves what the plane does.
+void TestHighway::largeFieldsProveAsThePlane()
+{
+    QFETCH(QString, rule);
+    QFETCH(int, size);
+    QFETCH(qulonglong, cap);
+    Ant ant;
+    QVERIFY(ant.SetRule(rule.toStdString()));
+    PackedField field(size, false);
+    AntPosition position{field.StartX(), field.StartY(), Ant::StartDirection};
+    RunOptions options;
+    options.Cap = cap;
+    options.HighwayMaxPeriod = DefaultMaxPeriod;
+    const RunResult result = Runner().Run(field, position, ant.GetAI(), options);
+    QCOMPARE(result.Outcome, RunOutcome::Cap);
+    const HighwayProof onPlane = FromTheStart(rule.toStdString(), cap + 60000);
     QCOMPARE(Describe(result.Highway), Describe(onPlane.Highway));
 }
 

@@ -11,6 +11,7 @@
 
 #include <QtTest>
 
+#include <climits>
 #include <memory>
 #include <random>
 #include <thread>
@@ -82,10 +83,13 @@ private slots:
     void anySizeAndThePlaneEqualTheReference_data();
     void anySizeAndThePlaneEqualTheReference();
     void planeGrowsInEveryDirection();
-    void planeEndsAtTheMemoryLimit();
+    void runEndsAtTheMemoryLimit_data();
+    void runEndsAtTheMemoryLimit();
     void snapshotHookEndsARun();
     void lanesOnOtherFieldsEqualSingleRuns_data();
     void lanesOnOtherFieldsEqualSingleRuns();
+    void lanesReuseTheirFields_data();
+    void lanesReuseTheirFields();
 };
 
 void TestRunner::outcomes_data()
@@ -477,10 +481,28 @@ QString FieldDifference(const PackedField& field, const FieldReference& referenc
                 .arg(colour);
     const PackedField::Bounds bounds = field.VisitedBounds();
     std::uint64_t visited = 0;
-    for (const auto& entry : reference.Cells)
-        visited += entry.second != 0;
+    PackedField::Bounds box{INT_MAX, INT_MAX, INT_MIN, INT_MIN, 0};
+    for (const auto& [cell, colour] : reference.Cells)
+    {
+        if (colour == 0)
+            continue;
+        ++visited;
+        box = {std::min(box.MinX, cell.first), std::min(box.MinY, cell.second),
+               std::max(box.MaxX, cell.first), std::max(box.MaxY, cell.second), 0};
+    }
     if (bounds.Visited != visited)
         return QString("%1 cells visited, want %2").arg(bounds.Visited).arg(visited);
+    if (visited > 0 && (bounds.MinX != box.MinX || bounds.MinY != box.MinY ||
+                        bounds.MaxX != box.MaxX || bounds.MaxY != box.MaxY))
+        return QString("visited box %1..%2 x %3..%4, want %5..%6 x %7..%8")
+            .arg(bounds.MinX)
+            .arg(bounds.MaxX)
+            .arg(bounds.MinY)
+            .arg(bounds.MaxY)
+            .arg(box.MinX)
+            .arg(box.MaxX)
+            .arg(box.MinY)
+            .arg(box.MaxY);
     return {};
 }
 
@@ -560,28 +582,59 @@ void TestRunner::planeGrowsInEveryDirection()
     QCOMPARE(FieldDifference(field, reference), QString());
 }
 
-// A plane that may not grow further ends the run with the state it reached, on the cell
-// beyond the stored part, and never more memory than allowed.
-void TestRunner::planeEndsAtTheMemoryLimit()
+void TestRunner::runEndsAtTheMemoryLimit_data()
 {
-    for (const std::uint64_t limit :
-         {std::uint64_t{0}, std::uint64_t{20000}, std::uint64_t{300000}})
-    {
-        const AntAI ai = RuleOf("RLR");
-        PackedField field(250, true);
-        AntPosition ant{125, 125, 'U'};
-        RunOptions options = Capped(RunOptions::NoCap);
-        options.MaxMemory = limit;
-        options.HighwayMaxPeriod = 100; // its snapshots count too
-        const RunResult result = Runner().Run(field, ant, ai, options);
-        QCOMPARE(QString(Name(result.Outcome)), QString("memory"));
-        QVERIFY(field.Bytes() <= std::max<std::uint64_t>(limit, PackedField::BytesFor(250, true)));
-        FieldReference reference(ai, 0, 125, 125);
-        reference.RunTo(result.Iterations);
-        QCOMPARE(PositionText(ant), PositionText(reference.Ant));
-        QVERIFY(!field.Inside(ant.X, ant.Y));
-        QCOMPARE(FieldDifference(field, reference), QString());
-    }
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("plane");
+    QTest::addColumn<quint64>("limit");
+    QTest::addColumn<quint64>("maxPeriod");
+    QTest::addColumn<bool>("proof");
+    QTest::addColumn<bool>("atGrowth"); // ended where its field would have grown
+    const auto plane = quint64(PackedField::BytesFor(250, true));
+    const auto field = quint64(PackedField::BytesFor(2000, false));
+    QTest::newRow("plane, no room")
+        << "RLR" << 250 << true << quint64(0) << quint64(100) << false << false;
+    QTest::newRow("plane, 20 000 bytes with snapshots")
+        << "RLR" << 250 << true << quint64(20000) << quint64(100) << false << false;
+    QTest::newRow("plane, 300 000 bytes with snapshots")
+        << "RLR" << 250 << true << quint64(300000) << quint64(100) << false << false;
+    QTest::newRow("plane, 300 000 bytes without snapshots")
+        << "RLR" << 250 << true << quint64(300000) << quint64(0) << false << true;
+    QTest::newRow("plane, no room for the cycle proof's copy")
+        << "L" << 250 << true << plane + 100 << quint64(0) << true << false;
+    QTest::newRow("2000 x 2000, snapshots outgrow what the field leaves")
+        << "RLR" << 2000 << false << field + 200000 << quint64(100) << false << false;
+}
+
+// A run that needs more memory than allowed, for its field, its cycle proof's copy or its
+// highway snapshots, ends as memory in the state it reached (where its plane would have
+// grown, if that is what failed).
+void TestRunner::runEndsAtTheMemoryLimit()
+{
+    QFETCH(QString, rule);
+    QFETCH(int, size);
+    QFETCH(bool, plane);
+    QFETCH(quint64, limit);
+    QFETCH(quint64, maxPeriod);
+    QFETCH(bool, proof);
+    QFETCH(bool, atGrowth);
+    const AntAI ai = RuleOf(rule.toStdString());
+    PackedField field(size, plane);
+    AntPosition ant{field.StartX(), field.StartY(), 'U'};
+    RunOptions options = Capped(RunOptions::NoCap);
+    options.MaxMemory = limit;
+    options.HighwayMaxPeriod = maxPeriod;
+    const RunResult result = proof ? Runner().Run<CycleProof::On>(field, ant, ai, options)
+                                   : Runner().Run(field, ant, ai, options);
+    QCOMPARE(QString(Name(result.Outcome)), QString("memory"));
+    QVERIFY(field.HeldBytes() <=
+            std::max<std::uint64_t>(limit, PackedField::BytesFor(size, plane)));
+    FieldReference reference(ai, plane ? 0 : size, field.StartX(), field.StartY());
+    reference.RunTo(result.Iterations);
+    QCOMPARE(PositionText(ant), PositionText(reference.Ant));
+    QCOMPARE(!field.Inside(ant.X, ant.Y), atGrowth);
+    QCOMPARE(FieldDifference(field, reference), QString());
 }
 
 // The hook sees the run's state at a snapshot; the run ends there, in that state.
@@ -666,6 +719,59 @@ void TestRunner::lanesOnOtherFieldsEqualSingleRuns()
         },
         options);
     QCOMPARE(failures, 0);
+    QCOMPARE(handed, rules.size());
+}
+
+void TestRunner::lanesReuseTheirFields_data()
+{
+    QTest::addColumn<int>("lanes");
+    QTest::addColumn<quint64>("maxPeriod");
+    QTest::newRow("one lane") << 1 << quint64(0);
+    QTest::newRow("three lanes") << 3 << quint64(0);
+    QTest::newRow("one lane, highways") << 1 << quint64(200);
+}
+
+// A lane keeps its plane's storage for the next run, which grows in it in place: after a
+// large plane the small ones end as on fresh fields, cell for cell.
+void TestRunner::lanesReuseTheirFields()
+{
+    QFETCH(int, lanes);
+    QFETCH(quint64, maxPeriod);
+    const std::vector<std::string> rules = {"LR", "RLR", "LLRR", "RL", "LRRRRRLLR", "R", "LLR"};
+    RunOptions options = Capped(200000);
+    options.Plane = true;
+    options.HighwayMaxPeriod = maxPeriod;
+    std::size_t handed = 0;
+    QStringList failures;
+    LaneRunner().Run<CycleProof::Off>(
+        [&](LaneRunner::Job& job)
+        {
+            if (handed == rules.size())
+                return false;
+            job.Id = handed;
+            job.Rule = RuleOf(rules[handed++]);
+            return true;
+        },
+        [&](const LaneRunner::Ended& end)
+        {
+            const AntAI ai = RuleOf(rules[end.Id]);
+            PackedField fresh(250, true);
+            AntPosition ant{fresh.StartX(), fresh.StartY(), 'U'};
+            const RunResult want = Runner().Run(fresh, ant, ai, options);
+            FieldReference reference(ai, 0, fresh.StartX(), fresh.StartY());
+            reference.RunTo(want.Iterations);
+            const QString difference = FieldDifference(*end.Field, reference);
+            if (end.Result.Outcome != want.Outcome || end.Result.Iterations != want.Iterations ||
+                end.Result.Highway.Period != want.Highway.Period ||
+                end.Result.Highway.CertifiedAt != want.Highway.CertifiedAt ||
+                PositionText(end.Position) != PositionText(reference.Ant) || !difference.isEmpty())
+                failures << QString("%1: %2 after %3 %4")
+                                .arg(rules[end.Id].c_str(), Name(end.Result.Outcome))
+                                .arg(end.Result.Iterations)
+                                .arg(difference);
+        },
+        options, lanes);
+    QCOMPARE(failures.join("; "), QString());
     QCOMPARE(handed, rules.size());
 }
 
