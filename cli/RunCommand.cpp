@@ -9,8 +9,8 @@
 #include "OutputFile.h"
 #include "PresetCatalogue.h"
 #include "Record.h"
-#include "Rule.h"
 #include "RecordWriter.h"
+#include "Rule.h"
 #include "RuleText.h"
 #include "Runner.h"
 #include "StandardOutput.h"
@@ -37,8 +37,9 @@ Record RunRecord(const Ant& ant, const RunResult& result, const AntPosition& pos
         Fields::Iterations(result.Iterations),
         {"finished", result.Outcome == RunOutcome::Finished},
     };
-    // Only the plane, or a run out of memory, has an end besides a finish and the cap.
-    if (plane || result.Outcome == RunOutcome::Memory)
+    // Only the plane, a run out of memory or one proven to repeat has an end besides a
+    // finish and the cap.
+    if (plane || result.Outcome == RunOutcome::Memory || result.Outcome == RunOutcome::Never)
         record.push_back({"outcome", TraitsOf(result.Outcome).Name, -8});
     Fields::AddPosition(record, position);
     record.push_back(Fields::Colours(colours));
@@ -180,7 +181,10 @@ int RunCommand::Execute()
     options.MaxMemory = Geometry.MaxMemory();
     auto field = std::make_unique<PackedField>(Geometry.Size(), Geometry.Plane());
     AntPosition position{field->StartX(), field->StartY(), Ant::StartDirection};
-    const RunResult result = Runner().Run(*field, position, ant.GetAI(), options);
+    const RunResult result =
+        Rule::CanCycle(ant.ActiveRule())
+            ? Runner().Run<CycleProof::On>(*field, position, ant.GetAI(), options)
+            : Runner().Run(*field, position, ant.GetAI(), options);
     Interruption::Check();
     const Record record = RunRecord(ant, result, position, field->CountColours(), Geometry.Plane());
     // Files go in place together at the end, so an interrupted or failed run replaces none.

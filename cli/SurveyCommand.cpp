@@ -342,8 +342,12 @@ int SurveyCommand::Execute()
 
     const std::size_t done = survey.DoneCount();
     const bool complete = done == total;
-    const std::string incomplete = "incomplete: interrupted after " + std::to_string(done) +
-                                   " of " + std::to_string(total) + " rules";
+    // The rows done are printed even when a failure stopped the rest: they cost the time.
+    const std::exception_ptr failure = survey.Failed();
+    const std::string incomplete = std::string("incomplete: ") +
+                                   (failure ? "stopped by a failure" : "interrupted") + " after " +
+                                   std::to_string(done) + " of " + std::to_string(total) +
+                                   " rules";
     SurveyRecords::Description about;
     about.LettersFrom = letters.From;
     about.LettersTo = letters.To;
@@ -374,6 +378,8 @@ int SurveyCommand::Execute()
         PrintSummary(survey.Rows(), letters, cap, done, total, workers, seconds);
     if (complete)
         return 0;
+    if (failure)
+        std::rethrow_exception(failure);
     try
     {
         Interruption::Check();

@@ -43,6 +43,17 @@ public:
     // The letters padded with '-' to MaxLetters places.
     std::string Padded() const;
 
+    // A theorem on this automaton: for any number of colours, a rule with both letters L
+    // and R has an unbounded trajectory on the unbounded plane. So on a bounded field its run
+    // must reach the border, and it never comes back to an earlier state (a repeat on the
+    // field would repeat on the plane too): only a rule of one letter kind needs the cycle
+    // proof, anywhere.
+    static bool CanCycle(std::string_view letters)
+    {
+        return letters.find('L') == std::string_view::npos ||
+               letters.find('R') == std::string_view::npos;
+    }
+
     bool operator==(const Rule& other) const { return Text == other.Text; }
     bool operator!=(const Rule& other) const { return Text != other.Text; }
 

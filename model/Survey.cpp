@@ -14,14 +14,11 @@
 
 namespace
 {
-// A theorem on this automaton: for any number of colours, a rule with both letters L and R
-// has an unbounded trajectory on the unbounded plane. So on a bounded field its run must
-// reach the border, and it never comes back to an earlier state (a repeat on the field
-// would repeat on the plane too): its run needs no cycle proof, and one done in stretches
-// loses nothing when each stretch starts the proof anew.
+// Runs in stretches lose nothing when each stretch starts the cycle proof anew: only rules
+// that cannot cycle run in stretches (Rule::CanCycle).
 bool CanCycle(const std::string& rule)
 {
-    return rule.find('L') == std::string::npos || rule.find('R') == std::string::npos;
+    return Rule::CanCycle(rule);
 }
 
 // A refused state file: the survey stops before any work rather than guess.
@@ -101,9 +98,9 @@ int Survey::Run(int jobs, const std::atomic<bool>* stop, const Progress& progres
     if (started == 0)
     {
         Work(stop);
-        if (Failure)
-            std::rethrow_exception(Failure);
-        RunWithAllMemory(stop, progress);
+        CountRowsAfterFailure();
+        if (!Failed())
+            RunWithAllMemory(stop, progress);
         return 1;
     }
     for (bool allEnded = false; !allEnded;)
@@ -121,9 +118,9 @@ int Survey::Run(int jobs, const std::atomic<bool>* stop, const Progress& progres
     for (std::thread& worker : workers)
         worker.join();
     // A worker that failed before its first rule lost nothing: the others ran them all.
-    if (Failure && DoneCount() < RuleCount() && !(stop && stop->load()))
-        std::rethrow_exception(Failure);
-    RunWithAllMemory(stop, progress);
+    CountRowsAfterFailure();
+    if (!Failed())
+        RunWithAllMemory(stop, progress);
     return started;
 }
 
@@ -545,6 +542,17 @@ void Survey::RunWithAllMemory(const std::atomic<bool>* stop, const Progress& pro
         if (progress)
             progress(DoneCount(), RuleCount());
     }
+}
+
+// A failure may strike between a row's entry and its count (its state failing to save): the
+// rows entered are done, and the count printed beside them must say as many.
+void Survey::CountRowsAfterFailure()
+{
+    if (!Failure)
+        return;
+    const std::lock_guard<std::mutex> lock(Mutex);
+    Done = static_cast<std::size_t>(
+        std::count_if(Rows_.begin(), Rows_.end(), [](const SurveyRow& row) { return row.Done; }));
 }
 
 void Survey::CountDone(std::size_t rows)

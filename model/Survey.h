@@ -47,8 +47,11 @@ public:
 
     // Works on up to `jobs` threads, or fewer when the system refuses to start more (on
     // none, the calling thread does the work). Calls progress from the calling thread
-    // about every interval. Returns the number of threads that worked; a worker's failure
-    // (out of memory) is rethrown once every worker ended.
+    // about every interval. Returns the number of threads that worked. A worker's failure
+    // (out of memory, a state that cannot be saved) that left rules undone ends the survey
+    // with the rows done so far, which Failed() then says.
+    // Why the last Run left rules undone, if a failure did; null otherwise.
+    std::exception_ptr Failed() const { return DoneCount() < RuleCount() ? Failure : nullptr; }
     int Run(int jobs, const std::atomic<bool>* stop, const Progress& progress = {},
             std::chrono::milliseconds interval = std::chrono::milliseconds(200));
 
@@ -112,6 +115,7 @@ private:
     std::size_t IndexOf(const std::string& rule) const;
     void WorkOn(const std::atomic<bool>* stop);
     void CountDone(std::size_t rows);
+    void CountRowsAfterFailure();
     static void Enter(SurveyRow& row, const RunResult& result, const AntPosition& position,
                       const FieldSummary& growth);
     // The rule's run from the start on a blank field, with the cycle proof where it can fire.
@@ -138,6 +142,6 @@ private:
     std::condition_variable Changed;
     std::size_t Done = 0;
     int WorkersEnded = 0;
-    std::exception_ptr Failure;            // the first worker's, rethrown by Run
+    std::exception_ptr Failure;            // the first worker's
     std::vector<std::size_t> OutgrewShare; // rows
 };

@@ -123,7 +123,14 @@ py::object Run(const std::string& rule, int size, bool plane, std::uint64_t maxI
     PackedField field(size, plane);
     AntPosition position{field.StartX(), field.StartY(), Ant::StartDirection};
     RunResult result;
-    Interruptible(stop, [&] { result = Runner().Run(field, position, ant.GetAI(), options); });
+    Interruptible(stop,
+                  [&]
+                  {
+                      result =
+                          Rule::CanCycle(ant.ActiveRule())
+                              ? Runner().Run<CycleProof::On>(field, position, ant.GetAI(), options)
+                              : Runner().Run(field, position, ant.GetAI(), options);
+                  });
 
     py::object highway = py::none();
     if (result.Highway.Found)

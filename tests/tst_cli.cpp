@@ -443,10 +443,17 @@ void TestCli::runs_data()
         << QStringList{"run", "LR----------", "--max-iterations", "5"}
         << QByteArray("rule: LR\niterations: 5\nfinished: false\nx: 126\ny: 125\ndirection: R\n"
                       "colours: 62496 1 3 0 0 0 0 0 0 0 0 0 0\nhighway: none\n");
-    QTest::newRow("circling rule stops at the cap")
+    // A rule of one letter kind circles for ever: proven so, not run to the cap.
+    QTest::newRow("circling rule proven never")
         << QStringList{"run", "R", "--max-iterations=1000"}
-        << QByteArray("rule: R\niterations: 1000\nfinished: false\nx: 125\ny: 125\ndirection: U\n"
-                      "colours: 62496 4 0 0 0 0 0 0 0 0 0 0 0\nhighway: none\n");
+        << QByteArray("rule: R\niterations: 11\nfinished: false\noutcome: never\nx: 125\n"
+                      "y: 126\ndirection: L\ncolours: 62496 4 0 0 0 0 0 0 0 0 0 0 0\n"
+                      "highway: none\n");
+    QTest::newRow("circling rule proven never on the plane")
+        << QStringList{"run", "L", "--plane", "--max-iterations=9223372036854775807"}
+        << QByteArray("rule: L\niterations: 11\nfinished: false\noutcome: never\nx: 125\n"
+                      "y: 126\ndirection: R\ncolours: 0 4 0 0 0 0 0 0 0 0 0 0 0\n"
+                      "highway: none\n");
     QTest::newRow("preset capped, as CSV")
         << QStringList{"run", "--max-iterations", "1", "--preset", "1", "--format", "csv"}
         << QByteArray("rule,iterations,finished,x,y,direction,colours_0,colours_1,colours_2,"

@@ -80,6 +80,7 @@ private slots:
     void stoppedAndStartedAgainWithStates();
     void resumeRefuses_data();
     void resumeRefuses();
+    void failedSaveKeepsTheRowsDone();
 
 private:
     QTemporaryDir MergeDir;
@@ -733,6 +734,23 @@ void TestCliSurvey::resumeRefuses()
     QVERIFY(result.Out.isEmpty());
     QCOMPARE(result.Err.count('\n'), 1);
     QVERIFY2(result.Err.contains(mentions.toUtf8()), result.Err.constData());
+}
+
+// A state that cannot be saved (the disk full) ends the survey with exit 1, and the rows
+// already done are printed all the same.
+void TestCliSurvey::failedSaveKeepsTheRowsDone()
+{
+    QTemporaryDir dir;
+    const CliResult result = RunCli({"survey", "--letters", "1-10", "--max-iterations", "1000000",
+                                     "--csv", "--quiet", "--jobs", "1", "--state-dir", dir.path()},
+                                    Limit::FileSize);
+    QCOMPARE(result.Status, 1);
+    QVERIFY2(result.Err.contains("File too large"), result.Err.constData());
+    QVERIFY2(result.Err.contains("incomplete: stopped by a failure after"), result.Err.constData());
+    const int after = result.Err.indexOf("after ") + 6;
+    const int done = result.Err.mid(after, result.Err.indexOf(' ', after) - after).toInt();
+    QVERIFY(done > 0);
+    QCOMPARE(CsvRows(result.Out).size(), done);
 }
 
 QTEST_GUILESS_MAIN(TestCliSurvey)
