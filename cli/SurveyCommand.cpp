@@ -1,6 +1,7 @@
 #include "SurveyCommand.h"
 
 #include "ArgumentText.h"
+#include "AtomicFile.h"
 #include "Interruption.h"
 #include "LaneRunner.h"
 #include "OptionChecks.h"
@@ -314,6 +315,7 @@ int SurveyCommand::Execute()
             throw RuntimeFailure("the state directory " + ArgumentText::QuotePath(StateDir) +
                                  (errno == EWOULDBLOCK ? std::string(" is in use by another survey")
                                                        : ": " + std::string(std::strerror(errno))));
+        AtomicFile::RemoveLeftovers(StateDir, ".state");
         survey.SetStateDirectory(StateDir);
     }
     const std::size_t total = survey.RuleCount();
@@ -346,8 +348,7 @@ int SurveyCommand::Execute()
     const std::exception_ptr failure = survey.Failed();
     const std::string incomplete = std::string("incomplete: ") +
                                    (failure ? "stopped by a failure" : "interrupted") + " after " +
-                                   std::to_string(done) + " of " + std::to_string(total) +
-                                   " rules";
+                                   std::to_string(done) + " of " + std::to_string(total) + " rules";
     SurveyRecords::Description about;
     about.LettersFrom = letters.From;
     about.LettersTo = letters.To;

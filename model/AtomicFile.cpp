@@ -1,10 +1,12 @@
 #include "AtomicFile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -163,6 +165,32 @@ void AtomicFile::Commit()
         ::fsync(directory);
         ::close(directory);
     }
+}
+
+void AtomicFile::RemoveLeftovers(const std::string& directory, const std::string& suffix)
+{
+    DIR* dir = ::opendir(directory.c_str());
+    if (dir == nullptr)
+        return;
+    auto alphanumeric = [](char c)
+    { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    while (const dirent* entry = ::readdir(dir))
+    {
+        const std::string name = entry->d_name;
+        const std::size_t at = name.rfind(suffix + ".");
+        if (at == std::string::npos || at == 0)
+            continue;
+        const std::string tail = name.substr(at + suffix.size() + 1);
+        // ".<pid>-<n>~" of UniqueSuffix, or mkstemp's six letters and digits.
+        const bool ours = !tail.empty() && tail.back() == '~' &&
+                          tail.find_first_not_of("0123456789-~") == std::string::npos;
+        const bool older = tail.size() == 6 &&
+                           std::all_of(tail.begin(), tail.end(), alphanumeric) &&
+                           name.find_first_not_of("LR") == at; // only a rule's state's
+        if (ours || older)
+            ::unlink((directory + "/" + name).c_str());
+    }
+    ::closedir(dir);
 }
 
 void AtomicFile::CommitAll(const std::vector<AtomicFile*>& files)

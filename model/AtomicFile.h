@@ -44,6 +44,11 @@ public:
 
     const std::string& Path() const { return Target; }
 
+    // Removes from the directory what writers of files ending in `suffix` left behind when
+    // killed (SIGKILL, a crash): this writer's temporaries, and the previous one's
+    // (NAME.XXXXXX). Only for a directory no other writer uses now, such as one held locked.
+    static void RemoveLeftovers(const std::string& directory, const std::string& suffix);
+
 private:
     void WriteAll(std::string_view bytes);
     [[noreturn]] void Fail(const char* verb, int error);

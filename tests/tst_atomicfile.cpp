@@ -55,6 +55,8 @@ private slots:
     void groupGoesInPlaceTogetherOrNotAtAll();
     void replacingKeepsModeAndFollowsLinks();
     void refusesWhatIsNoRegularFile();
+    void leftoversOfKilledWritersGo_data();
+    void leftoversOfKilledWritersGo();
 };
 
 void TestAtomicFile::groupGoesInPlaceTogetherOrNotAtAll_data()
@@ -140,6 +142,27 @@ void TestAtomicFile::refusesWhatIsNoRegularFile()
         QVERIFY_EXCEPTION_THROWN(AtomicFile{path}, AtomicFile::Failure);
     }
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 0);
+}
+
+void TestAtomicFile::leftoversOfKilledWritersGo_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("this writer's temporary") << "LRR.state.4242-7~" << true;
+    QTest::newRow("the previous writer's temporary") << "LRR.state.aB3xYz" << true;
+    QTest::newRow("a state") << "LRR.state" << false;
+    QTest::newRow("another file of six letters") << "notes.state.backup" << false;
+    QTest::newRow("another suffix") << "LRR.csv.4242-7~" << false;
+}
+
+void TestAtomicFile::leftoversOfKilledWritersGo()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, removed);
+    QTemporaryDir dir;
+    Put(dir.filePath(name), "x");
+    AtomicFile::RemoveLeftovers(dir.path().toStdString(), ".state");
+    QCOMPARE(!QFileInfo::exists(dir.filePath(name)), removed);
 }
 
 QTEST_GUILESS_MAIN(TestAtomicFile)
