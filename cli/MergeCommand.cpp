@@ -57,6 +57,8 @@ int MergeCommand::Execute()
         differs("letters", input.About.Letters(), first.About.Letters());
         differs("cap", std::to_string(input.About.Cap), std::to_string(first.About.Cap));
         differs("field", input.About.Field(), first.About.Field());
+        differs("--max-memory", std::to_string(input.About.MaxMemory),
+                std::to_string(first.About.MaxMemory));
         differs("period limit", std::to_string(input.About.MaxPeriod),
                 std::to_string(first.About.MaxPeriod));
         differs("--top", std::to_string(input.About.Top), std::to_string(first.About.Top));

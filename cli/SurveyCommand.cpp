@@ -122,7 +122,8 @@ Range ParseLetters(const std::string& text)
 // The rows of an earlier survey that ended before its cap end the same way at a higher
 // one; its capped rows run again.
 void TakeEnded(const SurveyInput& previous, const std::string& path, const Range& letters,
-               std::uint64_t cap, std::uint64_t maxPeriod, int size, bool plane, Survey& survey)
+               std::uint64_t cap, std::uint64_t maxPeriod, int size, bool plane,
+               std::uint64_t maxMemory, Survey& survey)
 {
     const SurveyRecords::Description& about = previous.About;
     const std::string name = ArgumentText::QuotePath(path);
@@ -133,6 +134,9 @@ void TakeEnded(const SurveyInput& previous, const std::string& path, const Range
         throw RuntimeFailure(name + " is a survey on a field of " + about.Field() +
                              "; resume it with --size " + std::to_string(about.FieldSize) +
                              (about.Plane ? " --plane" : ""));
+    if (about.MaxMemory != maxMemory)
+        throw RuntimeFailure(name + " ran within --max-memory " + std::to_string(about.MaxMemory) +
+                             "; resume it with that limit");
     if (about.MaxPeriod != maxPeriod)
         throw RuntimeFailure(name + " looked for highways up to period " +
                              std::to_string(about.MaxPeriod) + "; resume it with --max-period " +
@@ -297,7 +301,7 @@ int SurveyCommand::Execute()
         survey.SetShard(shard.Index - 1, shard.Count);
     if (previous)
         TakeEnded(*previous, Resume, letters, cap, maxPeriod, Geometry.Size(), Geometry.Plane(),
-                  survey);
+                  Geometry.MaxMemory(), survey);
     DirectoryLock lock;
     if (Options().count("--state-dir") > 0)
     {
@@ -360,6 +364,7 @@ int SurveyCommand::Execute()
     about.RulesTotal = total;
     about.RulesDone = done;
     about.FieldSize = static_cast<std::uint64_t>(Geometry.Size());
+    about.MaxMemory = Geometry.MaxMemory();
     about.Plane = Geometry.Plane();
     const std::vector<const SurveyRow*> sorted = SurveyRecords::Sorted(survey.Rows(), top);
     about.Rows = sorted.size();

@@ -142,21 +142,31 @@ SurveyRecords::Description DescriptionOf(const Place& place, const Cells& cells)
 {
     SurveyRecords::Description about;
     for (const SurveyRecords::AboutColumn& column : SurveyRecords::AboutColumns)
-        column.Set(about, Count(place, column.Name, Cell(place, cells, column.Name), column.Most));
+        if (!column.Optional || cells.count(column.Name) > 0)
+            column.Set(about,
+                       Count(place, column.Name, Cell(place, cells, column.Name), column.Most));
     return about;
 }
 
 void ReadCsv(const std::string& path, const std::string& text, SurveyInput& input)
 {
     const Place file{path, {}};
-    const SurveyRecords::Description sample;
-    const std::string header = RecordWriter::CsvHeader(SurveyRecords::Of(SurveyRow{}, &sample));
-    const Csv::Reading headerCells = Csv::Read(header);
-    const std::vector<std::string>& names = headerCells.Lines.front().Cells;
     std::string_view firstLine(text);
     firstLine = firstLine.substr(0, firstLine.find('\n'));
     if (!firstLine.empty() && firstLine.back() == '\r')
         firstLine.remove_suffix(1);
+    // The header with the optional columns, or without them.
+    SurveyRecords::Description sample;
+    std::string header = RecordWriter::CsvHeader(SurveyRecords::Of(SurveyRow{}, &sample));
+    if (firstLine != std::string_view(header).substr(0, header.size() - 1))
+    {
+        for (const SurveyRecords::AboutColumn& column : SurveyRecords::AboutColumns)
+            if (column.Optional)
+                column.Set(sample, column.Get(sample) + 1);
+        header = RecordWriter::CsvHeader(SurveyRecords::Of(SurveyRow{}, &sample));
+    }
+    const Csv::Reading headerCells = Csv::Read(header);
+    const std::vector<std::string>& names = headerCells.Lines.front().Cells;
     if (firstLine != std::string_view(header).substr(0, header.size() - 1))
     {
         const bool table = firstLine.rfind("rule ", 0) == 0;
@@ -169,7 +179,10 @@ void ReadCsv(const std::string& path, const std::string& text, SurveyInput& inpu
         Place{path, csv.ProblemLine == 0 ? "" : "line " + std::to_string(csv.ProblemLine)}.Refuse(
             csv.Problem);
     const std::vector<Csv::Line>& lines = csv.Lines;
-    const auto aboutColumns = static_cast<std::ptrdiff_t>(std::size(SurveyRecords::AboutColumns));
+    const auto aboutColumns = std::count_if(std::begin(SurveyRecords::AboutColumns),
+                                            std::end(SurveyRecords::AboutColumns),
+                                            [&](const SurveyRecords::AboutColumn& column)
+                                            { return SurveyRecords::Shown(column, sample); });
     std::vector<std::string> firstAbout;
     for (std::size_t i = 1; i < lines.size(); ++i)
     {
@@ -263,6 +276,8 @@ void ReadJson(const std::string& path, const std::string& text, SurveyInput& inp
             file.Refuse("field plane " + plane.dump() + " is not true or false");
         about.Plane = plane.get<bool>();
     }
+    if (document.contains("max_memory"))
+        about.MaxMemory = count(document, "max_memory", most("max_memory"));
     if (document.contains("shard"))
     {
         about.ShardIndex = count(document["shard"], "index");

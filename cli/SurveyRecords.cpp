@@ -4,6 +4,11 @@
 
 namespace SurveyRecords
 {
+bool Shown(const AboutColumn& column, const Description& description)
+{
+    return !column.Optional || column.Get(description) != column.Get(Description{});
+}
+
 std::string Description::Letters() const
 {
     return LettersFrom == LettersTo ? std::to_string(LettersFrom)
@@ -29,6 +34,8 @@ nlohmann::ordered_json Description::Head() const
         head["shard"] = {{"index", ShardIndex}, {"count", ShardCount}};
     if (FieldSize != 250 || Plane)
         head["field"] = {{"size", FieldSize}, {"plane", Plane}};
+    if (MaxMemory != RunOptions::DefaultMaxMemory)
+        head["max_memory"] = MaxMemory;
     return head;
 }
 
@@ -47,7 +54,8 @@ Record Of(const SurveyRow& row, const Description* description)
     if (description)
     {
         for (const AboutColumn& column : AboutColumns)
-            record.push_back({column.Name, column.Get(*description), 0, Field::Csv});
+            if (Shown(column, *description))
+                record.push_back({column.Name, column.Get(*description), 0, Field::Csv});
     }
     return record;
 }

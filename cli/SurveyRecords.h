@@ -32,6 +32,9 @@ struct Description
     // The field the runs had; JSON says it when it is not the window's 250 x 250.
     std::uint64_t FieldSize = 250;
     bool Plane = false;
+    // What the runs in progress could hold together: rows that end as memory, and the
+    // highways proven before that, depend on it.
+    std::uint64_t MaxMemory = RunOptions::DefaultMaxMemory;
 
     bool Complete() const { return RulesDone == RulesTotal; }
     std::string Letters() const;
@@ -40,14 +43,18 @@ struct Description
 };
 
 // The description's columns in CSV, after the row's own, in this order: the one table the
-// writer and the reader (merge, --resume) walk. Most is the largest value a reader takes.
+// writer and the reader (merge, --resume) walk. Most is the largest value a reader takes; an
+// Optional column is written only when it differs from its default, so outputs of earlier
+// versions, which lack it, read as what they are.
 struct AboutColumn
 {
     const char* Name;
     std::uint64_t Most;
     std::uint64_t (*Get)(const Description&);
     void (*Set)(Description&, std::uint64_t);
+    bool Optional = false;
 };
+bool Shown(const AboutColumn& column, const Description& description);
 inline constexpr AboutColumn AboutColumns[] = {
     {"letters_from", Survey::MostLetters,
      [](const Description& d) -> std::uint64_t
@@ -76,6 +83,8 @@ inline constexpr AboutColumn AboutColumns[] = {
      [](Description& d, std::uint64_t v) { d.RulesDone = v; }},
     {"rows", UINT64_MAX, [](const Description& d) { return d.Rows; },
      [](Description& d, std::uint64_t v) { d.Rows = v; }},
+    {"max_memory", UINT64_MAX, [](const Description& d) { return d.MaxMemory; },
+     [](Description& d, std::uint64_t v) { d.MaxMemory = v; }, true},
 };
 
 // A row; with a description, its constant CSV columns too.

@@ -348,17 +348,20 @@ void TestCli::interruptRemovesWhatWasWritten_data()
     QTest::addColumn<QString>("mentions");
     const Limit none = Limit::None;
     const Limit noTmpfile = Limit::NoTmpfile;
-    // R circles for ever: the run, or its trace every iteration, lasts far beyond the signal.
+    // RLR grows for long on the plane: the run, or its trace every iteration, lasts far
+    // beyond the signal.
     QTest::newRow("Ctrl-C in the run, png waiting")
-        << QStringList{"run", "R", "--max-iterations", "1000000000000", "--png", "{dir}/field.png"}
+        << QStringList{"run",           "RLR",   "--plane",        "--max-iterations",
+                       "1000000000000", "--png", "{dir}/field.png"}
         << SIGINT << none << false << "interrupted";
     QTest::newRow("SIGTERM writing a trace")
-        << QStringList{"run",       "R",       "--max-iterations=100000000",
+        << QStringList{"run",       "RLR",     "--plane",        "--max-iterations=100000000",
                        "--every=1", "--trace", "{dir}/field.png"}
         << SIGTERM << none << false << "terminated";
     QTest::newRow("SIGTERM writing a trace without O_TMPFILE, png written already")
         << QStringList{"run",
-                       "R",
+                       "RLR",
+                       "--plane",
                        "--max-iterations=100000000",
                        "--every=1",
                        "--png",
@@ -375,7 +378,8 @@ void TestCli::interruptRemovesWhatWasWritten_data()
                        "--cell-size", "16",       "--frames", "2000"}
         << SIGINT << none << true << "interrupted";
     QTest::newRow("SIGHUP writing a trace to stdout")
-        << QStringList{"run", "R", "--max-iterations=100000000", "--every=1", "--trace", "-"}
+        << QStringList{"run",       "RLR",     "--plane", "--max-iterations=100000000",
+                       "--every=1", "--trace", "-"}
         << SIGHUP << none << true << "hung up";
 }
 
