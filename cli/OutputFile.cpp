@@ -9,7 +9,6 @@
 #include <QString>
 
 #include <cerrno>
-#include <climits>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -29,26 +28,10 @@ struct Place
     std::string Name;
 };
 
-Place PlaceOf(std::string path)
+Place PlaceOf(const std::string& given)
 {
-    // The last part's links are followed by hand: a dangling one names a file yet to be made.
-    for (int depth = 0; depth < 40; ++depth)
-    {
-        struct stat link
-        {
-        };
-        if (lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
-            break;
-        std::string target(PATH_MAX, '\0');
-        const ssize_t length = readlink(path.c_str(), target.data(), target.size());
-        if (length <= 0)
-            break;
-        target.resize(static_cast<std::size_t>(length));
-        const std::size_t slash = path.rfind('/');
-        path = target.front() == '/' || slash == std::string::npos
-                   ? target
-                   : path.substr(0, slash + 1) + target;
-    }
+    // Where the writer would put the bytes.
+    const std::string path = AtomicFile::Resolved(given);
     Place place;
     const std::size_t slash = path.rfind('/');
     const std::string directory = slash == std::string::npos ? "."

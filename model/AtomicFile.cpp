@@ -21,8 +21,10 @@ std::string DirectoryOf(const std::string& path)
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
+} // namespace
+
 // Links in the last part are followed by hand, as a dangling one names a file to make.
-std::string Resolved(std::string path)
+std::string AtomicFile::Resolved(std::string path)
 {
     for (int depth = 0; depth < 40; ++depth)
     {
@@ -44,6 +46,8 @@ std::string Resolved(std::string path)
     return path;
 }
 
+namespace
+{
 std::string UniqueSuffix()
 {
     static std::atomic<unsigned> counter{0};

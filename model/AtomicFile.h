@@ -43,6 +43,8 @@ public:
     static void CommitAll(const std::vector<AtomicFile*>& files);
 
     const std::string& Path() const { return Target; }
+    // The path with the links of its last part followed, as the writer follows them.
+    static std::string Resolved(std::string path);
 
     // Removes from the directory what writers of files ending in `suffix` left behind when
     // killed (SIGKILL, a crash): this writer's temporaries, and the previous one's
