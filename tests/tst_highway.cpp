@@ -113,6 +113,22 @@ FootprintAndReach(const ::Walk& walk, std::size_t from, int period, int dx, int 
 }
 } // namespace
 
+namespace
+{
+// A run from the start on a bounded field, looking for highways.
+RunResult RunOnField(const std::string& rule, int size, std::uint64_t cap)
+{
+    Ant ant;
+    ant.SetRule(rule);
+    PackedField field(size, false);
+    AntPosition position{field.StartX(), field.StartY(), Ant::StartDirection};
+    RunOptions options;
+    options.Cap = cap;
+    options.HighwayMaxPeriod = DefaultMaxPeriod;
+    return Runner().Run(field, position, ant.GetAI(), options);
+}
+} // namespace
+
 class TestHighway : public QObject
 {
     Q_OBJECT
@@ -222,14 +238,7 @@ void TestHighway::largeFieldsProveAsThePlane()
     QFETCH(QString, rule);
     QFETCH(int, size);
     QFETCH(qulonglong, cap);
-    Ant ant;
-    QVERIFY(ant.SetRule(rule.toStdString()));
-    PackedField field(size, false);
-    AntPosition position{field.StartX(), field.StartY(), Ant::StartDirection};
-    RunOptions options;
-    options.Cap = cap;
-    options.HighwayMaxPeriod = DefaultMaxPeriod;
-    const RunResult result = Runner().Run(field, position, ant.GetAI(), options);
+    const RunResult result = RunOnField(rule.toStdString(), size, cap);
     QCOMPARE(result.Outcome, RunOutcome::Cap);
     const HighwayProof onPlane = FromTheStart(rule.toStdString(), cap + 60000);
     QCOMPARE(Describe(result.Highway), Describe(onPlane.Highway));
@@ -256,14 +265,7 @@ void TestHighway::fieldRunsThatProveNothing()
     QFETCH(QString, rule);
     QFETCH(qulonglong, cap);
     QFETCH(int, size);
-    Ant ant;
-    QVERIFY(ant.SetRule(rule.toStdString()));
-    PackedField field(size, false);
-    AntPosition position{field.StartX(), field.StartY(), Ant::StartDirection};
-    RunOptions options;
-    options.Cap = cap;
-    options.HighwayMaxPeriod = DefaultMaxPeriod;
-    const RunResult result = Runner().Run(field, position, ant.GetAI(), options);
+    const RunResult result = RunOnField(rule.toStdString(), size, cap);
     QCOMPARE(Describe(result.Highway), QStringLiteral("none"));
 }
 
