@@ -469,6 +469,19 @@ AntAI RuleOf(const std::string& letters)
     return ant.GetAI();
 }
 
+// Hands the rules to a lane runner one job each, their ids their places in the list.
+LaneRunner::NextJob HandOut(const std::vector<std::string>& rules, std::size_t& handed)
+{
+    return [&rules, &handed](LaneRunner::Job& job)
+    {
+        if (handed == rules.size())
+            return false;
+        job.Id = handed;
+        job.Rule = RuleOf(rules[handed++]);
+        return true;
+    };
+}
+
 // Every cell the reference visited, and every stored one, has the same colour in both.
 QString FieldDifference(const PackedField& field, const FieldReference& reference)
 {
@@ -692,14 +705,7 @@ void TestRunner::lanesOnOtherFieldsEqualSingleRuns()
     options.Size = size;
     options.Plane = plane;
     LaneRunner().Run<CycleProof::Off>(
-        [&](LaneRunner::Job& job)
-        {
-            if (handed == rules.size())
-                return false;
-            job.Id = handed;
-            job.Rule = RuleOf(rules[handed++]);
-            return true;
-        },
+        HandOut(rules, handed),
         [&](const LaneRunner::Ended& end)
         {
             PackedField field(size, plane);
@@ -744,14 +750,7 @@ void TestRunner::lanesReuseTheirFields()
     std::size_t handed = 0;
     QStringList failures;
     LaneRunner().Run<CycleProof::Off>(
-        [&](LaneRunner::Job& job)
-        {
-            if (handed == rules.size())
-                return false;
-            job.Id = handed;
-            job.Rule = RuleOf(rules[handed++]);
-            return true;
-        },
+        HandOut(rules, handed),
         [&](const LaneRunner::Ended& end)
         {
             const AntAI ai = RuleOf(rules[end.Id]);
