@@ -72,6 +72,7 @@ class TestCliSurvey : public QObject
 private slots:
     void upToFourLettersAgreesWithCatalogue();
     void sameOutputWithOneAndTwoJobs();
+    void planeRowsUnderATightLimitDoNotDependOnJobsOrLanes();
     void fewerLanesWhereFieldsWouldNotFit();
     void topKeepsLongestFinishers();
     void jsonOutput();
@@ -146,6 +147,19 @@ void TestCliSurvey::upToFourLettersAgreesWithCatalogue()
                                  "without), 8 never, 0 cap"),
              result.Err.constData());
     QCOMPARE(result.Err.count('\n'), 1); // no progress bar when stderr is not a terminal
+}
+
+// Under a tight limit on the plane, which runs outgrow their share must not depend on how
+// many run at once: those run again alone, so memory rows are those of a single run.
+void TestCliSurvey::planeRowsUnderATightLimitDoNotDependOnJobsOrLanes()
+{
+    const QStringList common{"--letters", "7",       "--plane",          "--max-memory", "1M",
+                             "--csv",     "--quiet", "--max-iterations", "10000000"};
+    const CliResult alone = RunSurvey(common + QStringList{"--jobs", "1", "--lanes", "1"});
+    QCOMPARE(alone.Status, 0);
+    QVERIFY(alone.Out.contains(",memory,"));
+    for (const auto& [jobs, lanes] : {std::pair{"1", "2"}, {"2", "1"}, {"2", "6"}})
+        QCOMPARE(RunSurvey(common + QStringList{"--jobs", jobs, "--lanes", lanes}).Out, alone.Out);
 }
 
 void TestCliSurvey::sameOutputWithOneAndTwoJobs()
