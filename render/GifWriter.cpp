@@ -1,9 +1,10 @@
 #include "GifWriter.h"
 
+#include "AtomicFile.h"
 #include "Palette.h"
 
+#include <QFile>
 #include <QRect>
-#include <QSaveFile>
 #include <QSize>
 
 #include <gif_lib.h>
@@ -69,6 +70,19 @@ int GifWriter::WriteOut(GifFileType* gif, const GifByteType* bytes, int length)
     if (writer == nullptr)
         return length; // discarded: nothing more goes out
     const auto* data = reinterpret_cast<const char*>(bytes);
+    if (writer->File)
+    {
+        try
+        {
+            writer->File->Write(std::string_view(data, static_cast<std::size_t>(length)));
+            return length;
+        }
+        catch (const AtomicFile::Failure& failure)
+        {
+            writer->FileError = QString::fromStdString(failure.Reason());
+            return 0;
+        }
+    }
     if (writer->Out)
     {
         try
@@ -104,7 +118,7 @@ bool GifWriter::CanOpen(const QSize& size, QString* error)
 {
     if (!Error.isEmpty())
         return Fail(Error, error);
-    if (Device != nullptr || Out)
+    if (Device != nullptr || Out || File)
         return Fail(QStringLiteral("the animation is already open"), error);
     if (size.width() < 1 || size.height() < 1 || size.width() > 0xFFFF || size.height() > 0xFFFF)
         return Fail(QStringLiteral("a GIF is 1 to 65535 pixels wide and high"), error);
@@ -116,10 +130,14 @@ bool GifWriter::Open(const QString& path, const QSize& size, QString* error)
     if (!CanOpen(size, error))
         return false;
 
-    File = std::make_unique<QSaveFile>(path);
-    Device = File.get();
-    if (!File->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return Fail(File->errorString(), error);
+    try
+    {
+        File = std::make_unique<AtomicFile>(QFile::encodeName(path).toStdString());
+    }
+    catch (const AtomicFile::Failure& failure)
+    {
+        return Fail(QString::fromStdString(failure.Reason()), error);
+    }
     return Start(size, error);
 }
 
@@ -239,8 +257,17 @@ bool GifWriter::Finish(QString* error)
     Gif = nullptr; // closed, and freed, whatever the outcome
     if (EGifCloseFile(gif, &code) == GIF_ERROR)
         return GifFailed(code, error);
-    if (File && !File->commit())
-        return Fail(File->errorString(), error);
+    if (File)
+    {
+        try
+        {
+            File->Commit();
+        }
+        catch (const AtomicFile::Failure& failure)
+        {
+            return Fail(QString::fromStdString(failure.Reason()), error);
+        }
+    }
     File.reset();
     Device = nullptr;
     Out = nullptr;
@@ -268,6 +295,8 @@ bool GifWriter::GifFailed(int code, QString* error)
         std::rethrow_exception(thrown);
     }
     // A failed write shows up in giflib only as a short count; the file knows why.
+    if (!FileError.isEmpty())
+        return Fail(FileError, error);
     if (Device != nullptr && Device->error() != QFileDevice::NoError)
         return Fail(Device->errorString(), error);
     const char* text = GifErrorString(code);
@@ -283,9 +312,7 @@ void GifWriter::Discard()
         EGifCloseFile(Gif, &code);
         Gif = nullptr;
     }
-    if (File)
-        File->cancelWriting();
-    File.reset();
+    File.reset(); // its temporary file goes
     Device = nullptr;
     Out = nullptr;
     Previous = IndexImage();

@@ -12,14 +12,14 @@
 #include <vector>
 
 class QFileDevice;
-class QSaveFile;
+class AtomicFile;
 class QSize;
 struct GifFileType;
 
 // Writes an animation of field pictures as a GIF, one frame at a time, so memory stays
 // flat however many frames there are. Frames are index pictures in the field's palette, so
 // they are stored as they are; after the first, a frame holds only the rectangle that changed and
-// is left in place for the next. The file goes through QSaveFile: a previous file at the
+// is left in place for the next. The file goes through AtomicFile: a previous file at the
 // path is replaced only when Finish succeeds, and stays as it was after any failure.
 class GifWriter
 {
@@ -62,8 +62,9 @@ private:
     // giflib's output function: to the sink or the device.
     static int WriteOut(GifFileType* gif, const unsigned char* bytes, int length);
 
-    std::unique_ptr<QSaveFile> File;
-    QFileDevice* Device = nullptr; // File, or the device given
+    std::unique_ptr<AtomicFile> File;
+    QString FileError;             // why File failed
+    QFileDevice* Device = nullptr; // the device given
     Sink Out;                      // or this
     std::exception_ptr Thrown;     // by Out
     GifFileType* Gif = nullptr;
