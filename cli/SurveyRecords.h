@@ -48,10 +48,10 @@ struct Description
 // versions, which lack it, read as what they are.
 struct AboutColumn
 {
-    const char* Name;
-    std::uint64_t Most;
-    std::uint64_t (*Get)(const Description&);
-    void (*Set)(Description&, std::uint64_t);
+    const char* Name = nullptr;
+    std::uint64_t Most = 0;
+    std::uint64_t (*Get)(const Description&) = nullptr;
+    void (*Set)(Description&, std::uint64_t) = nullptr;
     bool Optional = false;
 };
 bool Shown(const AboutColumn& column, const Description& description);
