@@ -4,6 +4,7 @@
 #include "PackedField.h"
 #include "Runner.h"
 #include "StepTable.h"
+#include "Trail.h"
 
 #include <algorithm>
 #include <cstring>
@@ -29,7 +30,8 @@ struct StepAdvance
 // stops on its targets); Place(lane, field, at, heading, table) to start or move a lane;
 // Park(lane) for a lane without a job; Aim(lane, checkpoint) to make the lane's current
 // state its target; Advance(limit); At(lane) and Heading(lane); Leave(lane, field) before
-// the field is handed out.
+// the field is handed out; static constexpr bool Trails, and TrailTo(lane, to): where the
+// lane writes the code of each step, for a stepper that keeps trails.
 template <class Stepper> class Driver
 {
 public:
@@ -70,10 +72,21 @@ public:
             if (!anyActive)
                 return;
 
+            if constexpr (Stepper::Trails)
+                for (int j = 0; j < K; ++j) // parked lanes write too
+                {
+                    limit = std::min(limit, Slots[j].Trail.Room());
+                    Steps.TrailTo(j, Slots[j].Trail.End());
+                }
             const StepAdvance advance = Steps.Advance(limit);
             for (int j = 0; j < K; ++j)
+            {
+                const std::uint64_t steps = advance.Rounds + (j < advance.Ahead ? 1 : 0);
+                if constexpr (Stepper::Trails)
+                    Slots[j].Trail.Wrote(steps);
                 if (Slots[j].Active)
-                    After(j, advance.Rounds + (j < advance.Ahead ? 1 : 0), next, ended);
+                    After(j, steps, next, ended);
+            }
         }
     }
 
@@ -98,6 +111,7 @@ private:
         std::uint64_t Power = 1;
         std::uint64_t FalseMatches = 0;
         std::unique_ptr<HighwayTracker> Tracker; // when the options ask for highways
+        ::Trail Trail; // with a stepper that keeps trails
     };
 
     // Gives lane j its next job, or parks it when there is none.
@@ -111,6 +125,8 @@ private:
             {
                 slot.Active = false;
                 Steps.Park(j);
+                if constexpr (Stepper::Trails)
+                    slot.Trail.Reset(0); // a parked lane steps, and writes, too
                 return;
             }
             slot.Id = job.Id;
@@ -134,6 +150,8 @@ private:
             slot.Table.emplace(job.Rule, field.Stride());
             Steps.Place(j, field, at, heading, *slot.Table);
             slot.Checkpoint.clear();
+            if constexpr (Stepper::Trails)
+                slot.Trail.Reset(Options.Plane ? 2 * Options.HighwayMaxPeriod : 0);
             bool fits = true;
             if (Options.HighwayMaxPeriod > 0)
             {
@@ -234,7 +252,8 @@ private:
             slot.Tracker->SetRoom(Room(slot));
             if (!slot.Tracker->Snapshot(field, at, Steps.Heading(j), slot.Done))
                 return Finish(j, RunOutcome::Memory, 0, next, ended);
-            if (field.Unbounded() && slot.Tracker->ProvenSoFar(slot.Done))
+            if (field.Unbounded() && MayBeOnHighway(slot, j) &&
+                slot.Tracker->ProvenSoFar(slot.Done))
                 return Finish(j, RunOutcome::Highway, 0, next, ended);
             if (slot.Tracker->Short())
                 return Finish(j, RunOutcome::Memory, 0, next, ended);
@@ -249,11 +268,31 @@ private:
                 return Finish(j, RunOutcome::Memory, 0, next, ended);
     }
 
+    // False when lane j's trail shows that no walk the tracker could replay now ends on a
+    // highway. Its walks reach back to the tracker's start at most.
+    bool MayBeOnHighway(Slot& slot, int j)
+    {
+        if constexpr (Stepper::Trails)
+        {
+            const std::uint64_t reach = slot.Done - slot.Tracker->Begun();
+            if (slot.Trail.HeldSteps() >= std::min(2 * Options.HighwayMaxPeriod, reach))
+            {
+                if (slot.Trail.MayEndInRepetition(Options.HighwayMaxPeriod, Steps.Heading(j),
+                                                  *slot.Table))
+                    return true;
+                slot.Tracker->NoRepetition(slot.Done);
+                return false;
+            }
+        }
+        return true;
+    }
+
     // All a run holds counts against MaxMemory: its field, the cycle proof's checkpoint,
     // the highway tracker's snapshots, replay field and walk.
     std::uint64_t Others(const Slot& slot) const
     {
-        return slot.Checkpoint.capacity() + (slot.Tracker ? slot.Tracker->Bytes() : 0);
+        return slot.Checkpoint.capacity() + (slot.Tracker ? slot.Tracker->Bytes() : 0) +
+               (Stepper::Trails ? slot.Trail.Bytes() : 0);
     }
     // What lane j's field may take besides the rest, old and new storage together.
     std::uint64_t Budget(const Slot& slot) const
@@ -264,7 +303,8 @@ private:
     // What the field and the checkpoint leave for the tracker.
     std::uint64_t Room(const Slot& slot) const
     {
-        const std::uint64_t held = slot.Field->HeldBytes() + slot.Checkpoint.capacity();
+        const std::uint64_t held = slot.Field->HeldBytes() + slot.Checkpoint.capacity() +
+                                   (Stepper::Trails ? slot.Trail.Bytes() : 0);
         return Options.MaxMemory > held ? Options.MaxMemory - held : 0;
     }
 

@@ -201,7 +201,7 @@ Footprint FootprintOf(const WalkStep* period, std::size_t p, int dx, int dy)
 HighwayProof ProveHighway(const Walk& walk, std::uint64_t maxPeriod)
 {
     HighwayProof proof;
-    const std::vector<WalkStep>& steps = walk.Steps;
+    const Walk::StepList& steps = walk.Steps;
     const std::size_t n = steps.size();
     if (n < 2)
         return proof;

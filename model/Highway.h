@@ -36,8 +36,11 @@ struct WalkStep
 // outside it blank.
 struct Walk
 {
+    // Taken as the field's storage is: a long walk's pages fault in by the huge page.
+    using StepList = std::vector<WalkStep, CellAllocator<WalkStep>>;
+
     std::uint64_t First = 0; // the iteration of Steps[0]
-    std::vector<WalkStep> Steps;
+    StepList Steps;
     const std::uint8_t* Cells = nullptr; // the rectangle's top left cell
     std::ptrdiff_t Stride = 0;
     int Left = 0;

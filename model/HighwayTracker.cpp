@@ -73,7 +73,7 @@ bool HighwayTracker::Trim()
     const std::uint64_t before = Bytes();
     Spares.clear();
     Work = PackedField(3);
-    std::vector<WalkStep>().swap(Walk.Steps);
+    Walk::StepList().swap(Walk.Steps);
     return Bytes() < before;
 }
 
@@ -93,8 +93,8 @@ bool HighwayTracker::Start(const PackedField& field, std::ptrdiff_t at, int head
     // memory.
     Work = PackedField(3);
     if (Walk.Steps.capacity() > 4 * LongerTail)
-        std::vector<WalkStep>().swap(Walk.Steps);
-    for (State* saved : {&Recent, &Older, &Sparse, &OlderSparse})
+        Walk::StepList().swap(Walk.Steps);
+    for (State* saved : {&Recent, &Older, &Sparse, &OlderSparse, &Onward})
         Drop(saved->Cells);
     if (!Save(field, at, heading, done, First))
     {
@@ -111,7 +111,7 @@ bool HighwayTracker::Start(const PackedField& field, std::ptrdiff_t at, int head
 std::uint64_t HighwayTracker::Bytes() const
 {
     std::uint64_t bytes = Work.HeldBytes() + Walk.Steps.capacity() * WalkBytesPerStep;
-    const State* saved[] = {&First, &Recent, &Older, &Sparse, &OlderSparse};
+    const State* saved[] = {&First, &Recent, &Older, &Sparse, &OlderSparse, &Onward};
     for (std::size_t i = 0; i < std::size(saved); ++i)
     {
         bool counted = !saved[i]->Cells; // states share their copies
@@ -153,24 +153,52 @@ bool HighwayTracker::Snapshot(const PackedField& field, std::ptrdiff_t at, int h
     return true;
 }
 
+std::vector<std::uint64_t> HighwayTracker::Tails(std::uint64_t done) const
+{
+    // A walk from Onward, which began before the repetition, spares the whole run's
+    // replay. It is no shorter than the longer tail's, so longer than two periods: a walk
+    // that long ends on the same verdict from any start that the repetition does not
+    // reach back to.
+    if (Onward.Cells && Onward.Done > First.Done && done - Onward.Done > LongerTail)
+        return {ShortTail, LongerTail, done - Onward.Done, done};
+    return {ShortTail, LongerTail, done};
+}
+
+void HighwayTracker::NoRepetition(std::uint64_t done)
+{
+    // A repetition of period p that began 2p before now would show now, so any later one
+    // begins after the latest state 2 MaxPeriod back.
+    const std::uint64_t before = done - std::min(done, 2 * MaxPeriod_);
+    const State* latest = Onward.Cells && Onward.Done <= before ? &Onward : nullptr;
+    for (const State* saved : {&First, &Recent, &Older, &Sparse, &OlderSparse})
+        if (saved->Cells && saved->Done <= before && (!latest || saved->Done > latest->Done))
+            latest = saved;
+    if (latest && latest != &Onward)
+        Onward = *latest;
+}
+
 bool HighwayTracker::ProvenSoFar(std::uint64_t done)
 {
     if (!MayBeOnHighway() || OutOfRoom)
         return false;
     // The run itself goes on: no copy needs to.
-    for (const std::uint64_t tail : {ShortTail, LongerTail, done})
+    for (const std::uint64_t tail : Tails(done))
     {
         const HighwayProof proof = ProveInTail(done, tail, false, false);
         if (OutOfRoom)
             return false;
         if (proof.Result == HighwayProof::ReachesBack)
             continue;
+        if (proof.Result == HighwayProof::Unproven && WalkFrom.Cells)
+            Onward = WalkFrom; // the repetition begins after it
+        WalkFrom = State{};
         if (proof.Result != HighwayProof::Proven)
             return false;
         Proven = proof.Highway;
         ProvenDone = done;
         return true;
     }
+    WalkFrom = State{};
     return false;
 }
 
@@ -178,9 +206,10 @@ Highway HighwayTracker::Finish(std::uint64_t done, bool finished)
 {
     if (Proven.Found && ProvenDone == done)
         return Proven;
-    for (const std::uint64_t tail : {ShortTail, LongerTail, done})
+    for (const std::uint64_t tail : Tails(done))
     {
         const HighwayProof proof = ProveInTail(done, tail, finished);
+        WalkFrom = State{};
         if (OutOfRoom)
             return {};
         if (proof.Result != HighwayProof::ReachesBack)
@@ -259,9 +288,10 @@ HighwayProof HighwayTracker::ProveInTail(std::uint64_t done, std::uint64_t tail,
 {
     const std::uint64_t first = std::max(done - std::min(done, tail), First.Done);
     const State* from = &First;
-    for (const State* saved : {&Recent, &Older, &Sparse, &OlderSparse})
+    for (const State* saved : {&Recent, &Older, &Sparse, &OlderSparse, &Onward})
         if (saved->Cells && saved->Done <= first && saved->Done > from->Done)
             from = saved;
+    WalkFrom = *from;
     const PackedField& start = *from->Cells;
     if (!BeginWalk(*from, finished))
         return {};
@@ -298,18 +328,22 @@ bool HighwayTracker::Replay(std::uint64_t until)
     const std::uint64_t steps = until - Walk.First;
     // A walk begun anew drops its old storage before it takes more; one that goes on
     // holds both while its steps move.
-    if (Walk.Steps.empty() && steps > Walk.Steps.capacity())
-        std::vector<WalkStep>().swap(Walk.Steps);
-    auto fits = [&]
-    { return steps <= Walk.Steps.capacity() || steps * WalkBytesPerStep <= Free(); };
-    if (!fits())
+    const std::uint64_t held = Walk.Steps.capacity();
+    if (Walk.Steps.empty() && steps > held)
+        Walk::StepList().swap(Walk.Steps);
+    auto fits = [&](std::uint64_t size)
+    { return size <= Walk.Steps.capacity() || size * WalkBytesPerStep <= Free(); };
+    if (!fits(steps))
         Spares.clear();
-    if (!fits())
+    if (!fits(steps))
     {
         OutOfRoom = true;
         return false;
     }
-    Walk.Steps.reserve(static_cast<std::size_t>(steps));
+    // The walks of a run grow with its snapshot interval: storage that grows by half
+    // again, where it fits, is taken (and faulted in) a few times a run, not every walk.
+    const std::uint64_t grown = std::max(steps, held + held / 2);
+    Walk.Steps.reserve(static_cast<std::size_t>(fits(grown) ? grown : steps));
     // The walk wants the cell read, the one the ant stood on. Coordinates follow the moves
     // rather than the index, which a division would turn back into them at every step.
     int x = Ant.X;

@@ -39,6 +39,8 @@ public:
     // its copy does not fit.
     bool Start(const PackedField& field, std::ptrdiff_t at, int heading, const AntAI& rule,
                std::uint64_t done, std::uint64_t cap);
+    // The iteration count of the first state, where the walks replayed begin at the earliest.
+    std::uint64_t Begun() const { return First.Done; }
     // The iteration count at which the runner should call Snapshot next.
     std::uint64_t NextSnapshot() const { return Next; }
     // False when the snapshot does not fit.
@@ -48,6 +50,9 @@ public:
     // Whether a run on the plane is proven to be on a highway after `done` iterations, at
     // a snapshot just taken; Finish(done, false) then gives it.
     bool ProvenSoFar(std::uint64_t done);
+    // The run's last 2 MaxPeriod steps before `done` hold no drifting repetition (the
+    // stepper's trail showed it): a later highway begins after the states kept until now.
+    void NoRepetition(std::uint64_t done);
     // The highway of the run that ended after `done` iterations, finished when its last
     // move was refused.
     Highway Finish(std::uint64_t done, bool finished);
@@ -78,6 +83,8 @@ private:
     // past the end while that may prove a highway.
     HighwayProof ProveInTail(std::uint64_t done, std::uint64_t tail, bool finished,
                              bool goOn = true);
+    // The tails ProveInTail tries in turn, the shortest first.
+    std::vector<std::uint64_t> Tails(std::uint64_t done) const;
     // Steps on with the driver's plain step until `until` iterations are done, recording
     // each iteration; false when the walk met the border of a bounded field or the plane
     // would grow too large.
@@ -96,6 +103,9 @@ private:
     State Older;
     State Sparse;
     State OlderSparse;
+    // A state before the repetition the run may be in, or before any it may begin.
+    State Onward;
+    State WalkFrom; // where the last walk began
     // The replay: a copy of a snapshot's field, unbounded for a finished run; the ant on it.
     PackedField Work{3};
     AntPosition Ant;

@@ -8,15 +8,26 @@
 
 namespace
 {
+template <CycleProof Proof, int K, bool Trails>
+void RunLanes(const LaneRunner::NextJob& next, const LaneRunner::JobEnded& ended,
+              const RunOptions& options)
+{
+    using Stepper = LaneStepper<K, Proof == CycleProof::On, Trails>;
+    // On the heap: the lanes' tables and the driver's fields are a few KiB.
+    auto stepper = std::make_unique<Stepper>();
+    auto driver = std::make_unique<Driver<Stepper>>(*stepper, options);
+    driver->Run(next, ended);
+}
+
 template <CycleProof Proof, int K>
 void RunLanes(const LaneRunner::NextJob& next, const LaneRunner::JobEnded& ended,
               const RunOptions& options)
 {
-    // On the heap: the lanes' tables and the driver's fields are a few KiB.
-    auto stepper = std::make_unique<LaneStepper<K, Proof == CycleProof::On>>();
-    auto driver =
-        std::make_unique<Driver<LaneStepper<K, Proof == CycleProof::On>>>(*stepper, options);
-    driver->Run(next, ended);
+    // A plane's highway snapshots ask the trail first whether a replay may prove anything.
+    if (options.Plane && options.HighwayMaxPeriod > 0)
+        RunLanes<Proof, K, true>(next, ended, options);
+    else
+        RunLanes<Proof, K, false>(next, ended, options);
 }
 } // namespace
 

@@ -11,12 +11,14 @@
 // dependent loads (cell, table row, next cell) that leaves most of the core idle;
 // interleaving independent runs fills it. With Proof, a lane also stops after a step
 // onto its target's cell and heading amid the target's neighbours (the driver compares
-// the fields). One lane without the proof is the plain table step.
-template <int K, bool WithProof> class LaneStepper
+// the fields). With Trails, each lane writes the code of every step into its trail too.
+// One lane without the proof is the plain table step.
+template <int K, bool WithProof, bool WithTrails = false> class LaneStepper
 {
 public:
     static constexpr int Lanes = K;
     static constexpr bool Proof = WithProof;
+    static constexpr bool Trails = WithTrails;
 
     LaneStepper() = default;
     // The tables point into themselves.
@@ -60,6 +62,8 @@ public:
         return static_cast<int>((Regs[j].Row - RowAt(Tables[j], 0)) / sizeof(Row));
     }
     void Leave(int, PackedField&) {}
+    // Where lane j writes its next codes: one a step, room for the next Advance's limit.
+    void TrailTo(int j, std::uint8_t* to) { TrailEnd[j] = to; }
 
     // Kept out of line: inlined into its caller it shares the registers with the caller's
     // state and spills the chains' values to the stack.
@@ -79,6 +83,7 @@ public:
         int ahead = 0;
         for (; left != 0; --left)
         {
+            [[maybe_unused]] const std::uint64_t round = limit - left;
 #pragma GCC unroll 8
             for (int j = 0; j < K; ++j)
             {
@@ -94,6 +99,8 @@ public:
                     *reinterpret_cast<const Row*>(row[j]); // NOLINT(performance-no-int-to-ptr)
                 const std::uintptr_t next = from.Next[code];
                 *at[j] = static_cast<std::uint8_t>(next);
+                if constexpr (Trails)
+                    TrailEnd[j][round] = static_cast<std::uint8_t>(next);
                 at[j] += from.Delta[code];
                 row[j] = next & ~CodeBits;
                 // The ant's cell and heading are a cheap filter: a field can only equal the
@@ -180,4 +187,5 @@ private:
     std::ptrdiff_t Stride[K]{};
     std::ptrdiff_t Shift[K]{};
     std::uint8_t Parked[K]{};
+    std::uint8_t* TrailEnd[K]{};
 };

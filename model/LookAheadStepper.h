@@ -12,12 +12,14 @@
 // is known, so the chain per step shrinks to a select and one load instead of load,
 // table lookup and add. For the select to hang off the loaded byte alone, the field
 // marks each cell with its turn while the ant runs; the heading is kept as two index
-// offsets, forward and right, which a turn swaps with a sign.
-class LookAheadStepper
+// offsets, forward and right, which a turn swaps with a sign. With Trails, it writes the
+// code of every step into a trail too.
+template <bool WithTrails = false> class LookAheadStepper
 {
 public:
     static constexpr int Lanes = 1;
     static constexpr bool Proof = false;
+    static constexpr bool Trails = WithTrails;
 
     // Whether the field suits the step; marks it if so.
     static bool Prepare(PackedField& field, const StepTable& steps)
@@ -46,6 +48,7 @@ public:
         return Forward == -Stride ? 0 : Forward == 1 ? 1 : Forward == Stride ? 2 : 3;
     }
     void Leave(int, PackedField& field) { field.UnmarkTurns(); }
+    void TrailTo(int, std::uint8_t* to) { TrailEnd = to; }
 
     StepAdvance Advance(std::uint64_t limit)
     {
@@ -54,6 +57,7 @@ public:
         std::ptrdiff_t right = Right;
         std::uint64_t byte = *at;
         std::uint64_t left = limit;
+        [[maybe_unused]] std::uint8_t* trail = TrailEnd;
         for (; left != 0 && byte != PackedField::Border; --left)
         {
             std::uint8_t* const toRight = at + right;
@@ -61,6 +65,8 @@ public:
             const std::uint64_t rightByte = *toRight;
             std::uint64_t next = *to;
             *at = NextByte[byte];
+            if constexpr (Trails)
+                *trail++ = NextByte[byte];
             // A left turn unless the cell turns right. The turn is as good as random: it
             // takes selects, not a branch that would be mispredicted half the time.
             std::ptrdiff_t nextForward = -right;
@@ -105,4 +111,5 @@ private:
     std::ptrdiff_t Position = 0;
     std::ptrdiff_t Forward = 0;
     std::ptrdiff_t Right = 0;
+    std::uint8_t* TrailEnd = nullptr;
 };

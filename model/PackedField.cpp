@@ -1,5 +1,7 @@
 #include "PackedField.h"
 
+#include "Highway.h" // for the walk steps' allocator
+
 #include "AntField.h"
 
 #include <algorithm>
@@ -66,7 +68,7 @@ template <class T> T* CellAllocator<T>::allocate(std::size_t n)
         if (HugePage - skip > 0)
             ::munmap(block + length, HugePage - skip);
         ::madvise(block, length, MADV_HUGEPAGE); // only advice: the block works without
-        return static_cast<T*>(block);
+        return static_cast<T*>(static_cast<void*>(block));
     }
 #endif
     return static_cast<T*>(::operator new(bytes));
@@ -85,6 +87,7 @@ template <class T> void CellAllocator<T>::deallocate(T* p, std::size_t n) noexce
 }
 
 template struct CellAllocator<std::uint8_t>;
+template struct CellAllocator<WalkStep>;
 
 PackedField::PackedField(int size, bool unbounded)
 {

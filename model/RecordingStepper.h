@@ -23,6 +23,7 @@ template <class Recorder> class RecordingStepper
 public:
     static constexpr int Lanes = 1;
     static constexpr bool Proof = false;
+    static constexpr bool Trails = false;
 
     explicit RecordingStepper(Recorder& record) : Record(record) {}
 
@@ -39,6 +40,7 @@ public:
     std::ptrdiff_t At(int) const { return Position; }
     int Heading(int) const { return static_cast<int>(Direction); }
     void Leave(int, PackedField&) {}
+    void TrailTo(int, std::uint8_t*) {}
 
     StepAdvance Advance(std::uint64_t limit)
     {

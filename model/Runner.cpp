@@ -29,20 +29,30 @@ RunResult Runner::Run(PackedField& field, AntPosition& ant, const AntAI& rule,
         result.Outcome = RunOutcome::Finished;
         return result;
     }
+    // A plane's highway snapshots ask the trail first whether a replay may prove anything.
+    if (options.Plane && options.HighwayMaxPeriod > 0)
+        return Drive<Proof, true>(field, ant, rule, options, done);
+    return Drive<Proof, false>(field, ant, rule, options, done);
+}
+
+template <CycleProof Proof, bool Trails>
+RunResult Runner::Drive(PackedField& field, AntPosition& ant, const AntAI& rule,
+                        const RunOptions& options, std::uint64_t done)
+{
     if constexpr (Proof == CycleProof::On)
     {
-        LaneStepper<1, true> stepper;
+        LaneStepper<1, true, Trails> stepper;
         return DriveOne(stepper, options, field, ant, rule, done);
     }
     else
     {
         if (rule.ActiveSteps > 0 &&
-            LookAheadStepper::Prepare(field, StepTable(rule, field.Stride())))
+            LookAheadStepper<Trails>::Prepare(field, StepTable(rule, field.Stride())))
         {
-            LookAheadStepper stepper;
+            LookAheadStepper<Trails> stepper;
             return DriveOne(stepper, options, field, ant, rule, done);
         }
-        LaneStepper<1, false> stepper;
+        LaneStepper<1, false, Trails> stepper;
         return DriveOne(stepper, options, field, ant, rule, done);
     }
 }

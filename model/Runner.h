@@ -108,5 +108,9 @@ public:
                   const RunOptions& options = {}, std::uint64_t done = 0);
 
 private:
+    template <CycleProof Proof, bool Trails>
+    static RunResult Drive(PackedField& field, AntPosition& ant, const AntAI& rule,
+                           const RunOptions& options, std::uint64_t done);
+
     PackedField Packed;
 };

@@ -392,7 +392,7 @@ void TestHighway::provenHighwaysKeepGoing()
         const QByteArray name = QByteArray::fromStdString(rule);
         auto merged = [](std::uint8_t colour) { return colour == 0 ? 1 : colour; };
 
-        std::vector<WalkStep> steps = walk.Steps;
+        Walk::StepList steps = walk.Steps;
         steps.resize(steps.size() + 100 * w.Period + 1);
         for (std::size_t i = walk.Steps.size(); i < steps.size(); ++i)
             plane.Step(&steps[i]);

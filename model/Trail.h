@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class StepTable;
+
+// The codes a run's last steps wrote, a byte a step, written by the stepper itself. A
+// highway proof needs the walk's last stretch to repeat; the trail shows in a few
+// microseconds when it does not, where a replay to record the walk would cost as many
+// steps again as the run made since its last snapshot.
+class Trail
+{
+public:
+    // Empty, keeping at least the last `kept` codes from now on.
+    void Reset(std::uint64_t kept);
+    // Where the stepper writes the next codes, and how many fit there.
+    std::uint8_t* End() { return Codes.data() + Held; }
+    std::uint64_t Room() const { return Codes.size() - Held; }
+    // The stepper wrote `steps` more codes; makes room for more when it is short.
+    void Wrote(std::uint64_t steps);
+    // Steps written since Reset, and of those the ones still held, the latest last.
+    std::uint64_t Steps() const { return Total; }
+    std::uint64_t HeldSteps() const { return Held; }
+    std::uint64_t Bytes() const { return Codes.capacity(); }
+
+    // False when no p up to maxPeriod makes the last 2p steps a repetition of period p
+    // with a drift: then no walk ending now holds a highway (ProveHighway's first test).
+    // The steps come from their codes: a code written tells the colour read (blank and
+    // colour 1 alike, as the proof merges them) and the turn, and `heading`, the ant's
+    // heading now, anchors the turns. Needs the last 2 maxPeriod steps held, or all since
+    // Reset; true (maybe) when they are not, or when the rule's codes do not tell colours.
+    bool MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepTable& table) const;
+
+private:
+    std::vector<std::uint8_t> Codes;
+    std::uint64_t Held = 0;
+    std::uint64_t Total = 0;
+    std::uint64_t Kept = 0;
+};
