@@ -151,7 +151,7 @@ private:
             Steps.Place(j, field, at, heading, *slot.Table);
             slot.Checkpoint.clear();
             if constexpr (Stepper::Trails)
-                slot.Trail.Reset(Options.Plane ? 2 * Options.HighwayMaxPeriod : 0);
+                slot.Trail.Reset(field.Unbounded() ? 2 * Options.HighwayMaxPeriod : 0);
             bool fits = true;
             if (Options.HighwayMaxPeriod > 0)
             {
@@ -277,8 +277,10 @@ private:
             const std::uint64_t reach = slot.Done - slot.Tracker->Begun();
             if (slot.Trail.HeldSteps() >= std::min(2 * Options.HighwayMaxPeriod, reach))
             {
+                const PackedField& field = *slot.Field;
+                const std::ptrdiff_t at = Steps.At(j);
                 if (slot.Trail.MayEndInRepetition(Options.HighwayMaxPeriod, Steps.Heading(j),
-                                                  *slot.Table))
+                                                  *slot.Table, field, field.X(at), field.Y(at)))
                     return true;
                 slot.Tracker->NoRepetition(slot.Done);
                 return false;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace
 {
@@ -34,7 +35,72 @@ void Trail::Wrote(std::uint64_t steps)
     Held = keep;
 }
 
-bool Trail::MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepTable& table) const
+namespace
+{
+// Short periods also repeat by chance amid a chaotic growth or along its edge, where no
+// highway can begin: those are looked at on the field too.
+constexpr std::uint64_t MostPeriodOnField = 512;
+
+// Whether the cells from (x, y) + first d on, in steps of d, are blank, to beyond the
+// stored part of the field.
+bool BlankRay(const PackedField& field, std::int64_t x, std::int64_t y, int dx, int dy,
+              std::int64_t first)
+{
+    const std::int64_t left = field.Left();
+    const std::int64_t top = field.Top();
+    const std::int64_t right = left + field.Width() - 1;
+    const std::int64_t bottom = top + field.Height() - 1;
+    for (x += first * dx, y += first * dy;; x += dx, y += dy)
+    {
+        const bool goneX = (x > right && dx >= 0) || (x < left && dx <= 0);
+        const bool goneY = (y > bottom && dy >= 0) || (y < top && dy <= 0);
+        if (goneX || goneY)
+            return true;
+        if (field.Inside(static_cast<int>(x), static_cast<int>(y)) &&
+            field.Colour(static_cast<int>(x), static_cast<int>(y)) != 0)
+            return false;
+    }
+}
+} // namespace
+
+// On a highway of period p and drift d proven by now, a period began at some step b of the
+// last p (or begins now), and at b the cells of the period's footprint moved on by D drifts
+// or more were blank (the proof's condition (ii)); D < p. The steps since b write only the
+// footprint itself, which those cells miss, so they are blank now. The footprint at b is
+// where the p steps before b stood, moved on by d.
+bool Trail::BlankAhead(const PackedField& field, int x, int y, int heading, int dx, int dy,
+                       std::uint64_t p, const int* turn) const
+{
+    static constexpr int StepX[StepTable::Headings] = {0, 1, 0, -1};
+    static constexpr int StepY[StepTable::Headings] = {-1, 0, 1, 0};
+    const std::uint8_t* const codes = Codes.data();
+    const std::uint64_t n = Held;
+    // clear[k]: the cells from the one the ant stood on k steps ago, moved on by p + 1
+    // drifts, are blank.
+    std::vector<bool> clear(static_cast<std::size_t>(2 * p));
+    std::int64_t px = x;
+    std::int64_t py = y;
+    int h = heading & 3;
+    for (std::uint64_t k = 1; k < 2 * p; ++k)
+    {
+        px -= StepX[h];
+        py -= StepY[h];
+        h = (h - turn[PackedField::CodeOf(codes[n - k])] + StepTable::Headings) & 3;
+        clear[k] = BlankRay(field, px, py, dx, dy, static_cast<std::int64_t>(p) + 1);
+    }
+    // b = now - k: its footprint stood k + 1 .. k + p steps ago.
+    std::uint64_t run = 0; // clear ones in a row, counted from the oldest
+    for (std::uint64_t k = 2 * p - 1; k >= 1; --k)
+    {
+        run = clear[k] ? run + 1 : 0;
+        if (run >= p && k - 1 < p)
+            return true;
+    }
+    return false;
+}
+
+bool Trail::MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepTable& table,
+                               const PackedField& field, int x, int y) const
 {
     // The codes a blank field's steps make are 0 and what NextCode makes of them; each
     // written code must stand for one colour read (blank merged into colour 1).
@@ -60,6 +126,14 @@ bool Trail::MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepT
     std::uint64_t tail = 0; // the last eight codes, where there are eight
     if (n >= 8)
         std::memcpy(&tail, codes + n - 8, 8);
+    // Repetitions found so far, and how far back each holds.
+    struct Repetition
+    {
+        std::uint64_t Period;
+        std::uint64_t Length;
+    };
+    Repetition shorter[16];
+    std::size_t shorterCount = 0;
     for (std::uint64_t p = 1; p <= periods; ++p)
     {
         if (p >= 8)
@@ -85,7 +159,27 @@ bool Trail::MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepT
             dy += StepY[h];
             h = (h - turn[code] + StepTable::Headings) & 3;
         }
-        if (h == (heading & 3) && (dx != 0 || dy != 0))
+        if (h != (heading & 3))
+            continue;
+        // A repetition of p that is one of a shorter period q dividing p, as far back as
+        // p's, is q's: the proof tries q first and then skips p, whose stretch is no longer.
+        bool multiple = false;
+        for (std::size_t i = 0; i < shorterCount && !multiple; ++i)
+            multiple = p % shorter[i].Period == 0 && shorter[i].Length >= 2 * p;
+        if (multiple)
+            continue;
+        if (shorterCount < std::size(shorter))
+        {
+            std::uint64_t length = 2 * p;
+            while (length < n && codes[n - length - 1] == codes[n - length - 1 + p])
+                ++length;
+            shorter[shorterCount++] = {p, length};
+        }
+        if (dx == 0 && dy == 0)
+            continue;
+        if (p > MostPeriodOnField)
+            return true;
+        if (BlankAhead(field, x, y, heading, dx, dy, p, turn))
             return true;
     }
     return false;

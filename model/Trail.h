@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+class PackedField;
 class StepTable;
 
 // The codes a run's last steps wrote, a byte a step, written by the stepper itself. A
@@ -29,11 +30,18 @@ public:
     // with a drift: then no walk ending now holds a highway (ProveHighway's first test).
     // The steps come from their codes: a code written tells the colour read (blank and
     // colour 1 alike, as the proof merges them) and the turn, and `heading`, the ant's
-    // heading now, anchors the turns. Needs the last 2 maxPeriod steps held, or all since
-    // Reset; true (maybe) when they are not, or when the rule's codes do not tell colours.
-    bool MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepTable& table) const;
+    // heading now, anchors the turns. A short period is also looked for on `field`, where
+    // the ant stands on (x, y). Needs the last 2 maxPeriod steps held, or all since Reset;
+    // true (maybe) when they are not, or when the rule's codes do not tell colours.
+    bool MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepTable& table,
+                            const PackedField& field, int x, int y) const;
 
 private:
+    // Whether the cells a highway of period p and drift (dx, dy) needs blank ahead of the
+    // ant are, for one of the steps its last period may have begun on.
+    bool BlankAhead(const PackedField& field, int x, int y, int heading, int dx, int dy,
+                    std::uint64_t p, const int* turn) const;
+
     std::vector<std::uint8_t> Codes;
     std::uint64_t Held = 0;
     std::uint64_t Total = 0;
