@@ -4,10 +4,16 @@
 //   baseline  with --baseline CLI, whole `catalogue` and `survey` processes of this
 //             build's formicula-cli against another build's (say, an older commit's);
 //   sweep     with --sweep 1, the survey with highways (as the command runs it) for every
-//             lane count from 1 to LaneRunner::MostLanes, to choose the default.
+//             lane count from 1 to LaneRunner::MostLanes, to choose the default;
+//   plane     with --plane 1, nanoseconds per stepped iteration (user and system CPU, and
+//             wall) of the survey with highways on the plane at caps 10^7 and 10^8, next
+//             to the 250 field's at 10^8, as the survey command runs them.
 // Usage: bench_throughput [--letters N] [--cap N] [--rounds N] [--baseline PATH] [--sweep 1]
+//                         [--plane 1]
 #include "BenchSupport.h"
 #include "Survey.h"
+
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -33,6 +39,74 @@ double TimeSurvey(int letters, std::uint64_t cap, int lanes, std::uint64_t maxPe
     return SecondsSince(start);
 }
 
+struct Cost
+{
+    double User = 0, System = 0, Wall = 0; // seconds
+};
+
+double Seconds(const timeval& t)
+{
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+}
+
+// The survey as the command runs it, and the iterations its runs stepped.
+Cost TimePlaneSurvey(int letters, std::uint64_t cap, bool plane, std::uint64_t& stepped)
+{
+    Survey survey(letters, letters, cap);
+    survey.SetHighwayMaxPeriod(20000);
+    survey.SetGeometry(250, plane, RunOptions::DefaultMaxMemory);
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    const auto start = Clock::now();
+    survey.Run(1, nullptr);
+    Cost cost;
+    cost.Wall = SecondsSince(start);
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    cost.User = Seconds(after.ru_utime) - Seconds(before.ru_utime);
+    cost.System = Seconds(after.ru_stime) - Seconds(before.ru_stime);
+    stepped = survey.IterationsStepped();
+    return cost;
+}
+
+int PlaneReport(int rounds)
+{
+    struct Case
+    {
+        const char* Name;
+        int Letters;
+        std::uint64_t Cap;
+        bool Plane;
+    };
+    const Case cases[] = {{"250 field, 9 letters, cap 10^8", 9, 100000000, false},
+                          {"plane, 9 letters, cap 10^7", 9, 10000000, true},
+                          {"plane, 7 letters, cap 10^8", 7, 100000000, true}};
+    std::printf("survey with highways up to 20000, one thread, %d rounds, median ns per stepped "
+                "iteration:\n",
+                rounds);
+    double field = 0;
+    for (const Case& c : cases)
+    {
+        std::vector<double> user, system, wall;
+        std::uint64_t stepped = 0;
+        for (int round = 0; round < rounds; ++round)
+        {
+            const Cost cost = TimePlaneSurvey(c.Letters, c.Cap, c.Plane, stepped);
+            const double perStep = 1e9 / static_cast<double>(std::max<std::uint64_t>(stepped, 1));
+            user.push_back(cost.User * perStep);
+            system.push_back(cost.System * perStep);
+            wall.push_back(cost.Wall * perStep);
+        }
+        if (!c.Plane)
+            field = Median(user);
+        std::printf("  %-32s %.3g iterations  user %.2f  system %.2f  wall %.2f  (user %.2fx the "
+                    "250 field's)\n",
+                    c.Name, static_cast<double>(stepped), Median(user), Median(system),
+                    Median(wall), Median(user) / field);
+    }
+    return 0;
+}
+
 // Wall seconds of one command with its output thrown away; negative on failure.
 double TimeCommand(const std::string& program, const std::string& arguments)
 {
@@ -50,6 +124,7 @@ int main(int argc, char** argv)
     int rounds = 5;
     std::string baseline;
     bool sweep = false;
+    bool plane = false;
     for (int i = 1; i + 1 < argc; i += 2)
     {
         if (std::strcmp(argv[i], "--letters") == 0)
@@ -62,7 +137,11 @@ int main(int argc, char** argv)
             baseline = argv[i + 1];
         else if (std::strcmp(argv[i], "--sweep") == 0)
             sweep = std::atoi(argv[i + 1]) != 0;
+        else if (std::strcmp(argv[i], "--plane") == 0)
+            plane = std::atoi(argv[i + 1]) != 0;
     }
+    if (plane)
+        return PlaneReport(rounds);
 
     if (sweep)
     {
