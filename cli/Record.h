@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <variant>
@@ -17,8 +18,10 @@
 // run's "name: value" line.
 struct Field
 {
-    using Value = std::variant<std::nullptr_t, bool, std::int64_t, std::uint64_t, std::string,
-                               std::vector<std::uint64_t>>;
+    // A list of counts, a count missing where it would not fit 64 bits.
+    using Counts = std::vector<std::optional<std::uint64_t>>;
+    using Value =
+        std::variant<std::nullptr_t, bool, std::int64_t, std::uint64_t, std::string, Counts>;
 
     // Which formats show the field.
     enum Formats : unsigned
@@ -100,6 +103,16 @@ inline void AddGrowth(Record& record, const FieldSummary& summary)
 // Cells per colour value 0 to 12; colour 0 is a cell the ant never visited.
 inline Field Colours(const AntField::ColourCounts& counts, unsigned shown = Field::Everywhere)
 {
-    return {"colours", std::vector<std::uint64_t>(counts.begin(), counts.end()), 0, shown};
+    return {"colours", Field::Counts(counts.begin(), counts.end()), 0, shown};
+}
+
+// The box of the visited cells, on the plane.
+inline void AddBox(Record& record, std::int64_t minX, std::int64_t minY, std::int64_t maxX,
+                   std::int64_t maxY)
+{
+    record.push_back({"min_x", minX, 0, Field::Csv | Field::Json});
+    record.push_back({"min_y", minY, 0, Field::Csv | Field::Json});
+    record.push_back({"max_x", maxX, 0, Field::Csv | Field::Json});
+    record.push_back({"max_y", maxY, 0, Field::Csv | Field::Json});
 }
 } // namespace Fields

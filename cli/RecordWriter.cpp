@@ -27,11 +27,11 @@ struct TextOf
     std::string operator()(std::int64_t value) const { return std::to_string(value); }
     std::string operator()(std::uint64_t value) const { return std::to_string(value); }
     std::string operator()(const std::string& value) const { return value; }
-    std::string operator()(const std::vector<std::uint64_t>& values) const
+    std::string operator()(const Field::Counts& values) const
     {
         std::string text;
-        for (std::uint64_t value : values)
-            text += (text.empty() ? "" : " ") + std::to_string(value);
+        for (const auto& value : values)
+            text += (text.empty() ? "" : " ") + (value ? std::to_string(*value) : "-");
         return text;
     }
 };
@@ -53,13 +53,24 @@ void Append(std::string& line, const std::string& cell)
     line += (line.empty() ? "" : ",") + cell;
 }
 
+struct Json
+{
+    template <class T> nlohmann::ordered_json operator()(const T& value) const { return value; }
+    nlohmann::ordered_json operator()(const Field::Counts& values) const
+    {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const auto& value : values)
+            list.push_back(value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json());
+        return list;
+    }
+};
+
 nlohmann::ordered_json JsonObject(const Record& row)
 {
     nlohmann::ordered_json object = nlohmann::ordered_json::object();
     for (const Field& field : row)
         if (Shown(field, OutputFormat::Json))
-            object[field.Name] = std::visit(
-                [](const auto& value) { return nlohmann::ordered_json(value); }, field.Data);
+            object[field.Name] = std::visit(Json{}, field.Data);
     return object;
 }
 
@@ -97,7 +108,7 @@ std::string RecordWriter::CsvHeader(const Record& sample)
     {
         if (!Shown(field, OutputFormat::Csv))
             continue;
-        if (const auto* list = std::get_if<std::vector<std::uint64_t>>(&field.Data))
+        if (const auto* list = std::get_if<Field::Counts>(&field.Data))
             for (std::size_t i = 0; i < list->size(); ++i)
                 Append(line, field.Name + '_' + std::to_string(i));
         else
@@ -113,9 +124,9 @@ std::string RecordWriter::CsvLine(const Record& row)
     {
         if (!Shown(field, OutputFormat::Csv))
             continue;
-        if (const auto* list = std::get_if<std::vector<std::uint64_t>>(&field.Data))
-            for (std::uint64_t value : *list)
-                Append(line, std::to_string(value));
+        if (const auto* list = std::get_if<Field::Counts>(&field.Data))
+            for (const auto& value : *list)
+                Append(line, value ? std::to_string(*value) : std::string());
         else
             Append(line, CsvCell(field.Data));
     }

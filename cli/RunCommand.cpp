@@ -4,6 +4,7 @@
 #include "ArgumentText.h"
 #include "FieldPicture.h"
 #include "FieldView.h"
+#include "HighwayFuture.h"
 #include "Interruption.h"
 #include "OptionChecks.h"
 #include "OutputFile.h"
@@ -29,20 +30,73 @@ namespace
 {
 constexpr std::uint64_t FreeRuleCap = 1000000000;
 
-Record RunRecord(const Ant& ant, const RunResult& result, const AntPosition& position,
-                 const AntField::ColourCounts& colours, bool plane)
+// Where a run ended, or where its proven highway takes it by the cap.
+struct RunEnd
+{
+    std::uint64_t Iterations = 0;
+    std::int64_t X = 0;
+    std::int64_t Y = 0;
+    char Direction = 'U';
+    Field::Counts Colours;
+    std::uint64_t Visited = 0;
+    std::int64_t MinX = 0, MinY = 0, MaxX = -1, MaxY = -1;
+};
+
+RunEnd EndOf(const RunResult& result, const AntPosition& position, const PackedField& field)
+{
+    RunEnd end;
+    end.Iterations = result.Iterations;
+    end.X = position.X;
+    end.Y = position.Y;
+    end.Direction = position.Direction;
+    const AntField::ColourCounts colours = field.CountColours();
+    end.Colours.assign(colours.begin(), colours.end());
+    const PackedField::Bounds box = field.VisitedBounds();
+    end.Visited = box.Visited;
+    end.MinX = box.MinX;
+    end.MinY = box.MinY;
+    end.MaxX = box.MaxX;
+    end.MaxY = box.MaxY;
+    return end;
+}
+
+RunEnd EndOf(const HighwayFuture& future)
+{
+    RunEnd end;
+    end.Iterations = future.Iterations;
+    end.X = future.X;
+    end.Y = future.Y;
+    end.Direction = future.Direction;
+    end.Colours.assign(future.Coloured.begin(), future.Coloured.end());
+    end.Colours[0] = future.Blank; // missing where the box's blank cells pass 64 bits
+    end.Visited = future.Visited;
+    end.MinX = future.MinX;
+    end.MinY = future.MinY;
+    end.MaxX = future.MaxX;
+    end.MaxY = future.MaxY;
+    return end;
+}
+
+Record RunRecord(const Ant& ant, const RunResult& result, const RunEnd& end, bool plane)
 {
     Record record{
         Fields::Rule(ant.ActiveRule()),
-        Fields::Iterations(result.Iterations),
+        Fields::Iterations(end.Iterations),
         {"finished", result.Outcome == RunOutcome::Finished},
     };
     // Only the plane, a run out of memory or one proven to repeat has an end besides a
     // finish and the cap.
     if (plane || result.Outcome == RunOutcome::Memory || result.Outcome == RunOutcome::Never)
         record.push_back({"outcome", TraitsOf(result.Outcome).Name, -8});
-    Fields::AddPosition(record, position);
-    record.push_back(Fields::Colours(colours));
+    record.push_back({"x", end.X, 3});
+    record.push_back({"y", end.Y, 3});
+    record.push_back({"direction", std::string(1, end.Direction), -1});
+    record.push_back({"colours", end.Colours, 0});
+    if (plane)
+    {
+        record.push_back({"visited", end.Visited, 0, Field::Csv | Field::Json});
+        Fields::AddBox(record, end.MinX, end.MinY, end.MaxX, end.MaxY);
+    }
     Fields::AddHighway(record, result.Highway);
     return record;
 }
@@ -95,8 +149,12 @@ RunCommand::RunCommand(CLI::App& line)
         std::to_string(FieldPicture::MaxPixels) +
         "\npixels. On the plane, outcome says how "
         "the run ended (finished, never, cap, memory,\nor highway: a proven highway, which it "
-        "follows for ever), colours counts the cells\nof the visited cells' bounding box, and "
-        "--png and --gif draw that box at the end.");
+        "follows for ever), colours counts the cells\nof the visited cells' bounding box "
+        "(visited, min_x, min_y, max_x, max_y in CSV and JSON),\nand --png and --gif draw that "
+        "box at the end. A highway proven before --max-iterations N\ngives the state at N "
+        "exactly, without stepping there (N up to 2^63 - 1), unless --png,\n--gif or --trace "
+        "ask for the run itself; colours_0, the blank cells of the box, is\nthen missing (-, "
+        "empty or null) where it passes 64 bits.");
 }
 
 int RunCommand::Execute()
@@ -186,7 +244,17 @@ int RunCommand::Execute()
             ? Runner().Run<CycleProof::On>(*field, position, ant.GetAI(), options)
             : Runner().Run(*field, position, ant.GetAI(), options);
     Interruption::Check();
-    const Record record = RunRecord(ant, result, position, field->CountColours(), Geometry.Plane());
+    // A highway proven before the cap tells the state at the cap exactly, without stepping
+    // there. Pictures and traces show the run where it stopped, so they keep that state.
+    std::optional<HighwayFuture> future;
+    const bool jump = Geometry.Plane() && result.Outcome == RunOutcome::Highway &&
+                      result.Iterations < cap && !drawn && !Trace.Requested();
+    if (jump)
+        future = HighwayFuture::Of(*field, position, ant.GetAI(), result.Iterations,
+                                   result.Highway, cap);
+    const Record record = RunRecord(ant, result,
+                                    future ? EndOf(*future) : EndOf(result, position, *field),
+                                    Geometry.Plane());
     // Files go in place together at the end, so an interrupted or failed run replaces none.
     std::unique_ptr<OutputFile> pngFile;
     {

@@ -479,6 +479,26 @@ void TestCli::runs_data()
         << QByteArray("rule: RLR\niterations: 2040776\nfinished: false\noutcome: memory\nx: 460\n"
                       "y: 436\ndirection: U\n"
                       "colours: 950346 14396 17918 17340 0 0 0 0 0 0 0 0 0\nhighway: none\n");
+    // A proven highway gives the state at the cap without stepping there: LR's colour-2
+    // cells grow by 12 every 104 iterations from 9977 on (from 114 952, stepped, at 999 960);
+    // the box's blank cells pass 64 bits.
+    QTest::newRow("LR at 10^18 on the plane")
+        << QStringList{"run", "LR", "--plane", "--max-iterations", "1000000000000000000"}
+        << QByteArray("rule: LR\niterations: 1000000000000000000\nfinished: false\n"
+                      "outcome: highway\nx: 19230769230769181\ny: 19230769230769157\n"
+                      "direction: U\ncolours: - 96153846153845852 115384615384614952 0 0 0 0 0 "
+                      "0 0 0 0 0\nhighway: period 104, onset 9977, drift 2 2, certified at 9977\n");
+    QTest::newRow("LR at 10^18 on the plane, as CSV")
+        << QStringList{"run", "LR", "--plane", "--max-iterations", "1000000000000000000", "--csv"}
+        << QByteArray("rule,iterations,finished,outcome,x,y,direction,colours_0,colours_1,"
+                      "colours_2,colours_3,colours_4,colours_5,colours_6,colours_7,colours_8,"
+                      "colours_9,colours_10,colours_11,colours_12,visited,min_x,min_y,max_x,max_y,"
+                      "highway_period,highway_onset,highway_drift_x,highway_drift_y,"
+                      "highway_certified_at\n"
+                      "LR,1000000000000000000,false,highway,19230769230769181,19230769230769157,U,,"
+                      "96153846153845852,115384615384614952,0,0,0,0,0,0,0,0,0,0,"
+                      "211538461538460804,96,103,19230769230769182,19230769230769159,104,9977,2,2,"
+                      "9977\n");
     // A period limit below the highway's hides it.
     QTest::newRow("period limit below LR's")
         << QStringList{"run", "LR", "--max-period", "103"}

@@ -76,11 +76,20 @@ void TestHighwayFuture::equalsSteppingThere_data()
 {
     QTest::addColumn<QString>("rule");
     QTest::addColumn<quint64>("beyond"); // iterations past the proof's end
-    // Drifts of every sign: (2, 2), (-2, 2), (-1, 1), (-2, 2), (-4, -4), (4, -4).
-    for (const char* rule : {"LR", "RL", "LLR", "LLLR", "RRLR", "LLRL"})
+    // With a period boundary: that many iterations after the first one `beyond` on.
+    QTest::addColumn<int>("afterBoundary");
+    QTest::addColumn<bool>("aroundBoundary");
+    // Drifts of every sign: (2, 2), (-2, 2), (-1, 1), (-2, 2), (-4, -4), (4, -4); and two
+    // highways that begin after 10^6 iterations (onsets 1 210 285 and 1 543 281).
+    for (const char* rule : {"LR", "RL", "LLR", "LLLR", "RRLR", "LLRL", "LLRRLRLLR", "LLRRRLLL"})
+    {
         for (const quint64 beyond : {0, 5, 123457, 2000003})
             QTest::newRow(QString("%1 +%2").arg(rule).arg(beyond).toUtf8().constData())
-                << QString(rule) << beyond;
+                << QString(rule) << beyond << 0 << false;
+        for (const int after : {-1, 0, 1})
+            QTest::newRow(QString("%1 boundary %2").arg(rule).arg(after).toUtf8().constData())
+                << QString(rule) << quint64(1000) << after << true;
+    }
 }
 
 // Every count, the box and the ant, against the plane stepped one iteration at a time.
@@ -88,9 +97,18 @@ void TestHighwayFuture::equalsSteppingThere()
 {
     QFETCH(QString, rule);
     QFETCH(quint64, beyond);
+    QFETCH(int, afterBoundary);
+    QFETCH(bool, aroundBoundary);
     const ProvenRun run = RunToHighway(rule.toStdString());
     QCOMPARE(run.Result.Outcome, RunOutcome::Highway);
-    const std::uint64_t target = run.Result.Iterations + beyond;
+    std::uint64_t target = run.Result.Iterations + beyond;
+    if (aroundBoundary)
+    {
+        const Highway& highway = run.Result.Highway;
+        const std::uint64_t periods =
+            (target - highway.CertifiedAt + highway.Period - 1) / highway.Period;
+        target = highway.CertifiedAt + periods * highway.Period + afterBoundary;
+    }
     Ant ant;
     ant.SetRule(rule.toStdString());
     const std::optional<HighwayFuture> future = HighwayFuture::Of(
