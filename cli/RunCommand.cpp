@@ -20,6 +20,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <climits>
+
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -152,9 +154,9 @@ RunCommand::RunCommand(CLI::App& line)
         "follows for ever), colours counts the cells\nof the visited cells' bounding box "
         "(visited, min_x, min_y, max_x, max_y in CSV and JSON),\nand --png and --gif draw that "
         "box at the end. A highway proven before --max-iterations N\ngives the state at N "
-        "exactly, without stepping there (N up to 2^63 - 1), unless --png,\n--gif or --trace "
-        "ask for the run itself; colours_0, the blank cells of the box, is\nthen missing (-, "
-        "empty or null) where it passes 64 bits.");
+        "exactly, without stepping there (N up to 2^63 - 1), and --png draws it,\nunless --gif "
+        "or --trace ask for the run itself; colours_0, the blank cells of the\nbox, is then "
+        "missing (-, empty or null) where it passes 64 bits.");
 }
 
 int RunCommand::Execute()
@@ -245,13 +247,39 @@ int RunCommand::Execute()
             : Runner().Run(*field, position, ant.GetAI(), options);
     Interruption::Check();
     // A highway proven before the cap tells the state at the cap exactly, without stepping
-    // there. Pictures and traces show the run where it stopped, so they keep that state.
+    // there, and a picture of it. Animations and traces show the run itself, so with them
+    // it keeps the state where it stopped.
     std::optional<HighwayFuture> future;
     const bool jump = Geometry.Plane() && result.Outcome == RunOutcome::Highway &&
-                      result.Iterations < cap && !drawn && !Trace.Requested();
+                      result.Iterations < cap && !Animation.Requested() && !Trace.Requested();
     if (jump)
         future = HighwayFuture::Of(*field, position, ant.GetAI(), result.Iterations,
                                    result.Highway, cap);
+    if (future && picture)
+    {
+        if (!window)
+        {
+            // The whole box at the cap, where it fits a picture's coordinates and size.
+            const std::int64_t width = future->MaxX - future->MinX + 1;
+            const std::int64_t height = future->MaxY - future->MinY + 1;
+            const auto fits = [](std::int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; };
+            if (!fits(future->MinX) || !fits(future->MinY) || !fits(width) || !fits(height))
+                throw UsageError("the visited cells at iteration " + std::to_string(cap) +
+                                 " span " + std::to_string(width) + " x " +
+                                 std::to_string(height) +
+                                 " cells; give a --view X,Y,W,H window to draw");
+            window = FieldView::Box{static_cast<int>(future->MinX), static_cast<int>(future->MinY),
+                                    static_cast<int>(width), static_cast<int>(height)};
+            FieldPicture::CheckSize(*window, cellSize, false);
+        }
+        std::optional<PackedField> cells =
+            HighwayFuture::Window(*field, position, ant.GetAI(), result.Iterations, result.Highway,
+                                  cap, window->Left, window->Top, window->Width, window->Height);
+        if (!cells)
+            future.reset(); // drawn where the run stopped, as the record says
+        else
+            *field = std::move(*cells);
+    }
     const Record record = RunRecord(ant, result,
                                     future ? EndOf(*future) : EndOf(result, position, *field),
                                     Geometry.Plane());

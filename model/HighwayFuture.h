@@ -37,4 +37,14 @@ struct HighwayFuture
     static std::optional<HighwayFuture> Of(const PackedField& field, const AntPosition& ant,
                                            const AntAI& rule, std::uint64_t done,
                                            const Highway& highway, std::uint64_t target);
+
+    // The cells left .. left + width - 1 x top .. top + height - 1 at target, from the same
+    // run: a plane whose stored part is that window. A cell the highway's periods visit
+    // after the run's end keeps what the last of them wrote there, and every period reads
+    // what the first one read (the proof's exact repetition), so its colour comes from one
+    // stepped period; any other cell is as the run left it. Nothing where Of gives nothing.
+    static std::optional<PackedField> Window(const PackedField& field, const AntPosition& ant,
+                                             const AntAI& rule, std::uint64_t done,
+                                             const Highway& highway, std::uint64_t target,
+                                             int left, int top, int width, int height);
 };

@@ -119,6 +119,11 @@ public:
     }
     // The colour of any cell: 0 outside the stored part of the plane.
     int Colour(int x, int y) const;
+    // Sets a stored cell (Inside) of a field without turn marks to colour 0..12.
+    void SetColour(int x, int y, int colour)
+    {
+        Codes[static_cast<std::size_t>(Index(x, y))] = static_cast<std::uint8_t>(colour);
+    }
     // The colours of cells (left .. left + width - 1, y), the same as Colour's.
     void ReadRow(int left, int y, int width, int* colours) const;
     bool IsBorder(std::ptrdiff_t index) const

@@ -1,6 +1,7 @@
 // The formicula module: runs of the model from Python, their fields as NumPy arrays.
 
 #include "Ant.h"
+#include "HighwayFuture.h"
 #include "MaxPeriodOption.h"
 #include "PackedField.h"
 #include "RuleText.h"
@@ -14,6 +15,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -27,6 +29,8 @@ using namespace py::literals;
 namespace
 {
 constexpr std::uint64_t DefaultCap = 1000000000; // as formicula-cli run
+// The largest field array a far state comes with, as a picture's cells.
+constexpr std::uint64_t MostCells = std::uint64_t{1} << 28;
 
 // Runs `work` on a thread of its own while this one, taking the interpreter's lock every
 // few tens of milliseconds, looks for Ctrl-C: a KeyboardInterrupt raises the stop flag,
@@ -137,6 +141,40 @@ py::object Run(const std::string& rule, int size, bool plane, std::uint64_t maxI
         highway = py::dict("period"_a = result.Highway.Period, "onset"_a = result.Highway.Onset,
                            "drift"_a = py::make_tuple(result.Highway.DriftX, result.Highway.DriftY),
                            "certified_at"_a = result.Highway.CertifiedAt);
+    // A highway proven before the cap gives the state at the cap, as the command line's
+    // run does; its field too, where the box is small enough to hold.
+    if (plane && result.Outcome == RunOutcome::Highway && result.Iterations < maxIterations)
+        if (const auto future = HighwayFuture::Of(field, position, ant.GetAI(), result.Iterations,
+                                                  result.Highway, maxIterations))
+        {
+            py::list colours;
+            colours.append(future->Blank ? py::cast(*future->Blank) : py::none());
+            for (int c = 1; c < AntField::ColourCount; ++c)
+                colours.append(future->Coloured[c]);
+            const std::int64_t width = future->MaxX - future->MinX + 1;
+            const std::int64_t height = future->MaxY - future->MinY + 1;
+            py::object cells = py::none();
+            py::object origin = py::make_tuple(future->MinX, future->MinY);
+            if (future->MinX >= INT32_MIN && future->MinY >= INT32_MIN && width <= INT32_MAX &&
+                height <= INT32_MAX && std::uint64_t(width) * std::uint64_t(height) <= MostCells)
+            {
+                const auto window = HighwayFuture::Window(
+                    field, position, ant.GetAI(), result.Iterations, result.Highway, maxIterations,
+                    static_cast<int>(future->MinX), static_cast<int>(future->MinY),
+                    static_cast<int>(width), static_cast<int>(height));
+                if (window)
+                    cells = FieldArray(*window, static_cast<int>(future->MinX),
+                                       static_cast<int>(future->MinY), static_cast<int>(width),
+                                       static_cast<int>(height));
+            }
+            py::object namespace_ = py::module_::import("types").attr("SimpleNamespace");
+            return namespace_("rule"_a = ant.ActiveRule(), "iterations"_a = future->Iterations,
+                              "outcome"_a = TraitsOf(result.Outcome).Name, "finished"_a = false,
+                              "x"_a = future->X, "y"_a = future->Y,
+                              "direction"_a = std::string(1, future->Direction),
+                              "colours"_a = colours, "highway"_a = highway, "field"_a = cells,
+                              "origin"_a = origin, "plane"_a = plane);
+        }
     int left = 0, top = 0, width = size, height = size;
     if (plane)
     {

@@ -99,8 +99,16 @@ void TestCliPictures::pictureOfAnyFieldShowsItsCells_data()
         << "RLR" << QStringList{"--size", "7"} << 16 << QRect() << "";
     QTest::newRow("LLRR on 64 x 64, capped")
         << "LLRR" << QStringList{"--size", "64"} + cap << 1 << QRect() << "";
-    QTest::newRow("LR on the plane to its proven highway, right and down")
-        << "LR" << QStringList{"--plane"} << 1 << QRect() << "right down";
+    // Proven at 32 768, drawn at the cap from the highway's periods.
+    QTest::newRow("LR on the plane past its proven highway, right and down")
+        << "LR" << QStringList{"--plane", "--max-iterations", "40001"} << 1 << QRect()
+        << "right down";
+    QTest::newRow("LLR's highway far on, view about its head")
+        << "LLR" << QStringList{"--plane", "--max-iterations", "300000", "--view=-16560,16770,50,40"}
+        << 2 << QRect(-16560, 16770, 50, 40) << "";
+    QTest::newRow("LLR's highway far on, view across its trail and the start")
+        << "LLR" << QStringList{"--plane", "--max-iterations", "300000", "--view=-40,60,200,150"}
+        << 1 << QRect(-40, 60, 200, 150) << "";
     QTest::newRow("RL on the plane, left and down")
         << "RL" << QStringList{"--plane", "--max-iterations", "12000"} << 1 << QRect()
         << "left down";

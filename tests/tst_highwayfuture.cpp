@@ -70,6 +70,8 @@ private slots:
     void equalsSteppingThere_data();
     void equalsSteppingThere();
     void farFutureKeepsCountsExact();
+    void windowEqualsSteppingThere_data();
+    void windowEqualsSteppingThere();
 };
 
 void TestHighwayFuture::equalsSteppingThere_data()
@@ -163,6 +165,57 @@ void TestHighwayFuture::farFutureKeepsCountsExact()
     QVERIFY(near && next);
     QCOMPARE(far->Visited - before->Visited, 1000 * (next->Visited - near->Visited));
     QVERIFY(far->Visited > 0 && far->Visited < last);
+}
+
+void TestHighwayFuture::windowEqualsSteppingThere_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<quint64>("beyond");
+    // Windows about the ant at the end (its highway's head), about the start (the run's own
+    // cells), and across the trail half way.
+    QTest::addColumn<int>("where");
+    for (const char* rule : {"LR", "LLR", "RRLR", "LLRL", "LLRRLRLLR"})
+        for (const quint64 beyond : {7, 300001})
+            for (const int where : {0, 1, 2})
+                QTest::newRow(QString("%1 +%2 window %3").arg(rule).arg(beyond).arg(where).toUtf8())
+                    << QString(rule) << beyond << where;
+}
+
+// Every cell of a window at a far iteration, against the plane stepped there.
+void TestHighwayFuture::windowEqualsSteppingThere()
+{
+    QFETCH(QString, rule);
+    QFETCH(quint64, beyond);
+    QFETCH(int, where);
+    const ProvenRun run = RunToHighway(rule.toStdString());
+    QCOMPARE(run.Result.Outcome, RunOutcome::Highway);
+    const std::uint64_t target = run.Result.Iterations + beyond;
+    Ant ant;
+    ant.SetRule(rule.toStdString());
+    const std::optional<HighwayFuture> future = HighwayFuture::Of(
+        run.Field, run.Position, ant.GetAI(), run.Result.Iterations, run.Result.Highway, target);
+    QVERIFY(future);
+    const std::int64_t centres[3][2] = {
+        {future->X, future->Y},
+        {run.Field.StartX(), run.Field.StartY()},
+        {(future->X + run.Position.X) / 2, (future->Y + run.Position.Y) / 2}};
+    const int side = 61;
+    const int left = static_cast<int>(centres[where][0]) - side / 2;
+    const int top = static_cast<int>(centres[where][1]) - side / 2;
+    const std::optional<PackedField> window =
+        HighwayFuture::Window(run.Field, run.Position, ant.GetAI(), run.Result.Iterations,
+                              run.Result.Highway, target, left, top, side, side);
+    QVERIFY(window);
+    PlaneReference plane(rule.toStdString());
+    StepTo(plane, Stepped{}, target);
+    for (int y = top; y < top + side; ++y)
+        for (int x = left; x < left + side; ++x)
+            if (window->Colour(x, y) != plane.Cell(x, y))
+                QFAIL(qPrintable(QString("cell (%1, %2): %3, stepped %4")
+                                     .arg(x)
+                                     .arg(y)
+                                     .arg(window->Colour(x, y))
+                                     .arg(plane.Cell(x, y))));
 }
 
 QTEST_GUILESS_MAIN(TestHighwayFuture)
