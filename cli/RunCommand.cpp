@@ -4,6 +4,7 @@
 #include "ArgumentText.h"
 #include "FieldPicture.h"
 #include "FieldView.h"
+#include "HighwayCourse.h"
 #include "HighwayFuture.h"
 #include "Interruption.h"
 #include "OptionChecks.h"
@@ -154,9 +155,9 @@ RunCommand::RunCommand(CLI::App& line)
         "follows for ever), colours counts the cells\nof the visited cells' bounding box "
         "(visited, min_x, min_y, max_x, max_y in CSV and JSON),\nand --png and --gif draw that "
         "box at the end. A highway proven before --max-iterations N\ngives the state at N "
-        "exactly, without stepping there (N up to 2^63 - 1), and --png draws it,\nunless --gif "
-        "or --trace ask for the run itself; colours_0, the blank cells of the\nbox, is then "
-        "missing (-, empty or null) where it passes 64 bits.");
+        "exactly, without stepping there (N up to 2^63 - 1); --png draws it and\n--trace goes "
+        "on to it, unless --gif asks for the run itself; colours_0, the blank\ncells of the box, "
+        "is then missing (-, empty or null) where it passes 64 bits.");
 }
 
 int RunCommand::Execute()
@@ -251,10 +252,18 @@ int RunCommand::Execute()
     // it keeps the state where it stopped.
     std::optional<HighwayFuture> future;
     const bool jump = Geometry.Plane() && result.Outcome == RunOutcome::Highway &&
-                      result.Iterations < cap && !Animation.Requested() && !Trace.Requested();
+                      result.Iterations < cap && !Animation.Requested();
     if (jump)
         future = HighwayFuture::Of(*field, position, ant.GetAI(), result.Iterations,
                                    result.Highway, cap);
+    std::optional<HighwayCourse> course;
+    if (future && Trace.Requested())
+    {
+        course = HighwayCourse::Of(*field, position, ant.GetAI(), result.Iterations,
+                                   result.Highway);
+        if (!course)
+            future.reset();
+    }
     if (future && picture)
     {
         if (!window)
@@ -311,7 +320,8 @@ int RunCommand::Execute()
     // Both replay the run from its start, now that its last iteration is known.
     std::unique_ptr<OutputFile> traceFile;
     if (Trace.Requested())
-        traceFile = Trace.Write(ant.GetAI(), options, result.Iterations);
+        traceFile = Trace.Write(ant.GetAI(), options, future ? future->Iterations : result.Iterations,
+                                course ? &*course : nullptr);
     std::unique_ptr<OutputFile> gifFile;
     if (Animation.Requested())
         gifFile = Animation.Write(ant.GetAI(), options, result.Iterations, *window, cellSize);

@@ -3,6 +3,7 @@
 #include "ArgumentText.h"
 #include "FieldPicture.h"
 #include "FieldSummary.h"
+#include "HighwayCourse.h"
 #include "Interruption.h"
 #include "OptionChecks.h"
 #include "OutputFile.h"
@@ -15,6 +16,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <optional>
 
 namespace
 {
@@ -22,6 +24,26 @@ namespace
 Field BoxSide(const char* name, int value, bool visited)
 {
     return {name, visited ? Field::Value(std::int64_t{value}) : Field::Value(nullptr)};
+}
+
+// A row of the course a proven highway takes past the run's end.
+Record TraceRow(const HighwayFuture& future)
+{
+    const bool visited = future.Visited > 0;
+    Field::Counts colours(future.Coloured.begin(), future.Coloured.end());
+    colours[0] = future.Blank;
+    auto side = [visited](const char* name, std::int64_t value)
+    { return Field{name, visited ? Field::Value(value) : Field::Value(nullptr)}; };
+    return Record{Fields::Iterations(future.Iterations),
+                  {"x", future.X, 3},
+                  {"y", future.Y, 3},
+                  {"direction", std::string(1, future.Direction), -1},
+                  {"visited", future.Visited},
+                  {"colours", colours, 0},
+                  side("min_x", future.MinX),
+                  side("min_y", future.MinY),
+                  side("max_x", future.MaxX),
+                  side("max_y", future.MaxY)};
 }
 
 Record TraceRow(const RunReplay& replay)
@@ -80,7 +102,8 @@ void TraceExport::CheckWritable() const
 }
 
 std::unique_ptr<OutputFile> TraceExport::Write(const AntAI& rule, const RunOptions& field,
-                                               std::uint64_t lastIteration) const
+                                               std::uint64_t lastIteration,
+                                               const HighwayCourse* course) const
 {
     const std::uint64_t every =
         Every > 0 ? Every
@@ -100,9 +123,21 @@ std::unique_ptr<OutputFile> TraceExport::Write(const AntAI& rule, const RunOptio
     RunReplay replay(rule, field);
     for (std::uint64_t at = 0;; at = lastIteration - at > every ? at + every : lastIteration)
     {
-        replay.AdvanceTo(at);
+        // Past the run's end a proven highway's course gives the rows; it reaches the last
+        // one, the run's reported state, so every row before it too.
+        std::optional<HighwayFuture> far;
+        if (course && at > course->Begin())
+        {
+            far = course->At(at);
+            if (!far)
+                break;
+        }
+        else
+        {
+            replay.AdvanceTo(at);
+        }
         Interruption::Check();
-        const Record row = TraceRow(replay);
+        const Record row = far ? TraceRow(*far) : TraceRow(replay);
         if (at == 0)
             write(RecordWriter::CsvHeader(row));
         write(RecordWriter::CsvLine(row));

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <memory>
+
+class HighwayCourse;
 #include <string>
 
 namespace CLI
@@ -30,11 +32,12 @@ public:
     // Before the run: the option values (a UsageError), then the place to write.
     void CheckOptions();
     void CheckWritable() const;
-    // Replays the rule's run on the options' field from the start state to lastIteration. A
-    // file is returned written but not yet in place, for the caller to commit with its other
-    // files.
+    // Replays the rule's run on the options' field from the start state to lastIteration,
+    // or to the course's beginning and the course's states from there on. A file is
+    // returned written but not yet in place, for the caller to commit with its other files.
     std::unique_ptr<OutputFile> Write(const AntAI& rule, const RunOptions& field,
-                                      std::uint64_t lastIteration) const;
+                                      std::uint64_t lastIteration,
+                                      const HighwayCourse* course = nullptr) const;
 
 private:
     CLI::App* Command;

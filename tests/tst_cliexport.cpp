@@ -100,6 +100,8 @@ private slots:
     void gifFramesAreTheRenderersPictures();
     void traceRowsAreCappedRuns_data();
     void traceRowsAreCappedRuns();
+    void traceGoesOnAlongAProvenHighway_data();
+    void traceGoesOnAlongAProvenHighway();
     void exportsOfAnyFieldFollowTheReference_data();
     void exportsOfAnyFieldFollowTheReference();
     void failedOutputKeepsEveryPreviousFile_data();
@@ -310,6 +312,47 @@ void TestCliExport::exportsOfAnyFieldFollowTheReference()
         rows.RunTo(at);
         expected << TraceLine(rows, quint64(size) * quint64(size));
         if (at == last)
+            break;
+    }
+    QCOMPARE(lines.mid(1), expected);
+}
+
+void TestCliExport::traceGoesOnAlongAProvenHighway_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<quint64>("cap");
+    QTest::addColumn<quint64>("every");
+    // Proven at 32 768 and 16 384 or so: the rows past it come from the highway's periods.
+    QTest::newRow("LR") << "LR" << quint64(90001) << quint64(7919);
+    QTest::newRow("LLR") << "LLR" << quint64(120000) << quint64(10000);
+}
+
+// Rows past the proof hold the reference's state at their iterations.
+void TestCliExport::traceGoesOnAlongAProvenHighway()
+{
+    QFETCH(QString, rule);
+    QFETCH(quint64, cap);
+    QFETCH(quint64, every);
+    QTemporaryDir dir;
+    const QString tracePath = dir.filePath(QStringLiteral("run.csv"));
+    const CliResult result =
+        RunCli({"run", rule, "--plane", "--max-iterations", QString::number(cap), "--trace",
+                tracePath, "--every", QString::number(every)});
+    QVERIFY2(result.Status == 0, result.Err.constData());
+    QCOMPARE(ReportedIterations(result.Out), cap);
+    QVERIFY(result.Out.contains("outcome: highway"));
+    QFile file(tracePath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).trimmed().split('\n');
+    Ant walker;
+    walker.SetRule(rule.toStdString());
+    FieldReference rows(walker.GetAI(), 0, 125, 125);
+    QStringList expected;
+    for (quint64 at = 0;; at = qMin(at + every, cap))
+    {
+        rows.RunTo(at);
+        expected << TraceLine(rows, 0);
+        if (at == cap)
             break;
     }
     QCOMPARE(lines.mid(1), expected);

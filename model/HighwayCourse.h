@@ -1,0 +1,47 @@
+#pragma once
+
+#include "AntAI.h"
+#include "AntField.h"
+#include "AntPosition.h"
+#include "Highway.h"
+#include "HighwayFuture.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+class PackedField;
+
+// A proven highway's course from a run's end on: the state at any later iteration in
+// constant time, for many iterations at once (a trace). One period is stepped, on a copy,
+// and every later one repeats it moved by the drift (see HighwayFuture for why).
+class HighwayCourse
+{
+public:
+    // From a run on the plane that ended at `done` with its highway proven; nothing when
+    // it is not, or when the next period does not repeat the first as the proof says.
+    static std::optional<HighwayCourse> Of(const PackedField& field, const AntPosition& ant,
+                                           const AntAI& rule, std::uint64_t done,
+                                           const Highway& highway);
+
+    std::uint64_t Begin() const { return Done; }
+    // The state at iteration t >= Begin(); nothing beyond 64-bit coordinates or counts.
+    std::optional<HighwayFuture> At(std::uint64_t t) const;
+
+private:
+    struct Step // the state i steps into the period
+    {
+        std::int32_t X = 0, Y = 0; // from the ant at Done
+        char Direction = 'U';
+        std::int32_t Changed[AntField::ColourCount] = {}; // coloured cells since Done
+        std::int32_t MinX = 0, MinY = 0, MaxX = -1, MaxY = -1; // cells stood on so far
+    };
+
+    std::uint64_t Done = 0;
+    std::uint64_t Period = 0;
+    std::int64_t X0 = 0, Y0 = 0;
+    std::int64_t DriftX = 0, DriftY = 0;
+    AntField::ColourCounts Coloured{};
+    PackedField::Bounds Box; // at Done
+    std::vector<Step> Steps; // 0 .. Period
+};
