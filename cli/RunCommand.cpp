@@ -14,6 +14,7 @@
 #include "RecordWriter.h"
 #include "Rule.h"
 #include "RuleText.h"
+#include "RuntimeFailure.h"
 #include "Runner.h"
 #include "StandardOutput.h"
 #include "SurveyRecords.h"
@@ -78,6 +79,34 @@ RunEnd EndOf(const HighwayFuture& future)
     end.MaxX = future.MaxX;
     end.MaxY = future.MaxY;
     return end;
+}
+
+// A run on a size x size field that ended at its proven highway: it finishes where the
+// highway's course leaves the field, or stops at the cap before. The result says which.
+RunEnd EndOnField(const PackedField& field, const AntPosition& position, const Ant& ant,
+                  RunResult& result, std::uint64_t cap, int size)
+{
+    const std::optional<HighwayCourse> course = HighwayCourse::Of(
+        field, position, ant.GetAI(), result.Iterations, result.Highway);
+    const std::optional<std::uint64_t> leaves = course ? course->Leaves(size) : std::nullopt;
+    const std::uint64_t end = leaves && *leaves <= cap ? *leaves : cap;
+    const std::optional<HighwayFuture> at = course ? course->At(end) : std::nullopt;
+    const std::optional<HighwayFuture> before = course ? course->At(end - 1) : std::nullopt;
+    if (!at || !before)
+        throw RuntimeFailure("the highway's course past iteration " +
+                             std::to_string(result.Iterations) + " could not be followed");
+    result.Iterations = end;
+    result.Outcome = leaves && *leaves <= cap ? RunOutcome::Finished : RunOutcome::Cap;
+    RunEnd state = EndOf(*at);
+    if (result.Outcome == RunOutcome::Finished)
+    {
+        // The move off the field is refused: the ant stays where it stood.
+        state.X = before->X;
+        state.Y = before->Y;
+    }
+    const std::uint64_t cells = std::uint64_t(size) * std::uint64_t(size);
+    state.Colours[0] = cells - at->Visited;
+    return state;
 }
 
 Record RunRecord(const Ant& ant, const RunResult& result, const RunEnd& end, bool plane)
@@ -240,13 +269,19 @@ int RunCommand::Execute()
     options.Size = Geometry.Size();
     options.Plane = Geometry.Plane();
     options.MaxMemory = Geometry.MaxMemory();
+    // A bounded field's run ends at its proven highway too, which tells where it leaves the
+    // field; its pictures and traces step the run itself.
+    options.ProveOnField = !Geometry.Plane() && !drawn && !Trace.Requested();
     auto field = std::make_unique<PackedField>(Geometry.Size(), Geometry.Plane());
     AntPosition position{field->StartX(), field->StartY(), Ant::StartDirection};
-    const RunResult result =
+    RunResult result =
         Rule::CanCycle(ant.ActiveRule())
             ? Runner().Run<CycleProof::On>(*field, position, ant.GetAI(), options)
             : Runner().Run(*field, position, ant.GetAI(), options);
     Interruption::Check();
+    std::optional<RunEnd> bounded;
+    if (options.ProveOnField && result.Outcome == RunOutcome::Highway)
+        bounded = EndOnField(*field, position, ant, result, cap, Geometry.Size());
     // A highway proven before the cap tells the state at the cap exactly, without stepping
     // there, and a picture of it. Animations and traces show the run itself, so with them
     // it keeps the state where it stopped.
@@ -290,7 +325,9 @@ int RunCommand::Execute()
             *field = std::move(*cells);
     }
     const Record record = RunRecord(ant, result,
-                                    future ? EndOf(*future) : EndOf(result, position, *field),
+                                    bounded  ? *bounded
+                                    : future ? EndOf(*future)
+                                             : EndOf(result, position, *field),
                                     Geometry.Plane());
     // Files go in place together at the end, so an interrupted or failed run replaces none.
     std::unique_ptr<OutputFile> pngFile;

@@ -151,7 +151,9 @@ private:
             Steps.Place(j, field, at, heading, *slot.Table);
             slot.Checkpoint.clear();
             if constexpr (Stepper::Trails)
-                slot.Trail.Reset(field.Unbounded() ? 2 * Options.HighwayMaxPeriod : 0);
+                slot.Trail.Reset(field.Unbounded() || Options.ProveOnField
+                                     ? 2 * Options.HighwayMaxPeriod
+                                     : 0);
             bool fits = true;
             if (Options.HighwayMaxPeriod > 0)
             {
@@ -252,7 +254,7 @@ private:
             slot.Tracker->SetRoom(Room(slot));
             if (!slot.Tracker->Snapshot(field, at, Steps.Heading(j), slot.Done))
                 return Finish(j, RunOutcome::Memory, 0, next, ended);
-            if (field.Unbounded() && MayBeOnHighway(slot, j) &&
+            if ((field.Unbounded() || Options.ProveOnField) && MayBeOnHighway(slot, j) &&
                 slot.Tracker->ProvenSoFar(slot.Done))
                 return Finish(j, RunOutcome::Highway, 0, next, ended);
             if (slot.Tracker->Short())

@@ -23,7 +23,7 @@ std::optional<HighwayCourse> HighwayCourse::Of(const PackedField& start, const A
                                                const AntAI& rule, std::uint64_t done,
                                                const Highway& highway)
 {
-    if (!highway.Found || highway.Period == 0 || highway.CertifiedAt > done || !start.Unbounded())
+    if (!highway.Found || highway.Period == 0 || highway.CertifiedAt > done)
         return std::nullopt;
     HighwayCourse course;
     course.Done = done;
@@ -32,7 +32,7 @@ std::optional<HighwayCourse> HighwayCourse::Of(const PackedField& start, const A
     course.Y0 = ant.Y;
     course.DriftX = highway.DriftX;
     course.DriftY = highway.DriftY;
-    course.Coloured = start.CountColours();
+    course.Coloured = start.CountColours(); // only 1..12 are used: the box's blank cells vary
     course.Coloured[0] = 0;
     course.Box = start.VisitedBounds();
 
@@ -65,7 +65,10 @@ std::optional<HighwayCourse> HighwayCourse::Of(const PackedField& start, const A
         steps.push_back(next);
         now = next;
     };
-    PackedField field = start;
+    // The period is stepped on the plane: a bounded field's edge would end it.
+    PackedField field(3);
+    field.CopyPart(start, start.NeededPart(ant.X, ant.Y));
+    field.SetUnbounded();
     AntPosition at = ant;
     RecordingStepper<decltype(record)> stepper(record);
     RunOptions options;
@@ -155,4 +158,35 @@ std::optional<HighwayFuture> HighwayCourse::At(std::uint64_t t) const
     if (cells - future.Visited <= std::numeric_limits<std::uint64_t>::max())
         future.Blank = static_cast<std::uint64_t>(cells - future.Visited);
     return future;
+}
+
+std::optional<std::uint64_t> HighwayCourse::Leaves(int size) const
+{
+    // Per step of the period, the first period whose copy of it stands outside; the move
+    // onto the earliest such cell is refused.
+    Wide first = -1;
+    auto periodsUntilOut = [size](Wide at, Wide drift)
+    {
+        if (at < 0 || at >= size)
+            return Wide{0};
+        if (drift > 0)
+            return (size - at + drift - 1) / drift;
+        if (drift < 0)
+            return (at + 1 - drift - 1) / -drift;
+        return Wide{-1}; // never along this axis
+    };
+    for (std::size_t i = 0; i + 1 < Steps.size(); ++i)
+    {
+        const Wide kx = periodsUntilOut(X0 + Steps[i].X, DriftX);
+        const Wide ky = periodsUntilOut(Y0 + Steps[i].Y, DriftY);
+        const Wide k = kx < 0 ? ky : ky < 0 ? kx : std::min(kx, ky);
+        if (k < 0)
+            continue;
+        const Wide t = Wide{Done} + k * Period + i;
+        if (first < 0 || t < first)
+            first = t;
+    }
+    if (first <= static_cast<Wide>(Done) || first > std::numeric_limits<std::int64_t>::max())
+        return std::nullopt;
+    return static_cast<std::uint64_t>(first);
 }

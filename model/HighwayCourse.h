@@ -18,13 +18,17 @@ class PackedField;
 class HighwayCourse
 {
 public:
-    // From a run on the plane that ended at `done` with its highway proven; nothing when
-    // it is not, or when the next period does not repeat the first as the proof says.
+    // From a run that ended at `done` with its highway proven (on the plane, or on a field
+    // whose edge it has not reached: the course is the plane's); nothing when it is not,
+    // or when the next period does not repeat the first as the proof says.
     static std::optional<HighwayCourse> Of(const PackedField& field, const AntPosition& ant,
                                            const AntAI& rule, std::uint64_t done,
                                            const Highway& highway);
 
     std::uint64_t Begin() const { return Done; }
+    // On a size x size field whose cells the run has not left: the iteration the ant
+    // first stands outside it, so the one whose move the field refuses; nothing if never.
+    std::optional<std::uint64_t> Leaves(int size) const;
     // The state at iteration t >= Begin(); nothing beyond 64-bit coordinates or counts.
     std::optional<HighwayFuture> At(std::uint64_t t) const;
 

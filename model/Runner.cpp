@@ -30,7 +30,7 @@ RunResult Runner::Run(PackedField& field, AntPosition& ant, const AntAI& rule,
         return result;
     }
     // A plane's highway snapshots ask the trail first whether a replay may prove anything.
-    if (field.Unbounded() && options.HighwayMaxPeriod > 0)
+    if ((field.Unbounded() || options.ProveOnField) && options.HighwayMaxPeriod > 0)
         return Drive<Proof, true>(field, ant, rule, options, done);
     return Drive<Proof, false>(field, ant, rule, options, done);
 }

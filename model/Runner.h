@@ -45,6 +45,9 @@ struct RunOptions
     // The most one run's field (with its checkpoint and highway snapshots) may take on
     // the plane; a run that needs more ends as Memory.
     std::uint64_t MaxMemory = DefaultMaxMemory;
+    // Ends a run on a bounded field as Highway too once its highway is proven, as on the
+    // plane: the proof holds there until the ant reaches the edge, which its course tells.
+    bool ProveOnField = false;
     // Called at every highway snapshot (so only with HighwayMaxPeriod) with the job's Id;
     // true ends the run as Hooked, with the state it is given.
     std::function<bool(std::size_t id, const PackedField& field, const AntPosition& ant,

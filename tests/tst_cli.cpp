@@ -27,6 +27,8 @@ private slots:
     void interruptRemovesWhatWasWritten();
     void catalogueFormatsAgree();
     void helpPerCommand();
+    void fieldRunEndsWhereItsHighwayLeaves_data();
+    void fieldRunEndsWhereItsHighwayLeaves();
 };
 
 void TestCli::refused_data()
@@ -514,6 +516,39 @@ void TestCli::runs()
     QCOMPARE(result.Status, 0);
     QCOMPARE(result.Out, expected);
     QVERIFY(result.Err.isEmpty());
+}
+
+void TestCli::fieldRunEndsWhereItsHighwayLeaves_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QString>("cap");
+    // Leaving by each of the four sides; capped after the proof, before the edge.
+    QTest::newRow("LR, by the right") << "LR" << 6001 << "";
+    QTest::newRow("LLR, by the bottom") << "LLR" << 4001 << "";
+    QTest::newRow("RRLR, by the top") << "RRLR" << 3001 << "";
+    QTest::newRow("LLRRLRLLR, by the left, a late highway") << "LLRRLRLLR" << 2501 << "";
+    QTest::newRow("LR, capped on its highway") << "LR" << 6001 << "100003";
+}
+
+// A run proven on its highway finishes where the highway's course leaves the field, as the
+// run stepped there (a trace makes the run step) does.
+void TestCli::fieldRunEndsWhereItsHighwayLeaves()
+{
+    QFETCH(QString, rule);
+    QFETCH(int, size);
+    QFETCH(QString, cap);
+    QStringList arguments{"run", rule, "--size", QString::number(size), "--csv"};
+    if (!cap.isEmpty())
+        arguments << "--max-iterations" << cap;
+    QTemporaryDir dir;
+    const CliResult jumped = RunCli(arguments);
+    const CliResult stepped =
+        RunCli(arguments + QStringList{"--trace", dir.filePath("t.csv"), "--every", "1000000000"});
+    QCOMPARE(jumped.Status, 0);
+    QCOMPARE(stepped.Status, 0);
+    QCOMPARE(jumped.Out, stepped.Out);
+    QVERIFY(jumped.Out.contains(cap.isEmpty() ? ",true," : ",false,"));
 }
 
 // The CSV, JSON and table forms of the catalogue carry the same values under the same names.
