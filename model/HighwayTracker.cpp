@@ -68,10 +68,18 @@ void HighwayTracker::Drop(std::shared_ptr<PackedField>& cells)
     cells.reset();
 }
 
+void HighwayTracker::DropSpares()
+{
+    Spares.clear();
+    // Onward only spares replays: results do not depend on it, so it goes before any
+    // copy, replay or walk that would not fit beside it.
+    Onward = State{};
+}
+
 bool HighwayTracker::Trim()
 {
     const std::uint64_t before = Bytes();
-    Spares.clear();
+    DropSpares();
     Work = PackedField(3);
     Walk::StepList().swap(Walk.Steps);
     return Bytes() < before;
@@ -227,7 +235,7 @@ bool HighwayTracker::BeginWalk(const State& from, bool unbounded)
         Work = PackedField(3);
     const std::uint64_t held = Work.HeldBytes();
     if (start.Bytes() > held && start.Bytes() - held > Free())
-        Spares.clear();
+        DropSpares();
     if (start.Bytes() > held && start.Bytes() - held > Free())
     {
         OutOfRoom = true;
@@ -334,7 +342,7 @@ bool HighwayTracker::Replay(std::uint64_t until)
     auto fits = [&](std::uint64_t size)
     { return size <= Walk.Steps.capacity() || size * WalkBytesPerStep <= Free(); };
     if (!fits(steps))
-        Spares.clear();
+        DropSpares();
     if (!fits(steps))
     {
         OutOfRoom = true;

@@ -70,6 +70,8 @@ private:
     // field costs what the run has touched, not the whole field.
     bool Save(const PackedField& field, std::ptrdiff_t at, int heading, std::uint64_t done,
               State& into);
+    // Frees the spare copies and Onward, which only speed later calls up.
+    void DropSpares();
     // Gives a field no state uses any more back to the spares, for the next copy.
     void Drop(std::shared_ptr<PackedField>& cells);
     std::uint64_t Free() const { return Room > Bytes() ? Room - Bytes() : 0; }
