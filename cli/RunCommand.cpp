@@ -14,8 +14,8 @@
 #include "RecordWriter.h"
 #include "Rule.h"
 #include "RuleText.h"
-#include "RuntimeFailure.h"
 #include "Runner.h"
+#include "RuntimeFailure.h"
 #include "StandardOutput.h"
 #include "SurveyRecords.h"
 #include "UsageError.h"
@@ -86,8 +86,8 @@ RunEnd EndOf(const HighwayFuture& future)
 RunEnd EndOnField(const PackedField& field, const AntPosition& position, const Ant& ant,
                   RunResult& result, std::uint64_t cap, int size)
 {
-    const std::optional<HighwayCourse> course = HighwayCourse::Of(
-        field, position, ant.GetAI(), result.Iterations, result.Highway);
+    const std::optional<HighwayCourse> course =
+        HighwayCourse::Of(field, position, ant.GetAI(), result.Iterations, result.Highway);
     const std::optional<std::uint64_t> leaves = course ? course->Leaves(size) : std::nullopt;
     const std::uint64_t end = leaves && *leaves <= cap ? *leaves : cap;
     const std::optional<HighwayFuture> at = course ? course->At(end) : std::nullopt;
@@ -274,10 +274,9 @@ int RunCommand::Execute()
     options.ProveOnField = !Geometry.Plane() && !drawn && !Trace.Requested();
     auto field = std::make_unique<PackedField>(Geometry.Size(), Geometry.Plane());
     AntPosition position{field->StartX(), field->StartY(), Ant::StartDirection};
-    RunResult result =
-        Rule::CanCycle(ant.ActiveRule())
-            ? Runner().Run<CycleProof::On>(*field, position, ant.GetAI(), options)
-            : Runner().Run(*field, position, ant.GetAI(), options);
+    RunResult result = Rule::CanCycle(ant.ActiveRule())
+                           ? Runner().Run<CycleProof::On>(*field, position, ant.GetAI(), options)
+                           : Runner().Run(*field, position, ant.GetAI(), options);
     Interruption::Check();
     std::optional<RunEnd> bounded;
     if (options.ProveOnField && result.Outcome == RunOutcome::Highway)
@@ -289,13 +288,13 @@ int RunCommand::Execute()
     const bool jump = Geometry.Plane() && result.Outcome == RunOutcome::Highway &&
                       result.Iterations < cap && !Animation.Requested();
     if (jump)
-        future = HighwayFuture::Of(*field, position, ant.GetAI(), result.Iterations,
-                                   result.Highway, cap);
+        future = HighwayFuture::Of(*field, position, ant.GetAI(), result.Iterations, result.Highway,
+                                   cap);
     std::optional<HighwayCourse> course;
     if (future && Trace.Requested())
     {
-        course = HighwayCourse::Of(*field, position, ant.GetAI(), result.Iterations,
-                                   result.Highway);
+        course =
+            HighwayCourse::Of(*field, position, ant.GetAI(), result.Iterations, result.Highway);
         if (!course)
             future.reset();
     }
@@ -309,8 +308,7 @@ int RunCommand::Execute()
             const auto fits = [](std::int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; };
             if (!fits(future->MinX) || !fits(future->MinY) || !fits(width) || !fits(height))
                 throw UsageError("the visited cells at iteration " + std::to_string(cap) +
-                                 " span " + std::to_string(width) + " x " +
-                                 std::to_string(height) +
+                                 " span " + std::to_string(width) + " x " + std::to_string(height) +
                                  " cells; give a --view X,Y,W,H window to draw");
             window = FieldView::Box{static_cast<int>(future->MinX), static_cast<int>(future->MinY),
                                     static_cast<int>(width), static_cast<int>(height)};
@@ -357,8 +355,9 @@ int RunCommand::Execute()
     // Both replay the run from its start, now that its last iteration is known.
     std::unique_ptr<OutputFile> traceFile;
     if (Trace.Requested())
-        traceFile = Trace.Write(ant.GetAI(), options, future ? future->Iterations : result.Iterations,
-                                course ? &*course : nullptr);
+        traceFile =
+            Trace.Write(ant.GetAI(), options, future ? future->Iterations : result.Iterations,
+                        course ? &*course : nullptr);
     std::unique_ptr<OutputFile> gifFile;
     if (Animation.Requested())
         gifFile = Animation.Write(ant.GetAI(), options, result.Iterations, *window, cellSize);

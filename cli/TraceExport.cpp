@@ -32,8 +32,9 @@ Record TraceRow(const HighwayFuture& future)
     const bool visited = future.Visited > 0;
     Field::Counts colours(future.Coloured.begin(), future.Coloured.end());
     colours[0] = future.Blank;
-    auto side = [visited](const char* name, std::int64_t value)
-    { return Field{name, visited ? Field::Value(value) : Field::Value(nullptr)}; };
+    auto side = [visited](const char* name, std::int64_t value) {
+        return Field{name, visited ? Field::Value(value) : Field::Value(nullptr)};
+    };
     return Record{Fields::Iterations(future.Iterations),
                   {"x", future.X, 3},
                   {"y", future.Y, 3},

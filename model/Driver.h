@@ -111,7 +111,7 @@ private:
         std::uint64_t Power = 1;
         std::uint64_t FalseMatches = 0;
         std::unique_ptr<HighwayTracker> Tracker; // when the options ask for highways
-        ::Trail Trail; // with a stepper that keeps trails
+        ::Trail Trail;                           // with a stepper that keeps trails
     };
 
     // Gives lane j its next job, or parks it when there is none.
@@ -151,9 +151,8 @@ private:
             Steps.Place(j, field, at, heading, *slot.Table);
             slot.Checkpoint.clear();
             if constexpr (Stepper::Trails)
-                slot.Trail.Reset(field.Unbounded() || Options.ProveOnField
-                                     ? 2 * Options.HighwayMaxPeriod
-                                     : 0);
+                slot.Trail.Reset(
+                    field.Unbounded() || Options.ProveOnField ? 2 * Options.HighwayMaxPeriod : 0);
             bool fits = true;
             if (Options.HighwayMaxPeriod > 0)
             {
@@ -165,10 +164,10 @@ private:
                     // The analysis replays from the blank start, as the run from the start
                     // does, so a highway begun before the state gets its own onset.
                     const PackedField blank(Options.Size, Options.Plane);
-                    fits = slot.Tracker->Start(blank, blank.Index(blank.StartX(), blank.StartY()),
-                                               StepTable::HeadingOf('U'), job.Rule, 0,
-                                               Options.Cap) &&
-                           slot.Tracker->Snapshot(field, at, heading, slot.Done);
+                    fits =
+                        slot.Tracker->Start(blank, blank.Index(blank.StartX(), blank.StartY()),
+                                            StepTable::HeadingOf('U'), job.Rule, 0, Options.Cap) &&
+                        slot.Tracker->Snapshot(field, at, heading, slot.Done);
                 }
                 else
                 {

@@ -81,8 +81,8 @@ std::optional<HighwayCourse> HighwayCourse::Of(const PackedField& start, const A
     {
         const Step& a = steps[i];
         const Step& b = steps[i + p];
-        bool alike = b.X - a.X == course.DriftX && b.Y - a.Y == course.DriftY &&
-                     a.Direction == b.Direction;
+        bool alike =
+            b.X - a.X == course.DriftX && b.Y - a.Y == course.DriftY && a.Direction == b.Direction;
         for (int c = 1; c < AntField::ColourCount && alike; ++c)
             alike = b.Changed[c] - a.Changed[c] == steps[p].Changed[c];
         if (!alike)

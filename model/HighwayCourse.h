@@ -37,7 +37,7 @@ private:
     {
         std::int32_t X = 0, Y = 0; // from the ant at Done
         char Direction = 'U';
-        std::int32_t Changed[AntField::ColourCount] = {}; // coloured cells since Done
+        std::int32_t Changed[AntField::ColourCount] = {};      // coloured cells since Done
         std::int32_t MinX = 0, MinY = 0, MaxX = -1, MaxY = -1; // cells stood on so far
     };
 

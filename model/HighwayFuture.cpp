@@ -262,8 +262,7 @@ std::optional<PackedField> HighwayFuture::Window(const PackedField& start, const
                                       ? onLine.begin()
                                       : onLine.lower_bound(static_cast<std::int64_t>(lowest));
                 if (last != onLine.end() && last->first <= q)
-                    colour = NextTransition(read[last->second], rule.Steps.data(),
-                                            rule.ActiveSteps)
+                    colour = NextTransition(read[last->second], rule.Steps.data(), rule.ActiveSteps)
                                  .NextColour;
             }
             window.SetColour(cx, cy, colour);

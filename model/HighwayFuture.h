@@ -45,6 +45,6 @@ struct HighwayFuture
     // stepped period; any other cell is as the run left it. Nothing where Of gives nothing.
     static std::optional<PackedField> Window(const PackedField& field, const AntPosition& ant,
                                              const AntAI& rule, std::uint64_t done,
-                                             const Highway& highway, std::uint64_t target,
-                                             int left, int top, int width, int height);
+                                             const Highway& highway, std::uint64_t target, int left,
+                                             int top, int width, int height);
 };

@@ -104,8 +104,9 @@ void TestCliPictures::pictureOfAnyFieldShowsItsCells_data()
         << "LR" << QStringList{"--plane", "--max-iterations", "40001"} << 1 << QRect()
         << "right down";
     QTest::newRow("LLR's highway far on, view about its head")
-        << "LLR" << QStringList{"--plane", "--max-iterations", "300000", "--view=-16560,16770,50,40"}
-        << 2 << QRect(-16560, 16770, 50, 40) << "";
+        << "LLR"
+        << QStringList{"--plane", "--max-iterations", "300000", "--view=-16560,16770,50,40"} << 2
+        << QRect(-16560, 16770, 50, 40) << "";
     QTest::newRow("LLR's highway far on, view across its trail and the start")
         << "LLR" << QStringList{"--plane", "--max-iterations", "300000", "--view=-40,60,200,150"}
         << 1 << QRect(-40, 60, 200, 150) << "";

@@ -82,8 +82,8 @@ void TestTrail::sparesOnlyWalksWithoutRepetition()
         options.Cap = static_cast<std::uint64_t>(t);
         ran = runner.Run(field, position, ant.GetAI(), options, ran).Iterations;
         QCOMPARE(ran, quint64(t));
-        lastMaybe = trail.MayEndInRepetition(period, step.Heading, table, field, position.X,
-                                             position.Y);
+        lastMaybe =
+            trail.MayEndInRepetition(period, step.Heading, table, field, position.X, position.Y);
         if (lastMaybe)
             continue;
         ++spared;
