@@ -31,7 +31,7 @@ struct HighwayFuture
 
     // From a run on the plane that ended at `done` with its highway proven (Found, and
     // CertifiedAt <= done), in the state `field` and `ant`: the state at target >= done.
-    // Steps fewer than three periods (on a copy of the field). Nothing when the highway is
+    // Steps two periods (HighwayCourse, on a copy of the field). Nothing when the highway is
     // not proven, or when the periods do not repeat as it says (they always do: the check is
     // cheap and guards the arithmetic), or when the ant would leave 64-bit coordinates.
     static std::optional<HighwayFuture> Of(const PackedField& field, const AntPosition& ant,

@@ -1,5 +1,4 @@
 #include "Ant.h"
-#include "HighwayCourse.h"
 #include "HighwayFuture.h"
 #include "PackedField.h"
 #include "PlaneReference.h"
@@ -138,20 +137,6 @@ void TestHighwayFuture::equalsSteppingThere()
     const std::uint64_t box = std::uint64_t(stepped.MaxX - stepped.MinX + 1) *
                               std::uint64_t(stepped.MaxY - stepped.MinY + 1);
     QCOMPARE(future->Blank, std::optional<std::uint64_t>(box - visited));
-
-    // The course, which answers many iterations from one stepped period, says the same.
-    const std::optional<HighwayCourse> course = HighwayCourse::Of(
-        run.Field, run.Position, ant.GetAI(), run.Result.Iterations, run.Result.Highway);
-    QVERIFY(course);
-    const std::optional<HighwayFuture> at = course->At(target);
-    QVERIFY(at);
-    QCOMPARE((std::vector<std::int64_t>{at->X, at->Y, at->MinX, at->MinY, at->MaxX, at->MaxY}),
-             (std::vector<std::int64_t>{future->X, future->Y, future->MinX, future->MinY,
-                                        future->MaxX, future->MaxY}));
-    QCOMPARE(at->Direction, future->Direction);
-    QCOMPARE(at->Coloured, future->Coloured);
-    QCOMPARE(at->Visited, future->Visited);
-    QCOMPARE(at->Blank, future->Blank);
 }
 
 // At 2^63 - 1 iterations LR's box, 3.5e17 cells wide, holds more blank cells than 64 bits
