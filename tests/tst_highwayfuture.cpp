@@ -92,6 +92,10 @@ void TestHighwayFuture::equalsSteppingThere_data()
             QTest::newRow(QString("%1 boundary %2").arg(rule).arg(after).toUtf8().constData())
                 << QString(rule) << quint64(1000) << after << true;
     }
+    // Far on, as far as the reference steps in seconds (10^8: the slow run only).
+    QTest::newRow("LLR near 10^7") << QString("LLR") << quint64(9999989) << 0 << false;
+    if (qEnvironmentVariableIsSet("FORMICULA_SLOW_TESTS"))
+        QTest::newRow("LLR near 10^8") << QString("LLR") << quint64(99999989) << 0 << false;
 }
 
 // Every count, the box and the ant, against the plane stepped one iteration at a time.
