@@ -3,7 +3,7 @@
 // jump to a far iteration from a proven highway (LR to 10^18), as `run --plane` makes it.
 #include "Ant.h"
 #include "BenchSupport.h"
-#include "Highway.h"
+#include "HighwayProof.h"
 #include "HighwayFuture.h"
 #include "PackedField.h"
 #include "Runner.h"

@@ -5,7 +5,7 @@
 // as the ant reaches them, so a highway's long trail costs little.
 
 #include "Ant.h"
-#include "Highway.h"
+#include "HighwayProof.h"
 #include "Iteration.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "Ant.h"
 #include "AntField.h"
-#include "Highway.h"
+#include "HighwayProof.h"
 #include "PackedField.h"
 #include "PlaneReference.h"
 #include "Runner.h"

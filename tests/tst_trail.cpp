@@ -1,7 +1,7 @@
 #include <QTest>
 
 #include "Ant.h"
-#include "Highway.h"
+#include "HighwayProof.h"
 #include "Iteration.h"
 #include "PackedField.h"
 #include "PlaneReference.h"

@@ -5,6 +5,7 @@
 #include "AntPosition.h"
 #include "Highway.h"
 #include "HighwayFuture.h"
+#include "PackedField.h"
 
 #include <cstdint>
 #include <optional>

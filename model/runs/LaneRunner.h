@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Runner.h"
+#include "RunTypes.h"
 
 #include <functional>
 

@@ -3,7 +3,7 @@
 #include "AntField.h"
 #include "AntPosition.h"
 #include "FieldView.h"
-#include "Runner.h"
+#include "RunTypes.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "Highway.h"
+#include "HighwayProof.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,15 +1,9 @@
 #include "PackedField.h"
 
-#include "Highway.h" // for the walk steps' allocator
-
 #include "AntField.h"
 
 #include <algorithm>
 #include <cstring>
-
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 namespace
 {
@@ -17,9 +11,6 @@ int PlaneSide(int size)
 {
     return std::min(size, PackedField::PlaneStartSize);
 }
-
-// Blocks this large come in huge pages: a 512th of the page faults.
-constexpr std::size_t HugePage = std::size_t{2} << 20;
 
 // 8 cells at a time: the bytes whose code is not 0 have their top bit set. A code is at
 // most 15, so adding 0x7F to each byte carries into no other.
@@ -42,52 +33,6 @@ bool AllBlank64(const std::uint8_t* cells)
     return (any & 0x0F0F0F0F0F0F0F0Fu) == 0;
 }
 } // namespace
-
-// Large blocks are mapped directly, on a huge page boundary, and unmapped when freed:
-// the heap would keep freed blocks resident, and round sizes up, beyond what the memory
-// limit counts. Without mmap they come from the heap.
-template <class T> T* CellAllocator<T>::allocate(std::size_t n)
-{
-    const std::size_t bytes = n * sizeof(T);
-#if defined(__linux__)
-    if (bytes >= HugePage)
-    {
-        constexpr std::size_t Page = 4096;
-        const std::size_t length = (bytes + Page - 1) / Page * Page;
-        void* mapped = ::mmap(nullptr, length + HugePage, PROT_READ | PROT_WRITE,
-                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (mapped == MAP_FAILED)
-            throw std::bad_alloc();
-        // Trimmed to a huge page boundary at the front, and to the length at the back.
-        auto* const first = static_cast<std::uint8_t*>(mapped);
-        const std::size_t skip =
-            (HugePage - reinterpret_cast<std::uintptr_t>(mapped) % HugePage) % HugePage;
-        std::uint8_t* const block = first + skip;
-        if (skip > 0)
-            ::munmap(first, skip);
-        if (HugePage - skip > 0)
-            ::munmap(block + length, HugePage - skip);
-        ::madvise(block, length, MADV_HUGEPAGE); // only advice: the block works without
-        return static_cast<T*>(static_cast<void*>(block));
-    }
-#endif
-    return static_cast<T*>(::operator new(bytes));
-}
-
-template <class T> void CellAllocator<T>::deallocate(T* p, std::size_t n) noexcept
-{
-#if defined(__linux__)
-    if (n * sizeof(T) >= HugePage)
-    {
-        ::munmap(p, n * sizeof(T));
-        return;
-    }
-#endif
-    ::operator delete(p);
-}
-
-template struct CellAllocator<std::uint8_t>;
-template struct CellAllocator<WalkStep>;
 
 PackedField::PackedField(int size, bool unbounded)
 {

@@ -1,15 +1,14 @@
 #pragma once
 
-#include "HighwayTracker.h"
 #include "PackedField.h"
-#include "Runner.h"
+#include "RunTypes.h"
+#include "SnapshotObserver.h"
 #include "StepTable.h"
 #include "Trail.h"
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -38,8 +37,13 @@ public:
     static constexpr int K = Stepper::Lanes;
     using NextJob = std::function<bool(RunJob& job)>;
     using JobEnded = std::function<void(const RunEnded& ended)>;
+    // The observer of lane j's snapshots, for options that ask for highways; null for none.
+    using Observers = std::function<SnapshotObserver*(int lane)>;
 
-    Driver(Stepper& stepper, const RunOptions& options) : Steps(stepper), Options(options) {}
+    Driver(Stepper& stepper, const RunOptions& options, Observers observers = {})
+        : Stepping(stepper), Options(options), ObserverOf(std::move(observers))
+    {
+    }
 
     // Takes jobs until next returns false and reports each as it ends, in the order they
     // end. A raised stop flag ends the runs in progress as Stopped.
@@ -66,8 +70,8 @@ public:
                 limit = std::min(limit, Options.Cap - slot.Done);
                 if constexpr (Stepper::Proof)
                     limit = std::min(limit, slot.SavedDone + slot.Power - slot.Done);
-                if (slot.Tracker)
-                    limit = std::min(limit, slot.Tracker->NextSnapshot() - slot.Done);
+                if (slot.Observer)
+                    limit = std::min(limit, slot.Observer->NextSnapshot() - slot.Done);
             }
             if (!anyActive)
                 return;
@@ -76,9 +80,9 @@ public:
                 for (int j = 0; j < K; ++j) // parked lanes write too
                 {
                     limit = std::min(limit, Slots[j].Trail.Room());
-                    Steps.TrailTo(j, Slots[j].Trail.End());
+                    Stepping.TrailTo(j, Slots[j].Trail.End());
                 }
-            const StepAdvance advance = Steps.Advance(limit);
+            const StepAdvance advance = Stepping.Advance(limit);
             for (int j = 0; j < K; ++j)
             {
                 const std::uint64_t steps = advance.Rounds + (j < advance.Ahead ? 1 : 0);
@@ -110,8 +114,8 @@ private:
         std::uint64_t SavedDone = 0;
         std::uint64_t Power = 1;
         std::uint64_t FalseMatches = 0;
-        std::unique_ptr<HighwayTracker> Tracker; // when the options ask for highways
-        ::Trail Trail;                           // with a stepper that keeps trails
+        SnapshotObserver* Observer = nullptr; // when the options ask for highways
+        ::Trail Trail;                        // with a stepper that keeps trails
     };
 
     // Gives lane j its next job, or parks it when there is none.
@@ -124,7 +128,7 @@ private:
             if (!next(job))
             {
                 slot.Active = false;
-                Steps.Park(j);
+                Stepping.Park(j);
                 if constexpr (Stepper::Trails)
                     slot.Trail.Reset(0); // a parked lane steps, and writes, too
                 return;
@@ -148,36 +152,31 @@ private:
             const int heading = StepTable::HeadingOf(job.Position.Direction);
             const std::ptrdiff_t at = field.Index(job.Position.X, job.Position.Y);
             slot.Table.emplace(job.Rule, field.Stride());
-            Steps.Place(j, field, at, heading, *slot.Table);
+            Stepping.Place(j, field, at, heading, *slot.Table);
             slot.Checkpoint.clear();
             if constexpr (Stepper::Trails)
                 slot.Trail.Reset(
                     field.Unbounded() || Options.ProveOnField ? 2 * Options.HighwayMaxPeriod : 0);
             bool fits = true;
-            if (Options.HighwayMaxPeriod > 0)
+            slot.Observer = Options.HighwayMaxPeriod > 0 && ObserverOf ? ObserverOf(j) : nullptr;
+            if (slot.Observer)
             {
-                if (!slot.Tracker || slot.Tracker->MaxPeriod() != Options.HighwayMaxPeriod)
-                    slot.Tracker = std::make_unique<HighwayTracker>(Options.HighwayMaxPeriod);
-                slot.Tracker->SetRoom(Room(slot));
+                slot.Observer->SetRoom(Room(slot));
                 if (job.Resumed && slot.Done > 0)
                 {
                     // The analysis replays from the blank start, as the run from the start
                     // does, so a highway begun before the state gets its own onset.
                     const PackedField blank(Options.Size, Options.Plane);
                     fits =
-                        slot.Tracker->Start(blank, blank.Index(blank.StartX(), blank.StartY()),
-                                            StepTable::HeadingOf('U'), job.Rule, 0, Options.Cap) &&
-                        slot.Tracker->Snapshot(field, at, heading, slot.Done);
+                        slot.Observer->Start(blank, blank.Index(blank.StartX(), blank.StartY()),
+                                             StepTable::HeadingOf('U'), job.Rule, 0, Options.Cap) &&
+                        slot.Observer->Snapshot(field, at, heading, slot.Done);
                 }
                 else
                 {
                     fits =
-                        slot.Tracker->Start(field, at, heading, job.Rule, slot.Done, Options.Cap);
+                        slot.Observer->Start(field, at, heading, job.Rule, slot.Done, Options.Cap);
                 }
-            }
-            else
-            {
-                slot.Tracker.reset();
             }
             slot.Active = true;
             // Nothing runs for an empty rule or a reached cap: report at once.
@@ -199,17 +198,17 @@ private:
             return true;
         Slot& slot = Slots[j];
         const PackedField& field = *slot.Field;
-        const std::uint64_t tracker = slot.Tracker ? slot.Tracker->Bytes() : 0;
+        const std::uint64_t tracker = slot.Observer ? slot.Observer->Bytes() : 0;
         // A larger copy is made before the smaller one is freed.
         if (field.Bytes() > slot.Checkpoint.capacity() &&
             field.Bytes() > Room(slot) - std::min(Room(slot), tracker))
             return false;
         slot.Checkpoint.assign(field.Cells(), field.Cells() + field.Bytes());
-        slot.SavedAt = Steps.At(j);
-        slot.SavedHeading = Steps.Heading(j);
+        slot.SavedAt = Stepping.At(j);
+        slot.SavedHeading = Stepping.Heading(j);
         slot.SavedDone = slot.Done;
         slot.Power = power;
-        Steps.Aim(j, slot.Checkpoint.data());
+        Stepping.Aim(j, slot.Checkpoint.data());
         return true;
     }
 
@@ -219,7 +218,7 @@ private:
         Slot& slot = Slots[j];
         PackedField& field = *slot.Field;
         slot.Done += steps;
-        std::ptrdiff_t at = Steps.At(j);
+        std::ptrdiff_t at = Stepping.At(j);
         if (field.IsBorder(at))
         {
             if (field.AtEdge(at))
@@ -228,12 +227,12 @@ private:
             // more of it.
             const std::ptrdiff_t from = at;
             at = field.Grow(from, Budget(slot));
-            if (at < 0 && slot.Tracker && slot.Tracker->Trim())
+            if (at < 0 && slot.Observer && slot.Observer->Trim())
                 at = field.Grow(from, Budget(slot));
             if (at < 0)
                 return Finish(j, RunOutcome::Memory, 0, next, ended);
             slot.Table->SetStride(field.Stride());
-            Steps.Place(j, field, at, Steps.Heading(j), *slot.Table);
+            Stepping.Place(j, field, at, Stepping.Heading(j), *slot.Table);
             // A checkpoint of the smaller field no longer compares.
             if (!TakeCheckpoint(j, 1))
                 return Finish(j, RunOutcome::Memory, 0, next, ended);
@@ -241,22 +240,22 @@ private:
         if constexpr (Stepper::Proof)
         {
             if (slot.Done > slot.SavedDone && at == slot.SavedAt &&
-                Steps.Heading(j) == slot.SavedHeading)
+                Stepping.Heading(j) == slot.SavedHeading)
             {
                 if (std::memcmp(field.Cells(), slot.Checkpoint.data(), field.Bytes()) == 0)
                     return Finish(j, RunOutcome::Never, slot.Done - slot.SavedDone, next, ended);
                 ++slot.FalseMatches;
             }
         }
-        if (slot.Tracker && slot.Done == slot.Tracker->NextSnapshot())
+        if (slot.Observer && slot.Done == slot.Observer->NextSnapshot())
         {
-            slot.Tracker->SetRoom(Room(slot));
-            if (!slot.Tracker->Snapshot(field, at, Steps.Heading(j), slot.Done))
+            slot.Observer->SetRoom(Room(slot));
+            if (!slot.Observer->Snapshot(field, at, Stepping.Heading(j), slot.Done))
                 return Finish(j, RunOutcome::Memory, 0, next, ended);
             if ((field.Unbounded() || Options.ProveOnField) && MayBeOnHighway(slot, j) &&
-                slot.Tracker->ProvenSoFar(slot.Done))
+                slot.Observer->ProvenSoFar(slot.Done))
                 return Finish(j, RunOutcome::Highway, 0, next, ended);
-            if (slot.Tracker->Short())
+            if (slot.Observer->Short())
                 return Finish(j, RunOutcome::Memory, 0, next, ended);
             if (Options.AtSnapshot &&
                 Options.AtSnapshot(slot.Id, field, Position(j, at), slot.Done))
@@ -275,15 +274,15 @@ private:
     {
         if constexpr (Stepper::Trails)
         {
-            const std::uint64_t reach = slot.Done - slot.Tracker->Begun();
+            const std::uint64_t reach = slot.Done - slot.Observer->Begun();
             if (slot.Trail.HeldSteps() >= std::min(2 * Options.HighwayMaxPeriod, reach))
             {
                 const PackedField& field = *slot.Field;
-                const std::ptrdiff_t at = Steps.At(j);
-                if (slot.Trail.MayEndInRepetition(Options.HighwayMaxPeriod, Steps.Heading(j),
+                const std::ptrdiff_t at = Stepping.At(j);
+                if (slot.Trail.MayEndInRepetition(Options.HighwayMaxPeriod, Stepping.Heading(j),
                                                   *slot.Table, field, field.X(at), field.Y(at)))
                     return true;
-                slot.Tracker->NoRepetition(slot.Done);
+                slot.Observer->NoRepetition(slot.Done);
                 return false;
             }
         }
@@ -294,7 +293,7 @@ private:
     // the highway tracker's snapshots, replay field and walk.
     std::uint64_t Others(const Slot& slot) const
     {
-        return slot.Checkpoint.capacity() + (slot.Tracker ? slot.Tracker->Bytes() : 0) +
+        return slot.Checkpoint.capacity() + (slot.Observer ? slot.Observer->Bytes() : 0) +
                (Stepper::Trails ? slot.Trail.Bytes() : 0);
     }
     // What lane j's field may take besides the rest, old and new storage together.
@@ -314,7 +313,7 @@ private:
     AntPosition Position(int j, std::ptrdiff_t at) const
     {
         const PackedField& field = *Slots[j].Field;
-        return AntPosition{field.X(at), field.Y(at), StepTable::DirectionOf(Steps.Heading(j))};
+        return AntPosition{field.X(at), field.Y(at), StepTable::DirectionOf(Stepping.Heading(j))};
     }
 
     void Finish(int j, RunOutcome outcome, std::uint64_t period, const NextJob& next,
@@ -328,22 +327,22 @@ private:
     {
         Slot& slot = Slots[j];
         PackedField& field = *slot.Field;
-        std::ptrdiff_t at = Steps.At(j);
+        std::ptrdiff_t at = Stepping.At(j);
         if (outcome == RunOutcome::Finished)
-            at -= field.Offset(Steps.Heading(j)); // the refused move
-        Steps.Leave(j, field);
+            at -= field.Offset(Stepping.Heading(j)); // the refused move
+        Stepping.Leave(j, field);
         RunEnded end;
         end.Id = slot.Id;
         end.Result.Outcome = outcome;
         end.Result.Iterations = slot.Done;
         end.Result.Period = period;
         end.Result.FalseMatches = slot.FalseMatches;
-        if (slot.Tracker && TraitsOf(outcome).Analysed)
+        if (slot.Observer && TraitsOf(outcome).Analysed)
         {
-            slot.Tracker->SetRoom(Room(slot));
-            end.Result.Highway = slot.Tracker->Finish(slot.Done, outcome == RunOutcome::Finished);
+            slot.Observer->SetRoom(Room(slot));
+            end.Result.Highway = slot.Observer->Finish(slot.Done, outcome == RunOutcome::Finished);
             // A highway not settled for want of memory is no result.
-            if (slot.Tracker->Short())
+            if (slot.Observer->Short())
                 end.Result.Outcome = RunOutcome::Memory;
         }
         end.Position = Position(j, at);
@@ -352,8 +351,9 @@ private:
         ended(end);
     }
 
-    Stepper& Steps;
+    Stepper& Stepping;
     const RunOptions& Options;
+    Observers ObserverOf;
     Slot Slots[K];
 };
 
@@ -361,12 +361,13 @@ private:
 // at the end state; the result counts the iterations done before too.
 template <class Stepper>
 RunResult DriveOne(Stepper& stepper, const RunOptions& options, PackedField& field,
-                   AntPosition& ant, const AntAI& rule, std::uint64_t done)
+                   AntPosition& ant, const AntAI& rule, std::uint64_t done,
+                   SnapshotObserver* observer = nullptr)
 {
     static_assert(Stepper::Lanes == 1);
     RunResult result;
     bool handed = false;
-    Driver<Stepper>(stepper, options)
+    Driver<Stepper>(stepper, options, [observer](int) { return observer; })
         .Run(
             [&](RunJob& job)
             {

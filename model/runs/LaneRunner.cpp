@@ -1,10 +1,12 @@
 #include "LaneRunner.h"
 
 #include "Driver.h"
+#include "HighwayTracker.h"
 #include "LaneStepper.h"
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace
 {
@@ -15,7 +17,14 @@ void RunLanes(const LaneRunner::NextJob& next, const LaneRunner::JobEnded& ended
     using Stepper = LaneStepper<K, Proof == CycleProof::On, Trails>;
     // On the heap: the lanes' tables and the driver's fields are a few KiB.
     auto stepper = std::make_unique<Stepper>();
-    auto driver = std::make_unique<Driver<Stepper>>(*stepper, options);
+    std::vector<std::unique_ptr<HighwayTracker>> trackers;
+    if (options.HighwayMaxPeriod > 0)
+        for (int j = 0; j < K; ++j)
+            trackers.push_back(std::make_unique<HighwayTracker>(options.HighwayMaxPeriod));
+    auto driver = std::make_unique<Driver<Stepper>>(
+        *stepper, options,
+        [&trackers](int lane) -> SnapshotObserver*
+        { return trackers.empty() ? nullptr : trackers[static_cast<std::size_t>(lane)].get(); });
     driver->Run(next, ended);
 }
 

@@ -1,34 +1,12 @@
 #pragma once
 
 #include "AntField.h"
+#include "CellAllocator.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <new>
 #include <utility>
 #include <vector>
-
-// Field storage: left uninitialised, since every byte is written before it is read, and
-// on large blocks asks for huge pages, as a growing plane otherwise spends its time in
-// the kernel's page faults and page clearing.
-template <class T> struct CellAllocator
-{
-    using value_type = T;
-    CellAllocator() = default;
-    template <class U> CellAllocator(const CellAllocator<U>&) noexcept {}
-    T* allocate(std::size_t n);
-    void deallocate(T* p, std::size_t n) noexcept;
-    template <class U> void construct(U* p) noexcept(noexcept(::new (static_cast<void*>(p)) U))
-    {
-        ::new (static_cast<void*>(p)) U;
-    }
-    template <class U, class... A> void construct(U* p, A&&... args)
-    {
-        ::new (static_cast<void*>(p)) U(std::forward<A>(args)...);
-    }
-    template <class U> bool operator==(const CellAllocator<U>&) const noexcept { return true; }
-    template <class U> bool operator!=(const CellAllocator<U>&) const noexcept { return false; }
-};
 
 // The field as one byte per cell with a ring of border cells around it, so a fast
 // runner needs no coordinate tests: stepping onto a border cell ends a bounded run and

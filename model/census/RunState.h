@@ -4,7 +4,7 @@
 #include "AntPosition.h"
 #include "Highway.h"
 #include "PackedField.h"
-#include "Runner.h"
+#include "RunTypes.h"
 
 #include <cstdint>
 #include <stdexcept>

@@ -3,10 +3,13 @@
 #include "Ant.h"
 #include "AntField.h"
 #include "Driver.h"
+#include "HighwayTracker.h"
 #include "Iteration.h"
 #include "LaneStepper.h"
 #include "LookAheadStepper.h"
 #include "StepTable.h"
+
+#include <optional>
 
 Runner::Runner() = default;
 Runner::~Runner() = default;
@@ -39,10 +42,14 @@ template <CycleProof Proof, bool Trails>
 RunResult Runner::Drive(PackedField& field, AntPosition& ant, const AntAI& rule,
                         const RunOptions& options, std::uint64_t done)
 {
+    std::optional<HighwayTracker> tracker;
+    if (options.HighwayMaxPeriod > 0)
+        tracker.emplace(options.HighwayMaxPeriod);
+    SnapshotObserver* const observer = tracker ? &*tracker : nullptr;
     if constexpr (Proof == CycleProof::On)
     {
         LaneStepper<1, true, Trails> stepper;
-        return DriveOne(stepper, options, field, ant, rule, done);
+        return DriveOne(stepper, options, field, ant, rule, done, observer);
     }
     else
     {
@@ -50,10 +57,10 @@ RunResult Runner::Drive(PackedField& field, AntPosition& ant, const AntAI& rule,
             LookAheadStepper<Trails>::Prepare(field, StepTable(rule, field.Stride())))
         {
             LookAheadStepper<Trails> stepper;
-            return DriveOne(stepper, options, field, ant, rule, done);
+            return DriveOne(stepper, options, field, ant, rule, done, observer);
         }
         LaneStepper<1, false, Trails> stepper;
-        return DriveOne(stepper, options, field, ant, rule, done);
+        return DriveOne(stepper, options, field, ant, rule, done, observer);
     }
 }
 

@@ -65,7 +65,6 @@ private:
     std::size_t At = 0;
 };
 
-
 // The stored box of a field made as PackedField(size, plane), and its colours.
 template <typename ColourAt>
 RunState Capture(const std::string& rule, std::uint64_t iterations, const AntPosition& position,

@@ -3,6 +3,7 @@
 #include "Ant.h"
 #include "LaneRunner.h"
 #include "PresetCatalogue.h"
+#include "Runner.h"
 
 #include <atomic>
 #include <optional>

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "AntAI.h"
-#include "Highway.h"
+#include "AntPosition.h"
+#include "HighwayProof.h"
 #include "PackedField.h"
+#include "SnapshotObserver.h"
 
 #include <cstdint>
-
-#include "AntPosition.h"
 #include <memory>
 #include <vector>
 
@@ -17,7 +17,7 @@
 // back past it takes a longer one, and one too long even for that (rare) is settled by
 // replaying the whole run. A walk that ends on a highway not yet proven goes on past the
 // run's end, on a copy: a finished run on the unbounded plane, a capped one on its field.
-class HighwayTracker
+class HighwayTracker final : public SnapshotObserver
 {
 public:
     explicit HighwayTracker(std::uint64_t maxPeriod);
@@ -26,36 +26,37 @@ public:
 
     // The memory the tracker may hold, kept fields, replay and walk together; the driver
     // sets it before each call below, from what the run's own field leaves.
-    void SetRoom(std::uint64_t bytes) { Room = bytes; }
+    void SetRoom(std::uint64_t bytes) override { Room = bytes; }
     // Whether a call found too little room: the run must then end as Memory, as its
     // highway could not be settled.
-    bool Short() const { return OutOfRoom; }
+    bool Short() const override { return OutOfRoom; }
     // Frees what only speeds later calls up (spare copies, the last replay's field and
     // walk); false when there was nothing to free.
-    bool Trim();
+    bool Trim() override;
 
     // The run's first state after `done` iterations (the field may carry turn marks), and
     // its cap: a run that reaches it replays no more than the tail it needs. False when
     // its copy does not fit.
     bool Start(const PackedField& field, std::ptrdiff_t at, int heading, const AntAI& rule,
-               std::uint64_t done, std::uint64_t cap);
+               std::uint64_t done, std::uint64_t cap) override;
     // The iteration count of the first state, where the walks replayed begin at the earliest.
-    std::uint64_t Begun() const { return First.Done; }
+    std::uint64_t Begun() const override { return First.Done; }
     // The iteration count at which the runner should call Snapshot next.
-    std::uint64_t NextSnapshot() const { return Next; }
+    std::uint64_t NextSnapshot() const override { return Next; }
     // False when the snapshot does not fit.
-    bool Snapshot(const PackedField& field, std::ptrdiff_t at, int heading, std::uint64_t done);
+    bool Snapshot(const PackedField& field, std::ptrdiff_t at, int heading,
+                  std::uint64_t done) override;
     // The memory the kept fields, the replay's field and the walk take.
-    std::uint64_t Bytes() const;
+    std::uint64_t Bytes() const override;
     // Whether a run on the plane is proven to be on a highway after `done` iterations, at
     // a snapshot just taken; Finish(done, false) then gives it.
-    bool ProvenSoFar(std::uint64_t done);
+    bool ProvenSoFar(std::uint64_t done) override;
     // The run's last 2 MaxPeriod steps before `done` hold no drifting repetition (the
     // stepper's trail showed it): a later highway begins after the states kept until now.
-    void NoRepetition(std::uint64_t done);
+    void NoRepetition(std::uint64_t done) override;
     // The highway of the run that ended after `done` iterations, finished when its last
     // move was refused.
-    Highway Finish(std::uint64_t done, bool finished);
+    Highway Finish(std::uint64_t done, bool finished) override;
 
 private:
     struct State
