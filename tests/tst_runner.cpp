@@ -229,7 +229,7 @@ void TestRunner::cycleProofAgreesWithPlainRunsUpToSixLetters()
     Runner plain;
     int nevers = 0;
     std::uint64_t falseMatches = 0;
-    for (const std::string& rule : Survey::RulesOf(1, 6))
+    for (const std::string& rule : SurveyPlan::RulesOf(1, 6))
     {
         Ant ant;
         const RunResult result = RunRule<CycleProof::On>(runner, *field, rule, PlainRunCap, ant);
@@ -406,7 +406,7 @@ void TestRunner::lanesEqualSingleRuns()
     QFETCH(int, lanes);
     QFETCH(bool, proof);
     constexpr std::uint64_t Cap = 2000000;
-    std::vector<std::string> rules = Survey::RulesOf(1, 6);
+    std::vector<std::string> rules = SurveyPlan::RulesOf(1, 6);
     rules.insert(rules.begin() + 40, std::string());
     std::size_t handed = 0;
     std::vector<bool> seen(rules.size(), false);
@@ -698,7 +698,7 @@ void TestRunner::lanesOnOtherFieldsEqualSingleRuns()
     QFETCH(int, size);
     QFETCH(bool, plane);
     constexpr std::uint64_t Cap = 60000;
-    const std::vector<std::string> rules = Survey::RulesOf(2, 5);
+    const std::vector<std::string> rules = SurveyPlan::RulesOf(2, 5);
     std::size_t handed = 0;
     int failures = 0;
     RunOptions options = Capped(Cap);

@@ -161,14 +161,14 @@ private slots:
 
 void TestSurvey::rulesInBinaryOrder()
 {
-    const std::vector<std::string> rules = Survey::RulesOf(1, 3);
+    const std::vector<std::string> rules = SurveyPlan::RulesOf(1, 3);
     QCOMPARE(rules.size(), std::size_t(2 + 4 + 8));
     QCOMPARE(rules[0], std::string("L"));
     QCOMPARE(rules[2], std::string("LL"));
     QCOMPARE(rules[6], std::string("LLL"));
     QCOMPARE(rules[7], std::string("LLR"));
     QCOMPARE(rules[13], std::string("RRR"));
-    QCOMPARE(Survey::MirrorRule("LLRL"), std::string("RRLR"));
+    QCOMPARE(SurveyPlan::MirrorRule("LLRL"), std::string("RRLR"));
 }
 
 void TestSurvey::rowsAtCap_data()
@@ -285,13 +285,13 @@ void TestSurvey::mirrorRowReflectsAboutTheStartColumn()
     Runner().Run(*field, ant, options);
     PackedField packed;
     packed.Load(*field);
-    QVERIFY(!Survey::TouchedUnmirrored(packed, ant.GetPosition()));
-    const SurveyRow mirrored = Survey::MirrorRow(PlainRow("LLR", Cap));
+    QVERIFY(!SurveyPlan::TouchedUnmirrored(packed, ant.GetPosition()));
+    const SurveyRow mirrored = SurveyPlan::MirrorRow(PlainRow("LLR", Cap));
     QCOMPARE(Describe(mirrored), Describe(PlainRow("RRL", Cap)));
 
     field->SetCell(0, 17, 1);
     packed.Load(*field);
-    QVERIFY(Survey::TouchedUnmirrored(packed, ant.GetPosition()));
+    QVERIFY(SurveyPlan::TouchedUnmirrored(packed, ant.GetPosition()));
 }
 
 // Three shards run every rule exactly once between them, each as the whole survey runs it.
@@ -354,7 +354,7 @@ void TestSurvey::resumedRunContinuesFromItsSavedIteration()
     QFETCH(quint64, saved);
     QFETCH(quint64, cap);
     const std::string name = rule.toStdString();
-    const std::string mirror = Survey::MirrorRule(name);
+    const std::string mirror = SurveyPlan::MirrorRule(name);
     QTemporaryDir dir;
     StateAt(name, saved).Write(Survey::StateFile(dir.path().toStdString(), name));
     std::unique_ptr<Survey> survey = PairSurvey(name, cap);

@@ -133,11 +133,7 @@ RunState RunState::Mirrored(const std::string& mirrorRule) const
     RunState mirror = *this;
     mirror.Rule = mirrorRule;
     mirror.Highway.DriftX = -Highway.DriftX;
-    const char d = Position.Direction;
-    mirror.Position = AntPosition{twice - Position.X, Position.Y,
-                                  d == 'L'   ? 'R'
-                                  : d == 'R' ? 'L'
-                                             : d};
+    mirror.Position = Position.MirroredAbout(FieldSize / 2);
     if (Plane)
         mirror.Left = twice - (Left + Width - 1);
     const auto width = static_cast<std::size_t>(Width);

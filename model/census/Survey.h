@@ -1,16 +1,16 @@
 #pragma once
 
-#include "Ant.h"
-#include "AntPosition.h"
-#include "FieldSummary.h"
 #include "LaneRunner.h"
+#include "PackedField.h"
 #include "Rule.h"
 #include "RunState.h"
-#include "Runner.h"
+#include "RunTypes.h"
+#include "StateStore.h"
+#include "SurveyPlan.h"
+#include "SurveyPool.h"
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -21,21 +21,10 @@
 #include <utility>
 #include <vector>
 
-struct SurveyRow
-{
-    std::string Rule;
-    RunOutcome Outcome = RunOutcome::Cap;
-    std::uint64_t Iterations = 0;
-    std::uint64_t Period = 0; // Never only
-    AntPosition Position;
-    ::Highway Highway; // when the survey looks for highways
-    // The growth at the end: visited cells and the box around them (colours not kept).
-    FieldSummary Growth;
-    bool Done = false;
-};
-
 // Runs every rule of a range of lengths from the start state until it finishes, is
-// proven never to finish, or reaches the cap, on a pool of worker threads.
+// proven never to finish, or reaches the cap, on a pool of worker threads: a front over
+// the plan (which rules, paired with their mirrors), the pool (threads and progress) and
+// the store (the states kept between surveys).
 class Survey
 {
 public:
@@ -51,7 +40,10 @@ public:
     // (out of memory, a state that cannot be saved) that left rules undone ends the survey
     // with the rows done so far, which Failed() then says.
     // Why the last Run left rules undone, if a failure did; null otherwise.
-    std::exception_ptr Failed() const { return DoneCount() < RuleCount() ? Failure : nullptr; }
+    std::exception_ptr Failed() const
+    {
+        return DoneCount() < RuleCount() ? Pool.Failure() : nullptr;
+    }
     int Run(int jobs, const std::atomic<bool>* stop, const Progress& progress = {},
             std::chrono::milliseconds interval = std::chrono::milliseconds(200));
 
@@ -62,7 +54,7 @@ public:
     // so that a survey can be split over machines; a rule and its mirror stay together.
     void SetShard(int index, int count);
     // The rules this survey runs: all of them, or its shard's.
-    std::size_t RuleCount() const { return 2 * Pairs.size(); }
+    std::size_t RuleCount() const { return 2 * Plan.Pairs().size(); }
     // Their names, a rule next to its mirror.
     std::vector<std::string> Rules() const;
     // Also find each run's highway, for periods up to maxPeriod (0, the default: don't).
@@ -76,7 +68,10 @@ public:
     // Run refuses a file that is damaged, of another rule or field, or beyond the cap (a
     // std::runtime_error naming it) before any work, and again where it reads it.
     void SetStateDirectory(std::string directory) { StateDirectory = std::move(directory); }
-    static std::string StateFile(const std::string& directory, const std::string& rule);
+    static std::string StateFile(const std::string& directory, const std::string& rule)
+    {
+        return StateStore::File(directory, rule);
+    }
     // Iterations stepped by this survey's runs, resumed ones from their saved iteration,
     // runs again from the start counted again.
     std::uint64_t IterationsStepped() const { return Stepped.load(); }
@@ -87,61 +82,43 @@ public:
     // outgrew maxMemory alone.
     void SetGeometry(int size, bool plane, std::uint64_t maxMemory);
 
-    // Every rule of from..to letters L and R, shortest first, each length in binary order
-    // with L as 0.
-    static std::vector<std::string> RulesOf(int fromLetters, int toLetters);
-
     // In rule order: shortest first, each length in binary order with L as 0.
     const std::vector<SurveyRow>& Rows() const { return Rows_; }
     std::size_t DoneCount() const;
 
-    // A rule with L and R swapped walks the mirror image of the rule's walk about the
-    // start column, for as long as the rule's ant keeps off the columns whose images lie
-    // outside the field (column 0 of a field of even size; none on the plane). So a capped
-    // run that never touched them gives its mirror rule's row without running it.
-    static bool TouchedUnmirrored(const PackedField& field, const AntPosition& position);
-    static SurveyRow MirrorRow(const SurveyRow& row, int startX = Ant::StartX);
-    static std::string MirrorRule(const std::string& rule);
-
 private:
     struct Ending; // a run's end as the rows need it
-    void Work(const std::atomic<bool>* stop);
+    class Worker;  // one thread's share of the runs
     void CheckStates();
-    // The row's state file, checked against this survey; none when there is no file.
-    // Throws std::runtime_error naming the file for one it cannot use.
+    // The row's state, checked against this survey; none when there is no file.
     std::optional<RunState> ReadState(std::size_t row) const;
     Ending EndingOf(const RunState& state) const; // of a run that ended in an earlier survey
-    void Save(const RunState& state) const;
-    std::size_t IndexOf(const std::string& rule) const;
-    void WorkOn(const std::atomic<bool>* stop);
-    void CountDone(std::size_t rows);
+    // Rows entered but not counted: a failure may strike between the two.
     void CountRowsAfterFailure();
     static void Enter(SurveyRow& row, const RunResult& result, const AntPosition& position,
                       const FieldSummary& growth);
+    // What every run of the survey is run with, with maxMemory for each.
+    RunOptions Options(std::uint64_t maxMemory, const std::atomic<bool>* stop) const;
     // The rule's run from the start on a blank field, with the cycle proof where it can fire.
     static RunResult RunFromStart(const std::string& rule, const RunOptions& options,
-                                  Runner& runner, PackedField& field, AntPosition& position);
+                                  PackedField& field, AntPosition& position);
     // Runs again, one at a time with all of MaxMemory, the rules that outgrew their share.
     void RunWithAllMemory(const std::atomic<bool>* stop, const Progress& progress);
 
+    SurveyPlan Plan;
+    SurveyPool Pool;
+    std::optional<StateStore> Store; // when states are kept
     std::vector<SurveyRow> Rows_;
     std::uint64_t Cap;
-    std::vector<std::pair<std::size_t, std::size_t>> Pairs; // a rule and its mirror
     int Lanes;
     std::uint64_t HighwayMaxPeriod = 0;
     std::string StateDirectory; // empty: no states kept
     std::vector<bool> HasState; // per row, found by CheckStates
-    std::vector<bool> InSurvey; // per row: this shard's
     std::atomic<std::uint64_t> Stepped{0};
     int Size = PackedField::DefaultSize;
     bool Plane = false;
     std::uint64_t MaxMemory = RunOptions::DefaultMaxMemory;
     int Threads = 1;
-    std::atomic<std::size_t> Next{0};
-    mutable std::mutex Mutex;
-    std::condition_variable Changed;
-    std::size_t Done = 0;
-    int WorkersEnded = 0;
-    std::exception_ptr Failure;            // the first worker's
+    std::mutex OutgrewMutex;
     std::vector<std::size_t> OutgrewShare; // rows
 };
