@@ -28,13 +28,11 @@ constexpr int MinDelayMs = 20;
 constexpr int MaxDelayMs = 60000;
 } // namespace
 
-AnimationExport::AnimationExport(CLI::App& command) : Command(&command)
+AnimationExport::AnimationExport(CLI::App& command)
+    : OutputOption(command, "--gif",
+                   "also write the run from iteration 0 to its end as an animated GIF; - for "
+                   "stdout")
 {
-    command
-        .add_option("--gif", Path,
-                    "also write the run from iteration 0 to its end as an animated GIF; - for "
-                    "stdout")
-        ->type_name("FILE");
     command
         .add_option("--frames", Frames,
                     "frames of the GIF, 2 to " + std::to_string(MaxFrames) + " (default " +
@@ -65,16 +63,6 @@ AnimationExport::AnimationExport(CLI::App& command) : Command(&command)
             ""));
 }
 
-bool AnimationExport::Requested() const
-{
-    return Command->count("--gif") > 0;
-}
-
-bool AnimationExport::ToStandardOutput() const
-{
-    return Requested() && Path == FieldPicture::StandardOutputPath;
-}
-
 void AnimationExport::CheckOptions()
 {
     for (const char* option : {"--frames", "--spacing", "--delay"})
@@ -87,12 +75,6 @@ void AnimationExport::CheckOptions()
     if (ToStandardOutput() && StandardOutput::IsTerminal())
         throw UsageError("an animation is not written to a terminal; redirect stdout or give a "
                          "file");
-}
-
-void AnimationExport::CheckWritable() const
-{
-    if (Requested() && !ToStandardOutput())
-        OutputFile::Check(Path);
 }
 
 std::unique_ptr<OutputFile> AnimationExport::Write(const AntAI& rule, const RunOptions& field,

@@ -3,6 +3,8 @@
 #include "FieldView.h"
 #include "FrameSchedule.h"
 
+#include "OutputOption.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,7 +20,7 @@ struct RunOptions;
 // --gif FILE [--frames F] [--spacing linear|log] [--delay MS]: a run from iteration 0 to its
 // end as an animated GIF of the renderer's pictures, looping for ever. Frames are made and
 // encoded one at a time, so memory does not grow with F.
-class AnimationExport
+class AnimationExport : public OutputOption
 {
 public:
     static constexpr int DefaultFrames = 100;
@@ -28,13 +30,8 @@ public:
 
     explicit AnimationExport(CLI::App& command);
 
-    bool Requested() const;
-    bool ToStandardOutput() const;
-    // The file to write; empty when none is asked for.
-    const std::string& FilePath() const { return Path; }
-    // Before the run: the option values (a UsageError), then the place to write.
+    // Before the run: the option values (a UsageError); CheckWritable, the place to write.
     void CheckOptions();
-    void CheckWritable() const;
     // Replays the rule's run on the options' field from the start state to lastIteration,
     // every frame showing `window`. A file is returned written but not yet in place, for
     // the caller to commit with its other files; stdout is written as it goes.
@@ -43,8 +40,6 @@ public:
                                       int cellSize) const;
 
 private:
-    CLI::App* Command;
-    std::string Path;
     int Frames = DefaultFrames;
     std::string SpacingName;
     FrameSchedule::Spacing Spacing = FrameSchedule::Spacing::Linear;

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "AntField.h"
 #include "ArgumentText.h"
 #include "CatalogueCommand.h"
 #include "MergeCommand.h"
@@ -16,9 +17,14 @@
 
 namespace
 {
-const char* const Description =
-    "Runs the multi-colour ant on the 250 x 250 field, starting from a blank field with the\n"
-    "ant on cell (125, 125) heading up.";
+std::string Description()
+{
+    const std::string side = std::to_string(AntField::FieldSize);
+    const std::string start = std::to_string(AntField::FieldSize / 2);
+    return "Runs the multi-colour ant on the " + side + " x " + side +
+           " field, starting from a blank field with the\nant on cell (" + start + ", " + start +
+           ") heading up.";
+}
 
 const char* const Footer =
     "Run 'formicula-cli help COMMAND' or 'formicula-cli COMMAND --help' for a command's "
@@ -42,7 +48,7 @@ bool LooksLikeRule(const std::string& word)
 
 } // namespace
 
-CommandLine::CommandLine() : Line(std::make_unique<CLI::App>(Description, "formicula-cli"))
+CommandLine::CommandLine() : Line(std::make_unique<CLI::App>(Description(), "formicula-cli"))
 {
     // Given twice, an option is refused below, in this program's words.
     Line->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);

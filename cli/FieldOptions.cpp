@@ -8,8 +8,6 @@
 
 #include <CLI/CLI.hpp>
 
-static_assert(PackedField::DefaultSize == 250);
-
 namespace
 {
 constexpr const char Units[] = "KMG";

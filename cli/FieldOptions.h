@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PackedField.h"
+
 #include <cstdint>
 #include <string>
 
@@ -27,7 +29,7 @@ public:
     void CheckFits(std::uint64_t runs) const;
 
 private:
-    static constexpr int DefaultSize = 250;
+    static constexpr int DefaultSize = PackedField::DefaultSize;
     CLI::App* Command;
     int SizeValue = DefaultSize;
     std::string MemoryText;

@@ -173,7 +173,9 @@ RunCommand::RunCommand(CLI::App& line)
         ->type_name("X,Y,W,H");
     options.footer(
         "Prints rule, iterations, finished, x, y, direction, colours (cells per colour value\n"
-        "0 to 12) and the proven highway the run ends on: its period, the iteration it starts\n"
+        "0 to " +
+        std::to_string(AntField::ColourCount - 1) +
+        ") and the proven highway the run ends on: its period, the iteration it starts\n"
         "at, the cells one period moves the ant and the iteration it is proven from\n"
         "(highway_period, highway_onset, highway_drift_x, highway_drift_y,\n"
         "highway_certified_at in CSV and JSON). One of --png, --gif and --trace may be -\n"

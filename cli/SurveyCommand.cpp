@@ -268,7 +268,8 @@ int SurveyCommand::Execute()
     if (Options().count("--resume") > 0)
         previous = SurveyInput::Read(Resume);
     if (Options().count("--letters") == 0 && !previous)
-        throw UsageError("missing --letters N or --letters A-B (1 to 12 letters)");
+        throw UsageError("missing --letters N or --letters A-B (1 to " +
+                         std::to_string(Survey::MostLetters) + " letters)");
     const Range letters = Options().count("--letters") > 0
                               ? Range{LetterRange.first, LetterRange.second}
                               : Range{previous->About.LettersFrom, previous->About.LettersTo};

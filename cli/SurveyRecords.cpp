@@ -32,7 +32,7 @@ nlohmann::ordered_json Description::Head() const
                                    {"rules_done", RulesDone}};
     if (ShardCount > 1)
         head["shard"] = {{"index", ShardIndex}, {"count", ShardCount}};
-    if (FieldSize != 250 || Plane)
+    if (FieldSize != PackedField::DefaultSize || Plane)
         head["field"] = {{"size", FieldSize}, {"plane", Plane}};
     if (MaxMemory != RunOptions::DefaultMaxMemory)
         head["max_memory"] = MaxMemory;

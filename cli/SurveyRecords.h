@@ -30,7 +30,7 @@ struct Description
     std::uint64_t RulesDone = 0;
     std::uint64_t Rows = 0; // rows printed: RulesDone, or up to Top
     // The field the runs had; JSON says it when it is not the window's 250 x 250.
-    std::uint64_t FieldSize = 250;
+    std::uint64_t FieldSize = PackedField::DefaultSize;
     bool Plane = false;
     // What the runs in progress could hold together: rows that end as memory, and the
     // highways proven before that, depend on it.

@@ -63,13 +63,11 @@ Record TraceRow(const RunReplay& replay)
 }
 } // namespace
 
-TraceExport::TraceExport(CLI::App& command) : Command(&command)
+TraceExport::TraceExport(CLI::App& command)
+    : OutputOption(command, "--trace",
+                   "also write the run's course as CSV, a row every K iterations and one at the "
+                   "end; - for stdout")
 {
-    command
-        .add_option("--trace", Path,
-                    "also write the run's course as CSV, a row every K iterations and one at the "
-                    "end; - for stdout")
-        ->type_name("FILE");
     command
         .add_option("--every", Every,
                     "iterations between trace rows (default: about " + std::to_string(DefaultRows) +
@@ -78,28 +76,12 @@ TraceExport::TraceExport(CLI::App& command) : Command(&command)
         ->check(OptionChecks::Count("--every"));
 }
 
-bool TraceExport::Requested() const
-{
-    return Command->count("--trace") > 0;
-}
-
-bool TraceExport::ToStandardOutput() const
-{
-    return Requested() && Path == FieldPicture::StandardOutputPath;
-}
-
 void TraceExport::CheckOptions()
 {
     if (Command->count("--every") == 0)
         return;
     if (!Requested())
         throw UsageError("--every needs --trace FILE");
-}
-
-void TraceExport::CheckWritable() const
-{
-    if (Requested() && !ToStandardOutput())
-        OutputFile::Check(Path);
 }
 
 std::unique_ptr<OutputFile> TraceExport::Write(const AntAI& rule, const RunOptions& field,

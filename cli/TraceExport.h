@@ -1,5 +1,7 @@
 #pragma once
 
+#include "OutputOption.h"
+
 #include <cstdint>
 #include <memory>
 
@@ -17,7 +19,7 @@ struct RunOptions;
 // --trace FILE [--every K]: a run's time series as CSV, one row every K iterations from 0
 // and one at the end: where the ant is and heads, the visited cells, the cells of each
 // colour and the box around the visited cells, under the names the other output uses.
-class TraceExport
+class TraceExport : public OutputOption
 {
 public:
     // Rows over the whole run when --every is not given, give or take one.
@@ -25,13 +27,8 @@ public:
 
     explicit TraceExport(CLI::App& command);
 
-    bool Requested() const;
-    bool ToStandardOutput() const;
-    // The file to write; empty when none is asked for.
-    const std::string& FilePath() const { return Path; }
-    // Before the run: the option values (a UsageError), then the place to write.
+    // Before the run: the option values (a UsageError); CheckWritable, the place to write.
     void CheckOptions();
-    void CheckWritable() const;
     // Replays the rule's run on the options' field from the start state to lastIteration,
     // or to the course's beginning and the course's states from there on. A file is
     // returned written but not yet in place, for the caller to commit with its other files.
@@ -40,7 +37,5 @@ public:
                                       const HighwayCourse* course = nullptr) const;
 
 private:
-    CLI::App* Command;
-    std::string Path;
     std::uint64_t Every = 0; // 0: lastIteration / DefaultRows, rounded up
 };

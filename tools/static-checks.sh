@@ -21,7 +21,7 @@ cmake --build "$BUILD_DIR" -j "$(nproc)" >/dev/null
 # version control to ask.
 ROOT=$(pwd -P)
 SOURCES=$(sed -n 's/^ *"file": *"\(.*\)",\{0,1\}$/\1/p' "$BUILD_DIR/compile_commands.json" |
-    sed -n "s#^$ROOT/\(\(model\|render\|view\|ui\|cli\|app\|tools\)/[^/]*\.cpp\)\$#\1#p" | sort -u)
+    sed -n "s#^$ROOT/\(\(model/[^/]*\|render\|view\|ui\|cli\|app\|tools\)/[^/]*\.cpp\)\$#\1#p" | sort -u)
 if [ -z "$SOURCES" ]; then
     echo "no sources found in $BUILD_DIR/compile_commands.json" >&2
     exit 1
@@ -41,7 +41,7 @@ echo "cppcheck:"
 cppcheck --quiet --error-exitcode=1 --std=c++17 --language=c++ --library=qt \
     --enable=warning,performance,portability --inline-suppr \
     --suppress=missingIncludeSystem \
-    -I model -I render -I view -I ui -I cli $SOURCES || status=1
+    $(for d in model/*/; do printf -- "-I %s " "$d"; done) -I render -I view -I ui -I cli $SOURCES || status=1
 if [ "$status" -ne 0 ]; then
     echo "static checks found problems" >&2
     exit 1

@@ -46,6 +46,8 @@ private:
     // few dozen iterations, so they always run from the start.
     void RunAlone(std::size_t row);
     bool Next(LaneRunner::Job& job);
+    // The queued row, or the first of the next pair not known; None when there is none.
+    std::size_t NextRow();
 
     Survey& S;
     const std::atomic<bool>* Stop;
@@ -208,25 +210,9 @@ bool Survey::Worker::Next(LaneRunner::Job& job)
 {
     for (;;)
     {
-        std::size_t row = None;
-        if (!Queued.empty())
-        {
-            row = Queued.back();
-            Queued.pop_back();
-        }
-        else
-        {
-            const std::size_t i = S.Pool.TakeNext();
-            if (i >= S.Plan.Pairs().size() || (Stop && Stop->load()))
-                return false;
-            auto [first, mirror] = S.Plan.Pairs()[i];
-            if (S.Rows_[first].Done)
-                std::swap(first, mirror);
-            if (S.Rows_[first].Done)
-                continue; // both known
-            MirrorOf[first] = S.Rows_[mirror].Done ? None : mirror;
-            row = first;
-        }
+        const std::size_t row = NextRow();
+        if (row == None)
+            return false;
         if (CanCycle(S.Rows_[row].Rule))
         {
             RunAlone(row);
@@ -258,6 +244,29 @@ bool Survey::Worker::Next(LaneRunner::Job& job)
             job.Resumed = true;
         }
         return true;
+    }
+}
+
+std::size_t Survey::Worker::NextRow()
+{
+    if (!Queued.empty())
+    {
+        const std::size_t row = Queued.back();
+        Queued.pop_back();
+        return row;
+    }
+    for (;;)
+    {
+        const std::size_t i = S.Pool.TakeNext();
+        if (i >= S.Plan.Pairs().size() || (Stop && Stop->load()))
+            return None;
+        auto [first, mirror] = S.Plan.Pairs()[i];
+        if (S.Rows_[first].Done)
+            std::swap(first, mirror);
+        if (S.Rows_[first].Done)
+            continue; // both known
+        MirrorOf[first] = S.Rows_[mirror].Done ? None : mirror;
+        return first;
     }
 }
 
