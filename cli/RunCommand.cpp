@@ -137,7 +137,7 @@ Record RunRecord(const Ant& ant, const RunResult& result, const RunEnd& end, boo
 RunCommand::RunCommand(CLI::App& line)
     : Command(line.add_subcommand("run", "Run one rule from the start state to its end.")),
       Format(Options()), MaxPeriod(Options()), Geometry(Options()), Animation(Options()),
-      Trace(Options())
+      Trace(Options()), Start(Options())
 {
     CLI::App& options = Options();
     options
@@ -233,6 +233,11 @@ int RunCommand::Execute()
         throw UsageError("a picture is not written to a terminal; redirect stdout or give a file");
     Animation.CheckOptions();
     Trace.CheckOptions();
+    Start.CheckOptions();
+    // Their replays step the rule from the blank start, which would show another run.
+    if (Start.Given() && (Animation.Requested() || Trace.Requested()))
+        throw UsageError("--gif and --trace replay the run from the blank start: not with "
+                         "--start or --ant");
     Geometry.CheckFits(1);
     const int onStdout = toStdout + Animation.ToStandardOutput() + Trace.ToStandardOutput();
     if (onStdout > 1)
@@ -274,8 +279,13 @@ int RunCommand::Execute()
     // A bounded field's run ends at its proven highway too, which tells where it leaves the
     // field; its pictures and traces step the run itself.
     options.ProveOnField = !Geometry.Plane() && !drawn && !Trace.Requested();
-    auto field = std::make_unique<PackedField>(Geometry.Size(), Geometry.Plane());
-    AntPosition position{field->StartX(), field->StartY(), Ant::StartDirection};
+    AntPosition position;
+    std::unique_ptr<PackedField> field =
+        Start.Given() ? Start.Make(position, Geometry.Size(), Geometry.Plane(),
+                                   Geometry.MaxMemory(), ant.GetAI().ActiveSteps)
+                      : std::make_unique<PackedField>(Geometry.Size(), Geometry.Plane());
+    if (!Start.Given())
+        position = AntPosition{field->StartX(), field->StartY(), Ant::StartDirection};
     RunResult result = Rule::CanCycle(ant.ActiveRule())
                            ? Runner().Run<CycleProof::On>(*field, position, ant.GetAI(), options)
                            : Runner().Run(*field, position, ant.GetAI(), options);

@@ -6,6 +6,7 @@
 #include "FieldView.h"
 #include "MaxPeriodOption.h"
 #include "OutputFormat.h"
+#include "StartOptions.h"
 #include "TraceExport.h"
 
 #include <cstdint>
@@ -31,4 +32,5 @@ private:
     FieldOptions Geometry;
     AnimationExport Animation;
     TraceExport Trace;
+    StartOptions Start;
 };
