@@ -89,7 +89,6 @@ Survey::Worker::Worker(Survey& survey, const std::atomic<bool>* stop)
         {
             if (Clock::now() - SavedAt[id] >= SaveInterval)
                 Save(RunState::Of(S.Rows_[id].Rule, done, field, ant, S.Size), id);
-            return false;
         };
 }
 

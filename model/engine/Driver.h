@@ -257,9 +257,8 @@ private:
                 return Finish(j, RunOutcome::Highway, 0, next, ended);
             if (slot.Observer->Short())
                 return Finish(j, RunOutcome::Memory, 0, next, ended);
-            if (Options.AtSnapshot &&
-                Options.AtSnapshot(slot.Id, field, Position(j, at), slot.Done))
-                return Finish(j, RunOutcome::Hooked, 0, next, ended);
+            if (Options.AtSnapshot)
+                Options.AtSnapshot(slot.Id, field, Position(j, at), slot.Done);
         }
         if (slot.Done >= Options.Cap)
             return Finish(j, RunOutcome::Cap, 0, next, ended);

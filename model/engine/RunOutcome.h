@@ -5,7 +5,8 @@
 #include <string>
 #include <string_view>
 
-// The values are stored in state files: add new ones at the end, never reorder.
+// The values of the outcomes a state may store are in state files: add new ones at the end,
+// never reorder those.
 enum class RunOutcome
 {
     Finished, // the ant failed to move
@@ -14,7 +15,6 @@ enum class RunOutcome
     Stopped,  // the stop flag was raised
     Idle,     // the rule has no active step: nothing ran
     Memory,   // the plane would have outgrown RunOptions::MaxMemory
-    Hooked,   // RunOptions::AtSnapshot ended the run
     Highway,  // on the plane: the highway is proven, so the run repeats it for ever
 };
 
@@ -43,7 +43,6 @@ inline constexpr OutcomeTraits Outcomes[] = {
     {RunOutcome::Stopped, "cap", 2, false, false},
     {RunOutcome::Idle, "cap", 2, false, false},
     {RunOutcome::Memory, "memory", 3, false, false},
-    {RunOutcome::Hooked, "cap", 2, false, true},
     {RunOutcome::Highway, "highway", 4, false, true},
 };
 inline constexpr std::size_t OutcomeCount = std::size(Outcomes);

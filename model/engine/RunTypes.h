@@ -46,9 +46,9 @@ struct RunOptions
     // Ends a run on a bounded field as Highway too once its highway is proven, as on the
     // plane: the proof holds there until the ant reaches the edge, which its course tells.
     bool ProveOnField = false;
-    // Called at every highway snapshot (so only with HighwayMaxPeriod) with the job's Id;
-    // true ends the run as Hooked, with the state it is given.
-    std::function<bool(std::size_t id, const PackedField& field, const AntPosition& ant,
+    // Called at every highway snapshot (so only with HighwayMaxPeriod) with the job's Id
+    // and the run's state there: a survey saves its states from it.
+    std::function<void(std::size_t id, const PackedField& field, const AntPosition& ant,
                        std::uint64_t done)>
         AtSnapshot;
 };
