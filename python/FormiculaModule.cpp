@@ -131,25 +131,51 @@ std::int64_t Whole(const py::handle value, const std::string& name)
     return whole;
 }
 
-// A 2-D array of whole numbers, as 64-bit ones.
-py::array_t<std::int64_t> WholeArray(const py::object& value, const std::string& name)
+// A 2-D array of whole numbers: its shape first, its cells once Read (without a copy
+// where they are bytes, so a large field is not widened).
+class WholeGrid
 {
-    const py::array array = py::array::ensure(value);
-    if (!array || array.ndim() != 2)
-        throw py::value_error(name + " must be a 2-D array of colours");
-    const char kind = array.dtype().kind();
-    if (kind != 'i' && kind != 'u' && kind != 'b')
-        throw py::value_error(name + " must hold whole numbers, not " +
-                              py::str(array.dtype()).cast<std::string>());
-    return py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>::ensure(array);
-}
+public:
+    WholeGrid(const py::object& value, const std::string& name) : Array(py::array::ensure(value))
+    {
+        if (!Array || Array.ndim() != 2)
+            throw py::value_error(name + " must be a 2-D array of colours");
+        const char kind = Array.dtype().kind();
+        if (kind != 'i' && kind != 'u' && kind != 'b')
+            throw py::value_error(name + " must hold whole numbers, not " +
+                                  py::str(Array.dtype()).cast<std::string>());
+        Bytes = kind == 'b' || (kind == 'u' && Array.itemsize() == 1);
+    }
+    py::ssize_t Rows() const { return Array.shape(0); }
+    py::ssize_t Columns() const { return Array.shape(1); }
+    void Read()
+    {
+        constexpr int flags = py::array::c_style | py::array::forcecast;
+        if (Bytes)
+            Narrow = py::array_t<std::uint8_t, flags>::ensure(Array);
+        else
+            Wide = py::array_t<std::int64_t, flags>::ensure(Array);
+        Width = Columns();
+    }
+    std::int64_t At(py::ssize_t r, py::ssize_t c) const
+    {
+        return Bytes ? std::int64_t{Narrow.data()[r * Width + c]} : Wide.data()[r * Width + c];
+    }
+
+private:
+    py::array Array;
+    bool Bytes = false;
+    py::array_t<std::uint8_t> Narrow;
+    py::array_t<std::int64_t> Wide;
+    py::ssize_t Width = 0;
+};
 
 // The start array as a start field, its colours checked against the rule's letters.
 StartField StartOf(const py::object& start, int letters)
 {
-    const py::array_t<std::int64_t> array = WholeArray(start, "start");
-    const auto rows = array.shape(0);
-    const auto columns = array.shape(1);
+    WholeGrid grid(start, "start");
+    const auto rows = grid.Rows();
+    const auto columns = grid.Columns();
     if (rows > 2 * StartField::MostCoordinate || columns > 2 * StartField::MostCoordinate)
         throw py::value_error("start has " + std::to_string(rows) + " x " +
                               std::to_string(columns) + " cells, more than any field holds");
@@ -157,11 +183,11 @@ StartField StartOf(const py::object& start, int letters)
     field.Height = static_cast<int>(rows);
     field.Width = static_cast<int>(columns);
     field.Colours.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns));
-    const auto cells = array.unchecked<2>();
+    grid.Read();
     for (py::ssize_t r = 0; r < rows; ++r)
         for (py::ssize_t c = 0; c < columns; ++c)
         {
-            const std::int64_t colour = cells(r, c);
+            const std::int64_t colour = grid.At(r, c);
             if (const std::string problem = StartField::ColourProblem(colour, letters);
                 !problem.empty())
                 throw py::value_error("start[" + std::to_string(r) + "][" + std::to_string(c) +
@@ -462,7 +488,7 @@ IndexImage ImageOf(const py::object& result, int cellSize, bool framed)
     const py::object cells = isResult ? result.attr("field") : result;
     if (cells.is_none())
         throw py::value_error("the result holds no field: its box passes 2^28 cells");
-    const py::array_t<std::int64_t> array = WholeArray(cells, "the field");
+    WholeGrid grid(cells, "the field");
     std::int64_t left = 0, top = 0;
     if (isResult && py::hasattr(result, "origin"))
     {
@@ -470,8 +496,8 @@ IndexImage ImageOf(const py::object& result, int cellSize, bool framed)
         left = Whole(origin[0], "origin's x");
         top = Whole(origin[1], "origin's y");
     }
-    const std::int64_t height = array.shape(0);
-    const std::int64_t width = array.shape(1);
+    const std::int64_t height = grid.Rows();
+    const std::int64_t width = grid.Columns();
     if (width == 0 || height == 0)
         throw py::value_error("the field holds no cells to draw");
     const std::int64_t margin = framed ? 2 * IndexRenderer::FieldOffset : 0;
@@ -488,14 +514,14 @@ IndexImage ImageOf(const py::object& result, int cellSize, bool framed)
         left + width > StartField::MostCoordinate || top + height > StartField::MostCoordinate)
         throw py::value_error("the field's origin lies beyond " +
                               std::to_string(StartField::MostCoordinate) + " cells from (0, 0)");
-    const auto colours = array.unchecked<2>();
+    grid.Read();
+    const auto colours = [&grid](py::ssize_t y, py::ssize_t x) { return grid.At(y, x); };
     for (py::ssize_t y = 0; y < height; ++y)
         for (py::ssize_t x = 0; x < width; ++x)
-            if (!Palette::IsCellValue(
-                    static_cast<int>(std::clamp<std::int64_t>(colours(y, x), -1, 99))))
+            if (const std::int64_t colour = colours(y, x);
+                colour < 0 || colour >= Palette::CellValueCount)
                 throw py::value_error("field[" + std::to_string(y) + "][" + std::to_string(x) +
-                                      "]: " + std::to_string(colours(y, x)) +
-                                      " is not a colour 0 to " +
+                                      "]: " + std::to_string(colour) + " is not a colour 0 to " +
                                       std::to_string(Palette::CellValueCount - 1));
     if (!framed)
     {
