@@ -37,10 +37,12 @@ void TestCli::refused_data()
     QTest::addColumn<Limit>("limit");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("mentions");
-    QTest::addColumn<bool>("previous"); // {dir}/field.png exists and must stay as it was
+    QTest::addColumn<bool>("previous");    // {dir}/field.png exists and must stay as it was
+    QTest::addColumn<QByteArray>("start"); // what {start}, a file outside {dir}, holds
 
-    auto usage = [](const char* name, const QStringList& arguments, const QString& mentions)
-    { QTest::newRow(name) << arguments << Limit::None << 2 << mentions << false; };
+    auto usage = [](const char* name, const QStringList& arguments, const QString& mentions,
+                    const QByteArray& start = {})
+    { QTest::newRow(name) << arguments << Limit::None << 2 << mentions << false << start; };
     usage("no command", {}, "missing command");
     usage("unknown command", {"walk"}, "unknown command 'walk'");
     usage("unknown option, not command", {"--verbose"}, "unknown option '--verbose'");
@@ -171,7 +173,7 @@ void TestCli::refused_data()
           "--png and --gif name one file");
     QTest::newRow("one existing file through a link")
         << QStringList{"run", "LR", "--gif", "{dir}/here/field.png", "--trace", "{dir}/field.png"}
-        << Limit::None << 2 << "--gif and --trace name one file" << true;
+        << Limit::None << 2 << "--gif and --trace name one file" << true << QByteArray();
     usage("max period zero", {"run", "LR", "--max-period", "0"}, "--max-period");
     usage("max period too long", {"survey", "--letters", "2", "--max-period", "1000001"},
           "at most 1000000");
@@ -185,12 +187,49 @@ void TestCli::refused_data()
     usage("letters negative", {"survey", "--letters", "-2"}, "--letters must be");
     usage("no jobs", {"survey", "--letters", "2", "--jobs", "0"}, "--jobs");
     usage("top zero", {"survey", "--letters", "2", "--top", "0"}, "--top");
+    const QStringList start{"run", "LR", "--start", "{start}"};
+    usage("start cell not a character", start, "line 2, column 2: ' ' is not a cell", ".1.\n2 1\n");
+    usage("start cell not ASCII", start, "line 1, column 3: '\xc3\xa9' is not a cell",
+          "12\xc3\xa9\n");
+    usage("start colour beyond the rule", start,
+          "line 3, column 2: colour 3 is not one of the rule's colours 0 to 2", "..\n\n.3\n");
+    usage("start colour beyond 12", {"run", "RRLLLRLLLRRR", "--start", "{start}"},
+          "line 1, column 1: 'D' is not a cell", "D\n");
+    usage("start of no cells", start, "holds no cells", "\n\r\n");
+    usage("start off the field", start + QStringList{"--size", "5", "--start-at", "3,0"},
+          "the start field of 3 x 1 cells from (3, 0) does not fit the 5 x 5 field", "111");
+    usage("start with a gif", start + QStringList{"--gif", "{dir}/f.gif"},
+          "--gif and --trace replay the run from the blank start", "1");
+    usage("ant with a trace", {"run", "LR", "--ant", "1,1,U", "--trace", "{dir}/t.csv"},
+          "not with --start or --ant");
+    usage("start name empty", {"run", "LR", "--start", ""}, "the --start file name is empty");
+    usage("start-at without start", {"run", "LR", "--start-at", "1,2"},
+          "--start-at needs --start FILE");
+    usage("start-at of one number", start + QStringList{"--start-at", "4"},
+          "--start-at must be X,Y (two whole numbers), not '4'", "1");
+    usage("start-at beyond the coordinates", start + QStringList{"--start-at", "0,-536870913"},
+          "--start-at Y must be a whole number from -536870912 to 536870912", "1");
+    usage("ant without heading", {"run", "LR", "--ant", "1,2"}, "--ant must be X,Y,D");
+    usage("ant heading unknown", {"run", "LR", "--ant", "1,2,u"},
+          "--ant heading must be U, R, D or L, not 'u'");
+    usage("ant off the field", {"run", "LR", "--ant", "250,0,U"},
+          "the ant's cell (250, 0) is off the 250 x 250 field");
+    usage("start far from the ant on the plane",
+          start + QStringList{"--plane", "--start-at", "100000000,0", "--max-memory", "64M"},
+          "more than the memory limit", "1");
 
     auto failure = [](const QByteArray& name, const QStringList& arguments, Limit limit,
                       const QString& mentions, bool previous = false)
-    { QTest::newRow(name.constData()) << arguments << limit << 1 << mentions << previous; };
+    {
+        QTest::newRow(name.constData())
+            << arguments << limit << 1 << mentions << previous << QByteArray();
+    };
     failure("png directory missing", {"run", "LR", "--png", "{dir}/no/f.png"}, Limit::None,
             "No such file or directory");
+    failure("start file missing", {"run", "LR", "--start", "{dir}/start.txt"}, Limit::None,
+            "start.txt': No such file or directory");
+    failure("start file a directory", {"run", "LR", "--start", "{dir}"}, Limit::None,
+            "is a directory, not a start field");
     failure("png is a directory", {"run", "LR", "--png", "{dir}"}, Limit::None, "directory");
     // A cap of 10^11 runs for minutes: the path must be refused before the run.
     failure("png checked before the run",
@@ -255,9 +294,17 @@ void TestCli::refused()
     QFETCH(int, status);
     QFETCH(QString, mentions);
     QFETCH(bool, previous);
+    QFETCH(QByteArray, start);
 
     QTemporaryDir dir;
     QTemporaryDir temporaries;
+    QTemporaryDir starts;
+    const QString startFile = starts.filePath(QStringLiteral("start.txt"));
+    {
+        QFile file(startFile);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(start) == start.size());
+    }
+    arguments.replaceInStrings(QStringLiteral("{start}"), startFile);
     const QByteArray before = "the previous picture";
     const QString picture = dir.filePath(QStringLiteral("field.png"));
     if (previous)
