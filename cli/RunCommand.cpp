@@ -13,6 +13,7 @@
 #include "Record.h"
 #include "RecordWriter.h"
 #include "Rule.h"
+#include "RuleNumber.h"
 #include "RuleText.h"
 #include "Runner.h"
 #include "RuntimeFailure.h"
@@ -152,6 +153,13 @@ RunCommand::RunCommand(CLI::App& line)
         ->type_name("N")
         ->check(OptionChecks::WholeNumber("--preset", 1, PresetCatalogue::PresetCount));
     options
+        .add_option("--number", Number,
+                    "run the rule of census number K instead: bit i set means letter i is R "
+                    "(1 to " +
+                        std::to_string(MostNumber) + ")")
+        ->type_name("K")
+        ->check(OptionChecks::Count("--number", MostNumber));
+    options
         .add_option("--max-iterations", Cap,
                     "stop after N iterations (default " + std::to_string(FreeRuleCap) + ")")
         ->type_name("N")
@@ -198,9 +206,18 @@ int RunCommand::Execute()
     std::uint64_t cap = RunOptions::NoCap;
     const bool hasPreset = Options().count("--preset") > 0;
     const bool hasRule = Options().count("RULE") > 0;
+    const bool hasNumber = Options().count("--number") > 0;
     if (hasPreset && hasRule)
         throw UsageError("give either a RULE or --preset, not both");
-    if (hasPreset)
+    if (hasNumber && (hasRule || hasPreset))
+        throw UsageError(std::string("give either --number or ") +
+                         (hasRule ? "a RULE" : "--preset") + ", not both");
+    if (hasNumber)
+    {
+        RuleText::ApplyRule(ant, *RuleNumber::Letters(Number));
+        cap = FreeRuleCap;
+    }
+    else if (hasPreset)
     {
         ant.ApplyPreset(Preset);
     }

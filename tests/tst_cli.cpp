@@ -68,6 +68,10 @@ void TestCli::refused_data()
     usage("missing rule", {"run"}, "missing RULE");
     usage("empty rule", {"run", ""}, "empty");
     usage("rule and preset", {"run", "LR", "--preset", "3"}, "not both");
+    usage("number and rule", {"run", "LR", "--number", "3"}, "--number or a RULE, not both");
+    usage("number and preset", {"run", "--number", "3", "--preset", "3"}, "not both");
+    usage("number 0", {"run", "--number", "0"}, "--number must be a positive whole number");
+    usage("number of 13 letters", {"run", "--number", "4096"}, "at most 4095");
     usage("preset 32", {"run", "--preset=32"}, "--preset must be a whole number from 1 to 31");
     usage("preset without value", {"run", "--preset"}, "option --preset needs a value");
     usage("-h as a value", {"run", "LR", "--png", "-h"}, "option --png needs a value");
@@ -492,6 +496,11 @@ void TestCli::runs_data()
                                             "colours: 59954 1191 1355 0 0 0 0 0 0 0 0 0 0\n"
                                             "highway: period 104, onset 9977, drift 2 2, "
                                             "certified at 9977\n");
+    // 6 is LRR: bit i set means letter i is R.
+    QTest::newRow("census number")
+        << QStringList{"run", "--number", "6", "--max-iterations", "5"}
+        << QByteArray("rule: LRR\niterations: 5\nfinished: false\nx: 126\ny: 125\ndirection: R\n"
+                      "colours: 62496 0 3 1 0 0 0 0 0 0 0 0 0\nhighway: none\n");
     QTest::newRow("padding after the rule")
         << QStringList{"run", "LR----------", "--max-iterations", "5"}
         << QByteArray("rule: LR\niterations: 5\nfinished: false\nx: 126\ny: 125\ndirection: R\n"

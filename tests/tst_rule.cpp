@@ -1,4 +1,5 @@
 #include "Rule.h"
+#include "RuleNumber.h"
 
 #include <QtTest>
 
@@ -17,6 +18,9 @@ private slots:
     void tidy_data();
     void tidy();
     void parseRefusesWhatTidyWouldChange();
+    void numbers_data();
+    void numbers();
+    void everyRuleHasOneNumber();
 };
 
 void TestRule::parse_data()
@@ -124,6 +128,63 @@ void TestRule::parseRefusesWhatTidyWouldChange()
     }
     // k letters, then dashes to length n: 2^k texts for each 1 <= k <= n <= 6.
     QCOMPARE(accepted, 2 + 6 + 14 + 30 + 62 + 126);
+}
+
+// The published census numbering, and its edges.
+void TestRule::numbers_data()
+{
+    QTest::addColumn<quint64>("number");
+    QTest::addColumn<QString>("letters"); // empty: no rule
+    QTest::addColumn<int>("maxLetters");
+    QTest::newRow("1") << quint64(1) << "R" << 12;
+    QTest::newRow("4") << quint64(4) << "LLR" << 12;
+    QTest::newRow("2^11") << quint64(2048) << "LLLLLLLLLLLR" << 12;
+    QTest::newRow("31819") << quint64(31819) << "RRLRLLRLLLRRRRR" << 32;
+    QTest::newRow("31819 beyond 12") << quint64(31819) << "" << 12;
+    QTest::newRow("0") << quint64(0) << "" << 32;
+    QTest::newRow("2^63") << (quint64(1) << 63) << QString(63, 'L') + 'R' << 64;
+}
+
+void TestRule::numbers()
+{
+    QFETCH(quint64, number);
+    QFETCH(QString, letters);
+    QFETCH(int, maxLetters);
+    const std::optional<std::string> rule = RuleNumber::Letters(number, maxLetters);
+    QCOMPARE(rule ? QString::fromStdString(*rule) : QString(), letters);
+    if (!rule)
+        return;
+    const std::optional<RuleNumber> back = RuleNumber::Of(*rule);
+    QVERIFY(back);
+    QCOMPARE(quint64(back->Number), number);
+    QVERIFY(!back->OfMirror);
+}
+
+// Every rule of 1 to 12 letters has exactly one number, its own or its mirror's, and each
+// number stands for a rule and its mirror.
+void TestRule::everyRuleHasOneNumber()
+{
+    std::vector<int> seen(std::size_t{1} << Rule::MaxLetters, 0);
+    for (int n = 1; n <= Rule::MaxLetters; ++n)
+        for (unsigned bits = 0; bits < (1u << n); ++bits)
+        {
+            std::string rule;
+            for (int i = 0; i < n; ++i)
+                rule += (bits >> i) & 1u ? 'R' : 'L';
+            const std::optional<RuleNumber> number = RuleNumber::Of(rule);
+            QVERIFY(number);
+            QCOMPARE(number->OfMirror, rule.back() == 'L');
+            std::string mirror = rule;
+            for (char& letter : mirror)
+                letter = letter == 'L' ? 'R' : 'L';
+            QCOMPARE(*RuleNumber::Letters(number->Number), number->OfMirror ? mirror : rule);
+            ++seen[number->Number];
+        }
+    QCOMPARE(seen[0], 0);
+    QVERIFY(std::all_of(seen.begin() + 1, seen.end(), [](int count) { return count == 2; }));
+    QVERIFY(!RuleNumber::Of(""));
+    QVERIFY(!RuleNumber::Of("LR-"));
+    QVERIFY(!RuleNumber::Of(std::string(65, 'R')));
 }
 
 QTEST_APPLESS_MAIN(TestRule)
