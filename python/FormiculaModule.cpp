@@ -563,8 +563,11 @@ py::array_t<std::uint8_t> Picture(const py::object& result, int cellSize, bool f
     return pixels;
 }
 
-void SavePng(const py::object& result, const std::string& path, int cellSize, bool framed)
+void SavePng(const py::object& result, const py::object& pathGiven, int cellSize, bool framed)
 {
+    // A str, bytes or path-like object, as the bytes the system takes.
+    const std::string path =
+        py::module_::import("os").attr("fsencode")(pathGiven).cast<py::bytes>();
     const IndexImage image = ImageOf(result, cellSize, framed);
     try
     {

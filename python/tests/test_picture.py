@@ -89,7 +89,7 @@ def test_start_field_png_is_the_command_lines(tmp_path):
 
 def test_saved_png_decodes_to_the_picture(tmp_path):
     result = formicula.run("LR", size=40, max_iterations=600)
-    formicula.save_png(result, str(tmp_path / "f.png"), cell_size=3)
+    formicula.save_png(result, tmp_path / "f.png", cell_size=3)  # a path-like name too
     numpy.testing.assert_array_equal(decode_png((tmp_path / "f.png").read_bytes()),
                                      formicula.picture(result, cell_size=3))
 

@@ -141,6 +141,8 @@ def test_bad_starts_are_value_errors(keywords, words):
     ("RRLLLRLLLRRR", "..A.\n3C9\n\nB0001\n", ["--size", "60"], {"size": 60}),
     ("RLLR", "1234\r\n4321\r\n", ["--plane", "--start-at", "-7,3", "--ant", "0,0,L"],
      {"plane": True, "origin": (-7, 3), "ant": (0, 0, "L")}),
+    # The command ends at the edge its proven highway reaches; the module steps there.
+    ("LR", ".2.\n212\n.2.\n", ["--size", "1001"], {"size": 1001}),
 ])
 def test_cli_start_file_runs_as_the_module(tmp_path, rule, grid, options, keywords):
     path = tmp_path / "start.txt"
@@ -151,10 +153,10 @@ def test_cli_start_file_runs_as_the_module(tmp_path, rule, grid, options, keywor
     for r, line in enumerate(rows):
         for c, character in enumerate(line):
             start[r, c] = colours[character]
-    out = subprocess.run([CLI, "run", rule, "--json", "--max-iterations", "5000", "--start",
+    out = subprocess.run([CLI, "run", rule, "--json", "--max-iterations", "100000", "--start",
                           str(path), *options], check=True, capture_output=True, text=True)
     printed = json.loads(out.stdout)
-    result = formicula.run(rule, max_iterations=5000, start=start, **keywords)
-    assert (result.iterations, result.x, result.y, result.direction, result.colours) == (
-        printed["iterations"], printed["x"], printed["y"], printed["direction"],
-        printed["colours"])
+    result = formicula.run(rule, max_iterations=100000, start=start, **keywords)
+    assert (result.iterations, result.finished, result.x, result.y, result.direction,
+            result.colours) == (printed["iterations"], printed["finished"], printed["x"],
+                                printed["y"], printed["direction"], printed["colours"])
