@@ -198,14 +198,21 @@ StartField StartOf(const py::object& start, int letters)
     return field;
 }
 
-// (x, y, heading) as the ant's start.
-AntPosition AntOf(const py::object& ant, std::int64_t& x, std::int64_t& y)
+// (x, y, heading): the ant's start, checked against the field by StartField::Place.
+struct AntStart
+{
+    std::int64_t X = 0;
+    std::int64_t Y = 0;
+    char Heading = 'U';
+};
+
+AntStart AntOf(const py::object& ant)
 {
     const py::sequence parts = py::reinterpret_borrow<py::sequence>(ant);
     if (!py::isinstance<py::sequence>(ant) || py::isinstance<py::str>(ant) || parts.size() != 3)
         throw py::value_error("ant must be (x, y, heading)");
-    x = Whole(parts[0], "the ant's x");
-    y = Whole(parts[1], "the ant's y");
+    const std::int64_t x = Whole(parts[0], "the ant's x");
+    const std::int64_t y = Whole(parts[1], "the ant's y");
     const py::object heading = parts[2];
     const std::string text =
         py::isinstance<py::str>(heading) ? heading.cast<std::string>() : std::string();
@@ -214,7 +221,7 @@ AntPosition AntOf(const py::object& ant, std::int64_t& x, std::int64_t& y)
                               (py::isinstance<py::str>(heading)
                                    ? ArgumentText::Quote(text)
                                    : py::repr(heading).cast<std::string>()));
-    return AntPosition{0, 0, text[0]};
+    return AntStart{x, y, text[0]};
 }
 
 py::object Run(const std::string& rule, int size, bool plane, std::uint64_t maxIterations,
@@ -271,14 +278,13 @@ py::object Run(const std::string& rule, int size, bool plane, std::uint64_t maxI
             cells.Left = Whole(parts[0], "origin's x");
             cells.Top = Whole(parts[1], "origin's y");
         }
-        std::int64_t x = position.X, y = position.Y;
-        if (!antStart.is_none())
-            position = AntOf(antStart, x, y);
-        const std::string problem = cells.Place(field, size, plane, maxMemory, x, y);
+        const AntStart at = antStart.is_none()
+                                ? AntStart{position.X, position.Y, position.Direction}
+                                : AntOf(antStart);
+        const std::string problem = cells.Place(field, size, plane, maxMemory, at.X, at.Y);
         if (!problem.empty())
             throw py::value_error(problem);
-        position.X = static_cast<int>(x);
-        position.Y = static_cast<int>(y);
+        position = AntPosition{static_cast<int>(at.X), static_cast<int>(at.Y), at.Heading};
     }
     RunResult result;
     Interruptible(stop,
