@@ -57,15 +57,6 @@ RUNS = [
 
 
 @pytest.mark.parametrize("rule,keywords,options", RUNS)
-def test_picture_of_a_run(rule, keywords, options):
-    result = formicula.run(rule, **keywords)
-    height, width = result.field.shape
-    picture = formicula.picture(result, cell_size=2)
-    assert picture.shape == (2 * height, 2 * width, 3) and picture.dtype == numpy.uint8
-    numpy.testing.assert_array_equal(picture[::2, ::2], PALETTE[result.field])
-
-
-@pytest.mark.parametrize("rule,keywords,options", RUNS)
 def test_framed_is_the_command_lines_png(tmp_path, rule, keywords, options):
     path = tmp_path / "cli.png"
     subprocess.run([CLI, "run", rule, *options, "--png", str(path), "--cell-size", "2"],
