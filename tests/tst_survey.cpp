@@ -73,8 +73,8 @@ std::unique_ptr<Survey> PairSurvey(const std::string& rule, std::uint64_t cap)
 
 QByteArray Describe(const SurveyRow& row)
 {
-    const char* outcomes[] = {"finished", "never",  "cap",    "stopped",
-                              "idle",     "memory", "hooked", "highway"};
+    const char* outcomes[] = {"finished", "never", "cap", "stopped", "idle", "memory", "highway"};
+    static_assert(std::size(outcomes) == OutcomeCount);
     return QByteArray::fromStdString(row.Rule) + ' ' + outcomes[int(row.Outcome)] + ' ' +
            QByteArray::number(quint64(row.Iterations)) + " at " +
            QByteArray::number(row.Position.X) + ',' + QByteArray::number(row.Position.Y) + ' ' +
@@ -146,6 +146,8 @@ private slots:
     void sameRowsForAnyJobsAndLanes();
     void mirrorRowReflectsAboutTheStartColumn();
     void shardsSplitTheRules();
+    void numberedRulesRunAsInTheirLettersSurvey_data();
+    void numberedRulesRunAsInTheirLettersSurvey();
     void stopFlagLeavesRowsUndone();
     void resumedRunContinuesFromItsSavedIteration_data();
     void resumedRunContinuesFromItsSavedIteration();
@@ -319,6 +321,58 @@ void TestSurvey::shardsSplitTheRules()
     }
     QCOMPARE(rules, whole.Rows().size());
     QVERIFY(std::all_of(runs.begin(), runs.end(), [](int n) { return n == 1; }));
+}
+
+void TestSurvey::numberedRulesRunAsInTheirLettersSurvey_data()
+{
+    QTest::addColumn<bool>("plane");
+    QTest::newRow("250 field") << false;
+    QTest::newRow("plane") << true;
+}
+
+// Each numbered rule runs alone, with no mirror to take its row from: its row is the one
+// the letters survey gives it, whether run or mirrored there.
+void TestSurvey::numberedRulesRunAsInTheirLettersSurvey()
+{
+    QFETCH(bool, plane);
+    constexpr std::uint64_t Cap = 300000;
+    Survey letters(1, 7, Cap);
+    Survey numbers(SurveyPlan::OfNumbers(5, 127), Cap);
+    for (Survey* survey : {&letters, &numbers})
+    {
+        survey->SetGeometry(250, plane, RunOptions::DefaultMaxMemory);
+        survey->SetHighwayMaxPeriod(1000);
+    }
+    letters.Run(2, nullptr);
+    std::size_t shardRules = 0;
+    for (int index = 0; index < 2; ++index)
+    {
+        Survey shard(SurveyPlan::OfNumbers(5, 127), Cap);
+        shard.SetGeometry(250, plane, RunOptions::DefaultMaxMemory);
+        shard.SetHighwayMaxPeriod(1000);
+        shard.SetShard(index, 2);
+        shard.Run(1, nullptr);
+        shardRules += shard.DoneCount();
+        for (const SurveyRow& row : shard.Rows())
+            if (row.Done)
+                QVERIFY(numbers.SetKnown(row));
+    }
+    QCOMPARE(numbers.RuleCount(), std::size_t(123));
+    QCOMPARE(shardRules, numbers.RuleCount());
+    QCOMPARE(numbers.DoneCount(), numbers.RuleCount());
+    QCOMPARE(numbers.Rows().front().Rule, std::string("RLR")); // 5: bits 1, 0, 1
+    QCOMPARE(numbers.Rows().back().Rule, std::string("RRRRRRR"));
+    std::size_t highways = 0;
+    for (const SurveyRow& row : numbers.Rows())
+    {
+        const auto same = std::find_if(letters.Rows().begin(), letters.Rows().end(),
+                                       [&](const SurveyRow& r) { return r.Rule == row.Rule; });
+        QVERIFY(same != letters.Rows().end());
+        QCOMPARE(DescribeAll(row), DescribeAll(*same));
+        highways += row.Highway.Found ? 1 : 0;
+    }
+    QVERIFY(highways > 10);
+    QVERIFY(!numbers.SetKnown(letters.Rows()[6])); // LLL ends in L: no number
 }
 
 void TestSurvey::stopFlagLeavesRowsUndone()

@@ -260,6 +260,12 @@ std::size_t Survey::Worker::NextRow()
         if (i >= S.Plan.Pairs().size() || (Stop && Stop->load()))
             return None;
         auto [first, mirror] = S.Plan.Pairs()[i];
+        if (mirror == SurveyPlan::NoMirror)
+        {
+            if (S.Rows_[first].Done)
+                continue; // known
+            return first;
+        }
         if (S.Rows_[first].Done)
             std::swap(first, mirror);
         if (S.Rows_[first].Done)
@@ -270,7 +276,12 @@ std::size_t Survey::Worker::NextRow()
 }
 
 Survey::Survey(int fromLetters, int toLetters, std::uint64_t cap)
-    : Plan(fromLetters, toLetters), Cap(cap), Lanes(LaneRunner::Lanes)
+    : Survey(SurveyPlan(fromLetters, toLetters), cap)
+{
+}
+
+Survey::Survey(SurveyPlan plan, std::uint64_t cap)
+    : Plan(std::move(plan)), Cap(cap), Lanes(LaneRunner::Lanes)
 {
     for (const std::string& rule : Plan.AllRules())
     {
@@ -323,7 +334,8 @@ std::vector<std::string> Survey::Rules() const
     for (const auto& [first, mirror] : Plan.Pairs())
     {
         rules.push_back(Rows_[first].Rule);
-        rules.push_back(Rows_[mirror].Rule);
+        if (mirror != SurveyPlan::NoMirror)
+            rules.push_back(Rows_[mirror].Rule);
     }
     return rules;
 }
@@ -350,7 +362,7 @@ void Survey::CheckStates()
     HasState.assign(Rows_.size(), false);
     for (const auto& pair : Plan.Pairs())
         for (const std::size_t row : {pair.first, pair.second})
-            if (!Rows_[row].Done && !CanCycle(Rows_[row].Rule))
+            if (row != SurveyPlan::NoMirror && !Rows_[row].Done && !CanCycle(Rows_[row].Rule))
                 HasState[row] = ReadState(row).has_value();
 }
 

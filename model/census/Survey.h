@@ -33,6 +33,8 @@ public:
 
     // Rules of fromLetters..toLetters letters L and R (1 <= from <= to <= MostLetters).
     Survey(int fromLetters, int toLetters, std::uint64_t cap);
+    // The rules of a plan.
+    Survey(SurveyPlan plan, std::uint64_t cap);
 
     // Works on up to `jobs` threads, or fewer when the system refuses to start more (on
     // none, the calling thread does the work). Calls progress from the calling thread
@@ -54,7 +56,7 @@ public:
     // so that a survey can be split over machines; a rule and its mirror stay together.
     void SetShard(int index, int count);
     // The rules this survey runs: all of them, or its shard's.
-    std::size_t RuleCount() const { return 2 * Plan.Pairs().size(); }
+    std::size_t RuleCount() const { return Plan.RuleCount(); }
     // Their names, a rule next to its mirror.
     std::vector<std::string> Rules() const;
     // Also find each run's highway, for periods up to maxPeriod (0, the default: don't).

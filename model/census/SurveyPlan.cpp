@@ -1,6 +1,7 @@
 #include "SurveyPlan.h"
 
 #include "PackedField.h"
+#include "RuleNumber.h"
 
 SurveyPlan::SurveyPlan(int fromLetters, int toLetters) : All(RulesOf(fromLetters, toLetters))
 {
@@ -14,6 +15,29 @@ SurveyPlan::SurveyPlan(int fromLetters, int toLetters) : All(RulesOf(fromLetters
         base += count;
     }
     Taken.assign(All.size(), true);
+}
+
+SurveyPlan SurveyPlan::OfNumbers(std::uint64_t from, std::uint64_t to)
+{
+    SurveyPlan plan;
+    plan.FirstNumber = from;
+    for (std::uint64_t number = from; number <= to && number != 0; ++number)
+    {
+        plan.Pairs_.emplace_back(plan.All.size(), NoMirror);
+        plan.All.push_back(*RuleNumber::Letters(number));
+        if (number == UINT64_MAX)
+            break;
+    }
+    plan.Taken.assign(plan.All.size(), true);
+    return plan;
+}
+
+std::size_t SurveyPlan::RuleCount() const
+{
+    std::size_t count = 0;
+    for (const auto& [first, mirror] : Pairs_)
+        count += mirror == NoMirror ? 1 : 2;
+    return count;
 }
 
 std::vector<std::string> SurveyPlan::RulesOf(int fromLetters, int toLetters)
@@ -34,6 +58,16 @@ std::vector<std::string> SurveyPlan::RulesOf(int fromLetters, int toLetters)
 
 std::size_t SurveyPlan::IndexOf(const std::string& rule) const
 {
+    if (FirstNumber > 0)
+    {
+        const std::optional<RuleNumber> number = RuleNumber::Of(rule);
+        if (!number || number->OfMirror || number->Number < FirstNumber ||
+            number->Number - FirstNumber >= All.size())
+            return All.size();
+        return static_cast<std::size_t>(number->Number - FirstNumber);
+    }
+    if (All.empty())
+        return 0;
     const auto from = All.front().size();
     if (rule.size() < from || rule.size() > All.back().size())
         return All.size();
@@ -60,7 +94,11 @@ void SurveyPlan::SetShard(int index, int count)
     Pairs_ = std::move(slice);
     Taken.assign(All.size(), false);
     for (const auto& [first, mirror] : Pairs_)
-        Taken[first] = Taken[mirror] = true;
+    {
+        Taken[first] = true;
+        if (mirror != NoMirror)
+            Taken[mirror] = true;
+    }
 }
 
 // A visited cell never turns blank again, so blank columns show they were not touched.

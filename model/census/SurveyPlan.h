@@ -33,9 +33,14 @@ class SurveyPlan
 {
 public:
     using Pair = std::pair<std::size_t, std::size_t>; // a rule's row and its mirror's
+    // The mirror's row of a rule whose mirror is not in the plan.
+    static constexpr std::size_t NoMirror = static_cast<std::size_t>(-1);
 
     // Rules of fromLetters..toLetters letters L and R.
     SurveyPlan(int fromLetters, int toLetters);
+    // The rules of census numbers from..to (1 <= from <= to, none beyond Rule::MaxLetters),
+    // in number order, one row each: a numbered rule's mirror has no number.
+    static SurveyPlan OfNumbers(std::uint64_t from, std::uint64_t to);
 
     // Every rule of from..to letters L and R, shortest first, each length in binary order
     // with L as 0: the order of the rows.
@@ -48,6 +53,8 @@ public:
     // mirror stay together.
     void SetShard(int index, int count);
     const std::vector<Pair>& Pairs() const { return Pairs_; }
+    // The rules in the pairs.
+    std::size_t RuleCount() const;
     // Whether the row's rule is in the plan's pairs (its shard's).
     bool Takes(std::size_t row) const { return Taken[row]; }
 
@@ -60,6 +67,9 @@ public:
     static std::string MirrorRule(const std::string& rule);
 
 private:
+    SurveyPlan() = default;
+
+    std::uint64_t FirstNumber = 0; // of a plan of numbers; 0 for one of letters
     std::vector<std::string> All;
     std::vector<Pair> Pairs_;
     std::vector<bool> Taken; // per row
