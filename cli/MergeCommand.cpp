@@ -55,6 +55,7 @@ int MergeCommand::Execute()
         };
         differs("format", input.Json ? "JSON" : "CSV", first.Json ? "JSON" : "CSV");
         differs("letters", input.About.Letters(), first.About.Letters());
+        differs("numbers", input.About.Numbers(), first.About.Numbers());
         differs("cap", std::to_string(input.About.Cap), std::to_string(first.About.Cap));
         differs("field", input.About.Field(), first.About.Field());
         differs("--max-memory", std::to_string(input.About.MaxMemory),

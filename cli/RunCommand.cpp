@@ -156,9 +156,9 @@ RunCommand::RunCommand(CLI::App& line)
         .add_option("--number", Number,
                     "run the rule of census number K instead: bit i set means letter i is R "
                     "(1 to " +
-                        std::to_string(MostNumber) + ")")
+                        std::to_string(RuleNumber::MostNumber) + ")")
         ->type_name("K")
-        ->check(OptionChecks::Count("--number", MostNumber));
+        ->check(OptionChecks::Count("--number", RuleNumber::MostNumber));
     options
         .add_option("--max-iterations", Cap,
                     "stop after N iterations (default " + std::to_string(FreeRuleCap) + ")")

@@ -6,7 +6,6 @@
 #include "FieldView.h"
 #include "MaxPeriodOption.h"
 #include "OutputFormat.h"
-#include "Rule.h"
 #include "StartOptions.h"
 #include "TraceExport.h"
 
@@ -24,8 +23,6 @@ public:
 private:
     std::string Rule;
     int Preset = 0;
-    // The largest census number of a rule the field's colours allow.
-    static constexpr std::uint64_t MostNumber = (std::uint64_t{1} << Rule::MaxLetters) - 1;
     std::uint64_t Number = 0;
     std::uint64_t Cap = 0;
     std::string Png;

@@ -8,6 +8,7 @@
 #include "ProgressBar.h"
 #include "Record.h"
 #include "RecordWriter.h"
+#include "RuleNumber.h"
 #include "RuntimeFailure.h"
 #include "StandardOutput.h"
 #include "Survey.h"
@@ -119,17 +120,50 @@ Range ParseLetters(const std::string& text)
     return range;
 }
 
+std::pair<std::uint64_t, std::uint64_t> ParseNumbers(const std::string& text)
+{
+    const std::string problem =
+        "--numbers must be K or A-B with 1 <= A <= B <= " + std::to_string(RuleNumber::MostNumber) +
+        ", not " + ArgumentText::Quote(text);
+    const std::size_t dash = text.find('-');
+    auto number = [&](const std::string& digits)
+    {
+        const ArgumentText::Number read = ArgumentText::ReadNumber(digits);
+        if (read.Status != ArgumentText::Number::Whole || read.Magnitude < 1 ||
+            read.Magnitude > RuleNumber::MostNumber)
+            throw UsageError(problem);
+        return read.Magnitude;
+    };
+    const std::uint64_t from = number(text.substr(0, dash));
+    const std::uint64_t to = dash == std::string::npos ? from : number(text.substr(dash + 1));
+    if (from > to)
+        throw UsageError(problem);
+    return {from, to};
+}
+
+int BitLength(std::uint64_t number)
+{
+    int length = 0;
+    for (; number > 0; number >>= 1)
+        ++length;
+    return length;
+}
+
 // The rows of an earlier survey that ended before its cap end the same way at a higher
 // one; its capped rows run again.
 void TakeEnded(const SurveyInput& previous, const std::string& path, const Range& letters,
-               std::uint64_t cap, std::uint64_t maxPeriod, int size, bool plane,
-               std::uint64_t maxMemory, Survey& survey)
+               const std::pair<std::uint64_t, std::uint64_t>& numbers, std::uint64_t cap,
+               std::uint64_t maxPeriod, int size, bool plane, std::uint64_t maxMemory,
+               Survey& survey)
 {
     const SurveyRecords::Description& about = previous.About;
     const std::string name = ArgumentText::QuotePath(path);
     if (about.LettersFrom != letters.From || about.LettersTo != letters.To)
         throw RuntimeFailure(name + " is a survey of letters " + about.Letters() +
                              "; resume it with those letters");
+    if (about.NumbersFrom != numbers.first || about.NumbersTo != numbers.second)
+        throw RuntimeFailure(name + " is a survey of numbers " + about.Numbers() +
+                             "; resume it with those numbers");
     if (about.FieldSize != static_cast<std::uint64_t>(size) || about.Plane != plane)
         throw RuntimeFailure(name + " is a survey on a field of " + about.Field() +
                              "; resume it with --size " + std::to_string(about.FieldSize) +
@@ -154,7 +188,7 @@ void TakeEnded(const SurveyInput& previous, const std::string& path, const Range
             survey.SetKnown(row);
 }
 
-void PrintSummary(const std::vector<SurveyRow>& rows, const Range& letters, std::uint64_t cap,
+void PrintSummary(const std::vector<SurveyRow>& rows, const std::string& range, std::uint64_t cap,
                   std::size_t done, std::size_t total, int jobs, double seconds)
 {
     std::size_t counts[OutcomeRanks] = {};
@@ -167,11 +201,8 @@ void PrintSummary(const std::vector<SurveyRow>& rows, const Range& letters, std:
         ++counts[TraitsOf(row.Outcome).Rank];
         byHighway += row.Outcome == RunOutcome::Finished && row.Highway.Found;
     }
-    std::string range = std::to_string(letters.From);
-    if (letters.To != letters.From)
-        range += " to " + std::to_string(letters.To);
     std::fprintf(stderr,
-                 "formicula-cli: survey of %s letter(s): %zu of %zu rules done, %zu finished "
+                 "formicula-cli: survey of %s: %zu of %zu rules done, %zu finished "
                  "(%zu left by a highway, %zu without), %zu never, %zu cap (at %llu "
                  "iterations) in %.2f s on %d job(s)\n",
                  range.c_str(), done, total, count(RunOutcome::Finished), byHighway,
@@ -196,7 +227,7 @@ SurveyCommand::SurveyCommand(CLI::App& line)
     options
         .add_option("--letters", Letters,
                     "rules of N letters, or of A to B (1 to " +
-                        std::to_string(Survey::MostLetters) + "); required")
+                        std::to_string(Survey::MostLetters) + "); this or --numbers is required")
         ->type_name("A[-B]")
         ->each(
             [this](const std::string& text)
@@ -204,6 +235,12 @@ SurveyCommand::SurveyCommand(CLI::App& line)
                 const Range range = ParseLetters(text);
                 LetterRange = {range.From, range.To};
             });
+    options
+        .add_option("--numbers", Numbers,
+                    "the rules of census numbers A to B instead, one row each (1 to " +
+                        std::to_string(RuleNumber::MostNumber) + "; bit i set means letter i is R)")
+        ->type_name("A[-B]")
+        ->each([this](const std::string& text) { NumberRange = ParseNumbers(text); });
     options
         .add_option("--max-iterations", Cap,
                     "cap per rule (default " + std::to_string(DefaultCap) + ")")
@@ -267,11 +304,21 @@ int SurveyCommand::Execute()
         throw UsageError("the --resume file name is empty");
     if (Options().count("--resume") > 0)
         previous = SurveyInput::Read(Resume);
-    if (Options().count("--letters") == 0 && !previous)
+    const bool byLetters = Options().count("--letters") > 0;
+    const bool byNumbers = Options().count("--numbers") > 0;
+    if (byLetters && byNumbers)
+        throw UsageError("give either --letters or --numbers, not both");
+    if (!byLetters && !byNumbers && !previous)
         throw UsageError("missing --letters N or --letters A-B (1 to " +
-                         std::to_string(Survey::MostLetters) + " letters)");
-    const Range letters = Options().count("--letters") > 0
-                              ? Range{LetterRange.first, LetterRange.second}
+                         std::to_string(Survey::MostLetters) + " letters), or --numbers A-B");
+    std::pair<std::uint64_t, std::uint64_t> numbers{0, 0};
+    if (byNumbers)
+        numbers = NumberRange;
+    else if (!byLetters)
+        numbers = {previous->About.NumbersFrom, previous->About.NumbersTo};
+    const Range letters = byLetters ? Range{LetterRange.first, LetterRange.second}
+                          : byNumbers
+                              ? Range{BitLength(numbers.first), BitLength(numbers.second)}
                               : Range{previous->About.LettersFrom, previous->About.LettersTo};
     const std::uint64_t cap = Options().count("--max-iterations") > 0 ? Cap : DefaultCap;
     int jobs = std::min(UsableCpus(), MostJobs);
@@ -294,15 +341,20 @@ int SurveyCommand::Execute()
     // Every run in progress holds a field: lanes of each job.
     Geometry.CheckFits(static_cast<std::uint64_t>(jobs) * static_cast<std::uint64_t>(lanes));
 
-    Survey survey(letters.From, letters.To, cap);
+    SurveyRecords::Description about;
+    about.LettersFrom = letters.From;
+    about.LettersTo = letters.To;
+    about.NumbersFrom = numbers.first;
+    about.NumbersTo = numbers.second;
+    Survey survey(SurveyRecords::PlanOf(about), cap);
     survey.SetHighwayMaxPeriod(maxPeriod);
     survey.SetGeometry(Geometry.Size(), Geometry.Plane(), Geometry.MaxMemory());
     survey.SetLanes(lanes);
     if (shard.Count > 1)
         survey.SetShard(shard.Index - 1, shard.Count);
     if (previous)
-        TakeEnded(*previous, Resume, letters, cap, maxPeriod, Geometry.Size(), Geometry.Plane(),
-                  Geometry.MaxMemory(), survey);
+        TakeEnded(*previous, Resume, letters, numbers, cap, maxPeriod, Geometry.Size(),
+                  Geometry.Plane(), Geometry.MaxMemory(), survey);
     DirectoryLock lock;
     if (Options().count("--state-dir") > 0)
     {
@@ -354,9 +406,6 @@ int SurveyCommand::Execute()
     const std::string incomplete = std::string("incomplete: ") +
                                    (failure ? "stopped by a failure" : "interrupted") + " after " +
                                    std::to_string(done) + " of " + std::to_string(total) + " rules";
-    SurveyRecords::Description about;
-    about.LettersFrom = letters.From;
-    about.LettersTo = letters.To;
     about.Cap = cap;
     about.MaxPeriod = maxPeriod;
     about.Top = top;
@@ -382,7 +431,19 @@ int SurveyCommand::Execute()
     if (!complete)
         std::fprintf(stderr, "formicula-cli: %s\n", incomplete.c_str());
     if (!Quiet)
-        PrintSummary(survey.Rows(), letters, cap, done, total, workers, seconds);
+    {
+        std::string range = numbers.first > 0 ? "numbers " + std::to_string(numbers.first)
+                                              : std::to_string(letters.From);
+        const bool many =
+            numbers.first > 0 ? numbers.second != numbers.first : letters.To != letters.From;
+        if (many)
+            range +=
+                " to " + std::to_string(numbers.first > 0 ? numbers.second
+                                                          : static_cast<std::uint64_t>(letters.To));
+        if (numbers.first == 0)
+            range += " letter(s)";
+        PrintSummary(survey.Rows(), range, cap, done, total, workers, seconds);
+    }
     if (complete)
         return 0;
     if (failure)

@@ -19,6 +19,8 @@ public:
 private:
     std::string Letters;
     std::pair<int, int> LetterRange; // from, to
+    std::string Numbers;
+    std::pair<std::uint64_t, std::uint64_t> NumberRange; // from, to
     std::uint64_t Cap = 0;
     int Jobs = 0;
     std::uint64_t Top = 0; // 0: every row

@@ -155,15 +155,28 @@ void ReadCsv(const std::string& path, const std::string& text, SurveyInput& inpu
     firstLine = firstLine.substr(0, firstLine.find('\n'));
     if (!firstLine.empty() && firstLine.back() == '\r')
         firstLine.remove_suffix(1);
-    // The header with the optional columns, or without them.
+    // The header with any of the optional columns, in their order.
+    std::string header;
     SurveyRecords::Description sample;
-    std::string header = RecordWriter::CsvHeader(SurveyRecords::Of(SurveyRow{}, &sample));
-    if (firstLine != std::string_view(header).substr(0, header.size() - 1))
+    for (unsigned shown = 0; shown < 1u << std::size(SurveyRecords::AboutColumns); ++shown)
     {
+        sample = SurveyRecords::Description{};
+        unsigned bit = 1;
+        bool possible = true;
         for (const SurveyRecords::AboutColumn& column : SurveyRecords::AboutColumns)
-            if (column.Optional)
+        {
+            if ((shown & bit) != 0)
+            {
+                possible = possible && column.Optional;
                 column.Set(sample, column.Get(sample) + 1);
+            }
+            bit <<= 1;
+        }
+        if (!possible)
+            continue;
         header = RecordWriter::CsvHeader(SurveyRecords::Of(SurveyRow{}, &sample));
+        if (firstLine == std::string_view(header).substr(0, header.size() - 1))
+            break;
     }
     const Csv::Reading headerCells = Csv::Read(header);
     const std::vector<std::string>& names = headerCells.Lines.front().Cells;
@@ -278,6 +291,11 @@ void ReadJson(const std::string& path, const std::string& text, SurveyInput& inp
     }
     if (document.contains("max_memory"))
         about.MaxMemory = count(document, "max_memory", most("max_memory"));
+    if (document.contains("numbers"))
+    {
+        about.NumbersFrom = count(document["numbers"], "from", most("numbers_from"));
+        about.NumbersTo = count(document["numbers"], "to", most("numbers_to"));
+    }
     if (document.contains("shard"))
     {
         about.ShardIndex = count(document["shard"], "index");
@@ -313,11 +331,24 @@ void Check(const std::string& path, SurveyInput& input)
     if (about.LettersFrom < 1 || about.LettersFrom > about.LettersTo)
         file.Refuse("letters " + std::to_string(about.LettersFrom) + " to " +
                     std::to_string(about.LettersTo) + " are no survey's");
+    auto bits = [](std::uint64_t number)
+    {
+        int length = 0;
+        for (; number > 0; number >>= 1)
+            ++length;
+        return length;
+    };
+    if ((about.NumbersFrom > 0 || about.NumbersTo > 0) &&
+        (about.NumbersFrom < 1 || about.NumbersFrom > about.NumbersTo ||
+         bits(about.NumbersFrom) != about.LettersFrom || bits(about.NumbersTo) != about.LettersTo))
+        file.Refuse("numbers " + std::to_string(about.NumbersFrom) + " to " +
+                    std::to_string(about.NumbersTo) + " of letters " + about.Letters() +
+                    " are no survey's");
     if (about.ShardCount < 1 || about.ShardIndex < 1 || about.ShardIndex > about.ShardCount ||
         about.ShardCount > static_cast<std::uint64_t>(INT_MAX))
         file.Refuse("shard " + std::to_string(about.ShardIndex) + " of " +
                     std::to_string(about.ShardCount) + " is no survey's");
-    Survey survey(about.LettersFrom, about.LettersTo, about.Cap);
+    Survey survey(SurveyRecords::PlanOf(about), about.Cap);
     if (about.ShardCount > 1)
         survey.SetShard(static_cast<int>(about.ShardIndex - 1), static_cast<int>(about.ShardCount));
     if (about.RulesTotal != survey.RuleCount())
@@ -340,8 +371,10 @@ void Check(const std::string& path, SurveyInput& input)
     for (const SurveyRow& row : input.Rows)
     {
         if (ofSurvey.count(row.Rule) == 0)
-            file.Refuse("holds rule " + row.Rule + ", which is not of its survey (letters " +
-                        about.Letters() + ", shard " + std::to_string(about.ShardIndex) + " of " +
+            file.Refuse("holds rule " + row.Rule + ", which is not of its survey (" +
+                        (about.NumbersFrom > 0 ? "numbers " + about.Numbers()
+                                               : "letters " + about.Letters()) +
+                        ", shard " + std::to_string(about.ShardIndex) + " of " +
                         std::to_string(about.ShardCount) + ")");
         if (!seen.insert(row.Rule).second)
             file.Refuse("holds rule " + row.Rule + " twice");

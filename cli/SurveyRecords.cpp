@@ -15,6 +15,21 @@ std::string Description::Letters() const
                                     : std::to_string(LettersFrom) + "-" + std::to_string(LettersTo);
 }
 
+std::string Description::Numbers() const
+{
+    if (NumbersFrom == 0)
+        return "none";
+    return NumbersFrom == NumbersTo ? std::to_string(NumbersFrom)
+                                    : std::to_string(NumbersFrom) + "-" + std::to_string(NumbersTo);
+}
+
+SurveyPlan PlanOf(const Description& description)
+{
+    if (description.NumbersFrom > 0)
+        return SurveyPlan::OfNumbers(description.NumbersFrom, description.NumbersTo);
+    return SurveyPlan(description.LettersFrom, description.LettersTo);
+}
+
 std::string Description::Field() const
 {
     return std::to_string(FieldSize) + " x " + std::to_string(FieldSize) +
@@ -36,6 +51,8 @@ nlohmann::ordered_json Description::Head() const
         head["field"] = {{"size", FieldSize}, {"plane", Plane}};
     if (MaxMemory != RunOptions::DefaultMaxMemory)
         head["max_memory"] = MaxMemory;
+    if (NumbersFrom > 0)
+        head["numbers"] = {{"from", NumbersFrom}, {"to", NumbersTo}};
     return head;
 }
 

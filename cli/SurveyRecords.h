@@ -2,6 +2,7 @@
 
 #include "PackedField.h"
 #include "Record.h"
+#include "RuleNumber.h"
 #include "Survey.h"
 
 #include <nlohmann/json.hpp>
@@ -35,9 +36,14 @@ struct Description
     // What the runs in progress could hold together: rows that end as memory, and the
     // highways proven before that, depend on it.
     std::uint64_t MaxMemory = RunOptions::DefaultMaxMemory;
+    // A survey of census numbers: its first and last; 0 for a survey of letters. Letters
+    // then give the bit lengths of the two.
+    std::uint64_t NumbersFrom = 0;
+    std::uint64_t NumbersTo = 0;
 
     bool Complete() const { return RulesDone == RulesTotal; }
     std::string Letters() const;
+    std::string Numbers() const; // "none" for a survey of letters
     std::string Field() const;
     nlohmann::ordered_json Head() const;
 };
@@ -85,7 +91,14 @@ inline constexpr AboutColumn AboutColumns[] = {
      [](Description& d, std::uint64_t v) { d.Rows = v; }},
     {"max_memory", UINT64_MAX, [](const Description& d) { return d.MaxMemory; },
      [](Description& d, std::uint64_t v) { d.MaxMemory = v; }, true},
+    {"numbers_from", RuleNumber::MostNumber, [](const Description& d) { return d.NumbersFrom; },
+     [](Description& d, std::uint64_t v) { d.NumbersFrom = v; }, true},
+    {"numbers_to", RuleNumber::MostNumber, [](const Description& d) { return d.NumbersTo; },
+     [](Description& d, std::uint64_t v) { d.NumbersTo = v; }, true},
 };
+
+// The rules a described survey runs.
+SurveyPlan PlanOf(const Description& description);
 
 // A row; with a description, its constant CSV columns too.
 Record Of(const SurveyRow& row, const Description* description = nullptr);

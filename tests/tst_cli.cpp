@@ -124,6 +124,11 @@ void TestCli::refused_data()
     usage("png empty", {"run", "LR", "--png", ""}, "empty");
     usage("gif empty", {"run", "LR", "--gif", ""}, "empty");
     usage("resume empty", {"survey", "--resume", ""}, "the --resume file name is empty");
+    usage("numbers from 0", {"survey", "--numbers", "0-5"}, "--numbers must be K or A-B");
+    usage("numbers backwards", {"survey", "--numbers", "9-5"}, "not '9-5'");
+    usage("numbers of 13 letters", {"survey", "--numbers", "1-4096"}, "<= 4095");
+    usage("numbers and letters", {"survey", "--numbers", "5", "--letters", "3"},
+          "either --letters or --numbers");
     usage("2001 frames", {"run", "LR", "--gif", "{dir}/f.gif", "--frames=2001"}, "2 to 2000");
     usage("unknown spacing", {"run", "LR", "--gif", "{dir}/f.gif", "--spacing", "exp"},
           "linear or log, not 'exp'");

@@ -348,9 +348,13 @@ void TestCliSurvey::shardsMergeIntoTheWholeSurvey_data()
 {
     QTest::addColumn<QString>("format");
     QTest::addColumn<QStringList>("extra");
-    QTest::newRow("csv") << "csv" << QStringList{};
-    QTest::newRow("json") << "json" << QStringList{};
-    QTest::newRow("csv, top 5") << "csv" << QStringList{"--top", "5"};
+    QTest::addColumn<QStringList>("rules");
+    const QStringList letters{"--letters", "1-6"};
+    QTest::newRow("csv") << "csv" << QStringList{} << letters;
+    QTest::newRow("json") << "json" << QStringList{} << letters;
+    QTest::newRow("csv, top 5") << "csv" << QStringList{"--top", "5"} << letters;
+    QTest::newRow("numbers, csv") << "csv" << QStringList{} << QStringList{"--numbers", "5-127"};
+    QTest::newRow("numbers, json") << "json" << QStringList{} << QStringList{"--numbers", "9-60"};
 }
 
 // Three shards, merged in any order, print exactly what the whole survey prints; a
@@ -359,8 +363,9 @@ void TestCliSurvey::shardsMergeIntoTheWholeSurvey()
 {
     QFETCH(QString, format);
     QFETCH(QStringList, extra);
+    QFETCH(QStringList, rules);
     const QStringList common =
-        QStringList{"--letters", "1-6", "--max-iterations", "300000", "--format", format} + extra;
+        rules + QStringList{"--max-iterations", "300000", "--format", format} + extra;
     const CliResult whole = RunSurvey(common);
     QCOMPARE(whole.Status, 0);
     QTemporaryDir dir;
@@ -634,6 +639,9 @@ void TestCliSurvey::resumeEqualsOneSurvey_data()
     QTest::newRow("63 x 63, json, with states")
         << "json" << true << QStringList{"--size", "63"} << "20000"
         << "200000";
+    QTest::newRow("numbers, plane, csv, with states")
+        << "csv" << true << QStringList{"--plane", "--numbers", "5-127"} << "100000"
+        << "1000000";
 }
 
 // Capped rules taken further from an earlier output give what one survey at the higher
@@ -646,8 +654,9 @@ void TestCliSurvey::resumeEqualsOneSurvey()
     QFETCH(QString, lower);
     QFETCH(QString, cap);
     QTemporaryDir dir;
-    const QStringList common =
-        QStringList{"--letters", "1-7", "--format", format, "--quiet"} + field;
+    const QStringList letters =
+        field.contains("--numbers") ? QStringList{} : QStringList{"--letters", "1-7"};
+    const QStringList common = letters + QStringList{"--format", format, "--quiet"} + field;
     const QStringList keep =
         states ? QStringList{"--state-dir", dir.filePath("states")} : QStringList{};
     const CliResult low = RunSurvey(common + keep + QStringList{"--max-iterations", lower});

@@ -14,6 +14,8 @@
 struct RuleNumber
 {
     static constexpr int MostLetters = 64;
+    // The largest number of a rule the window's colour cycle holds.
+    static constexpr std::uint64_t MostNumber = (std::uint64_t{1} << Rule::MaxLetters) - 1;
 
     std::uint64_t Number = 0;
     bool OfMirror = false; // Number is the mirror's
