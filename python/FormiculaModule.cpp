@@ -14,6 +14,7 @@
 #include "Palette.h"
 #include "PngEncoder.h"
 #include "Record.h"
+#include "RuleNumber.h"
 #include "RuleText.h"
 #include "Runner.h"
 #include "RuntimeFailure.h"
@@ -403,23 +404,57 @@ py::dict RowOf(const Record& record)
     return row;
 }
 
-py::list SurveyRows(const py::object& letters, bool plane, int size, std::uint64_t maxIterations,
-                    std::uint64_t maxPeriod, std::uint64_t maxMemory, const py::object& jobsGiven)
+// N or (A, B), A <= B, both within 1..most.
+std::pair<std::int64_t, std::int64_t> RangeOf(const py::object& range, const char* name,
+                                              std::uint64_t most)
 {
-    const std::string lettersProblem =
-        "letters must be N or (A, B) with 1 <= A <= B <= " + std::to_string(Survey::MostLetters) +
-        ", not " + py::repr(letters).cast<std::string>();
+    const std::string problem = std::string(name) +
+                                " must be N or (A, B) with 1 <= A <= B <= " + std::to_string(most) +
+                                ", not " + py::repr(range).cast<std::string>();
     std::int64_t from = 0, to = 0;
-    if (py::isinstance<py::tuple>(letters) && py::len(letters) == 2)
+    if (py::isinstance<py::tuple>(range) && py::len(range) == 2)
     {
-        const py::tuple pair = py::reinterpret_borrow<py::tuple>(letters);
-        from = Whole(pair[0], "letters");
-        to = Whole(pair[1], "letters");
+        const py::tuple pair = py::reinterpret_borrow<py::tuple>(range);
+        from = Whole(pair[0], name);
+        to = Whole(pair[1], name);
     }
-    else if (!py::isinstance<py::str>(letters) && PyIndex_Check(letters.ptr()))
-        from = to = Whole(letters, "letters");
-    if (from < 1 || from > to || to > Survey::MostLetters)
-        throw py::value_error(lettersProblem);
+    else if (!py::isinstance<py::str>(range) && PyIndex_Check(range.ptr()))
+        from = to = Whole(range, name);
+    if (from < 1 || from > to || static_cast<std::uint64_t>(to) > most)
+        throw py::value_error(problem);
+    return {from, to};
+}
+
+int BitLength(std::uint64_t number)
+{
+    int length = 0;
+    for (; number > 0; number >>= 1)
+        ++length;
+    return length;
+}
+
+py::list SurveyRows(const py::object& letters, const py::object& numbers, bool plane, int size,
+                    std::uint64_t maxIterations, std::uint64_t maxPeriod, std::uint64_t maxMemory,
+                    const py::object& jobsGiven)
+{
+    if (letters.is_none() == numbers.is_none())
+        throw py::value_error("give either letters or numbers");
+    SurveyRecords::Description about;
+    if (!letters.is_none())
+    {
+        const auto [from, to] =
+            RangeOf(letters, "letters", static_cast<std::uint64_t>(Survey::MostLetters));
+        about.LettersFrom = static_cast<int>(from);
+        about.LettersTo = static_cast<int>(to);
+    }
+    else
+    {
+        const auto [from, to] = RangeOf(numbers, "numbers", RuleNumber::MostNumber);
+        about.NumbersFrom = static_cast<std::uint64_t>(from);
+        about.NumbersTo = static_cast<std::uint64_t>(to);
+        about.LettersFrom = BitLength(about.NumbersFrom);
+        about.LettersTo = BitLength(about.NumbersTo);
+    }
     if (size < PackedField::MinSize || size > PackedField::MaxSize)
         throw py::value_error("size must be from " + std::to_string(PackedField::MinSize) + " to " +
                               std::to_string(PackedField::MaxSize) + ", not " +
@@ -453,7 +488,7 @@ py::list SurveyRows(const py::object& letters, bool plane, int size, std::uint64
                               " bytes take more than max_memory (" + std::to_string(maxMemory) +
                               " bytes)");
 
-    Survey survey(static_cast<int>(from), static_cast<int>(to), maxIterations);
+    Survey survey(SurveyRecords::PlanOf(about), maxIterations);
     survey.SetHighwayMaxPeriod(maxPeriod);
     survey.SetGeometry(size, plane, maxMemory);
     survey.SetLanes(lanes);
@@ -464,9 +499,6 @@ py::list SurveyRows(const py::object& letters, bool plane, int size, std::uint64
     if (const std::exception_ptr failure = survey.Failed())
         std::rethrow_exception(failure);
 
-    SurveyRecords::Description about;
-    about.LettersFrom = static_cast<int>(from);
-    about.LettersTo = static_cast<int>(to);
     about.Cap = maxIterations;
     about.MaxPeriod = maxPeriod;
     about.RulesTotal = total;
@@ -626,11 +658,12 @@ PYBIND11_MODULE(formicula, module)
                "outcome, finished, x, y, direction, colours (cells per colour 0..12; on the "
                "plane within the visited box), highway (period, onset, drift, certified_at, or "
                "None), field (uint8 colours, rows by y) and origin (the field's top left cell).");
-    module.def("survey", &SurveyRows, py::kw_only(), "letters"_a, "plane"_a = false,
-               "size"_a = PackedField::DefaultSize, "max_iterations"_a = DefaultSurveyCap,
-               "max_period"_a = MaxPeriodOption::Default,
+    module.def("survey", &SurveyRows, py::kw_only(), "letters"_a = py::none(),
+               "numbers"_a = py::none(), "plane"_a = false, "size"_a = PackedField::DefaultSize,
+               "max_iterations"_a = DefaultSurveyCap, "max_period"_a = MaxPeriodOption::Default,
                "max_memory"_a = RunOptions::DefaultMaxMemory, "jobs"_a = py::none(),
-               "Runs every rule of N letters, or of A to B for letters=(A, B), as "
+               "Runs every rule of N letters, or of A to B for letters=(A, B), or the rules of "
+               "census numbers numbers=(A, B) (one row each), as "
                "formicula-cli survey does, on `jobs` threads (default: the CPUs this process may "
                "use). Returns its rows in the command's order, each a dict keyed by the CSV "
                "columns: str, int, or None where the CSV cell is empty.");

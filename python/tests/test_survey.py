@@ -31,6 +31,10 @@ def cli_rows(*options):
      ["--letters", "4", "--plane", "--max-iterations", "100000", "--max-memory", "256M"]),
     ({"letters": (2, 3), "size": 31, "max_period": 50}, ["--letters", "2-3", "--size", "31",
                                                           "--max-period", "50"]),
+    ({"numbers": (5, 127), "max_iterations": 300000}, ["--numbers", "5-127",
+                                                       "--max-iterations", "300000"]),
+    ({"numbers": 3147, "plane": True, "max_iterations": 100000},
+     ["--numbers", "3147", "--plane", "--max-iterations", "100000"]),
 ])
 def test_rows_are_the_command_lines(keywords, options):
     names, expected = cli_rows(*options)
@@ -47,6 +51,9 @@ def test_rows_are_the_command_lines(keywords, options):
     ({"letters": 2, "jobs": 0}, "jobs must be from 1 to 1024"),
     ({"letters": 2, "max_iterations": 0}, "max_iterations must be from 1"),
     ({"letters": 2, "size": 65536}, "take more than max_memory"),
+    ({}, "give either letters or numbers"),
+    ({"letters": 2, "numbers": 5}, "give either letters or numbers"),
+    ({"numbers": (1, 4096)}, r"numbers must be N or \(A, B\) with 1 <= A <= B <= 4095"),
 ])
 def test_bad_arguments_are_value_errors(keywords, words):
     with pytest.raises(ValueError, match=words):
