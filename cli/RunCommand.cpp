@@ -15,6 +15,7 @@
 #include "Rule.h"
 #include "RuleNumber.h"
 #include "RuleText.h"
+#include "RunDefaults.h"
 #include "Runner.h"
 #include "RuntimeFailure.h"
 #include "StandardOutput.h"
@@ -33,7 +34,7 @@
 
 namespace
 {
-constexpr std::uint64_t FreeRuleCap = 1000000000;
+constexpr std::uint64_t FreeRuleCap = RunDefaults::RunCap;
 
 // Where a run ended, or where its proven highway takes it by the cap.
 struct RunEnd

@@ -9,6 +9,7 @@
 #include "Record.h"
 #include "RecordWriter.h"
 #include "RuleNumber.h"
+#include "RunDefaults.h"
 #include "RuntimeFailure.h"
 #include "StandardOutput.h"
 #include "Survey.h"
@@ -24,18 +25,16 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
-#include <thread>
 
 #include <fcntl.h>
-#include <sched.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace
 {
-constexpr std::uint64_t DefaultCap = 100000000;
-constexpr int MostJobs = 1024;
+using RunDefaults::MostJobs;
+constexpr std::uint64_t DefaultCap = RunDefaults::SurveyCap;
 
 // An flock on a directory, released when the descriptor is closed.
 struct DirectoryLock
@@ -50,17 +49,6 @@ struct DirectoryLock
             ::close(Fd);
     }
 };
-
-// The CPUs this process may run on, which is what a scheduler or taskset hands it, rather
-// than the machine's.
-int UsableCpus()
-{
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
-        return CPU_COUNT(&set);
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-}
 
 struct Range
 {
@@ -321,7 +309,7 @@ int SurveyCommand::Execute()
                               ? Range{BitLength(numbers.first), BitLength(numbers.second)}
                               : Range{previous->About.LettersFrom, previous->About.LettersTo};
     const std::uint64_t cap = Options().count("--max-iterations") > 0 ? Cap : DefaultCap;
-    int jobs = std::min(UsableCpus(), MostJobs);
+    int jobs = std::min(RunDefaults::UsableCpus(), MostJobs);
     if (Options().count("--jobs") > 0)
         jobs = Jobs;
     const std::uint64_t top = Top;
@@ -331,10 +319,8 @@ int SurveyCommand::Execute()
     int lanes = Lanes;
     if (lanes == 0)
     {
-        lanes = LaneRunner::Lanes;
-        while (lanes > 1 &&
-               !Geometry.Fits(static_cast<std::uint64_t>(jobs) * static_cast<std::uint64_t>(lanes)))
-            --lanes;
+        lanes = RunDefaults::LanesThatFit(jobs, Geometry.Size(), Geometry.Plane(),
+                                          Geometry.MaxMemory());
     }
     const Shard shard{ShardIndex, ShardCount};
 

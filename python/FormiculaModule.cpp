@@ -16,6 +16,7 @@
 #include "Record.h"
 #include "RuleNumber.h"
 #include "RuleText.h"
+#include "RunDefaults.h"
 #include "Runner.h"
 #include "RuntimeFailure.h"
 #include "StartField.h"
@@ -40,16 +41,15 @@
 #include <type_traits>
 #include <variant>
 
-#include <sched.h>
 
 namespace py = pybind11;
 using namespace py::literals;
 
 namespace
 {
-constexpr std::uint64_t DefaultCap = 1000000000;      // as formicula-cli run
-constexpr std::uint64_t DefaultSurveyCap = 100000000; // and as its survey
-constexpr int MostJobs = 1024;
+using RunDefaults::MostJobs;
+constexpr std::uint64_t DefaultCap = RunDefaults::RunCap;
+constexpr std::uint64_t DefaultSurveyCap = RunDefaults::SurveyCap;
 // The largest field array a far state comes with, as a picture's cells.
 constexpr std::uint64_t MostCells = std::uint64_t{1} << 28;
 
@@ -358,16 +358,6 @@ py::object Run(const std::string& rule, int size, bool plane, std::uint64_t maxI
                       "origin"_a = py::make_tuple(left, top), "plane"_a = plane);
 }
 
-// The CPUs this process may run on, as the survey command counts them.
-int UsableCpus()
-{
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
-        return CPU_COUNT(&set);
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-}
-
 py::object ValueOf(const Field::Value& value)
 {
     return std::visit(
@@ -467,7 +457,7 @@ py::list SurveyRows(const py::object& letters, const py::object& numbers, bool p
                               std::to_string(MaxPeriodOption::Most));
     if (maxMemory < 1)
         throw py::value_error("max_memory must be positive");
-    int jobs = std::min(UsableCpus(), MostJobs);
+    int jobs = std::min(RunDefaults::UsableCpus(), MostJobs);
     if (!jobsGiven.is_none())
     {
         const std::int64_t given = Whole(jobsGiven, "jobs");
@@ -479,9 +469,7 @@ py::list SurveyRows(const py::object& letters, const py::object& numbers, bool p
     // As the command: the lanes that fit, and each job's lanes a field within the limit.
     const std::uint64_t bytes = PackedField::BytesFor(size, plane);
     const auto fits = [&](std::uint64_t runs) { return bytes <= maxMemory / runs; };
-    int lanes = LaneRunner::Lanes;
-    while (lanes > 1 && !fits(std::uint64_t(jobs) * std::uint64_t(lanes)))
-        --lanes;
+    const int lanes = RunDefaults::LanesThatFit(jobs, size, plane, maxMemory);
     const std::uint64_t runs = std::uint64_t(jobs) * std::uint64_t(lanes);
     if (!fits(runs))
         throw py::value_error(std::to_string(runs) + " field(s) of " + std::to_string(bytes) +
