@@ -129,14 +129,6 @@ std::pair<std::uint64_t, std::uint64_t> ParseNumbers(const std::string& text)
     return {from, to};
 }
 
-int BitLength(std::uint64_t number)
-{
-    int length = 0;
-    for (; number > 0; number >>= 1)
-        ++length;
-    return length;
-}
-
 // The rows of an earlier survey that ended before its cap end the same way at a higher
 // one; its capped rows run again.
 void TakeEnded(const SurveyInput& previous, const std::string& path, const Range& letters,
@@ -304,10 +296,11 @@ int SurveyCommand::Execute()
         numbers = NumberRange;
     else if (!byLetters)
         numbers = {previous->About.NumbersFrom, previous->About.NumbersTo};
-    const Range letters = byLetters ? Range{LetterRange.first, LetterRange.second}
-                          : byNumbers
-                              ? Range{BitLength(numbers.first), BitLength(numbers.second)}
-                              : Range{previous->About.LettersFrom, previous->About.LettersTo};
+    const Range letters =
+        byLetters ? Range{LetterRange.first, LetterRange.second}
+        : byNumbers
+            ? Range{RuleNumber::LengthOf(numbers.first), RuleNumber::LengthOf(numbers.second)}
+            : Range{previous->About.LettersFrom, previous->About.LettersTo};
     const std::uint64_t cap = Options().count("--max-iterations") > 0 ? Cap : DefaultCap;
     int jobs = std::min(RunDefaults::UsableCpus(), MostJobs);
     if (Options().count("--jobs") > 0)

@@ -7,6 +7,7 @@
 #include "ReadFile.h"
 #include "RecordWriter.h"
 #include "Rule.h"
+#include "RuleNumber.h"
 #include "RuleText.h"
 #include "RuntimeFailure.h"
 
@@ -331,16 +332,10 @@ void Check(const std::string& path, SurveyInput& input)
     if (about.LettersFrom < 1 || about.LettersFrom > about.LettersTo)
         file.Refuse("letters " + std::to_string(about.LettersFrom) + " to " +
                     std::to_string(about.LettersTo) + " are no survey's");
-    auto bits = [](std::uint64_t number)
-    {
-        int length = 0;
-        for (; number > 0; number >>= 1)
-            ++length;
-        return length;
-    };
     if ((about.NumbersFrom > 0 || about.NumbersTo > 0) &&
         (about.NumbersFrom < 1 || about.NumbersFrom > about.NumbersTo ||
-         bits(about.NumbersFrom) != about.LettersFrom || bits(about.NumbersTo) != about.LettersTo))
+         RuleNumber::LengthOf(about.NumbersFrom) != about.LettersFrom ||
+         RuleNumber::LengthOf(about.NumbersTo) != about.LettersTo))
         file.Refuse("numbers " + std::to_string(about.NumbersFrom) + " to " +
                     std::to_string(about.NumbersTo) + " of letters " + about.Letters() +
                     " are no survey's");

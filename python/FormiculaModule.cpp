@@ -41,7 +41,6 @@
 #include <type_traits>
 #include <variant>
 
-
 namespace py = pybind11;
 using namespace py::literals;
 
@@ -225,9 +224,8 @@ AntStart AntOf(const py::object& ant)
     return AntStart{x, y, text[0]};
 }
 
-py::object Run(const std::string& rule, int size, bool plane, std::uint64_t maxIterations,
-               std::uint64_t maxMemory, std::uint64_t maxPeriod, const py::object& start,
-               const py::object& antStart, const py::object& origin)
+// The arguments run and survey share, refused in the command line's words.
+void CheckSizeAndCap(int size, std::uint64_t maxIterations)
 {
     if (size < PackedField::MinSize || size > PackedField::MaxSize)
         throw py::value_error("size must be from " + std::to_string(PackedField::MinSize) + " to " +
@@ -236,6 +234,13 @@ py::object Run(const std::string& rule, int size, bool plane, std::uint64_t maxI
     if (maxIterations < 1 || maxIterations > RunOptions::MostIterations)
         throw py::value_error("max_iterations must be from 1 to " +
                               std::to_string(RunOptions::MostIterations));
+}
+
+py::object Run(const std::string& rule, int size, bool plane, std::uint64_t maxIterations,
+               std::uint64_t maxMemory, std::uint64_t maxPeriod, const py::object& start,
+               const py::object& antStart, const py::object& origin)
+{
+    CheckSizeAndCap(size, maxIterations);
     if (maxMemory < 1)
         throw py::value_error("max_memory must be positive");
     if (maxPeriod > MaxPeriodOption::Most)
@@ -415,14 +420,6 @@ std::pair<std::int64_t, std::int64_t> RangeOf(const py::object& range, const cha
     return {from, to};
 }
 
-int BitLength(std::uint64_t number)
-{
-    int length = 0;
-    for (; number > 0; number >>= 1)
-        ++length;
-    return length;
-}
-
 py::list SurveyRows(const py::object& letters, const py::object& numbers, bool plane, int size,
                     std::uint64_t maxIterations, std::uint64_t maxPeriod, std::uint64_t maxMemory,
                     const py::object& jobsGiven)
@@ -442,16 +439,10 @@ py::list SurveyRows(const py::object& letters, const py::object& numbers, bool p
         const auto [from, to] = RangeOf(numbers, "numbers", RuleNumber::MostNumber);
         about.NumbersFrom = static_cast<std::uint64_t>(from);
         about.NumbersTo = static_cast<std::uint64_t>(to);
-        about.LettersFrom = BitLength(about.NumbersFrom);
-        about.LettersTo = BitLength(about.NumbersTo);
+        about.LettersFrom = RuleNumber::LengthOf(about.NumbersFrom);
+        about.LettersTo = RuleNumber::LengthOf(about.NumbersTo);
     }
-    if (size < PackedField::MinSize || size > PackedField::MaxSize)
-        throw py::value_error("size must be from " + std::to_string(PackedField::MinSize) + " to " +
-                              std::to_string(PackedField::MaxSize) + ", not " +
-                              std::to_string(size));
-    if (maxIterations < 1 || maxIterations > RunOptions::MostIterations)
-        throw py::value_error("max_iterations must be from 1 to " +
-                              std::to_string(RunOptions::MostIterations));
+    CheckSizeAndCap(size, maxIterations);
     if (maxPeriod > MaxPeriodOption::Most)
         throw py::value_error("max_period must be at most " +
                               std::to_string(MaxPeriodOption::Most));

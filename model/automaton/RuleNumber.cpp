@@ -1,12 +1,20 @@
 #include "RuleNumber.h"
 
+int RuleNumber::LengthOf(std::uint64_t number)
+{
+    int length = 0;
+    for (; number > 0; number >>= 1)
+        ++length;
+    return length;
+}
+
 std::optional<std::string> RuleNumber::Letters(std::uint64_t number, int maxLetters)
 {
+    if (number == 0 || LengthOf(number) > maxLetters)
+        return std::nullopt;
     std::string letters;
     for (; number > 0; number >>= 1)
         letters += (number & 1u) != 0 ? 'R' : 'L';
-    if (letters.empty() || static_cast<int>(letters.size()) > maxLetters)
-        return std::nullopt;
     return letters;
 }
 

@@ -20,6 +20,8 @@ struct RuleNumber
     std::uint64_t Number = 0;
     bool OfMirror = false; // Number is the mirror's
 
+    // The letters of rule `number`, its bit length.
+    static int LengthOf(std::uint64_t number);
     // The letters of rule `number`; none for 0 or for a rule of more than maxLetters.
     static std::optional<std::string> Letters(std::uint64_t number,
                                               int maxLetters = Rule::MaxLetters);
