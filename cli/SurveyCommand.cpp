@@ -411,16 +411,13 @@ int SurveyCommand::Execute()
         std::fprintf(stderr, "formicula-cli: %s\n", incomplete.c_str());
     if (!Quiet)
     {
-        std::string range = numbers.first > 0 ? "numbers " + std::to_string(numbers.first)
-                                              : std::to_string(letters.From);
-        const bool many =
-            numbers.first > 0 ? numbers.second != numbers.first : letters.To != letters.From;
-        if (many)
-            range +=
-                " to " + std::to_string(numbers.first > 0 ? numbers.second
-                                                          : static_cast<std::uint64_t>(letters.To));
-        if (numbers.first == 0)
-            range += " letter(s)";
+        const auto span = [](std::uint64_t from, std::uint64_t to)
+        { return std::to_string(from) + (to != from ? " to " + std::to_string(to) : ""); };
+        const std::string range = numbers.first > 0
+                                      ? "numbers " + span(numbers.first, numbers.second)
+                                      : span(static_cast<std::uint64_t>(letters.From),
+                                             static_cast<std::uint64_t>(letters.To)) +
+                                            " letter(s)";
         PrintSummary(survey.Rows(), range, cap, done, total, workers, seconds);
     }
     if (complete)

@@ -157,24 +157,18 @@ void ReadCsv(const std::string& path, const std::string& text, SurveyInput& inpu
     if (!firstLine.empty() && firstLine.back() == '\r')
         firstLine.remove_suffix(1);
     // The header with any of the optional columns, in their order.
+    std::vector<const SurveyRecords::AboutColumn*> optional;
+    for (const SurveyRecords::AboutColumn& column : SurveyRecords::AboutColumns)
+        if (column.Optional)
+            optional.push_back(&column);
     std::string header;
     SurveyRecords::Description sample;
-    for (unsigned shown = 0; shown < 1u << std::size(SurveyRecords::AboutColumns); ++shown)
+    for (unsigned shown = 0; shown < 1u << optional.size(); ++shown)
     {
         sample = SurveyRecords::Description{};
-        unsigned bit = 1;
-        bool possible = true;
-        for (const SurveyRecords::AboutColumn& column : SurveyRecords::AboutColumns)
-        {
-            if ((shown & bit) != 0)
-            {
-                possible = possible && column.Optional;
-                column.Set(sample, column.Get(sample) + 1);
-            }
-            bit <<= 1;
-        }
-        if (!possible)
-            continue;
+        for (std::size_t i = 0; i < optional.size(); ++i)
+            if ((shown >> i & 1u) != 0)
+                optional[i]->Set(sample, optional[i]->Get(sample) + 1);
         header = RecordWriter::CsvHeader(SurveyRecords::Of(SurveyRow{}, &sample));
         if (firstLine == std::string_view(header).substr(0, header.size() - 1))
             break;

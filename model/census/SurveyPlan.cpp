@@ -3,6 +3,8 @@
 #include "PackedField.h"
 #include "RuleNumber.h"
 
+#include <algorithm>
+
 SurveyPlan::SurveyPlan(int fromLetters, int toLetters) : All(RulesOf(fromLetters, toLetters))
 {
     // In binary order the mirror of the rule at offset b of a block of 2^n rules is at
@@ -21,12 +23,11 @@ SurveyPlan SurveyPlan::OfNumbers(std::uint64_t from, std::uint64_t to)
 {
     SurveyPlan plan;
     plan.FirstNumber = from;
-    for (std::uint64_t number = from; number <= to && number != 0; ++number)
+    for (std::uint64_t number = std::max<std::uint64_t>(from, 1);
+         number <= std::min(to, RuleNumber::MostNumber); ++number)
     {
         plan.Pairs_.emplace_back(plan.All.size(), NoMirror);
         plan.All.push_back(*RuleNumber::Letters(number));
-        if (number == UINT64_MAX)
-            break;
     }
     plan.Taken.assign(plan.All.size(), true);
     return plan;

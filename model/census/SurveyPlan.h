@@ -38,8 +38,8 @@ public:
 
     // Rules of fromLetters..toLetters letters L and R.
     SurveyPlan(int fromLetters, int toLetters);
-    // The rules of census numbers from..to (1 <= from <= to, none beyond Rule::MaxLetters),
-    // in number order, one row each: a numbered rule's mirror has no number.
+    // The rules of census numbers from..to, in number order, one row each (a numbered rule's
+    // mirror has no number); none beyond RuleNumber::MostNumber.
     static SurveyPlan OfNumbers(std::uint64_t from, std::uint64_t to);
 
     // Every rule of from..to letters L and R, shortest first, each length in binary order
