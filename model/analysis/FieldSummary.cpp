@@ -5,14 +5,21 @@
 
 FieldSummary FieldSummary::Of(const FieldView& field)
 {
+    FieldSummary summary = BoundsOf(field);
+    // On the plane the colours are counted in the box, found once for both.
+    summary.Colours =
+        !field.Unbounded() ? field.Colours()
+        : summary.Visited == 0
+            ? AntField::ColourCounts{}
+            : field.Colours({summary.MinX, summary.MinY, summary.MaxX - summary.MinX + 1,
+                             summary.MaxY - summary.MinY + 1});
+    return summary;
+}
+
+FieldSummary FieldSummary::BoundsOf(const FieldView& field)
+{
     FieldSummary summary;
     const PackedField::Bounds bounds = field.Visited();
-    // On the plane the colours are counted in the box, found once for both.
-    summary.Colours = !field.Unbounded() ? field.Colours()
-                      : bounds.Visited == 0
-                          ? AntField::ColourCounts{}
-                          : field.Colours({bounds.MinX, bounds.MinY, bounds.MaxX - bounds.MinX + 1,
-                                           bounds.MaxY - bounds.MinY + 1});
     summary.Visited = bounds.Visited;
     if (bounds.Visited > 0)
     {
@@ -27,6 +34,11 @@ FieldSummary FieldSummary::Of(const FieldView& field)
 FieldSummary FieldSummary::Of(const PackedField& field)
 {
     return Of(FieldView(field));
+}
+
+FieldSummary FieldSummary::BoundsOf(const PackedField& field)
+{
+    return BoundsOf(FieldView(field));
 }
 
 FieldSummary FieldSummary::Of(const AntField& field)

@@ -21,6 +21,10 @@ struct FieldSummary
 
     // On the plane, colour 0 is counted within the box only.
     static FieldSummary Of(const FieldView& field);
+    // The visited cells and their box, colours left uncounted: all a survey row records,
+    // and counting reads every cell of a box that a run out of memory made huge.
+    static FieldSummary BoundsOf(const FieldView& field);
+    static FieldSummary BoundsOf(const PackedField& field);
     static FieldSummary Of(const PackedField& field);
     // The window's field, read as a packed one.
     static FieldSummary Of(const AntField& field);

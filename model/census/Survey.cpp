@@ -168,7 +168,7 @@ void Survey::Worker::Ended(const LaneRunner::Ended& end)
         Ending ending;
         ending.Result = end.Result;
         ending.Position = end.Position;
-        ending.Growth = FieldSummary::Of(*end.Field);
+        ending.Growth = FieldSummary::BoundsOf(*end.Field);
         ending.TouchedColumnZero = SurveyPlan::TouchedUnmirrored(*end.Field, end.Position);
         // Kept at the cap, and over any state of the rule, so that a survey started
         // again need not run it again; but not a highway's end on the plane, which
@@ -380,7 +380,7 @@ Survey::Ending Survey::EndingOf(const RunState& state) const
     ending.Result.Period = state.Period;
     ending.Result.Highway = state.Highway;
     ending.Position = state.Position;
-    ending.Growth = FieldSummary::Of(field);
+    ending.Growth = FieldSummary::BoundsOf(field);
     ending.TouchedColumnZero = SurveyPlan::TouchedUnmirrored(field, state.Position);
     // The mirror's state may not be saved yet.
     if (state.Outcome == RunOutcome::Cap)
@@ -398,7 +398,6 @@ void Survey::Enter(SurveyRow& row, const RunResult& result, const AntPosition& p
     row.Position = position;
     row.Highway = result.Highway;
     row.Growth = growth;
-    row.Growth.Colours = {};
     row.Done = true;
 }
 
@@ -439,7 +438,7 @@ void Survey::RunWithAllMemory(const std::atomic<bool>* stop, const Progress& pro
         Stepped += result.Iterations;
         if (result.Outcome == RunOutcome::Stopped)
             return;
-        Enter(row, result, position, FieldSummary::Of(field));
+        Enter(row, result, position, FieldSummary::BoundsOf(field));
         Pool.CountDone(1);
         if (progress)
             progress(DoneCount(), RuleCount());
