@@ -536,6 +536,9 @@ void TestRunner::anySizeAndThePlaneEqualTheReference_data()
     QTest::newRow("LLRR on 400 x 400") << "LLRR" << 400 << false << quint64(2000000) << true;
     QTest::newRow("LRRRRRLLR on 37 x 37") << "LRRRRRLLR" << 37 << false << quint64(500000) << false;
     QTest::newRow("LR on the plane") << "LR" << 250 << true << quint64(20000) << false;
+    // Past 2 MB the storage is mapped and grows by moving its pages.
+    QTest::newRow("LR on the plane, grown past a mapped block")
+        << "LR" << 250 << true << quint64(150000) << true;
     QTest::newRow("RLR on the plane") << "RLR" << 250 << true << quint64(400000) << true;
     QTest::newRow("LLRR on a plane from 5") << "LLRR" << 5 << true << quint64(300000) << false;
     QTest::newRow("LRRRRRLLR on the plane")

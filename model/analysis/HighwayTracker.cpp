@@ -229,10 +229,6 @@ Highway HighwayTracker::Finish(std::uint64_t done, bool finished)
 bool HighwayTracker::BeginWalk(const State& from, bool unbounded)
 {
     const PackedField& start = *from.Cells;
-    // Storage kept from a larger field would make its growth's memory check stricter
-    // than a fresh copy's, and so change the walk.
-    if (Work.HeldBytes() > start.Bytes())
-        Work = PackedField(3);
     const std::uint64_t held = Work.HeldBytes();
     if (start.Bytes() > held && start.Bytes() - held > Free())
         DropSpares();

@@ -1,6 +1,7 @@
 #include "CellAllocator.h"
 
 #include <cstdint>
+#include <cstring>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -52,4 +53,23 @@ void FreeCells(void* block, std::size_t bytes) noexcept
     }
 #endif
     ::operator delete(block);
+}
+
+void* GrowCells(void* block, std::size_t oldBytes, std::size_t bytes, std::size_t keep)
+{
+    void* const grown = AllocateCells(bytes);
+    if (!block)
+        return grown;
+#if defined(__linux__)
+    // The old pages go onto the front of the new block, both on huge page boundaries,
+    // so they stay resident and in huge pages; only the new part is faulted in. Pages
+    // need not be kept are moved all the same: reusing them saves clearing new ones.
+    if (oldBytes >= HugePage &&
+        ::mremap(block, oldBytes, oldBytes, MREMAP_MAYMOVE | MREMAP_FIXED, grown) != MAP_FAILED)
+        return grown;
+#endif
+    if (keep > 0)
+        std::memcpy(grown, block, keep);
+    FreeCells(block, oldBytes);
+    return grown;
 }

@@ -259,13 +259,11 @@ std::ptrdiff_t PackedField::Grow(std::ptrdiff_t at, std::uint64_t maxBytes)
     }
     const std::uint64_t newBytes = (static_cast<std::uint64_t>(right - left) + 2) *
                                    (static_cast<std::uint64_t>(bottom - top) + 2);
-    // The limit counts the extent, as if the field were made anew, so that a replay's
-    // walk does not depend on the storage its field kept from an earlier one; and
-    // storage held beyond it where more must be taken. Coordinates stay ints: a field
-    // wider than that is beyond any memory limit anyway.
-    if (newBytes + Codes.size() > maxBytes ||
-        (newBytes > Codes.capacity() && newBytes + Codes.capacity() > maxBytes) ||
-        right - left > (1 << 30) || bottom - top > (1 << 30))
+    // The limit counts the extent, old and new as if copied, and not the storage held,
+    // so that a run or a replay does not depend on what its field kept from an earlier
+    // one (the storage grows without a copy). Coordinates stay ints: a field wider than
+    // that is beyond any memory limit anyway.
+    if (newBytes + Codes.size() > maxBytes || right - left > (1 << 30) || bottom - top > (1 << 30))
         return -1;
     Extend(left, top, right, bottom);
     return Index(x, y);
@@ -280,27 +278,13 @@ void PackedField::Extend(int left, int top, int right, int bottom)
     const std::ptrdiff_t oldStride = Stride();
     const std::ptrdiff_t newStride = newW + 2;
     const auto newBytes = static_cast<std::size_t>(newStride) * static_cast<std::size_t>(newH + 2);
-    // In place where the storage allows: rows only move to higher addresses, so moving
+    // In place, the storage grown first: rows only move to higher addresses, so moving
     // the last first overwrites none not yet moved.
-    Buffer grown;
-    const bool inPlace = newBytes <= Codes.capacity();
-    std::uint8_t* to = nullptr;
-    if (inPlace)
-    {
-        Codes.resize(newBytes);
-        to = Codes.data();
-        for (int row = H - 1; row >= 0; --row)
-            std::memmove(to + (row + shiftY + 1) * newStride + shiftX + 1,
-                         to + (row + 1) * oldStride + 1, static_cast<std::size_t>(W));
-    }
-    else
-    {
-        grown.resize(newBytes);
-        to = grown.data();
-        for (int row = 0; row < H; ++row)
-            std::memcpy(to + (row + shiftY + 1) * newStride + shiftX + 1,
-                        Codes.data() + (row + 1) * oldStride + 1, static_cast<std::size_t>(W));
-    }
+    Codes.resize(newBytes);
+    std::uint8_t* const to = Codes.data();
+    for (int row = H - 1; row >= 0; --row)
+        std::memmove(to + (row + shiftY + 1) * newStride + shiftX + 1,
+                     to + (row + 1) * oldStride + 1, static_cast<std::size_t>(W));
     // Every other byte written once: the new storage is not cleared first.
     const std::uint8_t blank = IsMarked ? MarkedCode(0, RightCodes) : 0;
     std::memset(to, Border, static_cast<std::size_t>(newStride));
@@ -323,8 +307,6 @@ void PackedField::Extend(int left, int top, int right, int bottom)
         index =
             static_cast<std::size_t>((i / oldStride + shiftY) * newStride + i % oldStride + shiftX);
     }
-    if (!inPlace)
-        Codes = std::move(grown);
     W = newW;
     H = newH;
     OriginX = left;
@@ -369,9 +351,7 @@ void PackedField::CopyPart(const PackedField& from, const Part& part)
     H = part.Height;
     OriginX = part.Left;
     OriginY = part.Top;
-    if (part.Bytes > Codes.capacity())
-        Buffer().swap(Codes); // the old cells need no copy
-    Codes.resize(static_cast<std::size_t>(part.Bytes));
+    Codes.resizeDiscarding(static_cast<std::size_t>(part.Bytes));
     Frame();
     for (int y = OriginY; y < OriginY + H; ++y)
         std::memcpy(Codes.data() + Index(OriginX, y), from.Codes.data() + from.Index(OriginX, y),

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "AntField.h"
-#include "CellAllocator.h"
+#include "CellBuffer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -154,8 +154,6 @@ public:
     static unsigned CodeOf(std::uint8_t byte) { return byte & 0x0Fu; }
 
 private:
-    using Buffer = std::vector<std::uint8_t, CellAllocator<std::uint8_t>>;
-
     void Blank();
     void Frame(); // border cells all round the stored part
     // Stores the rectangle left..right-1 x top..bottom-1, around the stored part.
@@ -170,6 +168,6 @@ private:
     int Start = 0;
     bool IsMarked = false;
     unsigned RightCodes = 0;
-    Buffer Codes;
+    CellBuffer Codes;
     std::vector<std::pair<std::size_t, int>> ForeignValues; // index and original value
 };
