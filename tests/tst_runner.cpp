@@ -1,5 +1,6 @@
 #include "Ant.h"
 #include "AntField.h"
+#include "CellBuffer.h"
 #include "FieldReference.h"
 #include "Iteration.h"
 #include "LaneRunner.h"
@@ -88,6 +89,8 @@ private slots:
     void lanesOnOtherFieldsEqualSingleRuns();
     void lanesReuseTheirFields_data();
     void lanesReuseTheirFields();
+    void cellBuffersKeepTheirBytes_data();
+    void cellBuffersKeepTheirBytes();
 };
 
 void TestRunner::outcomes_data()
@@ -775,6 +778,59 @@ void TestRunner::lanesReuseTheirFields()
         options, lanes);
     QCOMPARE(failures.join("; "), QString());
     QCOMPARE(handed, rules.size());
+}
+
+void TestRunner::cellBuffersKeepTheirBytes_data()
+{
+    QTest::addColumn<int>("freed"); // KiB of a block freed first, whose pages may be reused
+    QTest::addColumn<int>("first"); // KiB
+    QTest::addColumn<int>("grown");
+    QTest::newRow("on the heap") << 0 << 100 << 1000;
+    QTest::newRow("from the heap to a mapping") << 0 << 1000 << 5000;
+    QTest::newRow("mapping to mapping") << 0 << 3000 << 9001;
+    QTest::newRow("on freed pages, part of them") << 12000 << 2500 << 7000;
+    QTest::newRow("on freed pages, and new ones") << 4000 << 6000 << 20000;
+}
+
+// Growing keeps the bytes written, wherever the pages come from, and each byte stays
+// its own: a block on reused pages shares none with another.
+void TestRunner::cellBuffersKeepTheirBytes()
+{
+    QFETCH(int, freed);
+    QFETCH(int, first);
+    QFETCH(int, grown);
+    auto fill = [](CellBuffer& cells, std::size_t from, std::uint8_t seed)
+    {
+        for (std::size_t i = from; i < cells.size(); ++i)
+            cells[i] = static_cast<std::uint8_t>(seed + i * 7 + i / 4096);
+    };
+    auto firstWrong =
+        [](const CellBuffer& cells, std::size_t from, std::size_t to, std::uint8_t seed)
+    {
+        for (std::size_t i = from; i < to; ++i)
+            if (cells[i] != static_cast<std::uint8_t>(seed + i * 7 + i / 4096))
+                return static_cast<qint64>(i);
+        return qint64(-1);
+    };
+    {
+        CellBuffer old;
+        old.resize(std::size_t(freed) * 1024);
+        fill(old, 0, 9);
+    }
+    CellBuffer other;
+    other.resize(std::size_t(first) * 1024);
+    fill(other, 0, 5);
+    CellBuffer cells;
+    cells.resize(std::size_t(first) * 1024);
+    fill(cells, 0, 1);
+    const CellBuffer copy = cells;
+    cells.resize(std::size_t(grown) * 1024);
+    QCOMPARE(cells.capacity(), std::size_t(grown) * 1024);
+    QCOMPARE(firstWrong(cells, 0, std::size_t(first) * 1024, 1), qint64(-1));
+    fill(cells, std::size_t(first) * 1024, 1);
+    QCOMPARE(firstWrong(cells, 0, cells.size(), 1), qint64(-1));
+    QCOMPARE(firstWrong(copy, 0, copy.size(), 1), qint64(-1));
+    QCOMPARE(firstWrong(other, 0, other.size(), 5), qint64(-1));
 }
 
 QTEST_GUILESS_MAIN(TestRunner)

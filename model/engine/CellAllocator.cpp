@@ -1,42 +1,136 @@
 #include "CellAllocator.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
 #if defined(__linux__)
+#include <mutex>
 #include <sys/mman.h>
+#include <vector>
 #endif
 
 namespace
 {
 // Blocks this large come in huge pages: a 512th of the page faults.
 constexpr std::size_t HugePage = std::size_t{2} << 20;
+
+#if defined(__linux__)
+constexpr std::size_t Page = 4096;
+
+std::size_t PageLength(std::size_t bytes)
+{
+    return (bytes + Page - 1) / Page * Page;
+}
+
+// Pages of freed blocks, kept for the next blocks: a survey's runs one after another
+// would otherwise have the kernel clear a whole field's pages for each (most of the
+// time of a run that outgrows its memory). A block takes kept pages before any new one,
+// so the pages resident never exceed the most that blocks in use ever held; what is
+// kept beyond KeptMost is given back.
+class KeptPages
+{
+public:
+    // Never destroyed: fields of static lifetime may be freed after it would be.
+    static KeptPages& Instance()
+    {
+        static KeptPages* const kept = new KeptPages();
+        return *kept;
+    }
+
+    // Moves kept pages onto block[from, to), as many as there are.
+    void Fill(std::uint8_t* block, std::size_t from, std::size_t to)
+    {
+        const std::lock_guard<std::mutex> lock(Mutex);
+        while (from < to && !Runs.empty())
+        {
+            Run& run = Runs.back();
+            std::size_t take = std::min(run.Bytes, to - from);
+            // Whole huge pages where the run has more, so they move as huge pages.
+            if (take < run.Bytes && take > HugePage)
+                take = take / HugePage * HugePage;
+            if (::mremap(run.At, take, take, MREMAP_MAYMOVE | MREMAP_FIXED, block + from) ==
+                MAP_FAILED)
+            {
+                // Given back, not tried again; the rest of the block stays new pages.
+                ::munmap(run.At, run.Bytes);
+                Total -= run.Bytes;
+                Runs.pop_back();
+                return;
+            }
+            run.At += take;
+            run.Bytes -= take;
+            Total -= take;
+            from += take;
+            if (run.Bytes == 0)
+                Runs.pop_back();
+        }
+    }
+
+    void Keep(std::uint8_t* block, std::size_t length)
+    {
+        {
+            const std::lock_guard<std::mutex> lock(Mutex);
+            if (Total + length <= KeptMost)
+            {
+                Runs.push_back({block, length});
+                Total += length;
+                return;
+            }
+        }
+        ::munmap(block, length);
+    }
+
+private:
+    static constexpr std::size_t KeptMost = std::size_t{1} << 30;
+    struct Run
+    {
+        std::uint8_t* At;
+        std::size_t Bytes;
+    };
+    std::mutex Mutex;
+    std::vector<Run> Runs;
+    std::size_t Total = 0;
+};
+
+// Address space for `length` bytes on a huge page boundary, not yet touched.
+std::uint8_t* Reserve(std::size_t length)
+{
+    void* mapped = ::mmap(nullptr, length + HugePage, PROT_READ | PROT_WRITE,
+                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
+        throw std::bad_alloc();
+    // Trimmed to a huge page boundary at the front, and to the length at the back.
+    auto* const first = static_cast<std::uint8_t*>(mapped);
+    const std::size_t skip =
+        (HugePage - reinterpret_cast<std::uintptr_t>(mapped) % HugePage) % HugePage;
+    std::uint8_t* const block = first + skip;
+    if (skip > 0)
+        ::munmap(first, skip);
+    if (HugePage - skip > 0)
+        ::munmap(block + length, HugePage - skip);
+    return block;
+}
+
+void Advise(std::uint8_t* block, std::size_t length)
+{
+    ::madvise(block, length, MADV_HUGEPAGE); // only advice: the block works without
+}
+#endif
 } // namespace
 
-// Large blocks are mapped directly, on a huge page boundary, and unmapped when freed:
-// the heap would keep freed blocks resident, and round sizes up, beyond what the memory
-// limit counts. Without mmap they come from the heap.
+// Large blocks are mapped directly, on a huge page boundary, and their pages kept or
+// unmapped when freed: the heap would keep freed blocks resident, and round sizes up,
+// beyond what the memory limit counts. Without mmap they come from the heap.
 void* AllocateCells(std::size_t bytes)
 {
 #if defined(__linux__)
     if (bytes >= HugePage)
     {
-        constexpr std::size_t Page = 4096;
-        const std::size_t length = (bytes + Page - 1) / Page * Page;
-        void* mapped = ::mmap(nullptr, length + HugePage, PROT_READ | PROT_WRITE,
-                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (mapped == MAP_FAILED)
-            throw std::bad_alloc();
-        // Trimmed to a huge page boundary at the front, and to the length at the back.
-        auto* const first = static_cast<std::uint8_t*>(mapped);
-        const std::size_t skip =
-            (HugePage - reinterpret_cast<std::uintptr_t>(mapped) % HugePage) % HugePage;
-        std::uint8_t* const block = first + skip;
-        if (skip > 0)
-            ::munmap(first, skip);
-        if (HugePage - skip > 0)
-            ::munmap(block + length, HugePage - skip);
-        ::madvise(block, length, MADV_HUGEPAGE); // only advice: the block works without
+        const std::size_t length = PageLength(bytes);
+        std::uint8_t* const block = Reserve(length);
+        KeptPages::Instance().Fill(block, 0, length);
+        Advise(block, length);
         return block;
     }
 #endif
@@ -48,7 +142,7 @@ void FreeCells(void* block, std::size_t bytes) noexcept
 #if defined(__linux__)
     if (bytes >= HugePage)
     {
-        ::munmap(block, bytes);
+        KeptPages::Instance().Keep(static_cast<std::uint8_t*>(block), PageLength(bytes));
         return;
     }
 #endif
@@ -57,17 +151,28 @@ void FreeCells(void* block, std::size_t bytes) noexcept
 
 void* GrowCells(void* block, std::size_t oldBytes, std::size_t bytes, std::size_t keep)
 {
-    void* const grown = AllocateCells(bytes);
-    if (!block)
-        return grown;
 #if defined(__linux__)
     // The old pages go onto the front of the new block, both on huge page boundaries,
     // so they stay resident and in huge pages; only the new part is faulted in. Pages
-    // need not be kept are moved all the same: reusing them saves clearing new ones.
-    if (oldBytes >= HugePage &&
-        ::mremap(block, oldBytes, oldBytes, MREMAP_MAYMOVE | MREMAP_FIXED, grown) != MAP_FAILED)
-        return grown;
+    // that need not be kept move all the same: reusing them saves clearing new ones.
+    if (block && oldBytes >= HugePage)
+    {
+        const std::size_t oldLength = PageLength(oldBytes);
+        const std::size_t length = PageLength(bytes);
+        std::uint8_t* const grown = Reserve(length);
+        if (::mremap(block, oldLength, oldLength, MREMAP_MAYMOVE | MREMAP_FIXED, grown) !=
+            MAP_FAILED)
+        {
+            KeptPages::Instance().Fill(grown, oldLength, length);
+            Advise(grown, length);
+            return grown;
+        }
+        ::munmap(grown, length);
+    }
 #endif
+    void* const grown = AllocateCells(bytes);
+    if (!block)
+        return grown;
     if (keep > 0)
         std::memcpy(grown, block, keep);
     FreeCells(block, oldBytes);
