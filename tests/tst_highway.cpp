@@ -495,7 +495,7 @@ void TestHighway::highwayTypeIsOneUnderSymmetries()
     QVERIFY(run.Type.has_value());
     const PlaneRun upright = RunOnPlane("LR", 'U', 1000000);
     QVERIFY(upright.Type == run.Type);
-    QCOMPARE(QString::fromStdString(run.Type->Name(2)), QStringLiteral("104 (2,2) +10 +12"));
+    QCOMPARE(QString::fromStdString(run.Type->Name(2)), QStringLiteral("104 (2 2) +10 +12"));
 
     PlaneReference plane(rule.toStdString());
     plane.Heading = static_cast<int>(QByteArray("URDL").indexOf(direction));
@@ -518,13 +518,13 @@ void TestHighway::typeDriftUpToSymmetry_data()
     QTest::addColumn<int>("dx");
     QTest::addColumn<int>("dy");
     QTest::addColumn<QString>("name");
-    QTest::newRow("2 2") << 2 << 2 << "18 (2,2) +1 -1";
-    QTest::newRow("-2 2") << -2 << 2 << "18 (2,2) +1 -1";
-    QTest::newRow("-2 -2") << -2 << -2 << "18 (2,2) +1 -1";
-    QTest::newRow("0 -3") << 0 << -3 << "18 (3,0) +1 -1";
-    QTest::newRow("-3 0") << -3 << 0 << "18 (3,0) +1 -1";
-    QTest::newRow("1 -4") << 1 << -4 << "18 (4,1) +1 -1";
-    QTest::newRow("-4 1") << -4 << 1 << "18 (4,1) +1 -1";
+    QTest::newRow("2 2") << 2 << 2 << "18 (2 2) +1 -1";
+    QTest::newRow("-2 2") << -2 << 2 << "18 (2 2) +1 -1";
+    QTest::newRow("-2 -2") << -2 << -2 << "18 (2 2) +1 -1";
+    QTest::newRow("0 -3") << 0 << -3 << "18 (3 0) +1 -1";
+    QTest::newRow("-3 0") << -3 << 0 << "18 (3 0) +1 -1";
+    QTest::newRow("1 -4") << 1 << -4 << "18 (4 1) +1 -1";
+    QTest::newRow("-4 1") << -4 << 1 << "18 (4 1) +1 -1";
 }
 
 void TestHighway::typeDriftUpToSymmetry()

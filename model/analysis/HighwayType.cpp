@@ -27,7 +27,7 @@ HighwayType HighwayType::Of(const HighwayCourse& course)
 
 std::string HighwayType::Name(int letters) const
 {
-    std::string name = std::to_string(Period) + " (" + std::to_string(DriftA) + "," +
+    std::string name = std::to_string(Period) + " (" + std::to_string(DriftA) + " " +
                        std::to_string(DriftB) + ")";
     for (int c = 1; c <= letters && c < AntField::ColourCount; ++c)
     {

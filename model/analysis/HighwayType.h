@@ -26,7 +26,8 @@ struct HighwayType
                           const Changes& change);
     static HighwayType Of(const HighwayCourse& course);
 
-    // "104 (2,2) +10 +12": period, drift, then the change of colours 1..letters.
+    // "104 (2 2) +10 +12": period, drift, then the change of colours 1..letters (no comma,
+    // so that a CSV cell needs no quotes).
     std::string Name(int letters) const;
 
     bool operator==(const HighwayType& other) const;
