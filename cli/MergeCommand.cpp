@@ -22,7 +22,8 @@ MergeCommand::MergeCommand(CLI::App& line)
     Options()
         .add_option("FILE", Files, "survey outputs, or soups outputs, all CSV or all JSON")
         ->type_name("");
-    Options().add_flag("--types", Types, "soups: print the table of highway types alone")
+    Options()
+        .add_flag("--types", Types, "soups: print the table of highway types alone")
         ->disable_flag_override();
     Options()
         .add_option("--top", Top, "as the shards were given it")
@@ -170,8 +171,8 @@ int MergeCommand::MergeSoups()
         about.SoupsTotal += inputs[i].About.SoupsTotal;
         about.SoupsDone += inputs[i].About.SoupsDone;
         if (!inputs[i].About.Complete() && incomplete.empty())
-            incomplete = ArgumentText::QuotePath(Files[i]) + " is incomplete: " +
-                         std::to_string(inputs[i].About.SoupsDone) + " of " +
+            incomplete = ArgumentText::QuotePath(Files[i]) +
+                         " is incomplete: " + std::to_string(inputs[i].About.SoupsDone) + " of " +
                          std::to_string(inputs[i].About.SoupsTotal) + " soups";
         rows.insert(rows.end(), inputs[i].Rows.begin(), inputs[i].Rows.end());
     }

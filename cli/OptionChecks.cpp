@@ -61,8 +61,9 @@ CLI::Validator OneOf(const std::string& option, const std::vector<std::string>& 
 
 Shard ParseShard(const std::string& text)
 {
-    const std::string problem = "--shard must be I/N with 1 <= I <= N <= " +
-                                std::to_string(MostShards) + ", not " + ArgumentText::Quote(text);
+    const std::string problem =
+        "--shard must be I/N with 1 <= I <= N <= " + std::to_string(MostShards) + ", not " +
+        ArgumentText::Quote(text);
     const std::size_t slash = text.find('/');
     if (slash == std::string::npos)
         throw UsageError(problem);

@@ -16,8 +16,8 @@
 #include "RuleNumber.h"
 #include "RuleText.h"
 #include "RunDefaults.h"
-#include "Runner.h"
 #include "RunReplay.h"
+#include "Runner.h"
 #include "RuntimeFailure.h"
 #include "StandardOutput.h"
 #include "SurveyRecords.h"
@@ -312,9 +312,8 @@ int RunCommand::Execute()
     std::unique_ptr<PackedField> soup;
     if (SoupStart.Given())
     {
-        const StartField patch =
-            SoupStart.Chosen().Make(SoupStart.Seed(), SoupStart.Index(), ant.GetAI().ActiveSteps,
-                                    position.X, position.Y);
+        const StartField patch = SoupStart.Chosen().Make(
+            SoupStart.Seed(), SoupStart.Index(), ant.GetAI().ActiveSteps, position.X, position.Y);
         soup = std::make_unique<PackedField>(PackedField::MinSize);
         const std::string problem = patch.Place(*soup, Geometry.Size(), Geometry.Plane(),
                                                 Geometry.MaxMemory(), position.X, position.Y);

@@ -28,7 +28,8 @@ SoupOptions::SoupOptions(CLI::App& command, bool replay) : Command(&command)
         .add_option("--patch", Patch.Patch,
                     "side of the random square patch centred on the ant, 1 to " +
                         std::to_string(Soup::MostPatch) + " (default " +
-                        std::to_string(Soup{}.Patch) + "; an even side has one more cell left "
+                        std::to_string(Soup{}.Patch) +
+                        "; an even side has one more cell left "
                         "of and above the ant than right of and below it)")
         ->type_name("S")
         ->check(OptionChecks::WholeNumber("--patch", 1, Soup::MostPatch));

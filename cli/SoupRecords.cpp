@@ -40,11 +40,12 @@ struct Column
     bool (*Set)(Description&, const std::string&);
 };
 
-#define SOUP_COUNT_COLUMN(name, member, most)                                                    \
+#define SOUP_COUNT_COLUMN(name, member, most)                                                      \
     Column                                                                                         \
     {                                                                                              \
-        name, [](const Description& d) { return std::to_string(d.member); },                      \
-            [](Description& d, const std::string& text) { return ReadCount(text, d.member, most); } \
+        name, [](const Description& d) { return std::to_string(d.member); },                       \
+            [](Description& d, const std::string& text)                                            \
+        { return ReadCount(text, d.member, most); }                                                \
     }
 
 const Column Columns[] = {
@@ -108,10 +109,9 @@ Record RowRecord(const SoupRow& row, const Description& about, bool constants)
     const bool never = row.Outcome == RunOutcome::Never;
     record.push_back({"period", never ? Field::Value(row.Period) : Field::Value(nullptr), -6});
     Fields::AddHighway(record, row.Highway);
-    record.push_back({"type",
-                      row.Type ? Field::Value(TypeName(row, about.Letters()))
-                               : Field::Value(nullptr),
-                      -20});
+    record.push_back(
+        {"type", row.Type ? Field::Value(TypeName(row, about.Letters())) : Field::Value(nullptr),
+         -20});
     if (constants)
         for (const Column& column : Columns)
             record.push_back({column.Name, column.Get(about), 0, Field::Csv});
@@ -256,7 +256,8 @@ SoupRow RowOf(const Place& place, const Cells& cells, const Description& about)
             if (start == std::string::npos)
                 break;
             const std::size_t end = std::min(numbers.find(' ', start), numbers.size());
-            const Number number = ArgumentText::ReadNumber(numbers.substr(start, end - start), true);
+            const Number number =
+                ArgumentText::ReadNumber(numbers.substr(start, end - start), true);
             if (number.Status != Number::Whole || number.Magnitude > INT64_MAX)
                 place.Refuse("type " + ArgumentText::Quote(type) + " is no highway type");
             values.push_back(number.Negative ? -static_cast<std::int64_t>(number.Magnitude)
@@ -268,8 +269,8 @@ SoupRow RowOf(const Place& place, const Cells& cells, const Description& about)
         HighwayType::Changes change{};
         for (int c = 1; c <= about.Letters(); ++c)
             change[static_cast<std::size_t>(c)] = values[static_cast<std::size_t>(2 + c)];
-        row.Type = HighwayType::Of(static_cast<std::uint64_t>(values[0]), values[1], values[2],
-                                   change);
+        row.Type =
+            HighwayType::Of(static_cast<std::uint64_t>(values[0]), values[1], values[2], change);
         if (row.Type->Name(about.Letters()) != type)
             place.Refuse("type " + ArgumentText::Quote(type) + " is no highway type");
     }

@@ -23,28 +23,34 @@
 
 namespace
 {
-void PrintSummary(const SoupRecords::Description& about, const std::vector<SoupRow>& rows,
-                  int jobs, double seconds)
+void PrintSummary(const SoupRecords::Description& about, const std::vector<SoupRow>& rows, int jobs,
+                  double seconds)
 {
-    std::size_t counts[OutcomeRanks] = {};
-    std::size_t typed = 0;
+    // A soup capped before its first snapshot on the highway has it proven at the end.
+    std::size_t proven = 0, typed = 0, counts[OutcomeRanks] = {};
     for (const SoupRow& row : rows)
-        if (row.Done)
+    {
+        if (!row.Done)
+            continue;
+        proven += row.Highway.Found;
+        typed += row.Type.has_value();
+        if (!row.Highway.Found)
             ++counts[TraitsOf(row.Outcome).Rank];
-    const std::vector<SoupRecords::TypeCount> types = SoupRecords::Types(rows);
-    for (const SoupRecords::TypeCount& type : types)
-        typed += type.Soups;
+    }
     auto count = [&](RunOutcome outcome) { return counts[TraitsOf(outcome).Rank]; };
     std::fprintf(stderr,
-                 "formicula-cli: soups of %s: %llu of %llu done, %zu on a highway (%zu type(s)), "
-                 "%zu cap (at %llu iterations), %zu never, %zu memory in %.2f s on %d job(s)\n",
+                 "formicula-cli: soups of %s: %llu of %llu done, %zu on a proven highway (%zu "
+                 "type(s)), %zu without: %zu cap (at %llu iterations), %zu never, %zu memory; "
+                 "in %.2f s on %d job(s)\n",
                  about.Rule.c_str(), static_cast<unsigned long long>(about.SoupsDone),
-                 static_cast<unsigned long long>(about.SoupsTotal), count(RunOutcome::Highway),
-                 types.size(), count(RunOutcome::Cap), static_cast<unsigned long long>(about.Cap),
-                 count(RunOutcome::Never), count(RunOutcome::Memory), seconds, jobs);
-    if (typed < count(RunOutcome::Highway))
+                 static_cast<unsigned long long>(about.SoupsTotal), proven,
+                 SoupRecords::Types(rows).size(),
+                 static_cast<std::size_t>(about.SoupsDone) - proven, count(RunOutcome::Cap),
+                 static_cast<unsigned long long>(about.Cap), count(RunOutcome::Never),
+                 count(RunOutcome::Memory), seconds, jobs);
+    if (typed < proven)
         std::fprintf(stderr, "formicula-cli: %zu highway(s) whose period could not be stepped\n",
-                     count(RunOutcome::Highway) - typed);
+                     proven - typed);
 }
 } // namespace
 
@@ -119,16 +125,18 @@ int SoupsCommand::Execute()
     about.MaxPeriod = MaxPeriod.Chosen();
     if (Options().count("--max-memory") > 0)
         about.MaxMemory = FieldOptions::ParseBytes(MemoryText);
-    const OptionChecks::Shard shard =
-        Options().count("--shard") > 0 ? OptionChecks::ParseShard(ShardText) : OptionChecks::Shard{};
+    const OptionChecks::Shard shard = Options().count("--shard") > 0
+                                          ? OptionChecks::ParseShard(ShardText)
+                                          : OptionChecks::Shard{};
     about.ShardIndex = static_cast<std::uint64_t>(shard.Index);
     about.ShardCount = static_cast<std::uint64_t>(shard.Count);
     const OutputFormat::Kind format = Format.Chosen();
-    int jobs = Options().count("--jobs") > 0 ? Jobs
-                                             : std::min(RunDefaults::UsableCpus(), RunDefaults::MostJobs);
+    int jobs = Options().count("--jobs") > 0
+                   ? Jobs
+                   : std::min(RunDefaults::UsableCpus(), RunDefaults::MostJobs);
     // Each run in progress starts on its patch within its share of the memory.
-    const std::uint64_t side = static_cast<std::uint64_t>(
-        std::max(about.Patch.Patch, int{PackedField::DefaultSize}) + 2);
+    const std::uint64_t side =
+        static_cast<std::uint64_t>(std::max(about.Patch.Patch, int{PackedField::DefaultSize}) + 2);
     if (side * side > about.MaxMemory / static_cast<std::uint64_t>(jobs))
         throw UsageError(std::to_string(jobs) + " run(s) of " + std::to_string(side * side) +
                          " bytes each take more than --max-memory (" +

@@ -56,8 +56,8 @@ struct Range
     int To = 0;
 };
 
-using OptionChecks::Shard;
 using OptionChecks::ParseShard;
+using OptionChecks::Shard;
 
 Range ParseLetters(const std::string& text)
 {

@@ -30,12 +30,11 @@ public:
 
     // Before the run: the option values (a UsageError); CheckWritable, the place to write.
     void CheckOptions();
-    // Replays the rule's run on the options' field from the start state (or `start`) to lastIteration,
-    // or to the course's beginning and the course's states from there on. A file is
+    // Replays the rule's run on the options' field from the start state (or `start`) to
+    // lastIteration, or to the course's beginning and the course's states from there on. A file is
     // returned written but not yet in place, for the caller to commit with its other files.
     std::unique_ptr<OutputFile> Write(const AntAI& rule, const RunOptions& field,
-                                      std::uint64_t lastIteration,
-                                      const HighwayCourse* course,
+                                      std::uint64_t lastIteration, const HighwayCourse* course,
                                       const ReplayStart& start) const;
 
 private:

@@ -119,11 +119,20 @@ void TestCliSoups::rowsAgreeWithThePlaneReference_data()
     QTest::addColumn<int>("patch");
     QTest::addColumn<QString>("density"); // empty: every colour alike
     QTest::addColumn<QString>("cap");
-    QTest::newRow("LR, highways") << "LR" << "1" << 11 << "" << "30000";
-    QTest::newRow("RRL, patch 5") << "RRL" << "7" << 5 << "" << "20000";
-    QTest::newRow("LLRR, density 0.5") << "LLRR" << "3" << 9 << "0.5" << "50000";
-    QTest::newRow("RLR, even patch, density 0.25") << "RLR" << "5" << 4 << "0.25" << "10000";
-    QTest::newRow("RRLRLR, seed 2^64-1") << "RRLRLR" << "18446744073709551615" << 11 << ""
+    QTest::newRow("LR, highways") << "LR"
+                                  << "1" << 11 << ""
+                                  << "30000";
+    QTest::newRow("RRL, patch 5") << "RRL"
+                                  << "7" << 5 << ""
+                                  << "20000";
+    QTest::newRow("LLRR, density 0.5") << "LLRR"
+                                       << "3" << 9 << "0.5"
+                                       << "50000";
+    QTest::newRow("RLR, even patch, density 0.25") << "RLR"
+                                                   << "5" << 4 << "0.25"
+                                                   << "10000";
+    QTest::newRow("RRLRLR, seed 2^64-1") << "RRLRLR"
+                                         << "18446744073709551615" << 11 << ""
                                          << "100000";
 }
 
@@ -187,6 +196,12 @@ void TestCliSoups::rowsAgreeWithThePlaneReference()
         run[names[i]] = cells[i];
     for (const char* column : {"iterations", "x", "y", "direction", "highway_period"})
         QCOMPARE(run[column], rows[1][column]);
+    // The trace replays the soup, not the blank start.
+    const CliResult trace =
+        RunCli(QStringList{"run", rule, "--soup", seed + ":1", "--plane", "--trace", "-"} + shape);
+    QCOMPARE(trace.Status, 0);
+    const QList<QByteArray> last = trace.Out.trimmed().split('\n').back().split(',');
+    QCOMPARE(last.mid(1, 3), (QList<QByteArray>{run["x"], run["y"], run["direction"]}));
 }
 
 void TestCliSoups::rowsDoNotDependOnJobsOrShards_data()
@@ -199,8 +214,8 @@ void TestCliSoups::rowsDoNotDependOnJobsOrShards_data()
 void TestCliSoups::rowsDoNotDependOnJobsOrShards()
 {
     QFETCH(QString, format);
-    const QStringList run{"RRL",  "--count",  "10", "--max-iterations", "200000", "--seed",
-                          "42",   "--format", format, "--quiet"};
+    const QStringList run{"RRL", "--count",  "10",   "--max-iterations", "200000", "--seed",
+                          "42",  "--format", format, "--quiet"};
     const CliResult one = Soups(run + QStringList{"--jobs", "1"});
     const CliResult two = Soups(run + QStringList{"--jobs", "2"});
     QCOMPARE(one.Status, 0);
@@ -237,25 +252,25 @@ void TestCliSoups::badUsageIsRefused_data()
     QTest::newRow("count 0") << QStringList{"soups", "LR", "--count", "0"} << "--count";
     QTest::newRow("patch 0") << QStringList{"soups", "LR", "--patch", "0"} << "--patch";
     QTest::newRow("patch too large") << QStringList{"soups", "LR", "--patch", "4097"} << "--patch";
-    QTest::newRow("density above 1") << QStringList{"soups", "LR", "--density", "1.5"}
-                                     << "--density";
+    QTest::newRow("density above 1")
+        << QStringList{"soups", "LR", "--density", "1.5"} << "--density";
     QTest::newRow("density of 10 decimals")
         << QStringList{"soups", "LR", "--density", "0.1234567891"} << "--density";
-    QTest::newRow("density not a number") << QStringList{"soups", "LR", "--density", "half"}
-                                          << "--density";
+    QTest::newRow("density not a number")
+        << QStringList{"soups", "LR", "--density", "half"} << "--density";
     QTest::newRow("negative seed") << QStringList{"soups", "LR", "--seed", "-1"} << "--seed";
     QTest::newRow("seed beyond 64 bits")
         << QStringList{"soups", "LR", "--seed", "18446744073709551616"} << "--seed";
     QTest::newRow("shard 3/2") << QStringList{"soups", "LR", "--shard", "3/2"} << "--shard";
     QTest::newRow("jobs 0") << QStringList{"soups", "LR", "--jobs", "0"} << "--jobs";
-    QTest::newRow("memory too small") << QStringList{"soups", "LR", "--max-memory", "1K"}
-                                      << "--max-memory";
-    QTest::newRow("run --soup without index") << QStringList{"run", "LR", "--soup", "1"}
-                                              << "SEED:INDEX";
+    QTest::newRow("memory too small")
+        << QStringList{"soups", "LR", "--max-memory", "1K"} << "--max-memory";
+    QTest::newRow("run --soup without index")
+        << QStringList{"run", "LR", "--soup", "1"} << "SEED:INDEX";
     QTest::newRow("run --soup and --start")
         << QStringList{"run", "LR", "--soup", "1:2", "--start", "x.txt"} << "not both";
-    QTest::newRow("run --patch without --soup") << QStringList{"run", "LR", "--patch", "5"}
-                                                << "needs --soup";
+    QTest::newRow("run --patch without --soup")
+        << QStringList{"run", "LR", "--patch", "5"} << "needs --soup";
     QTest::newRow("merge --top of soups") << QStringList{} << "--top";
 }
 
@@ -269,7 +284,8 @@ void TestCliSoups::badUsageIsRefused()
         const QString path = dir.filePath("soups.csv");
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(Soups({"LR", "--count", "2", "--max-iterations", "1000", "--csv", "--quiet"}).Out);
+        file.write(
+            Soups({"LR", "--count", "2", "--max-iterations", "1000", "--csv", "--quiet"}).Out);
         file.close();
         arguments = QStringList{"merge", "--top", "3", path};
     }
@@ -299,8 +315,8 @@ void TestCliSoups::stopPrintsTheSoupsDone()
     const int rows = root["rows"].toArray().size();
     QVERIFY2(rows > 0 && rows < 400, qPrintable(QString::number(rows)));
     QCOMPARE(root["soups_done"].toInt(), rows);
-    QVERIFY(process.readAllStandardError().contains(
-        "incomplete: interrupted after " + QByteArray::number(rows) + " of 400 soups"));
+    QVERIFY(process.readAllStandardError().contains("incomplete: interrupted after " +
+                                                    QByteArray::number(rows) + " of 400 soups"));
 }
 
 QTEST_GUILESS_MAIN(TestCliSoups)

@@ -153,7 +153,7 @@ PlaneRun RunOnPlane(const std::string& rule, char heading, std::uint64_t cap,
         start.Left = cell.first;
         start.Top = cell.second;
         start.Colours = {static_cast<std::uint8_t>(colour)};
-                const std::string problem =
+        const std::string problem =
             start.Place(plane, PackedField::DefaultSize, true, RunOptions::DefaultMaxMemory,
                         Ant::StartX, Ant::StartY);
         if (!problem.empty())
@@ -480,8 +480,10 @@ void TestHighway::highwayTypeIsOneUnderSymmetries_data()
     // A heading other than up rotates LR's highway; RL mirrors it.
     for (const char* heading : {"U", "R", "D", "L"})
         QTest::newRow(qPrintable(QStringLiteral("LR %1").arg(heading))) << "LR" << heading;
-    QTest::newRow("RL U") << "RL" << "U";
-    QTest::newRow("RL R") << "RL" << "R";
+    QTest::newRow("RL U") << "RL"
+                          << "U";
+    QTest::newRow("RL R") << "RL"
+                          << "R";
 }
 
 // Every copy is LR's type, and its colour change is what the reference counts over a period.
@@ -572,7 +574,8 @@ void TestHighway::plantedCellsAheadDelayTheProof()
     const int reach = FootprintAndReach(walk, static_cast<std::size_t>(w.CertifiedAt),
                                         static_cast<int>(w.Period), w.DriftX, w.DriftY)
                           .second;
-    const WalkStep& ahead = walk.Steps[static_cast<std::size_t>(w.CertifiedAt + periods * w.Period)];
+    const WalkStep& ahead =
+        walk.Steps[static_cast<std::size_t>(w.CertifiedAt + periods * w.Period)];
     std::uint64_t first = 0;
     while (walk.Steps[first].X != ahead.X || walk.Steps[first].Y != ahead.Y)
         ++first;
@@ -589,10 +592,10 @@ void TestHighway::plantedCellsAheadDelayTheProof()
     }
     if (!v.Found)
         return;
-    QVERIFY2(v.CertifiedAt + (reach + 1) * v.Period > first,
-             qPrintable(QStringLiteral("proven at %1, the cell visited at %2")
-                            .arg(v.CertifiedAt)
-                            .arg(first)));
+    QVERIFY2(
+        v.CertifiedAt + (reach + 1) * v.Period > first,
+        qPrintable(
+            QStringLiteral("proven at %1, the cell visited at %2").arg(v.CertifiedAt).arg(first)));
     // What it proved holds on the reference from the same start for 100 periods more.
     PlaneReference plane("LR");
     plane.Set(ahead.X, ahead.Y, static_cast<std::uint8_t>(colour));

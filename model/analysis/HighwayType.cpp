@@ -27,8 +27,8 @@ HighwayType HighwayType::Of(const HighwayCourse& course)
 
 std::string HighwayType::Name(int letters) const
 {
-    std::string name = std::to_string(Period) + " (" + std::to_string(DriftA) + " " +
-                       std::to_string(DriftB) + ")";
+    std::string name =
+        std::to_string(Period) + " (" + std::to_string(DriftA) + " " + std::to_string(DriftB) + ")";
     for (int c = 1; c <= letters && c < AntField::ColourCount; ++c)
     {
         const std::int64_t gained = Change[static_cast<std::size_t>(c)];

@@ -21,8 +21,8 @@ class RunReplay
 {
 public:
     // The rule from the start cell, heading up, on the blank field of the options' Size and
-    // Plane (or from `start`), growing within their MaxMemory. A raised Stop flag cuts the stretch being run
-    // short; the caller looks at the flag.
+    // Plane (or from `start`), growing within their MaxMemory. A raised Stop flag cuts the stretch
+    // being run short; the caller looks at the flag.
     RunReplay(const AntAI& rule, const RunOptions& field, const ReplayStart& start = {});
 
     // Runs on to `iteration`, or to the run's end if that comes first; never back.
