@@ -122,7 +122,7 @@ Record RowRecord(const SoupRow& row, const Description& about, bool constants)
 std::string Share(std::uint64_t soups, std::uint64_t done)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f%%",
+    std::snprintf(text, sizeof text, "%.2f%%",
                   done == 0 ? 0.0 : 100.0 * static_cast<double>(soups) / static_cast<double>(done));
     return text;
 }
