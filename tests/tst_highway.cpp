@@ -550,9 +550,10 @@ void TestHighway::plantedCellsAheadDelayTheProof_data()
     QTest::addColumn<int>("periods");
     QTest::addColumn<bool>("proven"); // the blank plane's highway, once past the cell
     // Colour 1 acts as blank, so the ant's way is the blank plane's: only the proof waits.
-    // 400 periods on lies beyond the run's first snapshots on the highway, where the blank
-    // plane's run is proven. There the run ends as memory at 734 018 instead: its highway
-    // is found from the blank plane's onset, before the cell, so every replay reaches back.
+    // 400 periods on lies beyond the run's first snapshot on the highway, where the blank
+    // plane's run is proven. There the run outgrows 1 GiB at 734 018 unproven: snapshots lie
+    // at least as many steps apart as the plane has bytes, and this plane, grown to the
+    // planted cell and along the highway, grows faster than the ant goes on.
     QTest::newRow("colour 1, 20 periods on") << 1 << 20 << true;
     QTest::newRow("colour 1, 400 periods on") << 1 << 400 << false;
     QTest::newRow("colour 2, 20 periods on") << 2 << 20 << false;
