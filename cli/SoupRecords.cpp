@@ -264,11 +264,11 @@ SoupRow RowOf(const Place& place, const Cells& cells, const Description& about)
                                              : static_cast<std::int64_t>(number.Magnitude));
             from = end;
         }
-        if (values.size() != static_cast<std::size_t>(3 + about.Letters()) || values[0] < 1)
+        if (values.size() != 3 + static_cast<std::size_t>(about.Letters()) || values[0] < 1)
             place.Refuse("type " + ArgumentText::Quote(type) + " is no highway type");
         HighwayType::Changes change{};
         for (int c = 1; c <= about.Letters(); ++c)
-            change[static_cast<std::size_t>(c)] = values[static_cast<std::size_t>(2 + c)];
+            change[static_cast<std::size_t>(c)] = values[2 + static_cast<std::size_t>(c)];
         row.Type =
             HighwayType::Of(static_cast<std::uint64_t>(values[0]), values[1], values[2], change);
         if (row.Type->Name(about.Letters()) != type)
@@ -447,6 +447,7 @@ std::vector<TypeCount> Types(const std::vector<SoupRow>& rows)
         at->second.First = std::min(at->second.First, row.Index);
     }
     std::vector<TypeCount> types;
+    types.reserve(found.size());
     for (const auto& entry : found)
         types.push_back(entry.second);
     std::stable_sort(types.begin(), types.end(),
