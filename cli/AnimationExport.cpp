@@ -79,7 +79,8 @@ void AnimationExport::CheckOptions()
 
 std::unique_ptr<OutputFile> AnimationExport::Write(const AntAI& rule, const RunOptions& field,
                                                    std::uint64_t lastIteration,
-                                                   const FieldView::Box& window, int cellSize) const
+                                                   const FieldView::Box& window, int cellSize,
+                                                   const ReplayStart& start) const
 {
     QFile out; // outlives the writer, which may still close it
     GifWriter writer;
@@ -110,7 +111,7 @@ std::unique_ptr<OutputFile> AnimationExport::Write(const AntAI& rule, const RunO
             StandardOutput::Fail(error.toStdString());
         OutputFile::Fail(Path, error.toStdString());
     };
-    RunReplay replay(rule, field);
+    RunReplay replay(rule, field, start);
     const std::vector<std::uint64_t> schedule =
         FrameSchedule::FrameIterations(lastIteration, Frames, Spacing);
     for (std::size_t i = 0; i < schedule.size(); ++i)

@@ -6,6 +6,7 @@
 #include "MergeCommand.h"
 #include "Rule.h"
 #include "RunCommand.h"
+#include "SoupsCommand.h"
 #include "StandardOutput.h"
 #include "SurveyCommand.h"
 #include "UsageError.h"
@@ -60,6 +61,7 @@ CommandLine::CommandLine() : Line(std::make_unique<CLI::App>(Description(), "for
     Commands.push_back(std::make_unique<RunCommand>(*Line));
     Commands.push_back(std::make_unique<CatalogueCommand>(*Line));
     Commands.push_back(std::make_unique<SurveyCommand>(*Line));
+    Commands.push_back(std::make_unique<SoupsCommand>(*Line));
     Commands.push_back(std::make_unique<MergeCommand>(*Line));
     HelpCommand = Line->add_subcommand("help", "Show the help of a command, or this help.");
     HelpCommand->add_option("COMMAND", HelpTopic)->type_name("");

@@ -12,16 +12,9 @@ namespace
 {
 constexpr const char Units[] = "KMG";
 
-// "1G" for 2^30: the largest unit that divides the count.
-std::string BytesText(std::uint64_t bytes)
-{
-    int unit = 3;
-    while (unit > 0 && bytes % (std::uint64_t{1} << (10 * unit)) != 0)
-        --unit;
-    return std::to_string(bytes >> (10 * unit)) + (unit > 0 ? std::string(1, Units[unit - 1]) : "");
-}
+} // namespace
 
-std::uint64_t ParseBytes(const std::string& text)
+std::uint64_t FieldOptions::ParseBytes(const std::string& text)
 {
     std::string digits = text;
     int shift = 0;
@@ -43,7 +36,14 @@ std::uint64_t ParseBytes(const std::string& text)
         throw UsageError("--max-memory is too large: " + ArgumentText::Quote(text));
     return count << shift;
 }
-} // namespace
+
+std::string FieldOptions::BytesText(std::uint64_t bytes)
+{
+    int unit = 3;
+    while (unit > 0 && bytes % (std::uint64_t{1} << (10 * unit)) != 0)
+        --unit;
+    return std::to_string(bytes >> (10 * unit)) + (unit > 0 ? std::string(1, Units[unit - 1]) : "");
+}
 
 FieldOptions::FieldOptions(CLI::App& command)
     : Command(&command), MaxMemoryBytes(RunOptions::DefaultMaxMemory)

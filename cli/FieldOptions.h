@@ -28,6 +28,11 @@ public:
     bool Fits(std::uint64_t runs) const;
     void CheckFits(std::uint64_t runs) const;
 
+    // --max-memory's value: bytes, or with K, M or G (a UsageError when it is none).
+    static std::uint64_t ParseBytes(const std::string& text);
+    // "1G" for 2^30: the largest unit that divides the count.
+    static std::string BytesText(std::uint64_t bytes);
+
 private:
     static constexpr int DefaultSize = PackedField::DefaultSize;
     CLI::App* Command;

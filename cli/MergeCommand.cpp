@@ -4,6 +4,7 @@
 #include "OptionChecks.h"
 #include "RecordWriter.h"
 #include "RuntimeFailure.h"
+#include "SoupRecords.h"
 #include "StandardOutput.h"
 #include "SurveyInput.h"
 #include "SurveyRecords.h"
@@ -18,7 +19,12 @@ MergeCommand::MergeCommand(CLI::App& line)
     : Command(line.add_subcommand(
           "merge", "Join the outputs of the shards of one survey into the whole survey's."))
 {
-    Options().add_option("FILE", Files, "survey outputs, all CSV or all JSON")->type_name("");
+    Options()
+        .add_option("FILE", Files, "survey outputs, or soups outputs, all CSV or all JSON")
+        ->type_name("");
+    Options()
+        .add_flag("--types", Types, "soups: print the table of highway types alone")
+        ->disable_flag_override();
     Options()
         .add_option("--top", Top, "as the shards were given it")
         ->type_name("K")
@@ -35,6 +41,8 @@ int MergeCommand::Execute()
 {
     if (Files.empty())
         throw UsageError("missing FILE: the survey outputs to merge");
+    if (SoupRecords::IsSoupsOutput(Files.front()))
+        return MergeSoups();
     std::uint64_t top = Top;
 
     std::vector<SurveyInput> inputs;
@@ -114,6 +122,62 @@ int MergeCommand::Execute()
     for (const SurveyRow* row : sorted)
         writer.Add(SurveyRecords::Of(*row, &about));
     writer.Finish(about.Head());
+    if (!incomplete.empty())
+    {
+        std::fprintf(stderr, "formicula-cli: %s\n", incomplete.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int MergeCommand::MergeSoups()
+{
+    if (Options().count("--top") > 0)
+        throw UsageError("--top is for survey outputs, not soups");
+    std::vector<SoupRecords::Input> inputs;
+    std::map<std::uint64_t, std::string> shards; // index -> file
+    for (const std::string& path : Files)
+    {
+        inputs.push_back(SoupRecords::Read(path));
+        const SoupRecords::Input& input = inputs.back();
+        const SoupRecords::Input& first = inputs.front();
+        const std::string name = ArgumentText::QuotePath(path);
+        if (input.Json != first.Json)
+            throw RuntimeFailure(name + " is " + (input.Json ? "JSON" : "CSV") + ", " +
+                                 ArgumentText::QuotePath(Files.front()) + " " +
+                                 (first.Json ? "JSON" : "CSV"));
+        if (input.About.Run() != first.About.Run())
+            throw RuntimeFailure(name + " comes from soups of " + input.About.Run() + ", " +
+                                 ArgumentText::QuotePath(Files.front()) + " from soups of " +
+                                 first.About.Run());
+        const auto [at, added] = shards.emplace(input.About.ShardIndex, path);
+        if (!added)
+            throw RuntimeFailure(name + " repeats shard " + std::to_string(input.About.ShardIndex) +
+                                 " of " + std::to_string(input.About.ShardCount) + ", as " +
+                                 ArgumentText::QuotePath(at->second) + " holds it");
+    }
+    SoupRecords::Description about = inputs.front().About;
+    for (std::uint64_t index = 1; index <= about.ShardCount; ++index)
+        if (shards.count(index) == 0)
+            throw RuntimeFailure("shard " + std::to_string(index) + " of " +
+                                 std::to_string(about.ShardCount) +
+                                 " is missing: no input holds it");
+    about.ShardIndex = about.ShardCount = 1;
+    about.SoupsTotal = about.SoupsDone = 0;
+    std::vector<SoupRow> rows;
+    std::string incomplete;
+    for (std::size_t i = 0; i < inputs.size(); ++i)
+    {
+        about.SoupsTotal += inputs[i].About.SoupsTotal;
+        about.SoupsDone += inputs[i].About.SoupsDone;
+        if (!inputs[i].About.Complete() && incomplete.empty())
+            incomplete = ArgumentText::QuotePath(Files[i]) +
+                         " is incomplete: " + std::to_string(inputs[i].About.SoupsDone) + " of " +
+                         std::to_string(inputs[i].About.SoupsTotal) + " soups";
+        rows.insert(rows.end(), inputs[i].Rows.begin(), inputs[i].Rows.end());
+    }
+    SoupRecords::Print(inputs.front().Json ? OutputFormat::Json : OutputFormat::Csv, about, rows,
+                       Types);
     if (!incomplete.empty())
     {
         std::fprintf(stderr, "formicula-cli: %s\n", incomplete.c_str());

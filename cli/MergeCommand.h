@@ -17,4 +17,7 @@ public:
 private:
     std::vector<std::string> Files;
     std::uint64_t Top = 0; // 0: not given
+    bool Types = false;
+
+    int MergeSoups();
 };

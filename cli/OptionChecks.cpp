@@ -58,4 +58,27 @@ CLI::Validator OneOf(const std::string& option, const std::vector<std::string>& 
         },
         "");
 }
+
+Shard ParseShard(const std::string& text)
+{
+    const std::string problem =
+        "--shard must be I/N with 1 <= I <= N <= " + std::to_string(MostShards) + ", not " +
+        ArgumentText::Quote(text);
+    const std::size_t slash = text.find('/');
+    if (slash == std::string::npos)
+        throw UsageError(problem);
+    Shard shard;
+    try
+    {
+        shard.Index = ArgumentText::ParseInt("--shard", text.substr(0, slash), 1, MostShards);
+        shard.Count = ArgumentText::ParseInt("--shard", text.substr(slash + 1), 1, MostShards);
+    }
+    catch (const UsageError&)
+    {
+        throw UsageError(problem);
+    }
+    if (shard.Index > shard.Count)
+        throw UsageError(problem);
+    return shard;
+}
 } // namespace OptionChecks

@@ -18,4 +18,13 @@ CLI::Validator Count(const std::string& option,
                      std::uint64_t most = std::numeric_limits<std::uint64_t>::max());
 // One of the names, as given.
 CLI::Validator OneOf(const std::string& option, const std::vector<std::string>& names);
+
+// --shard I/N: the I-th of N disjoint slices, 1 <= I <= N <= MostShards (a UsageError).
+struct Shard
+{
+    int Index = 1;
+    int Count = 1;
+};
+constexpr int MostShards = 100000;
+Shard ParseShard(const std::string& text);
 } // namespace OptionChecks

@@ -16,6 +16,7 @@
 #include "RuleNumber.h"
 #include "RuleText.h"
 #include "RunDefaults.h"
+#include "RunReplay.h"
 #include "Runner.h"
 #include "RuntimeFailure.h"
 #include "StandardOutput.h"
@@ -139,7 +140,7 @@ Record RunRecord(const Ant& ant, const RunResult& result, const RunEnd& end, boo
 RunCommand::RunCommand(CLI::App& line)
     : Command(line.add_subcommand("run", "Run one rule from the start state to its end.")),
       Format(Options()), MaxPeriod(Options()), Geometry(Options()), Animation(Options()),
-      Trace(Options()), Start(Options())
+      Trace(Options()), Start(Options()), SoupStart(Options(), true)
 {
     CLI::App& options = Options();
     options
@@ -252,6 +253,9 @@ int RunCommand::Execute()
     Animation.CheckOptions();
     Trace.CheckOptions();
     Start.CheckOptions();
+    SoupStart.CheckOptions();
+    if (SoupStart.Given() && Start.Given())
+        throw UsageError("give either --soup or --start and --ant, not both");
     // Their replays step the rule from the blank start, which would show another run.
     if (Start.Given() && (Animation.Requested() || Trace.Requested()))
         throw UsageError("--gif and --trace replay the run from the blank start: not with "
@@ -304,6 +308,20 @@ int RunCommand::Execute()
                       : std::make_unique<PackedField>(Geometry.Size(), Geometry.Plane());
     if (!Start.Given())
         position = AntPosition{field->StartX(), field->StartY(), Ant::StartDirection};
+    // A soup's patch, kept for the replays of --gif and --trace.
+    std::unique_ptr<PackedField> soup;
+    if (SoupStart.Given())
+    {
+        const StartField patch = SoupStart.Chosen().Make(
+            SoupStart.Seed(), SoupStart.Index(), ant.GetAI().ActiveSteps, position.X, position.Y);
+        soup = std::make_unique<PackedField>(PackedField::MinSize);
+        const std::string problem = patch.Place(*soup, Geometry.Size(), Geometry.Plane(),
+                                                Geometry.MaxMemory(), position.X, position.Y);
+        if (!problem.empty())
+            throw UsageError(problem);
+        field->CopyPart(*soup, soup->StoredPart());
+    }
+    const ReplayStart replayStart{soup.get(), position};
     RunResult result = Rule::CanCycle(ant.ActiveRule())
                            ? Runner().Run<CycleProof::On>(*field, position, ant.GetAI(), options)
                            : Runner().Run(*field, position, ant.GetAI(), options);
@@ -387,10 +405,11 @@ int RunCommand::Execute()
     if (Trace.Requested())
         traceFile =
             Trace.Write(ant.GetAI(), options, future ? future->Iterations : result.Iterations,
-                        course ? &*course : nullptr);
+                        course ? &*course : nullptr, replayStart);
     std::unique_ptr<OutputFile> gifFile;
     if (Animation.Requested())
-        gifFile = Animation.Write(ant.GetAI(), options, result.Iterations, *window, cellSize);
+        gifFile = Animation.Write(ant.GetAI(), options, result.Iterations, *window, cellSize,
+                                  replayStart);
     std::vector<OutputFile*> written;
     for (OutputFile* file : {traceFile.get(), gifFile.get(), pngFile.get()})
         if (file != nullptr)

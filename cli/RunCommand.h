@@ -6,6 +6,7 @@
 #include "FieldView.h"
 #include "MaxPeriodOption.h"
 #include "OutputFormat.h"
+#include "SoupOptions.h"
 #include "StartOptions.h"
 #include "TraceExport.h"
 
@@ -34,4 +35,5 @@ private:
     AnimationExport Animation;
     TraceExport Trace;
     StartOptions Start;
+    SoupOptions SoupStart;
 };

@@ -56,36 +56,8 @@ struct Range
     int To = 0;
 };
 
-struct Shard
-{
-    int Index = 1;
-    int Count = 1;
-};
-
-constexpr int MostShards = 100000;
-
-Shard ParseShard(const std::string& text)
-{
-    const std::string problem =
-        "--shard must be I/N with 1 <= I <= N <= " + std::to_string(MostShards) + ", not " +
-        ArgumentText::Quote(text);
-    const std::size_t slash = text.find('/');
-    if (slash == std::string::npos)
-        throw UsageError(problem);
-    Shard shard;
-    try
-    {
-        shard.Index = ArgumentText::ParseInt("--shard", text.substr(0, slash), 1, MostShards);
-        shard.Count = ArgumentText::ParseInt("--shard", text.substr(slash + 1), 1, MostShards);
-    }
-    catch (const UsageError&)
-    {
-        throw UsageError(problem);
-    }
-    if (shard.Index > shard.Count)
-        throw UsageError(problem);
-    return shard;
-}
+using OptionChecks::ParseShard;
+using OptionChecks::Shard;
 
 Range ParseLetters(const std::string& text)
 {

@@ -86,7 +86,8 @@ void TraceExport::CheckOptions()
 
 std::unique_ptr<OutputFile> TraceExport::Write(const AntAI& rule, const RunOptions& field,
                                                std::uint64_t lastIteration,
-                                               const HighwayCourse* course) const
+                                               const HighwayCourse* course,
+                                               const ReplayStart& start) const
 {
     const std::uint64_t every =
         Every > 0 ? Every
@@ -103,7 +104,7 @@ std::unique_ptr<OutputFile> TraceExport::Write(const AntAI& rule, const RunOptio
             StandardOutput::Write(text);
     };
 
-    RunReplay replay(rule, field);
+    RunReplay replay(rule, field, start);
     for (std::uint64_t at = 0;; at = lastIteration - at > every ? at + every : lastIteration)
     {
         // Past the run's end a proven highway's course gives the rows; it reaches the last

@@ -79,6 +79,9 @@ public:
         return walk;
     }
 
+    // A start cell of the reference's own, before the first step.
+    void Set(int x, int y, std::uint8_t colour) { At(x, y) = colour; }
+
     std::uint8_t Cell(int x, int y) const
     {
         const auto tile = Tiles.find(TileOf(x, y));

@@ -1,14 +1,18 @@
 #include "Ant.h"
 #include "AntField.h"
+#include "HighwayCourse.h"
 #include "HighwayProof.h"
+#include "HighwayType.h"
 #include "PackedField.h"
 #include "PlaneReference.h"
 #include "Runner.h"
+#include "StartField.h"
 #include "Support.h"
 
 #include <QtTest>
 
 #include <memory>
+#include <optional>
 #include <random>
 #include <set>
 #include <utility>
@@ -127,6 +131,47 @@ RunResult RunOnField(const std::string& rule, int size, std::uint64_t cap)
     options.HighwayMaxPeriod = DefaultMaxPeriod;
     return Runner().Run(field, position, ant.GetAI(), options);
 }
+
+// A run on the plane from the start cell heading `heading`, the given cells planted first.
+struct PlaneRun
+{
+    RunResult Result;
+    std::optional<HighwayType> Type;
+};
+
+PlaneRun RunOnPlane(const std::string& rule, char heading, std::uint64_t cap,
+                    const std::vector<std::pair<std::pair<int, int>, int>>& planted = {})
+{
+    Ant ant;
+    ant.SetRule(rule);
+    PackedField plane(PackedField::MinSize);
+    for (const auto& [cell, colour] : planted)
+    {
+        // One cell at a time: Place keeps what the plane holds only when it is given whole.
+        StartField start;
+        start.Width = start.Height = 1;
+        start.Left = cell.first;
+        start.Top = cell.second;
+        start.Colours = {static_cast<std::uint8_t>(colour)};
+        const std::string problem =
+            start.Place(plane, PackedField::DefaultSize, true, RunOptions::DefaultMaxMemory,
+                        Ant::StartX, Ant::StartY);
+        if (!problem.empty())
+            qFatal("%s", problem.c_str());
+    }
+    if (planted.empty())
+        plane = PackedField(PackedField::DefaultSize, true);
+    AntPosition position{Ant::StartX, Ant::StartY, heading};
+    RunOptions options;
+    options.Cap = cap;
+    options.HighwayMaxPeriod = DefaultMaxPeriod;
+    PlaneRun run;
+    run.Result = Runner().Run(plane, position, ant.GetAI(), options);
+    if (const auto course = HighwayCourse::Of(plane, position, ant.GetAI(), run.Result.Iterations,
+                                              run.Result.Highway))
+        run.Type = HighwayType::Of(*course);
+    return run;
+}
 } // namespace
 
 class TestHighway : public QObject
@@ -147,6 +192,12 @@ private slots:
     void walkTooShortOrTooLate();
     void blankCellsAheadAreNeeded();
     void provenHighwaysKeepGoing();
+    void highwayTypeIsOneUnderSymmetries_data();
+    void highwayTypeIsOneUnderSymmetries();
+    void typeDriftUpToSymmetry_data();
+    void typeDriftUpToSymmetry();
+    void plantedCellsAheadDelayTheProof_data();
+    void plantedCellsAheadDelayTheProof();
 };
 
 void TestHighway::published_data()
@@ -420,6 +471,143 @@ void TestHighway::provenHighwaysKeepGoing()
         }
     }
     QVERIFY2(proven >= 10, qPrintable(QString::number(proven)));
+}
+
+void TestHighway::highwayTypeIsOneUnderSymmetries_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QString>("heading");
+    // A heading other than up rotates LR's highway; RL mirrors it.
+    for (const char* heading : {"U", "R", "D", "L"})
+        QTest::newRow(qPrintable(QStringLiteral("LR %1").arg(heading))) << "LR" << heading;
+    QTest::newRow("RL U") << "RL"
+                          << "U";
+    QTest::newRow("RL R") << "RL"
+                          << "R";
+}
+
+// Every copy is LR's type, and its colour change is what the reference counts over a period.
+void TestHighway::highwayTypeIsOneUnderSymmetries()
+{
+    QFETCH(QString, rule);
+    QFETCH(QString, heading);
+    const char direction = heading.toLatin1()[0];
+    const PlaneRun run = RunOnPlane(rule.toStdString(), direction, 1000000);
+    QCOMPARE(run.Result.Outcome, RunOutcome::Highway);
+    QVERIFY(run.Type.has_value());
+    const PlaneRun upright = RunOnPlane("LR", 'U', 1000000);
+    QVERIFY(upright.Type == run.Type);
+    QCOMPARE(QString::fromStdString(run.Type->Name(2)), QStringLiteral("104 (2 2) +10 +12"));
+
+    PlaneReference plane(rule.toStdString());
+    plane.Heading = static_cast<int>(QByteArray("URDL").indexOf(direction));
+    while (plane.Done < run.Result.Iterations)
+        plane.Step();
+    HighwayType::Changes change{};
+    for (std::uint64_t i = 0; i < run.Result.Highway.Period; ++i)
+    {
+        WalkStep step;
+        plane.Step(&step);
+        if (step.Colour != 0)
+            --change[step.Colour];
+        ++change[plane.Cell(step.X, step.Y)];
+    }
+    QVERIFY(run.Type->Change == change);
+}
+
+void TestHighway::typeDriftUpToSymmetry_data()
+{
+    QTest::addColumn<int>("dx");
+    QTest::addColumn<int>("dy");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("2 2") << 2 << 2 << "18 (2 2) +1 -1";
+    QTest::newRow("-2 2") << -2 << 2 << "18 (2 2) +1 -1";
+    QTest::newRow("-2 -2") << -2 << -2 << "18 (2 2) +1 -1";
+    QTest::newRow("0 -3") << 0 << -3 << "18 (3 0) +1 -1";
+    QTest::newRow("-3 0") << -3 << 0 << "18 (3 0) +1 -1";
+    QTest::newRow("1 -4") << 1 << -4 << "18 (4 1) +1 -1";
+    QTest::newRow("-4 1") << -4 << 1 << "18 (4 1) +1 -1";
+}
+
+void TestHighway::typeDriftUpToSymmetry()
+{
+    QFETCH(int, dx);
+    QFETCH(int, dy);
+    QFETCH(QString, name);
+    HighwayType::Changes change{};
+    change[1] = 1;
+    change[2] = -1;
+    const HighwayType type = HighwayType::Of(18, dx, dy, change);
+    QCOMPARE(QString::fromStdString(type.Name(2)), name);
+    QVERIFY(type == HighwayType::Of(18, dy, -dx, change)); // a quarter turn
+    QVERIFY(type != HighwayType::Of(18, dx + 1, dy, change));
+    QVERIFY(type != HighwayType::Of(19, dx, dy, change));
+}
+
+void TestHighway::plantedCellsAheadDelayTheProof_data()
+{
+    QTest::addColumn<int>("colour");
+    QTest::addColumn<int>("periods");
+    QTest::addColumn<bool>("proven"); // the blank plane's highway, once past the cell
+    // Colour 1 acts as blank, so the ant's way is the blank plane's: only the proof waits.
+    // 400 periods on lies beyond the run's first snapshot on the highway, where the blank
+    // plane's run is proven. There the run outgrows 1 GiB at 734 018 unproven: snapshots lie
+    // at least as many steps apart as the plane has bytes, and this plane, grown to the
+    // planted cell and along the highway, grows faster than the ant goes on.
+    QTest::newRow("colour 1, 20 periods on") << 1 << 20 << true;
+    QTest::newRow("colour 1, 400 periods on") << 1 << 400 << false;
+    QTest::newRow("colour 2, 20 periods on") << 2 << 20 << false;
+    QTest::newRow("colour 2, 400 periods on") << 2 << 400 << false;
+}
+
+// A start cell that is not blank on the highway's way is no proof's blank cell: the proof
+// comes once the ant is past it, and what it proves holds.
+void TestHighway::plantedCellsAheadDelayTheProof()
+{
+    QFETCH(int, colour);
+    QFETCH(int, periods);
+    QFETCH(bool, proven);
+    const PlaneRun blank = RunOnPlane("LR", 'U', 1000000);
+    const Highway& w = blank.Result.Highway;
+    QVERIFY(w.Found);
+    PlaneReference reference("LR");
+    const ::Walk walk = reference.Walk(w.CertifiedAt + (periods + 5) * w.Period);
+    const int reach = FootprintAndReach(walk, static_cast<std::size_t>(w.CertifiedAt),
+                                        static_cast<int>(w.Period), w.DriftX, w.DriftY)
+                          .second;
+    const WalkStep& ahead =
+        walk.Steps[static_cast<std::size_t>(w.CertifiedAt + periods * w.Period)];
+    std::uint64_t first = 0;
+    while (walk.Steps[first].X != ahead.X || walk.Steps[first].Y != ahead.Y)
+        ++first;
+    // The blank plane's proof comes well before the planted cell's visit.
+    QVERIFY(w.CertifiedAt + (reach + 1) * w.Period <= first);
+
+    const PlaneRun planted = RunOnPlane("LR", 'U', 1000000, {{{ahead.X, ahead.Y}, colour}});
+    const Highway& v = planted.Result.Highway;
+    if (proven)
+    {
+        QCOMPARE(planted.Result.Outcome, RunOutcome::Highway);
+        QCOMPARE(v.Onset, w.Onset);
+        QCOMPARE(v.Period, w.Period);
+    }
+    if (!v.Found)
+        return;
+    QVERIFY2(
+        v.CertifiedAt + (reach + 1) * v.Period > first,
+        qPrintable(
+            QStringLiteral("proven at %1, the cell visited at %2").arg(v.CertifiedAt).arg(first)));
+    // What it proved holds on the reference from the same start for 100 periods more.
+    PlaneReference plane("LR");
+    plane.Set(ahead.X, ahead.Y, static_cast<std::uint8_t>(colour));
+    const ::Walk after = plane.Walk(planted.Result.Iterations + 100 * v.Period);
+    for (std::size_t i = static_cast<std::size_t>(v.CertifiedAt); i + v.Period < after.Steps.size();
+         ++i)
+    {
+        const WalkStep& a = after.Steps[i];
+        const WalkStep& b = after.Steps[i + v.Period];
+        QVERIFY(b.X - a.X == v.DriftX && b.Y - a.Y == v.DriftY && a.Heading == b.Heading);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestHighway)

@@ -190,3 +190,11 @@ std::optional<std::uint64_t> HighwayCourse::Leaves(int size) const
         return std::nullopt;
     return static_cast<std::uint64_t>(first);
 }
+
+std::array<std::int64_t, AntField::ColourCount> HighwayCourse::Change() const
+{
+    std::array<std::int64_t, AntField::ColourCount> change{};
+    for (int c = 1; c < AntField::ColourCount; ++c)
+        change[static_cast<std::size_t>(c)] = Steps.back().Changed[c];
+    return change;
+}

@@ -7,6 +7,7 @@
 #include "HighwayFuture.h"
 #include "PackedField.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -32,6 +33,12 @@ public:
     std::optional<std::uint64_t> Leaves(int size) const;
     // The state at iteration t >= Begin(); nothing beyond 64-bit coordinates or counts.
     std::optional<HighwayFuture> At(std::uint64_t t) const;
+    // Per colour, the cells of it that one period adds (fewer where negative); a period
+    // makes no blank cells, so colour 0's is 0.
+    std::array<std::int64_t, AntField::ColourCount> Change() const;
+    std::uint64_t PeriodLength() const { return Period; }
+    std::int64_t DriftAlongX() const { return DriftX; }
+    std::int64_t DriftAlongY() const { return DriftY; }
 
 private:
     struct Step // the state i steps into the period

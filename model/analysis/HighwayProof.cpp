@@ -28,6 +28,10 @@
 // for period D's cells; at j = 0 it would ask for the period's own trail to be blank.
 // (ii) is infinite but finite to check: once F + jd lies beyond the box that holds every
 // cell the walk's start stored or the walk visited before t0, all its cells are blank.
+// The start need not be blank (a start field, a soup): the box holds every cell the walk's
+// start stores, and blankAhead reads those as they were there, so a non-blank cell ahead
+// fails (ii) until the ant has been over it. Outside the box every cell is blank, so once
+// the ant has left a finite patch for good, the induction runs as from a blank plane.
 // If (ii) holds at t0 it holds at t0 + P, when (i) still does: the cells it asks for then
 // are those of F + jd, j >= D + 1, and period 0 writes none of them. So the earliest
 // proving boundary of a phase is found by bisection.

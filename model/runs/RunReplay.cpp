@@ -2,10 +2,15 @@
 
 #include "Ant.h"
 
-RunReplay::RunReplay(const AntAI& rule, const RunOptions& field)
+RunReplay::RunReplay(const AntAI& rule, const RunOptions& field, const ReplayStart& start)
     : Rule(rule),
       Packed(field.Size, field.Plane), At{Packed.StartX(), Packed.StartY(), Ant::StartDirection}
 {
+    if (start.Field)
+    {
+        Packed.CopyPart(*start.Field, start.Field->StoredPart());
+        At = start.Ant;
+    }
     Options.Stop = field.Stop;
     Options.MaxMemory = field.MaxMemory;
 }
