@@ -229,6 +229,10 @@ Highway HighwayTracker::Finish(std::uint64_t done, bool finished)
 bool HighwayTracker::BeginWalk(const State& from, bool unbounded)
 {
     const PackedField& start = *from.Cells;
+    // Storage kept from a larger field would count against the memory beyond what a
+    // fresh copy takes, and so could end the walk; its pages go to the next blocks.
+    if (Work.HeldBytes() > start.Bytes())
+        Work = PackedField(3);
     const std::uint64_t held = Work.HeldBytes();
     if (start.Bytes() > held && start.Bytes() - held > Free())
         DropSpares();
