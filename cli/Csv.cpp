@@ -1,5 +1,7 @@
 #include "Csv.h"
 
+#include <nlohmann/json.hpp>
+
 namespace Csv
 {
 std::string Cell(std::string_view text)
@@ -72,5 +74,16 @@ Reading Read(std::string_view text)
         reading.Lines.push_back(std::move(line));
     }
     return reading;
+}
+
+std::string CellOf(const nlohmann::json& value, bool text)
+{
+    if (value.is_null())
+        return "";
+    if (text && value.is_string())
+        return value.get<std::string>();
+    if (value.is_number_integer())
+        return value.dump();
+    return value.dump() + " (" + value.type_name() + ")";
 }
 } // namespace Csv

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -30,4 +32,9 @@ struct Reading
 // quoted cell, is cut short; a quote inside an unquoted cell, or text after a closing quote,
 // is no CSV of this program's.
 Reading Read(std::string_view text);
+
+// A JSON value as the CSV would hold it, so that both readings go through one check.
+// Strings only where `text` allows: a string or a fraction where a number belongs reads
+// as no number of the column's.
+std::string CellOf(const nlohmann::json& value, bool text);
 } // namespace Csv

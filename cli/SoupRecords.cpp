@@ -294,18 +294,6 @@ std::string Header()
     return RecordWriter::CsvHeader(RowRecord(SoupRow{}, Description{}, true));
 }
 
-// JSON values as CSV cells, so both go through one check.
-std::string TextOf(const nlohmann::json& value)
-{
-    if (value.is_null())
-        return "";
-    if (value.is_string())
-        return value.get<std::string>();
-    if (value.is_number_integer())
-        return value.dump();
-    return value.dump() + " (" + value.type_name() + ")";
-}
-
 void ReadCsv(const std::string& path, const std::string& text, Input& input)
 {
     const Place file{path, {}};
@@ -359,13 +347,13 @@ void ReadJson(const std::string& path, const std::string& text, Input& input)
     Cells head;
     for (const auto& [name, value] : document.items())
         if (name != "rows" && name != "types" && name != "shard" && name != "complete")
-            head[name] = TextOf(value);
+            head[name] = Csv::CellOf(value, true);
     head["shard_index"] = "1";
     head["shard_count"] = "1";
     if (document.contains("shard") && document["shard"].is_object())
     {
-        head["shard_index"] = TextOf(document["shard"].value("index", nlohmann::json()));
-        head["shard_count"] = TextOf(document["shard"].value("count", nlohmann::json()));
+        head["shard_index"] = Csv::CellOf(document["shard"].value("index", nlohmann::json()), true);
+        head["shard_count"] = Csv::CellOf(document["shard"].value("count", nlohmann::json()), true);
     }
     input.About = DescriptionOf(file, head);
     const nlohmann::json& complete = document.value("complete", nlohmann::json());
@@ -381,7 +369,7 @@ void ReadJson(const std::string& path, const std::string& text, Input& input)
             place.Refuse("is not an object");
         Cells byName;
         for (const auto& [name, value] : rows[i].items())
-            byName[name] = TextOf(value);
+            byName[name] = Csv::CellOf(value, true);
         input.Rows.push_back(RowOf(place, byName, input.About));
     }
 }

@@ -218,19 +218,6 @@ void ReadCsv(const std::string& path, const std::string& text, SurveyInput& inpu
         file.Refuse("holds no rows, so it does not say which survey it comes from");
 }
 
-// JSON values as the CSV would hold them, so that both go through one check. Numbers
-// only where numbers belong: a string or a fraction there fails the count's check.
-std::string TextOf(const nlohmann::json& value, bool text)
-{
-    if (value.is_null())
-        return "";
-    if (text && value.is_string())
-        return value.get<std::string>();
-    if (value.is_number_integer())
-        return value.dump();
-    return value.dump() + " (" + value.type_name() + ")";
-}
-
 void ReadJson(const std::string& path, const std::string& text, SurveyInput& input)
 {
     const Place file{path, {}};
@@ -257,7 +244,7 @@ void ReadJson(const std::string& path, const std::string& text, SurveyInput& inp
     };
     auto count =
         [&](const nlohmann::json& object, const char* name, std::uint64_t most = UINT64_MAX)
-    { return Count(file, name, TextOf(member(object, name), false), most); };
+    { return Count(file, name, Csv::CellOf(member(object, name), false), most); };
     SurveyRecords::Description& about = input.About;
     // The same limits as the CSV's columns.
     auto most = [](std::string_view column)
@@ -313,7 +300,7 @@ void ReadJson(const std::string& path, const std::string& text, SurveyInput& inp
         Cells byName;
         for (const auto& [name, value] : rows[i].items())
             byName[name] =
-                TextOf(value, name == "rule" || name == "outcome" || name == "direction");
+                Csv::CellOf(value, name == "rule" || name == "outcome" || name == "direction");
         input.Rows.push_back(RowOf(place, byName, about.Cap));
     }
 }
