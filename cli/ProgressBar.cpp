@@ -1,6 +1,9 @@
 #include "ProgressBar.h"
 
+#include "Interruption.h"
+
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -65,4 +68,25 @@ void ProgressBar::Clear()
     std::fprintf(stderr, "\r%s\r", std::string(Drawn, ' ').c_str());
     std::fflush(stderr);
     Drawn = 0;
+}
+
+ProgressBar::Ran ProgressBar::Run(bool quiet, const std::function<int(const Progress&)>& work)
+{
+    // Schedulers end a job with SIGTERM (scancel, a time limit, preemption), so it gets the
+    // same care as Ctrl-C: the workers stop and the rows done are printed.
+    Interruption::Catch();
+    const auto start = std::chrono::steady_clock::now();
+    auto elapsed = [start]
+    { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+    ProgressBar bar;
+    Progress progress;
+    const bool show = !quiet && isatty(STDERR_FILENO) != 0;
+    if (show)
+        progress = [&](std::size_t done, std::size_t all) { bar.Draw(done, all, elapsed()); };
+    Ran ran;
+    ran.Workers = work(progress);
+    ran.Seconds = elapsed();
+    if (show)
+        bar.Clear();
+    return ran;
 }

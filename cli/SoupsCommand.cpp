@@ -16,10 +16,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-
-#include <unistd.h>
 
 namespace
 {
@@ -150,19 +147,11 @@ int SoupsCommand::Execute()
     jobs = static_cast<int>(std::max<std::size_t>(
         1, std::min<std::size_t>(static_cast<std::size_t>(jobs), batch.SoupCount())));
 
-    Interruption::Catch();
-    const auto start = std::chrono::steady_clock::now();
-    auto elapsed = [start]
-    { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
-    ProgressBar bar;
-    SoupBatch::Progress progress;
-    const bool showProgress = !Quiet && isatty(STDERR_FILENO) != 0;
-    if (showProgress)
-        progress = [&](std::size_t done, std::size_t all) { bar.Draw(done, all, elapsed()); };
-    const int workers = batch.Run(jobs, Interruption::Flag(), progress);
-    const double seconds = elapsed();
-    if (showProgress)
-        bar.Clear();
+    const ProgressBar::Ran ran =
+        ProgressBar::Run(Quiet, [&](const ProgressBar::Progress& progress)
+                         { return batch.Run(jobs, Interruption::Flag(), progress); });
+    const int workers = ran.Workers;
+    const double seconds = ran.Seconds;
     if (workers < jobs)
         std::fprintf(stderr, "formicula-cli: the system started only %d of %d threads\n", workers,
                      jobs);

@@ -21,7 +21,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -329,21 +328,11 @@ int SurveyCommand::Execute()
     const std::size_t total = survey.RuleCount();
     jobs = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(jobs), total));
 
-    // Schedulers end a job with SIGTERM (scancel, a time limit, preemption), so it gets the
-    // same care as Ctrl-C: the workers stop and the rows done are printed.
-    Interruption::Catch();
-    const auto start = std::chrono::steady_clock::now();
-    auto elapsed = [start]
-    { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
-    ProgressBar bar;
-    Survey::Progress progress;
-    const bool showProgress = !Quiet && isatty(STDERR_FILENO) != 0;
-    if (showProgress)
-        progress = [&](std::size_t done, std::size_t all) { bar.Draw(done, all, elapsed()); };
-    const int workers = survey.Run(jobs, Interruption::Flag(), progress);
-    const double seconds = elapsed();
-    if (showProgress)
-        bar.Clear();
+    const ProgressBar::Ran ran =
+        ProgressBar::Run(Quiet, [&](const ProgressBar::Progress& progress)
+                         { return survey.Run(jobs, Interruption::Flag(), progress); });
+    const int workers = ran.Workers;
+    const double seconds = ran.Seconds;
     if (workers < jobs)
         std::fprintf(stderr,
                      "formicula-cli: the system started only %d of %d threads; the survey ran on "
