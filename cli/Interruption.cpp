@@ -50,6 +50,14 @@ void Check()
     if (Raised())
         throw Interrupted(Caught.load());
 }
+
+int UndoneStatus(const std::exception_ptr& failure)
+{
+    if (failure)
+        std::rethrow_exception(failure);
+    // Only a signal leaves work undone without a failure; 1 should it ever be neither.
+    return Raised() ? Interrupted(Caught.load()).ExitStatus() : 1;
+}
 } // namespace Interruption
 
 Interrupted::Interrupted(int signal)

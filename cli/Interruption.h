@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <exception>
 #include <stdexcept>
 
 // Ctrl-C, SIGTERM and SIGHUP during a command that writes files: the signal only raises a
@@ -16,6 +17,9 @@ const std::atomic<bool>* Flag();
 bool Raised();
 // Throws Interrupted once a signal came.
 void Check();
+// The exit status of work left undone: the failure that stopped it, thrown again, or the
+// signal's status.
+int UndoneStatus(const std::exception_ptr& failure);
 } // namespace Interruption
 
 class Interrupted : public std::runtime_error

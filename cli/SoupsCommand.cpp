@@ -174,15 +174,5 @@ int SoupsCommand::Execute()
         PrintSummary(about, batch.Rows(), workers, seconds);
     if (about.Complete())
         return 0;
-    if (failure)
-        std::rethrow_exception(failure);
-    try
-    {
-        Interruption::Check();
-    }
-    catch (const Interrupted& signal)
-    {
-        return signal.ExitStatus();
-    }
-    return 1; // not reached: only a signal leaves soups undone without a failure
+    return Interruption::UndoneStatus(failure);
 }

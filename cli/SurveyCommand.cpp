@@ -383,15 +383,5 @@ int SurveyCommand::Execute()
     }
     if (complete)
         return 0;
-    if (failure)
-        std::rethrow_exception(failure);
-    try
-    {
-        Interruption::Check();
-    }
-    catch (const Interrupted& signal)
-    {
-        return signal.ExitStatus();
-    }
-    return 1; // not reached: only a signal leaves rules undone without a failure
+    return Interruption::UndoneStatus(failure);
 }
