@@ -5,6 +5,7 @@
 #include "FieldOptions.h"
 #include "ReadFile.h"
 #include "RecordWriter.h"
+#include "RowCells.h"
 #include "Rule.h"
 #include "RuntimeFailure.h"
 #include "SoupOptions.h"
@@ -171,76 +172,24 @@ nlohmann::ordered_json Head(const Description& about, const std::vector<TypeCoun
     return head;
 }
 
-// Where a value came from, for the messages: "'f' line 3" or "'f' row 2".
-struct Place
-{
-    const std::string& Path;
-    std::string Where;
-
-    [[noreturn]] void Refuse(const std::string& problem) const
-    {
-        throw RuntimeFailure(ArgumentText::QuotePath(Path) +
-                             (Where.empty() ? " " : " " + Where + ": ") + problem);
-    }
-};
-
-using Cells = std::map<std::string, std::string>;
+using RowCells::Cells;
+using RowCells::Place;
 
 const std::string& CellOf(const Place& place, const Cells& cells, const char* name)
 {
-    const auto found = cells.find(name);
-    if (found == cells.end())
-        place.Refuse(std::string("no ") + name);
-    return found->second;
-}
-
-std::uint64_t CountOf(const Place& place, const Cells& cells, const char* name)
-{
-    std::uint64_t value = 0;
-    if (!ReadCount(CellOf(place, cells, name), value, RunOptions::MostIterations))
-        place.Refuse(std::string(name) + " " + ArgumentText::Quote(CellOf(place, cells, name)) +
-                     " is not a count");
-    return value;
-}
-
-int CoordinateOf(const Place& place, const Cells& cells, const char* name)
-{
-    const std::string& text = CellOf(place, cells, name);
-    const Number number = ArgumentText::ReadNumber(text, true);
-    const std::uint64_t most = number.Negative ? std::uint64_t{1} << 31 : INT_MAX;
-    if (number.Status != Number::Whole || number.Magnitude > most)
-        place.Refuse(std::string(name) + " " + ArgumentText::Quote(text) +
-                     " is not a whole number in range");
-    return number.Negative ? static_cast<int>(-static_cast<std::int64_t>(number.Magnitude))
-                           : static_cast<int>(number.Magnitude);
+    return RowCells::Cell(place, cells, name);
 }
 
 SoupRow RowOf(const Place& place, const Cells& cells, const Description& about)
 {
     SoupRow row;
-    row.Index = CountOf(place, cells, "index");
-    if (!ParseOutcome(CellOf(place, cells, "outcome"), row.Outcome))
-        place.Refuse("outcome " + ArgumentText::Quote(CellOf(place, cells, "outcome")) +
-                     " is not " + OutcomeNames());
-    row.Iterations = CountOf(place, cells, "iterations");
-    row.Position.X = CoordinateOf(place, cells, "x");
-    row.Position.Y = CoordinateOf(place, cells, "y");
-    const std::string& direction = CellOf(place, cells, "direction");
-    if (direction.size() != 1 || std::string("UDLR").find(direction[0]) == std::string::npos)
-        place.Refuse("direction " + ArgumentText::Quote(direction) + " is not U, D, L or R");
-    row.Position.Direction = direction[0];
-    if (row.Outcome == RunOutcome::Never)
-        row.Period = CountOf(place, cells, "period");
-    if (!CellOf(place, cells, "highway_period").empty())
-    {
-        Highway& highway = row.Highway;
-        highway.Found = true;
-        highway.Period = CountOf(place, cells, "highway_period");
-        highway.Onset = CountOf(place, cells, "highway_onset");
-        highway.DriftX = CoordinateOf(place, cells, "highway_drift_x");
-        highway.DriftY = CoordinateOf(place, cells, "highway_drift_y");
-        highway.CertifiedAt = CountOf(place, cells, "highway_certified_at");
-    }
+    row.Index = RowCells::Count(place, "index", CellOf(place, cells, "index"));
+    const RowCells::Run run = RowCells::RunOf(place, cells, RunOptions::MostIterations);
+    row.Outcome = run.Outcome;
+    row.Iterations = run.Iterations;
+    row.Position = run.Position;
+    row.Period = run.Period;
+    row.Highway = run.Highway;
     // The type is written as its name; read back, it must be the one that names it.
     const std::string& type = CellOf(place, cells, "type");
     if (!type.empty())

@@ -6,6 +6,7 @@
 #include "PackedField.h"
 #include "ReadFile.h"
 #include "RecordWriter.h"
+#include "RowCells.h"
 #include "Rule.h"
 #include "RuleNumber.h"
 #include "RuleText.h"
@@ -24,18 +25,11 @@
 
 namespace
 {
-// Where a field came from, for the messages: "'f' line 3" or "'f' row 2".
-struct Place
-{
-    const std::string& Path;
-    std::string Where; // empty for the file as a whole
-
-    [[noreturn]] void Refuse(const std::string& problem) const
-    {
-        throw RuntimeFailure(ArgumentText::QuotePath(Path) +
-                             (Where.empty() ? " " : " " + Where + ": ") + problem);
-    }
-};
+using RowCells::Cell;
+using RowCells::Cells;
+using RowCells::Coordinate;
+using RowCells::Count;
+using RowCells::Place;
 
 // Survey outputs of every rule of 1 to 17 letters take tens of MB; more is no output.
 constexpr std::uint64_t MostInputBytes = std::uint64_t{1} << 30;
@@ -53,40 +47,6 @@ std::string ReadWhole(const std::string& path)
     return text;
 }
 
-std::uint64_t Count(const Place& place, const char* name, const std::string& text,
-                    std::uint64_t most = UINT64_MAX)
-{
-    const ArgumentText::Number number = ArgumentText::ReadNumber(text);
-    if (number.Status == ArgumentText::Number::Malformed)
-        place.Refuse(std::string(name) + " " + ArgumentText::Quote(text) + " is not a count");
-    if (number.Status == ArgumentText::Number::TooLarge || number.Magnitude > most)
-        place.Refuse(std::string(name) + " " + ArgumentText::Quote(text) + " is out of range");
-    return number.Magnitude;
-}
-
-int Coordinate(const Place& place, const char* name, const std::string& text)
-{
-    const ArgumentText::Number number = ArgumentText::ReadNumber(text, true);
-    if (number.Status == ArgumentText::Number::Malformed)
-        place.Refuse(std::string(name) + " " + ArgumentText::Quote(text) +
-                     " is not a whole number");
-    const std::uint64_t most = number.Negative ? std::uint64_t{1} << 31 : INT_MAX;
-    if (number.Status == ArgumentText::Number::TooLarge || number.Magnitude > most)
-        place.Refuse(std::string(name) + " " + ArgumentText::Quote(text) + " is out of range");
-    return number.Negative ? static_cast<int>(-static_cast<std::int64_t>(number.Magnitude))
-                           : static_cast<int>(number.Magnitude);
-}
-
-using Cells = std::map<std::string, std::string>;
-
-const std::string& Cell(const Place& place, const Cells& cells, const char* name)
-{
-    const auto found = cells.find(name);
-    if (found == cells.end())
-        place.Refuse(std::string("no ") + name);
-    return found->second;
-}
-
 SurveyRow RowOf(const Place& place, const Cells& cells, std::uint64_t cap)
 {
     auto cell = [&](const char* name) -> const std::string& { return Cell(place, cells, name); };
@@ -100,33 +60,15 @@ SurveyRow RowOf(const Place& place, const Cells& cells, std::uint64_t cap)
         place.Refuse("rule " + ArgumentText::Quote(row.Rule) +
                      " is padded; a survey writes "
                      "letters alone");
-    if (!ParseOutcome(cell("outcome"), row.Outcome))
-        place.Refuse("outcome " + ArgumentText::Quote(cell("outcome")) + " is not " +
-                     OutcomeNames());
-    row.Iterations = Count(place, "iterations", cell("iterations"), cap);
-    if (row.Outcome == RunOutcome::Cap && row.Iterations != cap)
+    const RowCells::Run run = RowCells::RunOf(place, cells, cap);
+    if (run.Outcome == RunOutcome::Cap && run.Iterations != cap)
         place.Refuse("a capped row of " + cell("iterations") + " iterations under a cap of " +
                      std::to_string(cap));
-    row.Position.X = Coordinate(place, "x", cell("x"));
-    row.Position.Y = Coordinate(place, "y", cell("y"));
-    const std::string& direction = cell("direction");
-    if (direction.size() != 1 || std::string("UDLR").find(direction[0]) == std::string::npos)
-        place.Refuse("direction " + ArgumentText::Quote(direction) + " is not U, D, L or R");
-    row.Position.Direction = direction[0];
-    if (row.Outcome == RunOutcome::Never)
-        row.Period = Count(place, "period", cell("period"));
-    else if (!cell("period").empty())
-        place.Refuse("a period for a run that is not never");
-    if (!cell("highway_period").empty())
-    {
-        row.Highway.Found = true;
-        row.Highway.Period = Count(place, "highway_period", cell("highway_period"));
-        row.Highway.Onset = Count(place, "highway_onset", cell("highway_onset"));
-        row.Highway.DriftX = Coordinate(place, "highway_drift_x", cell("highway_drift_x"));
-        row.Highway.DriftY = Coordinate(place, "highway_drift_y", cell("highway_drift_y"));
-        row.Highway.CertifiedAt =
-            Count(place, "highway_certified_at", cell("highway_certified_at"));
-    }
+    row.Outcome = run.Outcome;
+    row.Iterations = run.Iterations;
+    row.Position = run.Position;
+    row.Period = run.Period;
+    row.Highway = run.Highway;
     row.Growth.Visited = Count(place, "visited", cell("visited"));
     if (row.Growth.Visited > 0)
     {
