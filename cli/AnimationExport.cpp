@@ -7,6 +7,7 @@
 #include "Interruption.h"
 #include "OptionChecks.h"
 #include "OutputFile.h"
+#include "Palette.h"
 #include "RunReplay.h"
 #include "StandardOutput.h"
 #include "UsageError.h"
@@ -17,6 +18,7 @@
 #include <QSize>
 #include <QString>
 
+#include <algorithm>
 #include <vector>
 
 #include <unistd.h>
@@ -83,7 +85,7 @@ std::unique_ptr<OutputFile> AnimationExport::Write(const AntAI& rule, const RunO
                                                    const ReplayStart& start) const
 {
     QFile out; // outlives the writer, which may still close it
-    GifWriter writer;
+    GifWriter writer(std::max(Palette::CellValueCount, rule.ActiveSteps + 1));
     QString error;
     const QSize size(static_cast<int>(IndexRenderer::Side(window.Width, cellSize)),
                      static_cast<int>(IndexRenderer::Side(window.Height, cellSize)));
@@ -118,7 +120,9 @@ std::unique_ptr<OutputFile> AnimationExport::Write(const AntAI& rule, const RunO
     {
         replay.AdvanceTo(schedule[i]);
         Interruption::Check();
-        const IndexImage frame = IndexRenderer::Render(FieldView(replay.Field()), window, cellSize);
+        const IndexImage frame =
+            IndexRenderer::Render(FieldView(replay.Field()), window, cellSize,
+                                  std::max(Palette::CellValueCount, rule.ActiveSteps + 1));
         const int delay = (i + 1 == schedule.size() ? LastFrameMs : DelayMs) / 10;
         if (!writer.AddFrame(frame, delay, &error))
             fail();

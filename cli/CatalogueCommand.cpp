@@ -21,7 +21,7 @@ Record PresetRecord(const PresetRun& run)
         Fields::Iterations(run.Result.Iterations),
     };
     Fields::AddPosition(record, run.Position);
-    record.push_back(Fields::Colours(run.Colours, Field::Csv | Field::Json));
+    record.push_back(Fields::Colours(run.Colours, run.Rule.size(), Field::Csv | Field::Json));
     record.push_back({"colours_0", run.Colours[0], 9, Field::Table});
     Fields::AddHighway(record, run.Result.Highway);
     record.push_back({"check", run.Matches() ? "ok" : "MISMATCH", -8, Field::Table | Field::Json});

@@ -3,6 +3,7 @@
 #include "ArgumentText.h"
 #include "IndexRenderer.h"
 #include "OutputFile.h"
+#include "Palette.h"
 #include "PngEncoder.h"
 #include "RuntimeFailure.h"
 #include "UsageError.h"
@@ -104,11 +105,12 @@ void CheckSize(const FieldView::Box& window, int cellSize, bool gif)
                      "; give a smaller --cell-size or a --view X,Y,W,H window");
 }
 
-std::string Encode(const FieldView& field, const FieldView::Box& window, int cellSize)
+std::string Encode(const FieldView& field, const FieldView::Box& window, int cellSize, int letters)
 {
     try
     {
-        return PngEncoder::Encode(IndexRenderer::Render(field, window, cellSize));
+        return PngEncoder::Encode(IndexRenderer::Render(
+            field, window, cellSize, std::max(Palette::CellValueCount, letters + 1)));
     }
     catch (const std::bad_alloc&)
     {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FieldView.h"
+#include "Rule.h"
 
 #include <cstdint>
 #include <string>
@@ -37,7 +38,9 @@ FieldView::Box ParseView(const std::string& text);
 // MaxGifSide, naming --cell-size and --view.
 void CheckSize(const FieldView::Box& window, int cellSize, bool gif);
 
-std::string Encode(const FieldView& field, const FieldView::Box& window, int cellSize);
+// A picture of a rule of `letters` letters.
+std::string Encode(const FieldView& field, const FieldView::Box& window, int cellSize,
+                   int letters = Rule::MaxLetters);
 
 // Replaces the file at `path` with `png` as a whole, or leaves it as it was.
 void Save(const std::string& png, const std::string& path);

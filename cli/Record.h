@@ -4,11 +4,15 @@
 #include "AntPosition.h"
 #include "FieldSummary.h"
 #include "Highway.h"
+#include "PackedField.h"
+#include "RuleNumber.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -49,6 +53,22 @@ namespace Fields
 inline Field Rule(std::string rule)
 {
     return {"rule", std::move(rule), -12};
+}
+
+// The rule's census number, or its mirror's for a rule that ends in L: the table says
+// "4" or "4 mirror"; CSV and JSON give number and number_mirror.
+inline void AddNumber(Record& record, std::string_view letters)
+{
+    const std::optional<RuleNumber> number = RuleNumber::Of(letters);
+    std::string words = "none";
+    if (number)
+        words = std::to_string(number->Number) + (number->OfMirror ? " mirror" : "");
+    record.push_back({"number", std::move(words), -10, Field::Table});
+    const unsigned numbers = Field::Csv | Field::Json;
+    record.push_back(
+        {"number", number ? Field::Value(number->Number) : Field::Value(nullptr), 0, numbers});
+    record.push_back({"number_mirror",
+                      number ? Field::Value(number->OfMirror) : Field::Value(nullptr), 0, numbers});
 }
 
 inline Field Iterations(std::uint64_t iterations)
@@ -100,10 +120,19 @@ inline void AddGrowth(Record& record, const FieldSummary& summary)
     record.push_back({"max_y", side(summary.MaxY), 0, numbers});
 }
 
-// Cells per colour value 0 to 12; colour 0 is a cell the ant never visited.
-inline Field Colours(const AntField::ColourCounts& counts, unsigned shown = Field::Everywhere)
+// How many colour counts a row of a rule shows: 0 to 12 up to twelve letters, as rows
+// always had, and 0 to the rule's letters beyond.
+inline std::size_t ColoursShown(std::size_t letters)
 {
-    return {"colours", Field::Counts(counts.begin(), counts.end()), 0, shown};
+    return std::max<std::size_t>(AntField::ColourCount, letters + 1);
+}
+
+// Cells per colour value; colour 0 is a cell the ant never visited.
+inline Field Colours(const PackedField::ColourCounts& counts, std::size_t letters,
+                     unsigned shown = Field::Everywhere)
+{
+    const auto end = counts.begin() + static_cast<std::ptrdiff_t>(ColoursShown(letters));
+    return {"colours", Field::Counts(counts.begin(), end), 0, shown};
 }
 
 // The box of the visited cells, on the plane.

@@ -13,14 +13,14 @@ std::string Refusal(const std::string& text, const Rule::Parsed& parsed)
     switch (parsed.Why)
     {
     case Rule::Refusal::Empty:
-        return "the rule is empty; give 1 to " + std::to_string(Rule::MaxLetters) +
+        return "the rule is empty; give 1 to " + std::to_string(Rule::MostLetters) +
                " letters of L, R and -";
     case Rule::Refusal::UnknownCharacter:
         return "unknown character " + Quote(ArgumentText::CharacterAt(text, parsed.Position)) +
                " in rule " + Quote(text) + "; use L, R and -";
     case Rule::Refusal::TooLong:
         return "the rule " + Quote(text) + " has " + std::to_string(text.size()) +
-               " letters; at most " + std::to_string(Rule::MaxLetters) + " are allowed";
+               " letters; at most " + std::to_string(Rule::MostLetters) + " are allowed";
     case Rule::Refusal::NoLetterFirst:
         return "the rule " + Quote(text) + " has no letter before its first '-'; nothing would run";
     case Rule::Refusal::LettersAfterGap:
@@ -34,7 +34,7 @@ std::string Refusal(const std::string& text, const Rule::Parsed& parsed)
 
 Rule Parse(const std::string& text)
 {
-    const Rule::Parsed parsed = Rule::Parse(text);
+    const Rule::Parsed parsed = Rule::Parse(text, Rule::MostLetters);
     if (!parsed.Value)
         throw UsageError(Refusal(text, parsed));
     return *parsed.Value;

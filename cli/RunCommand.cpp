@@ -56,7 +56,7 @@ RunEnd EndOf(const RunResult& result, const AntPosition& position, const PackedF
     end.X = position.X;
     end.Y = position.Y;
     end.Direction = position.Direction;
-    const AntField::ColourCounts colours = field.CountColours();
+    const PackedField::ColourCounts colours = field.CountColours();
     end.Colours.assign(colours.begin(), colours.end());
     const PackedField::Bounds box = field.VisitedBounds();
     end.Visited = box.Visited;
@@ -114,11 +114,10 @@ RunEnd EndOnField(const PackedField& field, const AntPosition& position, const A
 
 Record RunRecord(const Ant& ant, const RunResult& result, const RunEnd& end, bool plane)
 {
-    Record record{
-        Fields::Rule(ant.ActiveRule()),
-        Fields::Iterations(end.Iterations),
-        {"finished", result.Outcome == RunOutcome::Finished},
-    };
+    Record record{Fields::Rule(ant.ActiveRule())};
+    Fields::AddNumber(record, ant.ActiveRule());
+    record.push_back(Fields::Iterations(end.Iterations));
+    record.push_back({"finished", result.Outcome == RunOutcome::Finished});
     // Only the plane, a run out of memory or one proven to repeat has an end besides a
     // finish and the cap.
     if (plane || result.Outcome == RunOutcome::Memory || result.Outcome == RunOutcome::Never)
@@ -126,7 +125,9 @@ Record RunRecord(const Ant& ant, const RunResult& result, const RunEnd& end, boo
     record.push_back({"x", end.X, 3});
     record.push_back({"y", end.Y, 3});
     record.push_back({"direction", std::string(1, end.Direction), -1});
-    record.push_back({"colours", end.Colours, 0});
+    Field::Counts colours = end.Colours;
+    colours.resize(Fields::ColoursShown(ant.ActiveRule().size()));
+    record.push_back({"colours", std::move(colours), 0});
     if (plane)
     {
         record.push_back({"visited", end.Visited, 0, Field::Csv | Field::Json});
@@ -145,7 +146,7 @@ RunCommand::RunCommand(CLI::App& line)
     CLI::App& options = Options();
     options
         .add_option("RULE", Rule,
-                    "1 to " + std::to_string(Rule::MaxLetters) +
+                    "1 to " + std::to_string(Rule::MostLetters) +
                         " letters L and R, optionally padded with '-'")
         ->type_name("");
     options
@@ -226,7 +227,7 @@ int RunCommand::Execute()
     else
     {
         if (!hasRule)
-            throw UsageError("missing RULE (1 to " + std::to_string(Rule::MaxLetters) +
+            throw UsageError("missing RULE (1 to " + std::to_string(Rule::MostLetters) +
                              " letters of L, R and -) or --preset N");
         RuleText::ApplyRule(ant, Rule);
         cap = FreeRuleCap;
@@ -386,7 +387,8 @@ int RunCommand::Execute()
         }
         if (picture)
         {
-            const std::string png = FieldPicture::Encode(end, *window, cellSize);
+            const std::string png =
+                FieldPicture::Encode(end, *window, cellSize, ant.GetAI().ActiveSteps);
             if (toStdout)
             {
                 StandardOutput::Write(png);

@@ -53,7 +53,7 @@ const Column Columns[] = {
     {"rule", [](const Description& d) { return d.Rule; },
      [](Description& d, const std::string& text)
      {
-         const Rule::Parsed rule = Rule::Parse(text);
+         const Rule::Parsed rule = Rule::Parse(text, Rule::MostLetters);
          d.Rule = text;
          return rule.Value && rule.Value->Letters() == text;
      }},

@@ -58,7 +58,7 @@ SoupsCommand::SoupsCommand(CLI::App& line)
       Format(Options()), MaxPeriod(Options()), Patch(Options(), false)
 {
     CLI::App& options = Options();
-    options.add_option("RULE", Rule, "1 to 12 letters L and R")->type_name("");
+    options.add_option("RULE", Rule, "1 to 32 letters L and R")->type_name("");
     options
         .add_option("--count", Count,
                     "soups 0 to K-1 (1 to " + std::to_string(MostCount) + ", default " +
@@ -109,7 +109,7 @@ SoupsCommand::SoupsCommand(CLI::App& line)
 int SoupsCommand::Execute()
 {
     if (Options().count("RULE") == 0)
-        throw UsageError("missing RULE (1 to 12 letters L and R)");
+        throw UsageError("missing RULE (1 to 32 letters L and R)");
     Ant ant;
     RuleText::ApplyRule(ant, Rule);
     SoupRecords::Description about;

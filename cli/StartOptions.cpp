@@ -45,9 +45,9 @@ int CellColour(char c)
         return 0;
     if (c >= '0' && c <= '9')
         return c - '0';
-    if (c >= 'A' && c <= 'C')
+    if (c >= 'A' && c <= 'W')
         return 10 + (c - 'A');
-    if (c >= 'a' && c <= 'c')
+    if (c >= 'a' && c <= 'w')
         return 10 + (c - 'a');
     return -1;
 }
@@ -58,7 +58,7 @@ StartOptions::StartOptions(CLI::App& command) : Command(&command)
     command
         .add_option("--start", Path,
                     "start from the field in FILE: one line per row, one character per cell "
-                    "(. or 0 blank, 1 to 9, A to C for 10 to 12), centred on the start cell")
+                    "(. or 0 blank, 1 to 9, A to W for 10 to 32), centred on the start cell")
         ->type_name("FILE");
     command
         .add_option_function<std::string>(
@@ -150,7 +150,7 @@ StartField StartOptions::Read(const std::string& path, int letters)
             if (colour < 0)
                 throw UsageError(where + ": " +
                                  ArgumentText::Quote(ArgumentText::CharacterAt(lines[r], c)) +
-                                 " is not a cell (. or 0 blank, 1 to 9, A to C)");
+                                 " is not a cell (. or 0 blank, 1 to 9, A to W)");
             if (const std::string problem = StartField::ColourProblem(colour, letters);
                 !problem.empty())
                 throw UsageError(where + ": " + problem);

@@ -15,7 +15,7 @@ class App;
 }
 
 // --start FILE [--start-at X,Y] and --ant X,Y,D on run: a start field read from a text grid
-// (one line per row, one character per cell: . or 0 blank, 1 to 9, A to C for 10 to 12),
+// (one line per row, one character per cell: . or 0 blank, 1 to 9, A to W for 10 to 32),
 // and the ant's cell and heading.
 class StartOptions
 {

@@ -76,6 +76,11 @@ Range ParseLetters(const std::string& text)
     const Range range{number(from), number(to)};
     if (range.From < 1 || range.From > range.To || range.To > Survey::MostLetters)
         throw UsageError(problem);
+    const std::uint64_t rules = SurveyPlan::CountOf(range.From, range.To);
+    if (rules > SurveyPlan::MostRules)
+        throw UsageError("--letters " + text + " is " + std::to_string(rules) +
+                         " rules; a survey takes at most " + std::to_string(SurveyPlan::MostRules) +
+                         ": survey longer rules by --numbers ranges");
     return range;
 }
 
@@ -97,6 +102,9 @@ std::pair<std::uint64_t, std::uint64_t> ParseNumbers(const std::string& text)
     const std::uint64_t to = dash == std::string::npos ? from : number(text.substr(dash + 1));
     if (from > to)
         throw UsageError(problem);
+    if (to - from >= SurveyPlan::MostRules)
+        throw UsageError("--numbers " + text + " is " + std::to_string(to - from + 1) +
+                         " rules; a survey takes at most " + std::to_string(SurveyPlan::MostRules));
     return {from, to};
 }
 

@@ -53,13 +53,23 @@ SurveyRow RowOf(const Place& place, const Cells& cells, std::uint64_t cap)
     SurveyRow row;
     row.Rule = cell("rule");
     // A survey writes a rule as its letters alone, with no padding.
-    const Rule::Parsed rule = Rule::Parse(row.Rule);
+    const Rule::Parsed rule = Rule::Parse(row.Rule, Rule::MostLetters);
     if (!rule.Value)
         place.Refuse(RuleText::Refusal(row.Rule, rule));
     if (rule.Value->Letters() != row.Rule)
         place.Refuse("rule " + ArgumentText::Quote(row.Rule) +
                      " is padded; a survey writes "
                      "letters alone");
+    // The number is the rule's own, so one that is not says the row was edited.
+    if (cells.count("number") > 0)
+    {
+        const std::optional<RuleNumber> number = RuleNumber::Of(row.Rule);
+        const std::string mirror = cell("number_mirror");
+        if (Count(place, "number", cell("number")) != number->Number ||
+            mirror != (number->OfMirror ? "true" : "false"))
+            place.Refuse("number " + cell("number") + (mirror == "true" ? " of the mirror" : "") +
+                         " is not rule " + row.Rule + "'s");
+    }
     const RowCells::Run run = RowCells::RunOf(place, cells, cap);
     if (run.Outcome == RunOutcome::Cap && run.Iterations != cap)
         place.Refuse("a capped row of " + cell("iterations") + " iterations under a cap of " +
@@ -103,15 +113,17 @@ void ReadCsv(const std::string& path, const std::string& text, SurveyInput& inpu
     for (const SurveyRecords::AboutColumn& column : SurveyRecords::AboutColumns)
         if (column.Optional)
             optional.push_back(&column);
+    // Outputs from before the number columns are read too.
     std::string header;
     SurveyRecords::Description sample;
-    for (unsigned shown = 0; shown < 1u << optional.size(); ++shown)
+    for (unsigned shown = 0; shown < 2u << optional.size(); ++shown)
     {
         sample = SurveyRecords::Description{};
         for (std::size_t i = 0; i < optional.size(); ++i)
             if ((shown >> i & 1u) != 0)
                 optional[i]->Set(sample, optional[i]->Get(sample) + 1);
-        header = RecordWriter::CsvHeader(SurveyRecords::Of(SurveyRow{}, &sample));
+        const bool numbered = (shown >> optional.size() & 1u) == 0;
+        header = RecordWriter::CsvHeader(SurveyRecords::Of(SurveyRow{}, &sample, numbered));
         if (firstLine == std::string_view(header).substr(0, header.size() - 1))
             break;
     }
@@ -241,8 +253,10 @@ void ReadJson(const std::string& path, const std::string& text, SurveyInput& inp
             place.Refuse("is not an object");
         Cells byName;
         for (const auto& [name, value] : rows[i].items())
-            byName[name] =
-                Csv::CellOf(value, name == "rule" || name == "outcome" || name == "direction");
+            byName[name] = name == "number_mirror" && value.is_boolean()
+                               ? value.dump()
+                               : Csv::CellOf(value, name == "rule" || name == "outcome" ||
+                                                        name == "direction");
         input.Rows.push_back(RowOf(place, byName, about.Cap));
     }
 }
@@ -262,6 +276,11 @@ void Check(const std::string& path, SurveyInput& input)
         file.Refuse("numbers " + std::to_string(about.NumbersFrom) + " to " +
                     std::to_string(about.NumbersTo) + " of letters " + about.Letters() +
                     " are no survey's");
+    const std::uint64_t planned = about.NumbersFrom > 0
+                                      ? about.NumbersTo - about.NumbersFrom + 1
+                                      : SurveyPlan::CountOf(about.LettersFrom, about.LettersTo);
+    if (planned > SurveyPlan::MostRules)
+        file.Refuse("describes " + std::to_string(planned) + " rules, more than a survey takes");
     if (about.ShardCount < 1 || about.ShardIndex < 1 || about.ShardIndex > about.ShardCount ||
         about.ShardCount > static_cast<std::uint64_t>(INT_MAX))
         file.Refuse("shard " + std::to_string(about.ShardIndex) + " of " +

@@ -56,13 +56,13 @@ nlohmann::ordered_json Description::Head() const
     return head;
 }
 
-Record Of(const SurveyRow& row, const Description* description)
+Record Of(const SurveyRow& row, const Description* description, bool numbered)
 {
-    Record record{
-        Fields::Rule(row.Rule),
-        {"outcome", TraitsOf(row.Outcome).Name, -8},
-        Fields::Iterations(row.Iterations),
-    };
+    Record record{Fields::Rule(row.Rule)};
+    if (numbered)
+        Fields::AddNumber(record, row.Rule);
+    record.push_back({"outcome", TraitsOf(row.Outcome).Name, -8});
+    record.push_back(Fields::Iterations(row.Iterations));
     Fields::AddPosition(record, row.Position);
     const bool never = row.Outcome == RunOutcome::Never;
     record.push_back({"period", never ? Field::Value(row.Period) : Field::Value(nullptr), -6});

@@ -101,7 +101,8 @@ inline constexpr AboutColumn AboutColumns[] = {
 SurveyPlan PlanOf(const Description& description);
 
 // A row; with a description, its constant CSV columns too.
-Record Of(const SurveyRow& row, const Description* description = nullptr);
+// Without `numbered` the row lacks the number columns, as outputs written before them did.
+Record Of(const SurveyRow& row, const Description* description = nullptr, bool numbered = true);
 
 // Outcome, then the longest runs first; ties in rule order so the output is stable. With
 // top > 0, only the top longest finishers.

@@ -27,10 +27,12 @@ Field BoxSide(const char* name, int value, bool visited)
 }
 
 // A row of the course a proven highway takes past the run's end.
-Record TraceRow(const HighwayFuture& future)
+Record TraceRow(const HighwayFuture& future, std::size_t letters)
 {
     const bool visited = future.Visited > 0;
-    Field::Counts colours(future.Coloured.begin(), future.Coloured.end());
+    Field::Counts colours(future.Coloured.begin(),
+                          future.Coloured.begin() +
+                              static_cast<std::ptrdiff_t>(Fields::ColoursShown(letters)));
     colours[0] = future.Blank;
     auto side = [visited](const char* name, std::int64_t value) {
         return Field{name, visited ? Field::Value(value) : Field::Value(nullptr)};
@@ -47,14 +49,14 @@ Record TraceRow(const HighwayFuture& future)
                   side("max_y", future.MaxY)};
 }
 
-Record TraceRow(const RunReplay& replay)
+Record TraceRow(const RunReplay& replay, std::size_t letters)
 {
     const FieldSummary summary = FieldSummary::Of(replay.Field());
     const bool visited = summary.Visited > 0;
     Record row{Fields::Iterations(replay.Iterations())};
     Fields::AddPosition(row, replay.Position());
     row.push_back({"visited", summary.Visited});
-    row.push_back(Fields::Colours(summary.Colours));
+    row.push_back(Fields::Colours(summary.Colours, letters));
     row.push_back(BoxSide("min_x", summary.MinX, visited));
     row.push_back(BoxSide("min_y", summary.MinY, visited));
     row.push_back(BoxSide("max_x", summary.MaxX, visited));
@@ -121,7 +123,8 @@ std::unique_ptr<OutputFile> TraceExport::Write(const AntAI& rule, const RunOptio
             replay.AdvanceTo(at);
         }
         Interruption::Check();
-        const Record row = far ? TraceRow(*far) : TraceRow(replay);
+        const auto letters = static_cast<std::size_t>(rule.ActiveSteps);
+        const Record row = far ? TraceRow(*far, letters) : TraceRow(replay, letters);
         if (at == 0)
             write(RecordWriter::CsvHeader(row));
         write(RecordWriter::CsvLine(row));

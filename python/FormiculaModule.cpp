@@ -315,7 +315,7 @@ py::object Run(const std::string& rule, int size, bool plane, std::uint64_t maxI
         {
             py::list colours;
             colours.append(future->Blank ? py::cast(*future->Blank) : py::none());
-            for (int c = 1; c < AntField::ColourCount; ++c)
+            for (std::size_t c = 1; c < Fields::ColoursShown(ant.ActiveRule().size()); ++c)
                 colours.append(future->Coloured[c]);
             const std::int64_t width = future->MaxX - future->MinX + 1;
             const std::int64_t height = future->MaxY - future->MinY + 1;
@@ -351,16 +351,17 @@ py::object Run(const std::string& rule, int size, bool plane, std::uint64_t maxI
         width = visited ? box.MaxX - box.MinX + 1 : 0;
         height = visited ? box.MaxY - box.MinY + 1 : 0;
     }
-    const AntField::ColourCounts colours = field.CountColours();
+    const PackedField::ColourCounts colours = field.CountColours();
+    const auto shown = static_cast<std::ptrdiff_t>(Fields::ColoursShown(ant.ActiveRule().size()));
     py::object namespace_ = py::module_::import("types").attr("SimpleNamespace");
-    return namespace_("rule"_a = ant.ActiveRule(), "iterations"_a = result.Iterations,
-                      "outcome"_a = TraitsOf(result.Outcome).Name,
-                      "finished"_a = result.Outcome == RunOutcome::Finished, "x"_a = position.X,
-                      "y"_a = position.Y, "direction"_a = std::string(1, position.Direction),
-                      "colours"_a = std::vector<std::uint64_t>(colours.begin(), colours.end()),
-                      "highway"_a = highway,
-                      "field"_a = FieldArray(field, left, top, width, height),
-                      "origin"_a = py::make_tuple(left, top), "plane"_a = plane);
+    return namespace_(
+        "rule"_a = ant.ActiveRule(), "iterations"_a = result.Iterations,
+        "outcome"_a = TraitsOf(result.Outcome).Name,
+        "finished"_a = result.Outcome == RunOutcome::Finished, "x"_a = position.X,
+        "y"_a = position.Y, "direction"_a = std::string(1, position.Direction),
+        "colours"_a = std::vector<std::uint64_t>(colours.begin(), colours.begin() + shown),
+        "highway"_a = highway, "field"_a = FieldArray(field, left, top, width, height),
+        "origin"_a = py::make_tuple(left, top), "plane"_a = plane);
 }
 
 py::object ValueOf(const Field::Value& value)
@@ -442,6 +443,12 @@ py::list SurveyRows(const py::object& letters, const py::object& numbers, bool p
         about.LettersFrom = RuleNumber::LengthOf(about.NumbersFrom);
         about.LettersTo = RuleNumber::LengthOf(about.NumbersTo);
     }
+    const std::uint64_t rules = about.NumbersFrom > 0
+                                    ? about.NumbersTo - about.NumbersFrom + 1
+                                    : SurveyPlan::CountOf(about.LettersFrom, about.LettersTo);
+    if (rules > SurveyPlan::MostRules)
+        throw py::value_error("a survey takes at most " + std::to_string(SurveyPlan::MostRules) +
+                              " rules, not " + std::to_string(rules));
     CheckSizeAndCap(size, maxIterations);
     if (maxPeriod > MaxPeriodOption::Most)
         throw py::value_error("max_period must be at most " +

@@ -14,7 +14,14 @@
 
 namespace
 {
-constexpr int PaletteSize = 16; // GIF palettes come in powers of two
+// GIF palettes come in powers of two: 16 entries for the window's colours, 64 beyond.
+int PaletteSizeFor(int cellValues)
+{
+    int size = 2;
+    while (size < Palette::EntriesFor(cellValues))
+        size *= 2;
+    return size;
+}
 
 // The smallest rectangle holding every pixel that differs; empty when none does.
 QRect ChangedRect(const IndexImage& previous, const IndexImage& current)
@@ -107,7 +114,10 @@ int GifWriter::WriteOut(GifFileType* gif, const GifByteType* bytes, int length)
     return static_cast<int>(done);
 }
 
-GifWriter::GifWriter() = default;
+GifWriter::GifWriter(int cellValues)
+    : Entries(Palette::EntriesFor(cellValues)), PaletteSize(PaletteSizeFor(cellValues))
+{
+}
 
 GifWriter::~GifWriter()
 {
@@ -165,14 +175,14 @@ bool GifWriter::Start(const QSize& size, QString* error)
         return GifFailed(code, error);
     EGifSetGifVersion(Gif, true); // the delays and the loop need GIF89a
 
-    GifColorType entries[PaletteSize];
+    std::vector<GifColorType> entries(static_cast<std::size_t>(PaletteSize));
     for (int i = 0; i < PaletteSize; ++i)
     {
-        // The spare last entry repeats the pen; no frame uses it.
-        const Palette::Rgb c = Palette::Colour(i < Palette::Size ? i : Palette::PenIndex);
-        entries[i] = GifColorType{c.Red, c.Green, c.Blue};
+        // Spare entries repeat the pen; no frame uses them.
+        const Palette::Rgb c = Palette::Colour(i < Entries ? i : Palette::PenIndex);
+        entries[static_cast<std::size_t>(i)] = GifColorType{c.Red, c.Green, c.Blue};
     }
-    ColorMapObject* map = GifMakeMapObject(PaletteSize, entries);
+    ColorMapObject* map = GifMakeMapObject(PaletteSize, entries.data());
     if (map == nullptr)
         return GifFailed(E_GIF_ERR_NOT_ENOUGH_MEM, error);
     const int screen =
@@ -218,7 +228,7 @@ bool GifWriter::AddFrame(const IndexImage& frame, int delayCentiseconds, QString
     for (int y = 0; y < rect.height(); ++y)
     {
         const std::uint8_t* row = frame.Row(rect.top() + y) + rect.left();
-        if (std::any_of(row, row + width, [](std::uint8_t i) { return i >= PaletteSize; }))
+        if (std::any_of(row, row + width, [this](std::uint8_t i) { return i >= PaletteSize; }))
             return Fail(QStringLiteral("row %1 has an index outside the field's palette")
                             .arg(rect.top() + y),
                         error);

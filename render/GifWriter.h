@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IndexImage.h"
+#include "Palette.h"
 
 #include <QString>
 
@@ -24,7 +25,8 @@ struct GifFileType;
 class GifWriter
 {
 public:
-    GifWriter();
+    // Frames of cell values 0..cellValues-1.
+    explicit GifWriter(int cellValues = Palette::CellValueCount);
     ~GifWriter(); // without a successful Finish nothing is written
     GifWriter(const GifWriter&) = delete;
     GifWriter& operator=(const GifWriter&) = delete;
@@ -68,6 +70,8 @@ private:
     Sink Out;                      // or this
     std::exception_ptr Thrown;     // by Out
     GifFileType* Gif = nullptr;
+    int Entries = 0; // of the palette that frames use
+    int PaletteSize = 0;
     IndexImage Previous;
     std::vector<std::uint8_t> Indices;
     int Frames = 0;

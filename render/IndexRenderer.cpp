@@ -13,8 +13,10 @@ std::int64_t IndexRenderer::Side(int cells, int cellSize)
     return 2 * std::int64_t{FieldOffset} + std::int64_t{cells} * cellSize;
 }
 
-IndexImage IndexRenderer::Render(const FieldView& field, const FieldView::Box& window, int cellSize)
+IndexImage IndexRenderer::Render(const FieldView& field, const FieldView::Box& window, int cellSize,
+                                 int cellValues)
 {
+    cellValues = std::min(cellValues, Palette::MostCellValues);
     if (cellSize < 1)
         throw std::invalid_argument("a cell is at least one pixel");
     if (window.Empty())
@@ -39,9 +41,9 @@ IndexImage IndexRenderer::Render(const FieldView& field, const FieldView::Box& w
         std::uint8_t* line = image.Row(top) + FieldOffset;
         field.Row(window.Left, window.Top + y, window.Width, colours.data());
         for (int x = 0; x < window.Width; ++x)
-            if (Palette::IsCellValue(colours[std::size_t(x)]))
+            if (colours[std::size_t(x)] >= 0 && colours[std::size_t(x)] < cellValues)
                 std::fill_n(line + std::size_t(x) * std::size_t(cellSize), cellSize,
-                            static_cast<std::uint8_t>(colours[std::size_t(x)]));
+                            static_cast<std::uint8_t>(Palette::IndexOf(colours[std::size_t(x)])));
         for (int k = 1; k < cellSize; ++k)
             std::memcpy(image.Row(top + k) + FieldOffset, line, lineBytes);
     }

@@ -2,6 +2,7 @@
 
 #include "FieldView.h"
 #include "IndexImage.h"
+#include "Palette.h"
 
 #include <cstdint>
 
@@ -16,11 +17,14 @@ public:
 
     // The pixels across a picture of `cells` cells; 64 bits, so a limit can be checked first.
     static std::int64_t Side(int cells, int cellSize);
-    // Cells outside the field are blank; values outside the cell palette leave the inside.
-    static IndexImage Render(const FieldView& field, const FieldView::Box& window, int cellSize);
+    // Cells outside the field are blank; values from cellValues on (at most
+    // Palette::MostCellValues) leave the inside, as the window paints them.
+    static IndexImage Render(const FieldView& field, const FieldView::Box& window, int cellSize,
+                             int cellValues = Palette::CellValueCount);
     // The field's extent.
-    static IndexImage Render(const FieldView& field, int cellSize)
+    static IndexImage Render(const FieldView& field, int cellSize,
+                             int cellValues = Palette::CellValueCount)
     {
-        return Render(field, field.Extent(), cellSize);
+        return Render(field, field.Extent(), cellSize, cellValues);
     }
 };

@@ -15,6 +15,19 @@
 #include <string>
 #include <utility>
 
+// The rule's transition: the window's for up to twelve letters; beyond them, the cycle as
+// written out, apart from the code's own: colour c (blank as 1) turns by letter c and
+// becomes c + 1, the last colour 1, and a colour the rule lacks stays put, unturned.
+inline ColourTransition ReferenceTransition(int colour, const std::string& steps, int n)
+{
+    if (n <= 12)
+        return NextTransition(colour, steps.data(), n);
+    if (colour < 0 || colour > n)
+        return {0, '-'};
+    const int c = std::max(colour, 1);
+    return {c % n + 1, steps[static_cast<std::size_t>(c - 1)]};
+}
+
 struct FieldReference
 {
     // size > 0: a size x size field that refuses steps off it; 0: the plane.
@@ -65,7 +78,7 @@ struct FieldReference
         while (Done < cap)
         {
             const ColourTransition t =
-                NextTransition(Colour(Ant.X, Ant.Y), Rule.Steps.data(), Rule.ActiveSteps);
+                ReferenceTransition(Colour(Ant.X, Ant.Y), Rule.Steps, Rule.ActiveSteps);
             Cells[{Ant.X, Ant.Y}] = t.NextColour;
             int heading = 0;
             while (Turns[heading] != Ant.Direction)

@@ -5,6 +5,7 @@
 // as the ant reaches them, so a highway's long trail costs little.
 
 #include "Ant.h"
+#include "FieldReference.h"
 #include "HighwayProof.h"
 #include "Iteration.h"
 
@@ -23,9 +24,9 @@ public:
     explicit PlaneReference(const std::string& rule)
     {
         const int n = static_cast<int>(rule.size());
-        for (int colour = 0; colour < 13; ++colour)
+        for (int colour = 0; colour < Colours; ++colour)
         {
-            const ColourTransition t = NextTransition(colour, rule.data(), n);
+            const ColourTransition t = ReferenceTransition(colour, rule, n);
             Next[colour] = static_cast<std::uint8_t>(t.NextColour);
             Turn[colour] = t.TurnLetter == 'R' ? 1 : t.TurnLetter == 'L' ? 3 : 0;
         }
@@ -119,8 +120,9 @@ private:
         return (*Last)[Offset(x, y)];
     }
 
-    std::uint8_t Next[13] = {};
-    int Turn[13] = {};
+    static constexpr int Colours = 33;
+    std::uint8_t Next[Colours] = {};
+    int Turn[Colours] = {};
     std::map<std::pair<int, int>, std::unique_ptr<Tile>> Tiles;
     Tile* Last = nullptr;
     std::pair<int, int> LastKey;

@@ -62,7 +62,7 @@ void TestCli::refused_data()
     usage("letters after a gap", {"run", "L-R"}, "would lose 'R'");
     usage("letters after a padded gap", {"run", "LR--RL-"}, "would lose 'RL-'");
     usage("UTF-8 character whole", {"run", "LRLRLRLRLRLé"}, "unknown character 'é'");
-    usage("thirteen letters", {"run", "LRLRLRLRLRLRL"}, "13 letters; at most 12");
+    usage("33 letters", {"run", "LRLRLRLRLRLRLRLRLRLRLRLRLRLRLRLRL"}, "33 letters; at most 32");
     usage("100 KB argument quoted short", {"run", QString(100000, 'x')}, "'xxxxxxxxxx");
     usage("newline kept on one line", {"run", "L\nR"}, "unknown character '\\n'");
     usage("missing rule", {"run"}, "missing RULE");
@@ -71,7 +71,7 @@ void TestCli::refused_data()
     usage("number and rule", {"run", "LR", "--number", "3"}, "--number or a RULE, not both");
     usage("number and preset", {"run", "--number", "3", "--preset", "3"}, "not both");
     usage("number 0", {"run", "--number", "0"}, "--number must be a positive whole number");
-    usage("number of 13 letters", {"run", "--number", "4096"}, "at most 4095");
+    usage("number of 33 letters", {"run", "--number", "4294967296"}, "at most 4294967295");
     usage("preset 32", {"run", "--preset=32"}, "--preset must be a whole number from 1 to 31");
     usage("preset without value", {"run", "--preset"}, "option --preset needs a value");
     usage("-h as a value", {"run", "LR", "--png", "-h"}, "option --png needs a value");
@@ -126,7 +126,11 @@ void TestCli::refused_data()
     usage("resume empty", {"survey", "--resume", ""}, "the --resume file name is empty");
     usage("numbers from 0", {"survey", "--numbers", "0-5"}, "--numbers must be K or A-B");
     usage("numbers backwards", {"survey", "--numbers", "9-5"}, "not '9-5'");
-    usage("numbers of 13 letters", {"survey", "--numbers", "1-4096"}, "<= 4095");
+    usage("numbers of 33 letters", {"survey", "--numbers", "1-4294967296"}, "<= 4294967295");
+    // A plan holds every rule's letters.
+    usage("numbers of too many rules", {"survey", "--numbers", "5-16777221"},
+          "16777217 rules; a survey takes at most 16777216");
+    usage("letters of too many rules", {"survey", "--letters", "22-24"}, "is 29360128 rules");
     usage("numbers and letters", {"survey", "--numbers", "5", "--letters", "3"},
           "either --letters or --numbers");
     usage("2001 frames", {"run", "LR", "--gif", "{dir}/f.gif", "--frames=2001"}, "2 to 2000");
@@ -203,7 +207,8 @@ void TestCli::refused_data()
     usage("start colour beyond the rule", start,
           "line 3, column 2: colour 3 is not one of the rule's colours 0 to 2", "..\n\n.3\n");
     usage("start colour beyond 12", {"run", "RRLLLRLLLRRR", "--start", "{start}"},
-          "line 1, column 1: 'D' is not a cell", "D\n");
+          "line 1, column 1: colour 13 is not one of the rule's colours 0 to 12", "D\n");
+    usage("start colour beyond 32", start, "line 1, column 1: 'X' is not a cell", "X\n");
     usage("start of no cells", start, "holds no cells", "\n\r\n");
     usage("start off the field", start + QStringList{"--size", "5", "--start-at", "3,0"},
           "the start field of 3 x 1 cells from (3, 0) does not fit the 5 x 5 field", "111");
@@ -495,52 +500,62 @@ void TestCli::runs_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("preset 3") << QStringList{"run", "--preset", "3"}
-                              << QByteArray("rule: LR\niterations: 15517\nfinished: true\nx: 249\n"
-                                            "y: 223\ndirection: R\n"
-                                            "colours: 59954 1191 1355 0 0 0 0 0 0 0 0 0 0\n"
-                                            "highway: period 104, onset 9977, drift 2 2, "
-                                            "certified at 9977\n");
+    QTest::newRow("preset 3")
+        << QStringList{"run", "--preset", "3"}
+        << QByteArray("rule: LR\nnumber: 2\niterations: 15517\nfinished: true\nx: 249\n"
+                      "y: 223\ndirection: R\n"
+                      "colours: 59954 1191 1355 0 0 0 0 0 0 0 0 0 0\n"
+                      "highway: period 104, onset 9977, drift 2 2, "
+                      "certified at 9977\n");
     // 6 is LRR: bit i set means letter i is R.
     QTest::newRow("census number")
         << QStringList{"run", "--number", "6", "--max-iterations", "5"}
-        << QByteArray("rule: LRR\niterations: 5\nfinished: false\nx: 126\ny: 125\ndirection: R\n"
+        << QByteArray("rule: LRR\nnumber: 6\niterations: 5\nfinished: false\nx: 126\ny: "
+                      "125\ndirection: R\n"
                       "colours: 62496 0 3 1 0 0 0 0 0 0 0 0 0\nhighway: none\n");
     QTest::newRow("padding after the rule")
         << QStringList{"run", "LR----------", "--max-iterations", "5"}
-        << QByteArray("rule: LR\niterations: 5\nfinished: false\nx: 126\ny: 125\ndirection: R\n"
-                      "colours: 62496 1 3 0 0 0 0 0 0 0 0 0 0\nhighway: none\n");
+        << QByteArray(
+               "rule: LR\nnumber: 2\niterations: 5\nfinished: false\nx: 126\ny: 125\ndirection: R\n"
+               "colours: 62496 1 3 0 0 0 0 0 0 0 0 0 0\nhighway: none\n");
     // A rule of one letter kind circles for ever: proven so, not run to the cap.
     QTest::newRow("circling rule proven never")
         << QStringList{"run", "R", "--max-iterations=1000"}
-        << QByteArray("rule: R\niterations: 11\nfinished: false\noutcome: never\nx: 125\n"
-                      "y: 126\ndirection: L\ncolours: 62496 4 0 0 0 0 0 0 0 0 0 0 0\n"
-                      "highway: none\n");
+        << QByteArray(
+               "rule: R\nnumber: 1\niterations: 11\nfinished: false\noutcome: never\nx: 125\n"
+               "y: 126\ndirection: L\ncolours: 62496 4 0 0 0 0 0 0 0 0 0 0 0\n"
+               "highway: none\n");
     QTest::newRow("circling rule proven never on the plane")
         << QStringList{"run", "L", "--plane", "--max-iterations=9223372036854775807"}
-        << QByteArray("rule: L\niterations: 11\nfinished: false\noutcome: never\nx: 125\n"
+        << QByteArray("rule: L\nnumber: 1 mirror\niterations: 11\nfinished: false\noutcome: "
+                      "never\nx: 125\n"
                       "y: 126\ndirection: R\ncolours: 0 4 0 0 0 0 0 0 0 0 0 0 0\n"
                       "highway: none\n");
     QTest::newRow("preset capped, as CSV")
         << QStringList{"run", "--max-iterations", "1", "--preset", "1", "--format", "csv"}
-        << QByteArray("rule,iterations,finished,x,y,direction,colours_0,colours_1,colours_2,"
-                      "colours_3,colours_4,colours_5,colours_6,colours_7,colours_8,colours_9,"
-                      "colours_10,colours_11,colours_12,highway_period,highway_onset,"
-                      "highway_drift_x,highway_drift_y,highway_certified_at\n"
-                      "RLRLRLLRLR,1,false,126,125,R,62499,0,1,0,0,0,0,0,0,0,0,0,0,,,,,\n");
+        << QByteArray(
+               "rule,number,number_mirror,iterations,finished,x,y,direction,colours_0,colours_1,"
+               "colours_2,"
+               "colours_3,colours_4,colours_5,colours_6,colours_7,colours_8,colours_9,"
+               "colours_10,colours_11,colours_12,highway_period,highway_onset,"
+               "highway_drift_x,highway_drift_y,highway_certified_at\n"
+               "RLRLRLLRLR,661,false,1,false,126,125,R,62499,0,1,0,0,0,0,0,0,0,0,0,0,,,,,\n");
     QTest::newRow("LR's highway, as CSV")
         << QStringList{"run", "LR", "--csv"}
-        << QByteArray("rule,iterations,finished,x,y,direction,colours_0,colours_1,colours_2,"
-                      "colours_3,colours_4,colours_5,colours_6,colours_7,colours_8,colours_9,"
-                      "colours_10,colours_11,colours_12,highway_period,highway_onset,"
-                      "highway_drift_x,highway_drift_y,highway_certified_at\n"
-                      "LR,15517,true,249,223,R,59954,1191,1355,0,0,0,0,0,0,0,0,0,0,104,9977,2,2,"
-                      "9977\n");
+        << QByteArray(
+               "rule,number,number_mirror,iterations,finished,x,y,direction,colours_0,colours_1,"
+               "colours_2,"
+               "colours_3,colours_4,colours_5,colours_6,colours_7,colours_8,colours_9,"
+               "colours_10,colours_11,colours_12,highway_period,highway_onset,"
+               "highway_drift_x,highway_drift_y,highway_certified_at\n"
+               "LR,2,false,15517,true,249,223,R,59954,1191,1355,0,0,0,0,0,0,0,0,0,0,104,9977,2,2,"
+               "9977\n");
     // The field takes 1 004 004 bytes, the stepper's trail 145 536, its highway snapshots
     // the rest, until they outgrow it.
     QTest::newRow("snapshots outgrow --max-memory on a bounded field")
         << QStringList{"run", "RLR", "--size", "1000", "--max-memory", "1200K"}
-        << QByteArray("rule: RLR\niterations: 2040776\nfinished: false\noutcome: memory\nx: 460\n"
+        << QByteArray("rule: RLR\nnumber: 5\niterations: 2040776\nfinished: false\noutcome: "
+                      "memory\nx: 460\n"
                       "y: 436\ndirection: U\n"
                       "colours: 950346 14396 17918 17340 0 0 0 0 0 0 0 0 0\nhighway: none\n");
     // A proven highway gives the state at the cap without stepping there: LR's colour-2
@@ -548,25 +563,28 @@ void TestCli::runs_data()
     // the box's blank cells pass 64 bits.
     QTest::newRow("LR at 10^18 on the plane")
         << QStringList{"run", "LR", "--plane", "--max-iterations", "1000000000000000000"}
-        << QByteArray("rule: LR\niterations: 1000000000000000000\nfinished: false\n"
+        << QByteArray("rule: LR\nnumber: 2\niterations: 1000000000000000000\nfinished: false\n"
                       "outcome: highway\nx: 19230769230769181\ny: 19230769230769157\n"
                       "direction: U\ncolours: - 96153846153845852 115384615384614952 0 0 0 0 0 "
                       "0 0 0 0 0\nhighway: period 104, onset 9977, drift 2 2, certified at 9977\n");
     QTest::newRow("LR at 10^18 on the plane, as CSV")
         << QStringList{"run", "LR", "--plane", "--max-iterations", "1000000000000000000", "--csv"}
-        << QByteArray("rule,iterations,finished,outcome,x,y,direction,colours_0,colours_1,"
+        << QByteArray("rule,number,number_mirror,iterations,finished,outcome,x,y,direction,colours_"
+                      "0,colours_1,"
                       "colours_2,colours_3,colours_4,colours_5,colours_6,colours_7,colours_8,"
                       "colours_9,colours_10,colours_11,colours_12,visited,min_x,min_y,max_x,max_y,"
                       "highway_period,highway_onset,highway_drift_x,highway_drift_y,"
                       "highway_certified_at\n"
-                      "LR,1000000000000000000,false,highway,19230769230769181,19230769230769157,U,,"
+                      "LR,2,false,1000000000000000000,false,highway,19230769230769181,"
+                      "19230769230769157,U,,"
                       "96153846153845852,115384615384614952,0,0,0,0,0,0,0,0,0,0,"
                       "211538461538460804,96,103,19230769230769182,19230769230769159,104,9977,2,2,"
                       "9977\n");
     // A period limit below the highway's hides it.
     QTest::newRow("period limit below LR's")
         << QStringList{"run", "LR", "--max-period", "103"}
-        << QByteArray("rule: LR\niterations: 15517\nfinished: true\nx: 249\ny: 223\ndirection: R\n"
+        << QByteArray("rule: LR\nnumber: 2\niterations: 15517\nfinished: true\nx: 249\ny: "
+                      "223\ndirection: R\n"
                       "colours: 59954 1191 1355 0 0 0 0 0 0 0 0 0 0\nhighway: none\n");
 }
 

@@ -42,8 +42,8 @@ QString TraceLine(const CappedRun& run)
     const AntPosition at = run.Walker.GetPosition();
     QStringList cells{QString::number(run.Iterations), QString::number(at.X), QString::number(at.Y),
                       QString(QChar(at.Direction)), QString::number(summary.Visited)};
-    for (std::uint64_t count : summary.Colours)
-        cells << QString::number(count);
+    for (int c = 0; c < AntField::ColourCount; ++c) // a rule of up to 12 letters
+        cells << QString::number(summary.Colours[std::size_t(c)]);
     for (int side : {summary.MinX, summary.MinY, summary.MaxX, summary.MaxY})
         cells << (summary.Visited > 0 ? QString::number(side) : QString());
     return cells.join(',');

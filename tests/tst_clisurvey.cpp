@@ -26,7 +26,8 @@ CliResult RunSurvey(const QStringList& arguments)
     return RunCli(QStringList{"survey"} + arguments, Limit::None, 300000);
 }
 
-// The data lines of a CSV survey, in output order, after checking the header.
+// The data lines of a CSV survey, in output order, after checking the header; Header has
+// no number columns, which CsvRows checks and takes out.
 const QByteArray Header = "rule,outcome,iterations,x,y,direction,period,highway_period,"
                           "highway_onset,highway_drift_x,highway_drift_y,highway_certified_at,"
                           "visited,min_x,min_y,"
@@ -45,17 +46,37 @@ int RowsDoneBeforeFailure(const QByteArray& err)
     return err.mid(from, err.indexOf(' ', from) - from).toInt();
 }
 
+// The census number of a rule, as published: bit i set for an R at letter i, for a rule
+// that ends in R; a rule that ends in L has its mirror's.
+QByteArray NumberCells(const QByteArray& rule)
+{
+    const char one = rule.endsWith('R') ? 'R' : 'L';
+    quint64 number = 0;
+    for (int i = 0; i < rule.size(); ++i)
+        number |= quint64(rule[i] == one) << i;
+    return QByteArray::number(number) + (one == 'R' ? ",false" : ",true");
+}
+
 QList<QList<QByteArray>> CsvRows(const QByteArray& out)
 {
     QList<QByteArray> lines = out.split('\n');
+    QByteArray header = Header;
+    header.insert(header.indexOf(','), ",number,number_mirror");
     // A limit other than the default is recorded in a last column.
-    if (lines.isEmpty() || (lines.front() != Header && lines.front() != Header + ",max_memory"))
+    if (lines.isEmpty() || (lines.front() != header && lines.front() != header + ",max_memory"))
         return {};
     lines.removeFirst();
     QList<QList<QByteArray>> rows;
     for (const QByteArray& line : lines)
-        if (!line.isEmpty())
-            rows.append(line.split(','));
+    {
+        if (line.isEmpty())
+            continue;
+        QList<QByteArray> cells = line.split(',');
+        if (cells.size() < 3 || cells[1] + ',' + cells[2] != NumberCells(cells[0]))
+            return {};
+        cells.erase(cells.begin() + 1, cells.begin() + 3);
+        rows.append(cells);
+    }
     return rows;
 }
 
@@ -199,12 +220,16 @@ void TestCliSurvey::topKeepsLongestFinishers()
     const CliResult result = RunSurvey({"--letters", "1-4", "--top", "3", "--csv"});
     QCOMPARE(result.Status, 0);
     const QByteArray about = ",1,4,100000000,20000,3,1,1,250,0,30,30,3\n";
-    QCOMPARE(result.Out, Header +
-                             "\n"
-                             "LLRR,finished,18340311,0,94,L,,,,,,,37192,0,9,192,242" +
-                             about + "RRLL,finished,17685001,249,121,R,,,,,,,36164,58,10,249,241" +
-                             about + "LRRR,finished,2811706,74,249,D,,,,,,,38925,24,26,247,249" +
-                             about);
+    const QList<QList<QByteArray>> rows = CsvRows(result.Out);
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows[0].join(',') + '\n',
+             "LLRR,finished,18340311,0,94,L,,,,,,,37192,0,9,192,242" + about);
+    QCOMPARE(rows[1].join(',') + '\n',
+             "RRLL,finished,17685001,249,121,R,,,,,,,36164,58,10,249,241" + about);
+    QCOMPARE(rows[2].join(',') + '\n',
+             "LRRR,finished,2811706,74,249,D,,,,,,,38925,24,26,247,249" + about);
+    // Published examples of the numbering: 12 is LLRR, and RRLL its mirror.
+    QVERIFY(result.Out.contains("\nLLRR,12,false,") && result.Out.contains("\nRRLL,12,true,"));
 }
 
 void TestCliSurvey::jsonOutput()
@@ -515,18 +540,24 @@ void TestCliSurvey::mergeRefuses_data()
         write(name, data.replace(at, from.size(), to));
     };
     const QList<QByteArray> csvRow = shards["csv1"].split('\n')[2].split(',');
-    const QByteArray csvPosition = "," + csvRow[3] + "," + csvRow[4] + "," + csvRow[5] + ",";
-    edited("x.csv", csvPosition, ",4294967296," + csvRow[4] + "," + csvRow[5] + ",", "csv");
-    edited("iterations.csv", "," + csvRow[2] + ",", ",99999999999999999999,", "csv");
-    edited("malformed.csv", "," + csvRow[2] + ",", "," + csvRow[2] + "a,", "csv");
-    edited("x.json", "\"x\": " + csvRow[3] + ",", "\"x\": 4294967296,", "json");
-    edited("iterations.json", "\"iterations\": " + csvRow[2] + ",",
+    const QByteArray csvPosition = "," + csvRow[5] + "," + csvRow[6] + "," + csvRow[7] + ",";
+    edited("x.csv", csvPosition, ",4294967296," + csvRow[6] + "," + csvRow[7] + ",", "csv");
+    edited("iterations.csv", "," + csvRow[4] + ",", ",99999999999999999999,", "csv");
+    edited("malformed.csv", "," + csvRow[4] + ",", "," + csvRow[4] + "a,", "csv");
+    edited("x.json", "\"x\": " + csvRow[5] + ",", "\"x\": 4294967296,", "json");
+    edited("iterations.json", "\"iterations\": " + csvRow[4] + ",",
            "\"iterations\": 99999999999999999999,", "json");
-    edited("malformed.json", "\"iterations\": " + csvRow[2] + ",",
-           "\"iterations\": \"" + csvRow[2] + "\",", "json");
-    const QByteArray otherRule = shards["csv2"].split('\n')[1].split(',')[0];
-    edited("foreign.csv", csvRow[0] + ",", otherRule + ",", "csv");
-    edited("foreign.json", "\"" + csvRow[0] + "\"", "\"" + otherRule + "\"", "json");
+    edited("malformed.json", "\"iterations\": " + csvRow[4] + ",",
+           "\"iterations\": \"" + csvRow[4] + "\",", "json");
+    // The rule with its number, so that only its survey is wrong.
+    const QList<QByteArray> other = shards["csv2"].split('\n')[1].split(',');
+    edited("foreign.csv", csvRow.mid(0, 3).join(',') + ",", other.mid(0, 3).join(',') + ",", "csv");
+    auto jsonNumbered = [](const QList<QByteArray>& cells)
+    {
+        return "\"rule\": \"" + cells[0] + "\",\n      \"number\": " + cells[1] +
+               ",\n      \"number_mirror\": " + cells[2] + ",";
+    };
+    edited("foreign.json", jsonNumbered(csvRow), jsonNumbered(other), "json");
 
     // An interrupted shard: its rows are printed, and the exit status still says failure.
     QByteArray interrupted = shards["csv3"];

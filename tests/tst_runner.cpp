@@ -465,9 +465,7 @@ namespace
 {
 AntAI RuleOf(const std::string& letters)
 {
-    Ant ant;
-    ant.SetRule(letters);
-    return ant.GetAI();
+    return Rule::Parse(letters, Rule::MostLetters).Value->AI();
 }
 
 // Hands the rules to a lane runner one job each, their ids their places in the list.
@@ -546,6 +544,13 @@ void TestRunner::anySizeAndThePlaneEqualTheReference_data()
     QTest::newRow("LLRR on a plane from 5") << "LLRR" << 5 << true << quint64(300000) << false;
     QTest::newRow("LRRRRRLLR on the plane")
         << "LRRRRRLLR" << 250 << true << quint64(300000) << false;
+    // Past the window's twelve colours.
+    QTest::newRow("13 letters on the plane")
+        << "RRLLLRLLLRRRL" << 250 << true << quint64(400000) << true;
+    QTest::newRow("20 letters on 301 x 301")
+        << "LRRRRRLLRRLRLRRLLLRR" << 301 << false << quint64(300000) << false;
+    QTest::newRow("32 letters on the plane")
+        << "RRLRLLRLLLRRRRRLRLRRLLRLLRLRRRLR" << 250 << true << quint64(300000) << true;
 }
 
 // A run on any field, in one call or two, ends as the reference does, cell for cell.

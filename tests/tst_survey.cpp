@@ -454,7 +454,7 @@ void TestSurvey::damagedStateFilesRefused_data()
                                << "checksum does not match";
     QTest::newRow("a cell changed")
         << patched(good.size() / 2, '\x31') << "checksum does not match";
-    QTest::newRow("other version") << patched(16, '\x03') << "version 3";
+    QTest::newRow("other version") << patched(16, '\x04') << "version 4";
     QTest::newRow("other rule's") << QByteArray::fromStdString(StateAt("LRRR", 1000).Encode())
                                   << "holds a run of LRRR";
     auto onField = [](int size, bool plane)

@@ -154,6 +154,23 @@ QByteArray TestSurveyInput::CsvWith(int line, const char* column, const QByteArr
     return lines.join('\n');
 }
 
+namespace
+{
+// The number and number_mirror columns, after the rule, taken out.
+QByteArray WithoutNumbers(const QByteArray& csv)
+{
+    QList<QByteArray> lines = csv.split('\n');
+    for (QByteArray& line : lines)
+    {
+        QList<QByteArray> cells = line.split(',');
+        if (cells.size() > 3)
+            cells.erase(cells.begin() + 1, cells.begin() + 3);
+        line = cells.join(',');
+    }
+    return lines.join('\n');
+}
+} // namespace
+
 QByteArray TestSurveyInput::JsonWith(const char* pointer, const nlohmann::json& value) const
 {
     nlohmann::json document = nlohmann::json::parse(Json.toStdString());
@@ -190,10 +207,20 @@ void TestSurveyInput::edited_data()
         << "";
     QTest::newRow("JSON cut short") << Json.left(Json.size() / 2) << "truncated"
                                     << "";
-    QTest::newRow("rule of another survey") << CsvWith(2, "rule", "LRL") << "not of its survey"
-                                            << "";
-    QTest::newRow("rule twice") << CsvWith(3, "rule", Csv.split('\n')[1].split(',')[0]) << "twice"
+    // Without the number columns, as written before them, so that the rule alone is edited.
+    QTest::newRow("rule of another survey")
+        << WithoutNumbers(CsvWith(2, "rule", "LRL")) << "not of its survey"
+        << "";
+    QTest::newRow("rule twice") << WithoutNumbers(
+                                       CsvWith(3, "rule", Csv.split('\n')[1].split(',')[0]))
+                                << "twice"
                                 << "";
+    QTest::newRow("number not the rule's") << CsvWith(2, "number", "7") << "is not rule"
+                                           << "line 2";
+    QTest::newRow("JSON number not the rule's") << JsonWith("/rows/0/number", 99) << "number 99"
+                                                << "row 1";
+    QTest::newRow("no number columns") << WithoutNumbers(Csv) << ""
+                                       << "";
     QTest::newRow("padded rule") << JsonWith("/rows/1/rule", "LR-") << "padded"
                                  << "row 2";
     QTest::newRow("iterations beyond 64 bits")

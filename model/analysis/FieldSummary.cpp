@@ -10,7 +10,7 @@ FieldSummary FieldSummary::Of(const FieldView& field)
     summary.Colours =
         !field.Unbounded() ? field.Colours()
         : summary.Visited == 0
-            ? AntField::ColourCounts{}
+            ? PackedField::ColourCounts{}
             : field.Colours({summary.MinX, summary.MinY, summary.MaxX - summary.MinX + 1,
                              summary.MaxY - summary.MinY + 1});
     return summary;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AntField.h"
+#include "PackedField.h"
 
 #include <cstdint>
 
@@ -11,7 +11,7 @@ class PackedField;
 // cells and the smallest rectangle around them.
 struct FieldSummary
 {
-    AntField::ColourCounts Colours{};
+    PackedField::ColourCounts Colours{};
     std::uint64_t Visited = 0;
     // Inclusive cell coordinates; all -1 while nothing was visited.
     int MinX = -1;

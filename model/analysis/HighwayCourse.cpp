@@ -83,7 +83,7 @@ std::optional<HighwayCourse> HighwayCourse::Of(const PackedField& start, const A
         const Step& b = steps[i + p];
         bool alike =
             b.X - a.X == course.DriftX && b.Y - a.Y == course.DriftY && a.Direction == b.Direction;
-        for (int c = 1; c < AntField::ColourCount && alike; ++c)
+        for (int c = 1; c < PackedField::ColourCount && alike; ++c)
             alike = b.Changed[c] - a.Changed[c] == steps[p].Changed[c];
         if (!alike)
             return std::nullopt;
@@ -136,7 +136,7 @@ std::optional<HighwayFuture> HighwayCourse::At(std::uint64_t t) const
     future.Y = static_cast<std::int64_t>(y);
     future.Direction = step.Direction;
     Wide visited = 0;
-    for (int c = 1; c < AntField::ColourCount; ++c)
+    for (int c = 1; c < PackedField::ColourCount; ++c)
     {
         const Wide count = Wide{Coloured[c]} + step.Changed[c] + k * whole.Changed[c];
         if (count < 0 || count > std::numeric_limits<std::uint64_t>::max())
@@ -191,10 +191,10 @@ std::optional<std::uint64_t> HighwayCourse::Leaves(int size) const
     return static_cast<std::uint64_t>(first);
 }
 
-std::array<std::int64_t, AntField::ColourCount> HighwayCourse::Change() const
+std::array<std::int64_t, PackedField::ColourCount> HighwayCourse::Change() const
 {
-    std::array<std::int64_t, AntField::ColourCount> change{};
-    for (int c = 1; c < AntField::ColourCount; ++c)
+    std::array<std::int64_t, PackedField::ColourCount> change{};
+    for (int c = 1; c < PackedField::ColourCount; ++c)
         change[static_cast<std::size_t>(c)] = Steps.back().Changed[c];
     return change;
 }

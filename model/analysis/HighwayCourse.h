@@ -35,7 +35,7 @@ public:
     std::optional<HighwayFuture> At(std::uint64_t t) const;
     // Per colour, the cells of it that one period adds (fewer where negative); a period
     // makes no blank cells, so colour 0's is 0.
-    std::array<std::int64_t, AntField::ColourCount> Change() const;
+    std::array<std::int64_t, PackedField::ColourCount> Change() const;
     std::uint64_t PeriodLength() const { return Period; }
     std::int64_t DriftAlongX() const { return DriftX; }
     std::int64_t DriftAlongY() const { return DriftY; }
@@ -45,7 +45,7 @@ private:
     {
         std::int32_t X = 0, Y = 0; // from the ant at Done
         char Direction = 'U';
-        std::int32_t Changed[AntField::ColourCount] = {};      // coloured cells since Done
+        std::int32_t Changed[PackedField::ColourCount] = {};   // coloured cells since Done
         std::int32_t MinX = 0, MinY = 0, MaxX = -1, MaxY = -1; // cells stood on so far
     };
 
@@ -53,7 +53,7 @@ private:
     std::uint64_t Period = 0;
     std::int64_t X0 = 0, Y0 = 0;
     std::int64_t DriftX = 0, DriftY = 0;
-    AntField::ColourCounts Coloured{};
+    PackedField::ColourCounts Coloured{};
     PackedField::Bounds Box; // at Done
     std::vector<Step> Steps; // 0 .. Period
 };

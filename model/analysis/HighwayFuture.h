@@ -1,9 +1,9 @@
 #pragma once
 
 #include "AntAI.h"
-#include "AntField.h"
 #include "AntPosition.h"
 #include "Highway.h"
+#include "PackedField.h"
 
 #include <cstdint>
 #include <optional>
@@ -22,7 +22,7 @@ struct HighwayFuture
     std::int64_t Y = 0;
     char Direction = 'U';
     // Cells of each colour 1..12; [0] stays 0 (see Blank).
-    AntField::ColourCounts Coloured{};
+    PackedField::ColourCounts Coloured{};
     std::uint64_t Visited = 0; // the coloured cells
     // The visited cells' box, inclusive.
     std::int64_t MinX = 0, MinY = 0, MaxX = -1, MaxY = -1;

@@ -29,7 +29,7 @@ std::string HighwayType::Name(int letters) const
 {
     std::string name =
         std::to_string(Period) + " (" + std::to_string(DriftA) + " " + std::to_string(DriftB) + ")";
-    for (int c = 1; c <= letters && c < AntField::ColourCount; ++c)
+    for (int c = 1; c <= letters && c < PackedField::ColourCount; ++c)
     {
         const std::int64_t gained = Change[static_cast<std::size_t>(c)];
         name += (gained >= 0 ? " +" : " ") + std::to_string(gained);

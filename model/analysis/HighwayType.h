@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AntField.h"
+#include "PackedField.h"
 
 #include <array>
 #include <cstdint>
@@ -14,7 +14,7 @@ class HighwayCourse;
 // mirrored copy of a highway reads and writes the same colours, so it is the same type.
 struct HighwayType
 {
-    using Changes = std::array<std::int64_t, AntField::ColourCount>;
+    using Changes = std::array<std::int64_t, PackedField::ColourCount>;
 
     std::uint64_t Period = 0;
     // The drift's larger and smaller distance along the axes: A >= B >= 0.

@@ -125,9 +125,7 @@ bool Ant::SetRule(std::string_view letters)
 
 void Ant::SetRule(const Rule& rule)
 {
-    ResetAI();
-    AI.Steps = rule.Padded();
-    CountActiveSteps();
+    AI = rule.AI();
 }
 
 std::string Ant::ActiveRule() const

@@ -8,6 +8,10 @@ ColourTransition NextTransition(int colour, const char* steps, int activeSteps)
     const int n = activeSteps;
     if (colour == 0 || colour == 1)
         return {n == 1 ? 1 : 2, steps[0]};
+    // Beyond the window's twelve colours the cycle simply goes on; within them it keeps
+    // the window's behaviour for colours a shorter rule does not have.
+    if (n > 12 && colour >= 2 && colour <= n)
+        return {colour == n ? 1 : colour + 1, steps[colour - 1]};
     if (colour >= 2 && colour <= 11)
     {
         if (n > colour)

@@ -1,11 +1,13 @@
 #include "Rule.h"
 
+#include <algorithm>
+
 namespace
 {
 constexpr std::string_view Places = "LR-";
 }
 
-Rule::Parsed Rule::Parse(std::string_view text)
+Rule::Parsed Rule::Parse(std::string_view text, int maxLetters)
 {
     Parsed result;
     const std::size_t bad = text.find_first_not_of(Places);
@@ -16,7 +18,7 @@ Rule::Parsed Rule::Parse(std::string_view text)
         result.Why = Refusal::Empty;
     else if (bad != std::string_view::npos)
         result.Why = Refusal::UnknownCharacter, result.Position = bad;
-    else if (text.size() > static_cast<std::size_t>(MaxLetters))
+    else if (text.size() > static_cast<std::size_t>(maxLetters))
         result.Why = Refusal::TooLong;
     else if (gap == 0)
         result.Why = Refusal::NoLetterFirst;
@@ -38,6 +40,15 @@ std::optional<Rule> Rule::Tidy(std::string_view places)
 std::string Rule::Padded() const
 {
     std::string places = Text;
-    places.resize(static_cast<std::size_t>(MaxLetters), '-');
+    places.resize(std::max(places.size(), static_cast<std::size_t>(MaxLetters)), '-');
     return places;
+}
+
+AntAI Rule::AI() const
+{
+    AntAI ai;
+    ai.Steps = Padded();
+    ai.Size = static_cast<int>(ai.Steps.size());
+    ai.ActiveSteps = Size();
+    return ai;
 }

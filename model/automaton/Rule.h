@@ -7,13 +7,15 @@
 #include <string>
 #include <string_view>
 
-// A rule: one turn letter, L or R, for each colour of the cycle, at most MaxLetters.
-// Text writes it as letters, optionally padded with '-' to the editor's twelve places,
-// as in the catalogue's "LR----------".
+// A rule: one turn letter, L or R, for each colour of the cycle, at most MaxLetters in
+// the window and MostLetters on the command line. Text writes it as letters, optionally
+// padded with '-' to the editor's twelve places, as in the catalogue's "LR----------".
 class Rule
 {
 public:
     static constexpr int MaxLetters = AntAI::MaxSteps;
+    // A cell's colour fits the packed field's code below its turn mark.
+    static constexpr int MostLetters = 32;
 
     enum class Refusal
     {
@@ -29,7 +31,7 @@ public:
 
     // Strict: 1 to MaxLetters places, a letter first, only '-' after the first '-', so that
     // nothing the text says is quietly dropped.
-    static Parsed Parse(std::string_view text);
+    static Parsed Parse(std::string_view text, int maxLetters = MaxLetters);
     // As the window's editor takes its places: anything after the first '-' is dropped, so
     // "L-R" is "L" and "-LR" the empty rule. Only more than MaxLetters places or a
     // character other than L, R and '-' are refused.
@@ -40,8 +42,10 @@ public:
     const std::string& Letters() const { return Text; }
     int Size() const { return static_cast<int>(Text.size()); }
     bool IsEmpty() const { return Text.empty(); }
-    // The letters padded with '-' to MaxLetters places.
+    // The letters padded with '-' to MaxLetters places (a longer rule is not padded).
     std::string Padded() const;
+    // The rule as the runners take it.
+    AntAI AI() const;
 
     // A theorem on this automaton: for any number of colours, a rule with both letters L
     // and R has an unbounded trajectory on the unbounded plane. So on a bounded field its run

@@ -14,8 +14,8 @@
 struct RuleNumber
 {
     static constexpr int MostLetters = 64;
-    // The largest number of a rule the window's colour cycle holds.
-    static constexpr std::uint64_t MostNumber = (std::uint64_t{1} << Rule::MaxLetters) - 1;
+    // The largest number of a rule the command line runs.
+    static constexpr std::uint64_t MostNumber = (std::uint64_t{1} << Rule::MostLetters) - 1;
 
     std::uint64_t Number = 0;
     bool OfMirror = false; // Number is the mirror's
@@ -24,7 +24,7 @@ struct RuleNumber
     static int LengthOf(std::uint64_t number);
     // The letters of rule `number`; none for 0 or for a rule of more than maxLetters.
     static std::optional<std::string> Letters(std::uint64_t number,
-                                              int maxLetters = Rule::MaxLetters);
+                                              int maxLetters = Rule::MostLetters);
     // The number of a rule of letters L and R, or of its mirror; none for any other text
     // and for more than MostLetters letters.
     static std::optional<RuleNumber> Of(std::string_view letters);

@@ -17,7 +17,7 @@ struct PresetRun
     std::uint64_t Expected = 0;
     RunResult Result;
     AntPosition Position;
-    AntField::ColourCounts Colours{};
+    PackedField::ColourCounts Colours{};
 
     bool Matches() const
     {

@@ -160,7 +160,8 @@ std::string RunState::FieldName(int size, bool plane)
 std::string RunState::Encode() const
 {
     std::string out(Magic);
-    Put<std::uint32_t>(out, Version);
+    const bool wide = Rule.size() > MostNibbleLetters;
+    Put<std::uint32_t>(out, wide ? Version : 2);
     Put<std::uint32_t>(out, static_cast<std::uint32_t>(FieldSize));
     Put<std::uint8_t>(out, Plane ? 1 : 0);
     Put<std::uint32_t>(out, static_cast<std::uint32_t>(Left));
@@ -175,9 +176,14 @@ std::string RunState::Encode() const
     out += Rule;
     const std::size_t count = Cells.size();
     const std::size_t at = out.size();
-    out.resize(at + (count + 1) / 2);
-    for (std::size_t i = 0; i < count; i += 2)
-        out[at + i / 2] = static_cast<char>(Cells[i] | (i + 1 < count ? Cells[i + 1] << 4 : 0));
+    if (wide)
+        out.append(reinterpret_cast<const char*>(Cells.data()), count);
+    else
+    {
+        out.resize(at + (count + 1) / 2);
+        for (std::size_t i = 0; i < count; i += 2)
+            out[at + i / 2] = static_cast<char>(Cells[i] | (i + 1 < count ? Cells[i + 1] << 4 : 0));
+    }
     Put<std::uint8_t>(out, Ended ? 1 : 0);
     if (Ended)
     {
@@ -201,7 +207,7 @@ RunState RunState::Decode(const std::string& bytes)
     if (bytes.size() < Magic.size() || in.Take(Magic.size()) != Magic)
         throw Refused("it is not a formicula run state");
     const auto version = in.Get<std::uint32_t>();
-    if (version != 1 && version != Version)
+    if (version < 1 || version > Version)
         throw Refused("it is of version " + std::to_string(version) + "; this program reads 1 to " +
                       std::to_string(Version));
     // The checksum first: a damaged file says nothing else worth believing.
@@ -237,7 +243,8 @@ RunState RunState::Decode(const std::string& bytes)
         if (state.Plane ? !fits : !bounded)
             throw Refused("its stored cells do not fit its field");
         // Before allocating: the cells must be there.
-        if ((std::uint64_t{width} * height + 1) / 2 > in.Left())
+        const std::uint64_t cells = std::uint64_t{width} * height;
+        if ((version == 2 ? (cells + 1) / 2 : cells) > in.Left())
             throw Refused("it is truncated");
         state.Width = static_cast<int>(width);
         state.Height = static_cast<int>(height);
@@ -251,17 +258,23 @@ RunState RunState::Decode(const std::string& bytes)
         std::string_view("UDLR").find(state.Position.Direction) == std::string_view::npos)
         throw Refused("its ant is off the field or has no heading");
     state.Rule = std::string(in.Take(in.Get<std::uint8_t>()));
-    const Rule::Parsed rule = Rule::Parse(state.Rule);
+    const Rule::Parsed rule = Rule::Parse(state.Rule, Rule::MostLetters);
     if (!rule.Value || rule.Value->Letters() != state.Rule)
         throw Refused("its rule is no rule of letters L and R");
     const std::size_t count =
         static_cast<std::size_t>(state.Width) * static_cast<std::size_t>(state.Height);
-    const std::string_view packed = in.Take((count + 1) / 2);
+    const bool wide = version == 3;
+    if (wide != (state.Rule.size() > MostNibbleLetters))
+        throw Refused("its version " + std::to_string(version) + " is not the one for a rule of " +
+                      std::to_string(state.Rule.size()) + " letters");
+    const std::string_view packed = in.Take(wide ? count : (count + 1) / 2);
     state.Cells.resize(count);
     for (std::size_t i = 0; i < count; ++i)
     {
-        const auto byte = static_cast<unsigned char>(packed[i / 2]);
-        state.Cells[i] = static_cast<std::uint8_t>(i % 2 == 0 ? byte & 0x0F : byte >> 4);
+        const auto byte = static_cast<unsigned char>(packed[wide ? i : i / 2]);
+        state.Cells[i] = static_cast<std::uint8_t>(wide         ? byte
+                                                   : i % 2 == 0 ? byte & 0x0F
+                                                                : byte >> 4);
         if (state.Cells[i] > state.Rule.size())
             throw Refused("a cell holds a colour its rule does not have");
     }

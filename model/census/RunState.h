@@ -21,12 +21,16 @@
 // to a byte (low nibble first, row by row), whether the run ended (one byte) and if so
 // outcome (one byte), period, highway period limit, highway found (one byte), period,
 // onset, certified iteration (u64 each) and drift (i32 each), and last an FNV-1a 64
-// checksum of every byte before it. Version 1, still read, had the window's field only:
-// after the version, its width and height (250 each), then iterations on as above.
+// checksum of every byte before it. Version 3 is version 2 with a byte per cell, for
+// rules of more than 15 letters, whose colours do not fit a nibble; a rule of up to 15
+// letters is still written as version 2. Version 1, still read, had the window's field
+// only: after the version, its width and height (250 each), then iterations on as above.
 class RunState
 {
 public:
-    static constexpr std::uint32_t Version = 2;
+    static constexpr std::uint32_t Version = 3;
+    // The longest rule whose cells go two to a byte.
+    static constexpr std::size_t MostNibbleLetters = 15;
     // Larger files are refused unread: no field this program keeps takes more.
     static constexpr std::uint64_t MostFileBytes = std::uint64_t{1} << 34;
 

@@ -15,6 +15,12 @@ bool CanCycle(const std::string& rule)
 {
     return Rule::CanCycle(rule);
 }
+
+// A plan's rules are the letters of a rule alone.
+AntAI AIOf(const std::string& rule)
+{
+    return Rule::Parse(rule, Rule::MostLetters).Value->AI();
+}
 } // namespace
 
 struct Survey::Ending
@@ -219,9 +225,7 @@ bool Survey::Worker::Next(LaneRunner::Job& job)
         }
         job = LaneRunner::Job{};
         job.Id = row;
-        Ant ant;
-        ant.SetRule(S.Rows_[row].Rule);
-        job.Rule = ant.GetAI();
+        job.Rule = AIOf(S.Rows_[row].Rule);
         StartedAt[row] = 0;
         SavedAt[row] = Clock::now();
         std::optional<RunState> state;
@@ -416,12 +420,11 @@ RunOptions Survey::Options(std::uint64_t maxMemory, const std::atomic<bool>* sto
 RunResult Survey::RunFromStart(const std::string& rule, const RunOptions& options,
                                PackedField& field, AntPosition& position)
 {
-    Ant ant;
-    ant.SetRule(rule);
+    const AntAI ai = AIOf(rule);
     position = AntPosition{field.StartX(), field.StartY(), Ant::StartDirection};
     Runner runner;
-    return CanCycle(rule) ? runner.Run<CycleProof::On>(field, position, ant.GetAI(), options)
-                          : runner.Run<CycleProof::Off>(field, position, ant.GetAI(), options);
+    return CanCycle(rule) ? runner.Run<CycleProof::On>(field, position, ai, options)
+                          : runner.Run<CycleProof::Off>(field, position, ai, options);
 }
 
 void Survey::RunWithAllMemory(const std::atomic<bool>* stop, const Progress& progress)

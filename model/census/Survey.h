@@ -28,7 +28,7 @@
 class Survey
 {
 public:
-    static constexpr int MostLetters = Rule::MaxLetters;
+    static constexpr int MostLetters = Rule::MostLetters;
     using Progress = std::function<void(std::size_t done, std::size_t total)>;
 
     // Rules of fromLetters..toLetters letters L and R (1 <= from <= to <= MostLetters).

@@ -33,6 +33,14 @@ SurveyPlan SurveyPlan::OfNumbers(std::uint64_t from, std::uint64_t to)
     return plan;
 }
 
+std::uint64_t SurveyPlan::CountOf(int fromLetters, int toLetters)
+{
+    std::uint64_t count = 0;
+    for (int n = fromLetters; n <= toLetters; ++n)
+        count += std::uint64_t{1} << n;
+    return count;
+}
+
 std::size_t SurveyPlan::RuleCount() const
 {
     std::size_t count = 0;
@@ -46,7 +54,7 @@ std::vector<std::string> SurveyPlan::RulesOf(int fromLetters, int toLetters)
     std::vector<std::string> rules;
     for (int n = fromLetters; n <= toLetters; ++n)
     {
-        for (unsigned bits = 0; bits < (1u << n); ++bits)
+        for (std::uint64_t bits = 0; bits < (std::uint64_t{1} << n); ++bits)
         {
             std::string rule;
             for (int i = n - 1; i >= 0; --i)

@@ -36,7 +36,12 @@ public:
     // The mirror's row of a rule whose mirror is not in the plan.
     static constexpr std::size_t NoMirror = static_cast<std::size_t>(-1);
 
-    // Rules of fromLetters..toLetters letters L and R.
+    // A plan holds every rule's letters, so a larger one is refused before it is made.
+    static constexpr std::uint64_t MostRules = std::uint64_t{1} << 24;
+    // How many rules of fromLetters..toLetters letters there are (to at most 63).
+    static std::uint64_t CountOf(int fromLetters, int toLetters);
+
+    // Rules of fromLetters..toLetters letters L and R, at most MostRules.
     SurveyPlan(int fromLetters, int toLetters);
     // The rules of census numbers from..to, in number order, one row each (a numbered rule's
     // mirror has no number); none beyond RuleNumber::MostNumber.

@@ -18,9 +18,9 @@ FieldView::Box FieldView::Extent() const
             visited.MaxY - visited.MinY + 1};
 }
 
-AntField::ColourCounts FieldView::Colours(const Box& box) const
+PackedField::ColourCounts FieldView::Colours(const Box& box) const
 {
-    AntField::ColourCounts counts{};
+    PackedField::ColourCounts counts{};
     if (box.Empty())
         return counts;
     std::vector<int> line(static_cast<std::size_t>(box.Width));
@@ -28,7 +28,7 @@ AntField::ColourCounts FieldView::Colours(const Box& box) const
     {
         Row(box.Left, y, box.Width, line.data());
         for (const int colour : line)
-            if (colour >= 0 && colour < AntField::ColourCount)
+            if (colour >= 0 && colour < PackedField::ColourCount)
                 ++counts[static_cast<std::size_t>(colour)];
     }
     return counts;

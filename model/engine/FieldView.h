@@ -43,9 +43,9 @@ public:
         Field->ReadRow(left, y, width, colours);
     }
     // Cells per colour over the field, or on the plane over the visited cells' box.
-    AntField::ColourCounts Colours() const { return Field->CountColours(); }
+    PackedField::ColourCounts Colours() const { return Field->CountColours(); }
     // The same over a box, for one that is known already.
-    AntField::ColourCounts Colours(const Box& box) const;
+    PackedField::ColourCounts Colours(const Box& box) const;
 
 private:
     const PackedField* Field;

@@ -137,7 +137,8 @@ private:
         std::int64_t Delta[PackedField::CodeCount];
         std::uintptr_t Next[PackedField::CodeCount];
     };
-    static_assert(sizeof(Row) == 256, "the code to write fits below a row's address");
+    static_assert(alignof(Row) > PackedField::CodeCount - 1,
+                  "the code to write fits below a row's address");
     static constexpr std::uintptr_t CodeBits = 0xFF;
     struct Table
     {

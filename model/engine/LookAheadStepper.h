@@ -30,7 +30,7 @@ public:
     void Place(int, PackedField& field, std::ptrdiff_t at, int heading, const StepTable& steps)
     {
         Prepare(field, steps);
-        const unsigned right = steps.RightCodes();
+        const std::uint64_t right = steps.RightCodes();
         for (unsigned b = 0; b < 256; ++b)
             NextByte[b] =
                 PackedField::MarkedCode(steps.NextCode[b % PackedField::CodeCount], right);

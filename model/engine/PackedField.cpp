@@ -12,13 +12,16 @@ int PlaneSide(int size)
     return std::min(size, PackedField::PlaneStartSize);
 }
 
+// The code bits of 8 cells.
+constexpr std::uint64_t CodeBits = 0x0101010101010101u * (PackedField::CodeCount - 1);
+
 // 8 cells at a time: the bytes whose code is not 0 have their top bit set. A code is at
-// most 15, so adding 0x7F to each byte carries into no other.
+// most 63, so adding 0x7F to each byte carries into no other.
 std::uint64_t NotBlank(const std::uint8_t* cells)
 {
     std::uint64_t word = 0;
     std::memcpy(&word, cells, sizeof word);
-    word &= 0x0F0F0F0F0F0F0F0Fu;
+    word &= CodeBits;
     return (word + 0x7F7F7F7F7F7F7F7Fu) & 0x8080808080808080u;
 }
 bool AllBlank64(const std::uint8_t* cells)
@@ -30,7 +33,7 @@ bool AllBlank64(const std::uint8_t* cells)
         std::memcpy(&word, cells + 8 * i, sizeof word);
         any |= word;
     }
-    return (any & 0x0F0F0F0F0F0F0F0Fu) == 0;
+    return (any & CodeBits) == 0;
 }
 } // namespace
 
@@ -192,9 +195,9 @@ PackedField::Bounds PackedField::VisitedBounds() const
     return bounds;
 }
 
-AntField::ColourCounts PackedField::CountColours() const
+PackedField::ColourCounts PackedField::CountColours() const
 {
-    AntField::ColourCounts counts{};
+    ColourCounts counts{};
     int minX = OriginX, minY = OriginY, maxX = OriginX + W - 1, maxY = OriginY + H - 1;
     if (Plane)
     {
@@ -208,7 +211,7 @@ AntField::ColourCounts PackedField::CountColours() const
     auto count = [&counts](std::uint8_t byte)
     {
         const unsigned code = CodeOf(byte);
-        if (code < AntField::ColourCount)
+        if (code < ColourCount)
             ++counts[code];
     };
     for (int y = minY; y <= maxY; ++y)
@@ -366,13 +369,14 @@ void PackedField::CopyPart(const PackedField& from, const Part& part)
     }
 }
 
-bool PackedField::MarkTurns(unsigned turningCodes, unsigned rightCodes)
+bool PackedField::MarkTurns(std::uint64_t turningCodes, std::uint64_t rightCodes)
 {
-    rightCodes &= ~(1u << Border);
-    unsigned present = 0;
+    constexpr std::uint64_t border = std::uint64_t{1} << Border;
+    rightCodes &= ~border;
+    std::uint64_t present = 0;
     for (const std::uint8_t byte : Codes)
-        present |= 1u << CodeOf(byte);
-    if ((present & ~(turningCodes | 1u << Border)) != 0)
+        present |= std::uint64_t{1} << CodeOf(byte);
+    if ((present & ~(turningCodes | border)) != 0)
         return false;
     for (std::uint8_t& byte : Codes)
         byte = MarkedCode(CodeOf(byte), rightCodes);

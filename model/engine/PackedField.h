@@ -2,7 +2,9 @@
 
 #include "AntField.h"
 #include "CellBuffer.h"
+#include "Rule.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -16,9 +18,14 @@
 class PackedField
 {
 public:
-    static constexpr std::uint8_t Foreign = 14; // a value outside 0..12, restored by Store
-    static constexpr std::uint8_t Border = 15;
-    static constexpr int CodeCount = 16; // 0..12, Foreign, Border, one spare
+    // Blank and the colours of the longest cycle.
+    static constexpr int ColourCount = Rule::MostLetters + 1;
+    using ColourCounts = std::array<std::uint64_t, ColourCount>;
+    // A value of the window's field outside 0..12, restored by Store.
+    static constexpr std::uint8_t Foreign = 62;
+    static constexpr std::uint8_t Border = 63;
+    static constexpr int CodeCount = 64; // the colours, spares, Foreign, Border
+    static_assert(ColourCount <= Foreign, "a colour is no special code");
     static constexpr int DefaultSize = AntField::FieldSize;
     static constexpr int MinSize = 3;
     static constexpr int MaxSize = 65536;
@@ -97,7 +104,7 @@ public:
     }
     // The colour of any cell: 0 outside the stored part of the plane.
     int Colour(int x, int y) const;
-    // Sets a stored cell (Inside) of a field without turn marks to colour 0..12.
+    // Sets a stored cell (Inside) of a field without turn marks to colour 0..ColourCount-1.
     void SetColour(int x, int y, int colour)
     {
         Codes[static_cast<std::size_t>(Index(x, y))] = static_cast<std::uint8_t>(colour);
@@ -128,9 +135,9 @@ public:
     std::uint8_t* Cells() { return Codes.data(); }
     const std::uint8_t* Cells() const { return Codes.data(); }
 
-    // Cells per value 0..12 over the field, or over the visited cells' bounding box on the
+    // Cells per colour over the field, or over the visited cells' bounding box on the
     // plane (whose blank cells are countless).
-    AntField::ColourCounts CountColours() const;
+    ColourCounts CountColours() const;
     Bounds VisitedBounds() const;
 
     // Extends the stored part beyond the border cell at `at`, where the ant stands and
@@ -143,15 +150,15 @@ public:
     // The look-ahead runner keeps each cell's turn in its top bit: set for the codes in
     // rightCodes (bit per code). False, with nothing changed, when a cell holds a code
     // outside turningCodes. Growing a marked field marks its new cells.
-    bool MarkTurns(unsigned turningCodes, unsigned rightCodes);
+    bool MarkTurns(std::uint64_t turningCodes, std::uint64_t rightCodes);
     void UnmarkTurns();
     bool Marked() const { return IsMarked; }
     static constexpr std::uint8_t TurnMark = 0x80;
-    static std::uint8_t MarkedCode(unsigned code, unsigned rightCodes)
+    static std::uint8_t MarkedCode(unsigned code, std::uint64_t rightCodes)
     {
         return static_cast<std::uint8_t>(code | ((rightCodes >> code) & 1u) * TurnMark);
     }
-    static unsigned CodeOf(std::uint8_t byte) { return byte & 0x0Fu; }
+    static unsigned CodeOf(std::uint8_t byte) { return byte & (CodeCount - 1u); }
 
 private:
     void Blank();
@@ -167,7 +174,7 @@ private:
     int OriginY = 0;
     int Start = 0;
     bool IsMarked = false;
-    unsigned RightCodes = 0;
+    std::uint64_t RightCodes = 0;
     CellBuffer Codes;
     std::vector<std::pair<std::size_t, int>> ForeignValues; // index and original value
 };

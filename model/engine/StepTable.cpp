@@ -32,19 +32,19 @@ void StepTable::SetStride(std::ptrdiff_t stride)
         Delta[key] = PackedField::Offset(NextHeading[key], stride);
 }
 
-unsigned StepTable::TurningCodes() const
+std::uint64_t StepTable::TurningCodes() const
 {
-    unsigned codes = 0;
+    std::uint64_t codes = 0;
     for (int code = 0; code < PackedField::CodeCount; ++code)
-        codes |= (NextHeading[Key(code, 0)] != 0 ? 1u : 0u) << code;
+        codes |= std::uint64_t{NextHeading[Key(code, 0)] != 0} << code;
     return codes;
 }
 
-unsigned StepTable::RightCodes() const
+std::uint64_t StepTable::RightCodes() const
 {
-    unsigned codes = 0;
+    std::uint64_t codes = 0;
     for (int code = 0; code < PackedField::CodeCount; ++code)
-        codes |= (NextHeading[Key(code, 0)] == 1 ? 1u : 0u) << code;
+        codes |= std::uint64_t{NextHeading[Key(code, 0)] == 1} << code;
     return codes;
 }
 

@@ -25,8 +25,8 @@ public:
     static char DirectionOf(int heading);
 
     // Codes that turn the ant, and those that turn it right: one bit per code.
-    unsigned TurningCodes() const;
-    unsigned RightCodes() const;
+    std::uint64_t TurningCodes() const;
+    std::uint64_t RightCodes() const;
 
     // Indexed by Key(code, heading); NextCode depends on the code alone.
     std::ptrdiff_t Delta[PackedField::CodeCount * Headings];

@@ -107,9 +107,10 @@ bool Trail::MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepT
     int merged[PackedField::CodeCount];
     int turn[PackedField::CodeCount];
     std::fill(std::begin(merged), std::end(merged), -1);
-    for (unsigned code = 0, seen = 0; !(seen >> code & 1u); code = table.NextCode[code])
+    std::uint64_t seen = 0;
+    for (unsigned code = 0; !(seen >> code & 1u); code = table.NextCode[code])
     {
-        seen |= 1u << code;
+        seen |= std::uint64_t{1} << code;
         const unsigned written = table.NextCode[code];
         const int colour = code == 0 ? 1 : static_cast<int>(code);
         if (merged[written] >= 0 && merged[written] != colour)

@@ -20,8 +20,10 @@ def cli_rows(*options):
     out = subprocess.run([CLI, "survey", "--csv", "--quiet", *options], check=True,
                          capture_output=True, text=True).stdout
     reader = csv.DictReader(io.StringIO(out))
-    # docs/python.md: an empty cell is None, a whole number an int, the rest a str.
-    cell = lambda text: None if text == "" else int(text) if re.fullmatch(r"-?\d+", text) else text
+    # docs/python.md: an empty cell is None, a whole number an int, true and false a bool,
+    # the rest a str.
+    cell = lambda text: (None if text == "" else int(text) if re.fullmatch(r"-?\d+", text)
+                         else text == "true" if text in ("true", "false") else text)
     return reader.fieldnames, [{name: cell(text) for name, text in row.items()} for row in reader]
 
 
@@ -44,16 +46,17 @@ def test_rows_are_the_command_lines(keywords, options):
 
 
 @pytest.mark.parametrize("keywords,words", [
-    ({"letters": 0}, r"letters must be N or \(A, B\) with 1 <= A <= B <= 12, not 0"),
+    ({"letters": 0}, r"letters must be N or \(A, B\) with 1 <= A <= B <= 32, not 0"),
     ({"letters": (5, 3)}, "letters must be N or"),
-    ({"letters": 13}, "letters must be N or"),
+    ({"letters": (1, 32)}, "a survey takes at most 16777216 rules, not 8589934590"),
+    ({"letters": 33}, "letters must be N or"),
     ({"letters": "1-6"}, "letters must be N or"),
     ({"letters": 2, "jobs": 0}, "jobs must be from 1 to 1024"),
     ({"letters": 2, "max_iterations": 0}, "max_iterations must be from 1"),
     ({"letters": 2, "size": 65536}, "take more than max_memory"),
     ({}, "give either letters or numbers"),
     ({"letters": 2, "numbers": 5}, "give either letters or numbers"),
-    ({"numbers": (1, 4096)}, r"numbers must be N or \(A, B\) with 1 <= A <= B <= 4095"),
+    ({"numbers": (1, 2**32)}, r"numbers must be N or \(A, B\) with 1 <= A <= B <= 4294967295"),
 ])
 def test_bad_arguments_are_value_errors(keywords, words):
     with pytest.raises(ValueError, match=words):
