@@ -129,6 +129,9 @@ void TestCli::refused_data()
     usage("numbers of 13 letters", {"survey", "--numbers", "1-4096"}, "<= 4095");
     usage("numbers and letters", {"survey", "--numbers", "5", "--letters", "3"},
           "either --letters or --numbers");
+    usage("summary of nothing", {"summary"}, "missing FILE");
+    usage("summary in an unknown format", {"summary", "{dir}/s.csv", "--format", "xml"},
+          "not 'xml'");
     usage("2001 frames", {"run", "LR", "--gif", "{dir}/f.gif", "--frames=2001"}, "2 to 2000");
     usage("unknown spacing", {"run", "LR", "--gif", "{dir}/f.gif", "--spacing", "exp"},
           "linear or log, not 'exp'");
@@ -667,7 +670,7 @@ void TestCli::helpPerCommand()
     QCOMPARE(top.Status, 0);
     for (const char* word : {"run", "catalogue", "survey", "Exit status: 0 success, 1 runtime"})
         QVERIFY2(top.Out.contains(word), word);
-    for (const char* command : {"run", "catalogue", "survey"})
+    for (const char* command : {"run", "catalogue", "survey", "summary"})
     {
         const CliResult help = RunCli({command, "--help"});
         QCOMPARE(help.Status, 0);
