@@ -8,6 +8,7 @@
 #include "RunCommand.h"
 #include "SoupsCommand.h"
 #include "StandardOutput.h"
+#include "SummaryCommand.h"
 #include "SurveyCommand.h"
 #include "UsageError.h"
 
@@ -63,6 +64,7 @@ CommandLine::CommandLine() : Line(std::make_unique<CLI::App>(Description(), "for
     Commands.push_back(std::make_unique<SurveyCommand>(*Line));
     Commands.push_back(std::make_unique<SoupsCommand>(*Line));
     Commands.push_back(std::make_unique<MergeCommand>(*Line));
+    Commands.push_back(std::make_unique<SummaryCommand>(*Line));
     HelpCommand = Line->add_subcommand("help", "Show the help of a command, or this help.");
     HelpCommand->add_option("COMMAND", HelpTopic)->type_name("");
     for (CLI::App* command : Line->get_subcommands({}))

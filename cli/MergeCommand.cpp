@@ -71,6 +71,10 @@ int MergeCommand::Execute()
         differs("period limit", std::to_string(input.About.MaxPeriod),
                 std::to_string(first.About.MaxPeriod));
         differs("--top", std::to_string(input.About.Top), std::to_string(first.About.Top));
+        if (input.About.Types != first.About.Types)
+            throw RuntimeFailure(
+                name + " comes from a survey " + (input.About.Types ? "with" : "without") +
+                " --types, " + firstName + " from one " + (first.About.Types ? "with" : "without"));
         differs("shard count", std::to_string(input.About.ShardCount),
                 std::to_string(first.About.ShardCount));
         const auto [at, added] = shards.emplace(input.About.ShardIndex, path);

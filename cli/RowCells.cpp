@@ -3,7 +3,9 @@
 #include "ArgumentText.h"
 #include "RuntimeFailure.h"
 
+#include <algorithm>
 #include <climits>
+#include <vector>
 
 namespace RowCells
 {
@@ -43,6 +45,45 @@ int Coordinate(const Place& place, const char* name, const std::string& text)
         place.Refuse(std::string(name) + " " + ArgumentText::Quote(text) + " is out of range");
     return number.Negative ? static_cast<int>(-static_cast<std::int64_t>(number.Magnitude))
                            : static_cast<int>(number.Magnitude);
+}
+
+std::optional<HighwayType> Type(const Place& place, const char* name, const std::string& text,
+                                int letters)
+{
+    if (text.empty())
+        return std::nullopt;
+    const std::string problem =
+        std::string(name) + " " + ArgumentText::Quote(text) + " is no highway type";
+    std::string numbers = text;
+    for (char& c : numbers)
+        if (c == '(' || c == ')' || c == ',' || c == '+')
+            c = ' ';
+    std::vector<std::int64_t> values;
+    for (std::size_t from = 0; from < numbers.size();)
+    {
+        const std::size_t start = numbers.find_first_not_of(' ', from);
+        if (start == std::string::npos)
+            break;
+        const std::size_t end = std::min(numbers.find(' ', start), numbers.size());
+        const ArgumentText::Number number =
+            ArgumentText::ReadNumber(numbers.substr(start, end - start), true);
+        if (number.Status != ArgumentText::Number::Whole || number.Magnitude > INT64_MAX)
+            place.Refuse(problem);
+        values.push_back(number.Negative ? -static_cast<std::int64_t>(number.Magnitude)
+                                         : static_cast<std::int64_t>(number.Magnitude));
+        from = end;
+    }
+    HighwayType::Changes change{};
+    if (values.size() != 3 + static_cast<std::size_t>(letters) || values[0] < 1 ||
+        static_cast<std::size_t>(letters) >= change.size())
+        place.Refuse(problem);
+    for (int c = 1; c <= letters; ++c)
+        change[static_cast<std::size_t>(c)] = values[2 + static_cast<std::size_t>(c)];
+    const HighwayType type =
+        HighwayType::Of(static_cast<std::uint64_t>(values[0]), values[1], values[2], change);
+    if (type.Name(letters) != text)
+        place.Refuse(problem);
+    return type;
 }
 
 Run RunOf(const Place& place, const Cells& cells, std::uint64_t cap)

@@ -2,10 +2,12 @@
 
 #include "AntPosition.h"
 #include "Highway.h"
+#include "HighwayType.h"
 #include "RunOutcome.h"
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 
 // A row of a survey's or the soups' output read back by column name (from CSV or JSON),
@@ -27,6 +29,10 @@ const std::string& Cell(const Place& place, const Cells& cells, const char* name
 std::uint64_t Count(const Place& place, const char* name, const std::string& text,
                     std::uint64_t most = UINT64_MAX);
 int Coordinate(const Place& place, const char* name, const std::string& text);
+// A highway type as HighwayType::Name writes it for a rule of `letters` letters, read back
+// only if it names the type so again; none for an empty cell.
+std::optional<HighwayType> Type(const Place& place, const char* name, const std::string& text,
+                                int letters);
 
 // What every row says of its run.
 struct Run

@@ -190,39 +190,7 @@ SoupRow RowOf(const Place& place, const Cells& cells, const Description& about)
     row.Position = run.Position;
     row.Period = run.Period;
     row.Highway = run.Highway;
-    // The type is written as its name; read back, it must be the one that names it.
-    const std::string& type = CellOf(place, cells, "type");
-    if (!type.empty())
-    {
-        std::string numbers = type;
-        for (char& c : numbers)
-            if (c == '(' || c == ')' || c == ',' || c == '+')
-                c = ' ';
-        std::vector<std::int64_t> values;
-        for (std::size_t from = 0; from < numbers.size();)
-        {
-            const std::size_t start = numbers.find_first_not_of(' ', from);
-            if (start == std::string::npos)
-                break;
-            const std::size_t end = std::min(numbers.find(' ', start), numbers.size());
-            const Number number =
-                ArgumentText::ReadNumber(numbers.substr(start, end - start), true);
-            if (number.Status != Number::Whole || number.Magnitude > INT64_MAX)
-                place.Refuse("type " + ArgumentText::Quote(type) + " is no highway type");
-            values.push_back(number.Negative ? -static_cast<std::int64_t>(number.Magnitude)
-                                             : static_cast<std::int64_t>(number.Magnitude));
-            from = end;
-        }
-        if (values.size() != 3 + static_cast<std::size_t>(about.Letters()) || values[0] < 1)
-            place.Refuse("type " + ArgumentText::Quote(type) + " is no highway type");
-        HighwayType::Changes change{};
-        for (int c = 1; c <= about.Letters(); ++c)
-            change[static_cast<std::size_t>(c)] = values[2 + static_cast<std::size_t>(c)];
-        row.Type =
-            HighwayType::Of(static_cast<std::uint64_t>(values[0]), values[1], values[2], change);
-        if (row.Type->Name(about.Letters()) != type)
-            place.Refuse("type " + ArgumentText::Quote(type) + " is no highway type");
-    }
+    row.Type = RowCells::Type(place, "type", CellOf(place, cells, "type"), about.Letters());
     row.Done = true;
     return row;
 }

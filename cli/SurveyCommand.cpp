@@ -112,7 +112,7 @@ std::pair<std::uint64_t, std::uint64_t> ParseNumbers(const std::string& text)
 // one; its capped rows run again.
 void TakeEnded(const SurveyInput& previous, const std::string& path, const Range& letters,
                const std::pair<std::uint64_t, std::uint64_t>& numbers, std::uint64_t cap,
-               std::uint64_t maxPeriod, int size, bool plane, std::uint64_t maxMemory,
+               std::uint64_t maxPeriod, int size, bool plane, std::uint64_t maxMemory, bool types,
                Survey& survey)
 {
     const SurveyRecords::Description& about = previous.About;
@@ -134,6 +134,10 @@ void TakeEnded(const SurveyInput& previous, const std::string& path, const Range
         throw RuntimeFailure(name + " looked for highways up to period " +
                              std::to_string(about.MaxPeriod) + "; resume it with --max-period " +
                              std::to_string(about.MaxPeriod));
+    if (about.Types != types)
+        throw RuntimeFailure(name + (about.Types ? " gives highway types; resume it with --types"
+                                                 : " has no highway types; resume it without "
+                                                   "--types"));
     if (about.Cap > cap)
         throw RuntimeFailure(name + " has a cap of " + std::to_string(about.Cap) +
                              ", above this survey's " + std::to_string(cap));
@@ -244,6 +248,10 @@ SurveyCommand::SurveyCommand(CLI::App& line)
                     "keep each unfinished run's state here (at the cap, on a stop and every "
                     "30 s) and continue runs from the states found there")
         ->type_name("DIR");
+    options
+        .add_flag("--types", Types,
+                  "also give each proven highway's type (column highway_type), as soups does")
+        ->disable_flag_override();
     options.add_flag("--quiet", Quiet, "no progress bar and no summary on stderr")
         ->disable_flag_override();
     options.footer(
@@ -251,9 +259,11 @@ SurveyCommand::SurveyCommand(CLI::App& line)
         "would outgrow --max-memory even alone; highway: on the plane, a run proven to\n"
         "follow its highway for ever), then longest run first; the output\n"
         "is the same for any --jobs and --lanes. Each row also gives the highway the run ends\n"
-        "on (as run does). Ctrl-C or SIGTERM stops the workers and prints the rows done so\n"
-        "far; stderr then says the survey is incomplete and the exit status is 130 (143\n"
-        "after SIGTERM).");
+        "on (as run does), and with --types its type: period, drift up to the square's\n"
+        "symmetries and the colour counts one period adds (on any field: a highway that\n"
+        "leaves the field goes on on the plane). Ctrl-C or SIGTERM stops the workers and\n"
+        "prints the rows done so far; stderr then says the survey is incomplete and the exit\n"
+        "status is 130 (143 after SIGTERM).");
 }
 
 int SurveyCommand::Execute()
@@ -308,11 +318,12 @@ int SurveyCommand::Execute()
     survey.SetHighwayMaxPeriod(maxPeriod);
     survey.SetGeometry(Geometry.Size(), Geometry.Plane(), Geometry.MaxMemory());
     survey.SetLanes(lanes);
+    survey.SetTypes(Types);
     if (shard.Count > 1)
         survey.SetShard(shard.Index - 1, shard.Count);
     if (previous)
         TakeEnded(*previous, Resume, letters, numbers, cap, maxPeriod, Geometry.Size(),
-                  Geometry.Plane(), Geometry.MaxMemory(), survey);
+                  Geometry.Plane(), Geometry.MaxMemory(), Types, survey);
     DirectoryLock lock;
     if (Options().count("--state-dir") > 0)
     {
@@ -364,6 +375,7 @@ int SurveyCommand::Execute()
     about.FieldSize = static_cast<std::uint64_t>(Geometry.Size());
     about.MaxMemory = Geometry.MaxMemory();
     about.Plane = Geometry.Plane();
+    about.Types = Types;
     const std::vector<const SurveyRow*> sorted = SurveyRecords::Sorted(survey.Rows(), top);
     about.Rows = sorted.size();
     RecordWriter writer(format, SurveyRecords::Of(SurveyRow{}, &about));

@@ -31,6 +31,7 @@ private:
     std::string Resume;
     std::string StateDir;
     bool Quiet = false;
+    bool Types = false;
     OutputFormat Format;
     MaxPeriodOption MaxPeriod;
     FieldOptions Geometry;

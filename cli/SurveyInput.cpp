@@ -47,8 +47,9 @@ std::string ReadWhole(const std::string& path)
     return text;
 }
 
-SurveyRow RowOf(const Place& place, const Cells& cells, std::uint64_t cap)
+SurveyRow RowOf(const Place& place, const Cells& cells, const SurveyRecords::Description& about)
 {
+    const std::uint64_t cap = about.Cap;
     auto cell = [&](const char* name) -> const std::string& { return Cell(place, cells, name); };
     SurveyRow row;
     row.Rule = cell("rule");
@@ -79,6 +80,17 @@ SurveyRow RowOf(const Place& place, const Cells& cells, std::uint64_t cap)
     row.Position = run.Position;
     row.Period = run.Period;
     row.Highway = run.Highway;
+    if (about.Types)
+    {
+        const std::string& type = cell("highway_type");
+        row.Type = RowCells::Type(place, "highway_type", type, static_cast<int>(row.Rule.size()));
+        const Highway& highway = row.Highway;
+        if (row.Type &&
+            (!highway.Found || HighwayType::Of(highway.Period, highway.DriftX, highway.DriftY,
+                                               row.Type->Change) != *row.Type))
+            place.Refuse("highway_type " + ArgumentText::Quote(type) +
+                         " is not the type of the row's highway");
+    }
     row.Growth.Visited = Count(place, "visited", cell("visited"));
     if (row.Growth.Visited > 0)
     {
@@ -166,7 +178,7 @@ void ReadCsv(const std::string& path, const std::string& text, SurveyInput& inpu
         else if (about != firstAbout)
             place.Refuse(
                 "its survey columns differ from line 2's: rows of two surveys in one file");
-        input.Rows.push_back(RowOf(place, byName, input.About.Cap));
+        input.Rows.push_back(RowOf(place, byName, input.About));
     }
     if (input.Rows.empty())
         file.Refuse("holds no rows, so it does not say which survey it comes from");
@@ -232,6 +244,13 @@ void ReadJson(const std::string& path, const std::string& text, SurveyInput& inp
         about.NumbersFrom = count(document["numbers"], "from", most("numbers_from"));
         about.NumbersTo = count(document["numbers"], "to", most("numbers_to"));
     }
+    if (document.contains("types"))
+    {
+        const nlohmann::json& types = document["types"];
+        if (!types.is_boolean())
+            file.Refuse("types " + types.dump() + " is not true or false");
+        about.Types = types.get<bool>();
+    }
     if (document.contains("shard"))
     {
         about.ShardIndex = count(document["shard"], "index");
@@ -256,8 +275,9 @@ void ReadJson(const std::string& path, const std::string& text, SurveyInput& inp
             byName[name] = name == "number_mirror" && value.is_boolean()
                                ? value.dump()
                                : Csv::CellOf(value, name == "rule" || name == "outcome" ||
-                                                        name == "direction");
-        input.Rows.push_back(RowOf(place, byName, about.Cap));
+                                                        name == "direction" ||
+                                                        name == "highway_type");
+        input.Rows.push_back(RowOf(place, byName, about));
     }
 }
 

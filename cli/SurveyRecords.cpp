@@ -53,6 +53,8 @@ nlohmann::ordered_json Description::Head() const
         head["max_memory"] = MaxMemory;
     if (NumbersFrom > 0)
         head["numbers"] = {{"from", NumbersFrom}, {"to", NumbersTo}};
+    if (Types)
+        head["types"] = true;
     return head;
 }
 
@@ -67,6 +69,13 @@ Record Of(const SurveyRow& row, const Description* description, bool numbered)
     const bool never = row.Outcome == RunOutcome::Never;
     record.push_back({"period", never ? Field::Value(row.Period) : Field::Value(nullptr), -6});
     Fields::AddHighway(record, row.Highway);
+    if (description && description->Types)
+    {
+        const int letters = static_cast<int>(row.Rule.size());
+        record.push_back({"highway_type",
+                          row.Type ? Field::Value(row.Type->Name(letters)) : Field::Value(nullptr),
+                          -(10 + 4 * description->LettersTo)});
+    }
     Fields::AddGrowth(record, row.Growth);
     if (description)
     {

@@ -40,6 +40,8 @@ struct Description
     // then give the bit lengths of the two.
     std::uint64_t NumbersFrom = 0;
     std::uint64_t NumbersTo = 0;
+    // Rows give their highway's type (survey --types).
+    bool Types = false;
 
     bool Complete() const { return RulesDone == RulesTotal; }
     std::string Letters() const;
@@ -95,13 +97,16 @@ inline constexpr AboutColumn AboutColumns[] = {
      [](Description& d, std::uint64_t v) { d.NumbersFrom = v; }, true},
     {"numbers_to", RuleNumber::MostNumber, [](const Description& d) { return d.NumbersTo; },
      [](Description& d, std::uint64_t v) { d.NumbersTo = v; }, true},
+    {"types", 1, [](const Description& d) -> std::uint64_t { return d.Types ? 1 : 0; },
+     [](Description& d, std::uint64_t v) { d.Types = v == 1; }, true},
 };
 
 // The rules a described survey runs.
 SurveyPlan PlanOf(const Description& description);
 
-// A row; with a description, its constant CSV columns too.
-// Without `numbered` the row lacks the number columns, as outputs written before them did.
+// A row; with a description, its constant CSV columns too, and its highway's type where
+// the description says the rows have types. Without `numbered` the row lacks the number
+// columns, as outputs written before them did.
 Record Of(const SurveyRow& row, const Description* description = nullptr, bool numbered = true);
 
 // Outcome, then the longest runs first; ties in rule order so the output is stable. With

@@ -133,6 +133,9 @@ void TestCli::refused_data()
     usage("letters of too many rules", {"survey", "--letters", "22-24"}, "is 29360128 rules");
     usage("numbers and letters", {"survey", "--numbers", "5", "--letters", "3"},
           "either --letters or --numbers");
+    usage("summary of nothing", {"summary"}, "missing FILE");
+    usage("summary in an unknown format", {"summary", "{dir}/s.csv", "--format", "xml"},
+          "not 'xml'");
     usage("2001 frames", {"run", "LR", "--gif", "{dir}/f.gif", "--frames=2001"}, "2 to 2000");
     usage("unknown spacing", {"run", "LR", "--gif", "{dir}/f.gif", "--spacing", "exp"},
           "linear or log, not 'exp'");
@@ -685,7 +688,7 @@ void TestCli::helpPerCommand()
     QCOMPARE(top.Status, 0);
     for (const char* word : {"run", "catalogue", "survey", "Exit status: 0 success, 1 runtime"})
         QVERIFY2(top.Out.contains(word), word);
-    for (const char* command : {"run", "catalogue", "survey"})
+    for (const char* command : {"run", "catalogue", "survey", "summary"})
     {
         const CliResult help = RunCli({command, "--help"});
         QCOMPARE(help.Status, 0);

@@ -380,6 +380,8 @@ void TestCliSurvey::shardsMergeIntoTheWholeSurvey_data()
     QTest::newRow("csv, top 5") << "csv" << QStringList{"--top", "5"} << letters;
     QTest::newRow("numbers, csv") << "csv" << QStringList{} << QStringList{"--numbers", "5-127"};
     QTest::newRow("numbers, json") << "json" << QStringList{} << QStringList{"--numbers", "9-60"};
+    QTest::newRow("plane, types, csv")
+        << "csv" << QStringList{} << QStringList{"--letters", "1-6", "--plane", "--types"};
 }
 
 // Three shards, merged in any order, print exactly what the whole survey prints; a
@@ -512,6 +514,7 @@ void TestCliSurvey::mergeRefuses_data()
         survey("period." + format, third + usual + QStringList{"--max-period", "100"});
         survey("memory." + format, third + usual + QStringList{"--max-memory", "1M"});
         survey("top." + format, third + usual + QStringList{"--top", "5"});
+        survey("types." + format, third + usual + QStringList{"--types"});
         write("trunc." + format, shards[format + "3"].left(shards[format + "3"].size() / 2));
     }
     survey("table", usual + QStringList{"--shard", "3/3"});
@@ -614,6 +617,8 @@ void TestCliSurvey::mergeRefuses_data()
             "comes from a survey of --max-memory 1048576");
         row("other --top", {"s1.{f}", "s2.{f}", "top.{f}"},
             "top.{f}' comes from a survey of --top 5");
+        row("other --types", {"s1.{f}", "s2.{f}", "types.{f}"},
+            "types.{f}' comes from a survey with --types");
         row("mixed formats", {"s1.{f}", "s2.{f}", format == "csv" ? "s3.json" : "s3.csv"},
             "comes from a survey of format");
         row("rule of another shard", {"foreign.{f}", "s2.{f}", "s3.{f}"},
@@ -672,6 +677,9 @@ void TestCliSurvey::resumeEqualsOneSurvey_data()
         << "200000";
     QTest::newRow("numbers, plane, csv, with states")
         << "csv" << true << QStringList{"--plane", "--numbers", "5-127"} << "100000"
+        << "1000000";
+    QTest::newRow("plane, types, json, with states")
+        << "json" << true << QStringList{"--plane", "--types"} << "100000"
         << "1000000";
 }
 
@@ -780,6 +788,8 @@ void TestCliSurvey::resumeRefuses_data()
     QTest::newRow("other field")
         << QStringList{"--plane"}
         << "is a survey on a field of 250 x 250; resume it with --size 250";
+    QTest::newRow("types asked of a survey without")
+        << QStringList{"--types"} << "has no highway types; resume it without --types";
     QTest::newRow("damaged state")
         << QStringList{"--state-dir", "{dir}"} << "is refused: its checksum does not match";
 }

@@ -194,6 +194,8 @@ private slots:
     void provenHighwaysKeepGoing();
     void highwayTypeIsOneUnderSymmetries_data();
     void highwayTypeIsOneUnderSymmetries();
+    void typeOfARunsEnd_data();
+    void typeOfARunsEnd();
     void typeDriftUpToSymmetry_data();
     void typeDriftUpToSymmetry();
     void plantedCellsAheadDelayTheProof_data();
@@ -513,6 +515,59 @@ void TestHighway::highwayTypeIsOneUnderSymmetries()
         ++change[plane.Cell(step.X, step.Y)];
     }
     QVERIFY(run.Type->Change == change);
+}
+
+void TestHighway::typeOfARunsEnd_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<int>("size"); // 0: the plane
+    QTest::addColumn<quint64>("cap");
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<bool>("provenLater"); // given the highway the plane's run proves
+    QTest::addColumn<QString>("type");
+    const QString lr = QStringLiteral("104 (2 2) +10 +12");
+    QTest::newRow("LR on the plane") << "LR" << 0 << quint64(1000000) << "highway" << false << lr;
+    QTest::newRow("RL on the plane") << "RL" << 0 << quint64(1000000) << "highway" << false << lr;
+    // The edge refused the last move: the highway goes on on the plane.
+    QTest::newRow("LR leaving the 250 field")
+        << "LR" << 250 << quint64(1000000) << "finished" << false << lr;
+    QTest::newRow("RL leaving a 101 field")
+        << "RL" << 101 << quint64(1000000) << "finished" << false << lr;
+    QTest::newRow("LR capped on its highway on the field")
+        << "LR" << 250 << quint64(12000) << "cap" << false << lr;
+    QTest::newRow("LR capped before the proof")
+        << "LR" << 0 << quint64(9000) << "cap" << true << lr;
+    QTest::newRow("LR leaving a 41 field before the proof")
+        << "LR" << 41 << quint64(1000000) << "finished" << true << lr;
+    QTest::newRow("LRL, no highway") << "LRL" << 0 << quint64(100000) << "cap" << false << "";
+}
+
+// The type is the highway's wherever the run stopped on the way to it or along it.
+void TestHighway::typeOfARunsEnd()
+{
+    QFETCH(QString, rule);
+    QFETCH(int, size);
+    QFETCH(quint64, cap);
+    QFETCH(QString, outcome);
+    QFETCH(bool, provenLater);
+    QFETCH(QString, type);
+    Ant ant;
+    ant.SetRule(rule.toStdString());
+    PackedField field =
+        size == 0 ? PackedField(PackedField::DefaultSize, true) : PackedField(size, false);
+    AntPosition end{field.StartX(), field.StartY(), Ant::StartDirection};
+    RunOptions options;
+    options.Cap = cap;
+    options.HighwayMaxPeriod = DefaultMaxPeriod;
+    RunResult result = Runner().Run(field, end, ant.GetAI(), options);
+    QCOMPARE(TraitsOf(result.Outcome).Name, qPrintable(outcome));
+    if (provenLater)
+    {
+        QVERIFY(!result.Highway.Found);
+        result.Highway = RunOnPlane(rule.toStdString(), 'U', 1000000).Result.Highway;
+    }
+    const std::optional<HighwayType> found = HighwayType::OfRun(field, end, ant.GetAI(), result);
+    QCOMPARE(found ? QString::fromStdString(found->Name(rule.size())) : QString(), type);
 }
 
 void TestHighway::typeDriftUpToSymmetry_data()

@@ -56,13 +56,17 @@ QStringList Described(const std::vector<SurveyRow>& rows)
             int(h.Found), (unsigned long long)h.Period, (unsigned long long)h.Onset, h.DriftX,
             h.DriftY, (unsigned long long)h.CertifiedAt, (unsigned long long)g.Visited, g.MinX,
             g.MinY, g.MaxX, g.MaxY);
+        if (r.Type)
+            lines.back() += QStringLiteral(" type ") +
+                            QString::fromStdString(r.Type->Name(static_cast<int>(r.Rule.size())));
     }
     lines.sort();
     return lines;
 }
 
-void Run(Survey& survey, bool plane)
+void Run(Survey& survey, bool plane, bool types = false)
 {
+    survey.SetTypes(types);
     survey.SetHighwayMaxPeriod(MaxPeriodOption::Default);
     survey.SetGeometry(250, plane, RunOptions::DefaultMaxMemory);
     survey.Run(1, nullptr);
@@ -71,7 +75,7 @@ void Run(Survey& survey, bool plane)
 // Written as the survey command writes it; its writer only knows stdout, so stdout is the
 // file meanwhile.
 QByteArray Written(const Survey& survey, int toLetters, std::uint64_t cap, bool plane, bool json,
-                   const QString& path)
+                   const QString& path, bool types = false)
 {
     SurveyRecords::Description about;
     about.LettersTo = toLetters;
@@ -80,6 +84,7 @@ QByteArray Written(const Survey& survey, int toLetters, std::uint64_t cap, bool 
     about.RulesTotal = survey.RuleCount();
     about.RulesDone = survey.DoneCount();
     about.Plane = plane;
+    about.Types = types;
     const std::vector<const SurveyRow*> sorted = SurveyRecords::Sorted(survey.Rows(), 0);
     about.Rows = sorted.size();
     std::fflush(stdout);
@@ -115,31 +120,37 @@ void TestSurveyInput::roundTrip_data()
 {
     QTest::addColumn<bool>("json");
     QTest::addColumn<bool>("plane");
-    QTest::newRow("csv") << false << false;
-    QTest::newRow("json") << true << false;
-    QTest::newRow("csv on the plane") << false << true;
-    QTest::newRow("json on the plane") << true << true;
+    QTest::addColumn<bool>("types");
+    QTest::newRow("csv") << false << false << false;
+    QTest::newRow("json") << true << false << false;
+    QTest::newRow("csv on the plane") << false << true << false;
+    QTest::newRow("json on the plane") << true << true << false;
+    QTest::newRow("csv with types") << false << false << true;
+    QTest::newRow("json on the plane with types") << true << true << true;
 }
 
 void TestSurveyInput::roundTrip()
 {
     QFETCH(bool, json);
     QFETCH(bool, plane);
+    QFETCH(bool, types);
     Survey survey(1, 4, 100000);
-    Run(survey, plane);
+    Run(survey, plane, types);
     const std::vector<SurveyRow>& rows = survey.Rows();
     // Rows that leave fields empty or null and rows that fill them, or the trip proves little.
     auto has = [&](auto pass) { return std::any_of(rows.begin(), rows.end(), pass); };
     QVERIFY(has([](const SurveyRow& r) { return r.Highway.Found; }));
+    QCOMPARE(has([](const SurveyRow& r) { return r.Type.has_value(); }), types);
     QVERIFY(has([](const SurveyRow& r) { return !r.Highway.Found; }));
     QVERIFY(has([](const SurveyRow& r) { return r.Outcome == RunOutcome::Never; }));
     QVERIFY(has([](const SurveyRow& r) { return r.Growth.MinX < 0 || r.Growth.MinY < 0; }) ||
             !plane);
     const QString path = Dir.filePath(json ? "trip.json" : "trip.csv");
-    QVERIFY(!Written(survey, 4, 100000, plane, json, path).isEmpty());
+    QVERIFY(!Written(survey, 4, 100000, plane, json, path, types).isEmpty());
     const SurveyInput input = SurveyInput::Read(QFile::encodeName(path).toStdString());
     QCOMPARE(input.Json, json);
     QCOMPARE(input.About.Plane, plane);
+    QCOMPARE(input.About.Types, types);
     QCOMPARE(quint64(input.About.RulesDone), quint64(30));
     QCOMPARE(Described(input.Rows), Described(rows));
 }

@@ -24,8 +24,8 @@ done
 "$BUILD_DIR/install-check/bin/formicula-cli" run LR --max-iterations 10 >/dev/null
 # The manual page as man shows it: every command and the exit statuses.
 page=$(MANWIDTH=100 man -l "$BUILD_DIR/install-check/share/man/man1/formicula-cli.1")
-for want in '^SYNOPSIS' '^   run$' '^   catalogue$' '^   survey$' '^   merge$' '^EXIT STATUS' \
-    '2 bad usage'; do
+for want in '^SYNOPSIS' '^   run$' '^   catalogue$' '^   survey$' '^   merge$' '^   summary$' \
+    '^EXIT STATUS' '2 bad usage'; do
     printf '%s\n' "$page" | grep -q -- "$want" || { echo "man page: no '$want'" >&2; exit 1; }
 done
 # The Python module, where it was built, imports from where it was installed.

@@ -1,6 +1,11 @@
 #include "HighwayType.h"
 
+#include "Driver.h"
 #include "HighwayCourse.h"
+#include "LookAheadStepper.h"
+#include "PackedField.h"
+#include "RunTypes.h"
+#include "StepTable.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -23,6 +28,50 @@ HighwayType HighwayType::Of(std::uint64_t period, std::int64_t driftX, std::int6
 HighwayType HighwayType::Of(const HighwayCourse& course)
 {
     return Of(course.PeriodLength(), course.DriftAlongX(), course.DriftAlongY(), course.Change());
+}
+
+std::optional<HighwayType> HighwayType::OfRun(const PackedField& field, const AntPosition& end,
+                                              const AntAI& rule, const RunResult& result)
+{
+    const Highway& highway = result.Highway;
+    const bool finished = result.Outcome == RunOutcome::Finished;
+    std::uint64_t done = result.Iterations;
+    if (!highway.Found)
+        return std::nullopt;
+    if (!finished && highway.CertifiedAt <= done)
+    {
+        const auto course = HighwayCourse::Of(field, end, rule, done, highway);
+        return course ? std::optional<HighwayType>(Of(*course)) : std::nullopt;
+    }
+    PackedField plane(3);
+    plane.CopyPart(field, field.NeededPart(end.X, end.Y));
+    plane.SetUnbounded();
+    AntPosition ant = end;
+    if (finished)
+    {
+        // The edge refused the last move after its cell was written and the ant turned;
+        // on the plane the move is made.
+        std::ptrdiff_t at =
+            plane.Index(end.X, end.Y) + plane.Offset(StepTable::HeadingOf(end.Direction));
+        at = plane.Grow(at, RunOptions::DefaultMaxMemory);
+        if (at < 0)
+            return std::nullopt;
+        ant.X = plane.X(at);
+        ant.Y = plane.Y(at);
+    }
+    if (done < highway.CertifiedAt)
+    {
+        // The proof went on past the run's end: the course starts where it holds.
+        LookAheadStepper<> stepper;
+        RunOptions options;
+        options.Cap = highway.CertifiedAt;
+        options.Plane = true;
+        if (DriveOne(stepper, options, plane, ant, rule, done).Iterations != options.Cap)
+            return std::nullopt;
+        done = options.Cap;
+    }
+    const auto course = HighwayCourse::Of(plane, ant, rule, done, highway);
+    return course ? std::optional<HighwayType>(Of(*course)) : std::nullopt;
 }
 
 std::string HighwayType::Name(int letters) const

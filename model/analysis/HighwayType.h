@@ -8,6 +8,10 @@
 #include <string>
 
 class HighwayCourse;
+class PackedField;
+struct AntAI;
+struct AntPosition;
+struct RunResult;
 
 // What a highway is, wherever and however it runs: its period, its drift up to the eight
 // symmetries of the square, and what one period does to the colour counts. A rotated or
@@ -25,6 +29,10 @@ struct HighwayType
     static HighwayType Of(std::uint64_t period, std::int64_t driftX, std::int64_t driftY,
                           const Changes& change);
     static HighwayType Of(const HighwayCourse& course);
+    // The type of the highway a run ended on, from its end state on any field; nothing
+    // when none is proven. Beyond a bounded field's edge the course is the plane's.
+    static std::optional<HighwayType> OfRun(const PackedField& field, const AntPosition& end,
+                                            const AntAI& rule, const RunResult& result);
 
     // "104 (2 2) +10 +12": period, drift, then the change of colours 1..letters (no comma,
     // so that a CSV cell needs no quotes).

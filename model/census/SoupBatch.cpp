@@ -1,7 +1,6 @@
 #include "SoupBatch.h"
 
 #include "Ant.h"
-#include "HighwayCourse.h"
 #include "Rule.h"
 #include "Runner.h"
 
@@ -62,10 +61,7 @@ SoupRow SoupBatch::RunOne(const AntAI& rule, const Soup& soup, std::uint64_t see
     row.Period = result.Period;
     row.Position = position;
     row.Highway = result.Highway;
-    if (result.Highway.Found)
-        if (const auto course =
-                HighwayCourse::Of(field, position, rule, result.Iterations, result.Highway))
-            row.Type = HighwayType::Of(*course);
+    row.Type = HighwayType::OfRun(field, position, rule, result);
     row.Done = true;
     return row;
 }

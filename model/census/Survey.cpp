@@ -29,6 +29,7 @@ struct Survey::Ending
     AntPosition Position;
     FieldSummary Growth;
     bool TouchedColumnZero = true;
+    std::optional<HighwayType> Type;
     std::optional<RunState> State; // the end state, kept when the survey keeps states
     bool Saved = false;            // State is the rule's file already
 };
@@ -116,6 +117,7 @@ void Survey::Worker::Record(std::size_t index, const Ending& end)
 {
     SurveyRow& row = S.Rows_[index];
     Enter(row, end.Result, end.Position, end.Growth);
+    row.Type = end.Type;
     if (end.State && !end.Saved)
         Save(*end.State, index);
     const std::size_t mirror = MirrorOf[index];
@@ -176,6 +178,7 @@ void Survey::Worker::Ended(const LaneRunner::Ended& end)
         ending.Position = end.Position;
         ending.Growth = FieldSummary::BoundsOf(*end.Field);
         ending.TouchedColumnZero = SurveyPlan::TouchedUnmirrored(*end.Field, end.Position);
+        ending.Type = S.TypeOf(rule, *end.Field, end.Position, end.Result);
         // Kept at the cap, and over any state of the rule, so that a survey started
         // again need not run it again; but not a highway's end on the plane, which
         // depends on the cap (see the ended states in Next).
@@ -386,6 +389,7 @@ Survey::Ending Survey::EndingOf(const RunState& state) const
     ending.Position = state.Position;
     ending.Growth = FieldSummary::BoundsOf(field);
     ending.TouchedColumnZero = SurveyPlan::TouchedUnmirrored(field, state.Position);
+    ending.Type = TypeOf(state.Rule, field, state.Position, ending.Result);
     // The mirror's state may not be saved yet.
     if (state.Outcome == RunOutcome::Cap)
         ending.State = state;
@@ -403,6 +407,16 @@ void Survey::Enter(SurveyRow& row, const RunResult& result, const AntPosition& p
     row.Highway = result.Highway;
     row.Growth = growth;
     row.Done = true;
+}
+
+std::optional<HighwayType> Survey::TypeOf(const std::string& rule, const PackedField& field,
+                                          const AntPosition& end, const RunResult& result) const
+{
+    if (!Types || !result.Highway.Found)
+        return std::nullopt;
+    Ant ant;
+    ant.SetRule(rule);
+    return HighwayType::OfRun(field, end, ant.GetAI(), result);
 }
 
 RunOptions Survey::Options(std::uint64_t maxMemory, const std::atomic<bool>* stop) const
@@ -442,6 +456,7 @@ void Survey::RunWithAllMemory(const std::atomic<bool>* stop, const Progress& pro
         if (result.Outcome == RunOutcome::Stopped)
             return;
         Enter(row, result, position, FieldSummary::BoundsOf(field));
+        row.Type = TypeOf(row.Rule, field, position, result);
         Pool.CountDone(1);
         if (progress)
             progress(DoneCount(), RuleCount());

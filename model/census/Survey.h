@@ -61,6 +61,8 @@ public:
     std::vector<std::string> Rules() const;
     // Also find each run's highway, for periods up to maxPeriod (0, the default: don't).
     void SetHighwayMaxPeriod(std::uint64_t maxPeriod) { HighwayMaxPeriod = maxPeriod; }
+    // Also give each proven highway its type (HighwayType::OfRun, from the run's end).
+    void SetTypes(bool types) { Types = types; }
     // A row already known (from a survey at a lower cap that ended before it): kept, not
     // run. False for a rule that is not this survey's.
     bool SetKnown(const SurveyRow& row);
@@ -99,6 +101,9 @@ private:
     void CountRowsAfterFailure();
     static void Enter(SurveyRow& row, const RunResult& result, const AntPosition& position,
                       const FieldSummary& growth);
+    // The type of the highway a run of the rule ended on, when types are asked for.
+    std::optional<HighwayType> TypeOf(const std::string& rule, const PackedField& field,
+                                      const AntPosition& end, const RunResult& result) const;
     // What every run of the survey is run with, with maxMemory for each.
     RunOptions Options(std::uint64_t maxMemory, const std::atomic<bool>* stop) const;
     // The rule's run from the start on a blank field, with the cycle proof where it can fire.
@@ -114,6 +119,7 @@ private:
     std::uint64_t Cap;
     int Lanes;
     std::uint64_t HighwayMaxPeriod = 0;
+    bool Types = false;
     std::string StateDirectory; // empty: no states kept
     std::vector<bool> HasState; // per row, found by CheckStates
     std::atomic<std::uint64_t> Stepped{0};

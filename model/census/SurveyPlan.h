@@ -4,10 +4,12 @@
 #include "AntPosition.h"
 #include "FieldSummary.h"
 #include "Highway.h"
+#include "HighwayType.h"
 #include "RunOutcome.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,7 +23,8 @@ struct SurveyRow
     std::uint64_t Iterations = 0;
     std::uint64_t Period = 0; // Never only
     AntPosition Position;
-    ::Highway Highway; // when the survey looks for highways
+    ::Highway Highway;               // when the survey looks for highways
+    std::optional<HighwayType> Type; // of a proven highway, when the survey asks for types
     // The growth at the end: visited cells and the box around them (colours not kept).
     FieldSummary Growth;
     bool Done = false;
