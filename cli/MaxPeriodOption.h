@@ -13,7 +13,8 @@ class MaxPeriodOption
 {
 public:
     static constexpr std::uint64_t Default = 20000;
-    static constexpr std::uint64_t Most = 1000000; // its tail, 250 bytes per period, stays small
+    // Proving a period p holds about 2p steps of walk and trail, counted in --max-memory.
+    static constexpr std::uint64_t Most = 100000000;
 
     explicit MaxPeriodOption(CLI::App& command);
 

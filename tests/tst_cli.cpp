@@ -191,8 +191,8 @@ void TestCli::refused_data()
         << QStringList{"run", "LR", "--gif", "{dir}/here/field.png", "--trace", "{dir}/field.png"}
         << Limit::None << 2 << "--gif and --trace name one file" << true << QByteArray();
     usage("max period zero", {"run", "LR", "--max-period", "0"}, "--max-period");
-    usage("max period too long", {"survey", "--letters", "2", "--max-period", "1000001"},
-          "at most 1000000");
+    usage("max period too long", {"survey", "--letters", "2", "--max-period", "100000001"},
+          "at most 100000000");
     usage("shard beyond its count", {"survey", "--letters", "2", "--shard", "4/3"},
           "--shard must be I/N");
     usage("merge without files", {"merge"}, "missing FILE");
@@ -583,6 +583,15 @@ void TestCli::runs_data()
                       "96153846153845852,115384615384614952,0,0,0,0,0,0,0,0,0,0,"
                       "211538461538460804,96,103,19230769230769182,19230769230769159,104,9977,2,2,"
                       "9977\n");
+    // A long period limit no longer puts off the proof of a short period until the diagonal
+    // plane has filled the memory (it ended as memory at 860 456).
+    QTest::newRow("LR on the plane with a period limit of 10^8")
+        << QStringList{"run",     "LR",           "--plane",  "--max-iterations",
+                       "1000000", "--max-period", "100000000"}
+        << QByteArray("rule: LR\nnumber: 2\niterations: 1000000\nfinished: false\n"
+                      "outcome: highway\nx: 19181\ny: 19157\ndirection: U\n"
+                      "colours: 363530155 95852 114952 0 0 0 0 0 0 0 0 0 0\n"
+                      "highway: period 104, onset 9977, drift 2 2, certified at 9977\n");
     // A period limit below the highway's hides it.
     QTest::newRow("period limit below LR's")
         << QStringList{"run", "LR", "--max-period", "103"}

@@ -38,6 +38,9 @@ void TestTrail::sparesOnlyWalksWithoutRepetition_data()
     QTest::newRow("LLR, period 18") << "LLR" << 3000 << 100 << true;
     QTest::newRow("12 letters") << "RRLLLRLLLRRR" << 60000 << 2000 << false;
     QTest::newRow("LRL") << "LRL" << 30000 << 300 << false;
+    // A long period limit's trail grows with the walk instead of being made whole at once.
+    QTest::newRow("LR, a limit of 10^7") << "LR" << 120000 << 10000000 << true;
+    QTest::newRow("RLR, a limit of 10^7") << "RLR" << 120000 << 10000000 << false;
 }
 
 void TestTrail::sparesOnlyWalksWithoutRepetition()

@@ -87,7 +87,7 @@ bool HighwayTracker::Trim()
 
 HighwayTracker::HighwayTracker(std::uint64_t maxPeriod)
     : MaxPeriod_(maxPeriod), ShortTail(std::max(::ShortTail, maxPeriod + 1)),
-      LongerTail(std::max(::LongerTail, 4 * maxPeriod + 1))
+      LongerTail(std::max(::LongerTail, 4 * maxPeriod + 1)), LeastInterval(::ShortTail)
 {
 }
 
@@ -110,7 +110,7 @@ bool HighwayTracker::Start(const PackedField& field, std::ptrdiff_t at, int head
         return false;
     }
     CapSnapshot = cap > done + ShortTail ? cap - ShortTail : 0;
-    Next = done + ShortTail;
+    Next = done + LeastInterval;
     if (CapSnapshot > done)
         Next = std::min(Next, CapSnapshot);
     return true;
@@ -154,7 +154,7 @@ bool HighwayTracker::Snapshot(const PackedField& field, std::ptrdiff_t at, int h
     // (bench_throughput) grows with the root of 1024 times the run's length so far.
     const auto root = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(done) * 1024));
     // A large plane's copy costs more: at least as many steps as it has bytes between two.
-    Next = done + std::max({ShortTail, root, static_cast<std::uint64_t>(field.Bytes())});
+    Next = done + std::max({LeastInterval, root, static_cast<std::uint64_t>(field.Bytes())});
     // Most long runs end at the cap: one snapshot just before their tail.
     if (done < CapSnapshot)
         Next = std::min(Next, CapSnapshot);

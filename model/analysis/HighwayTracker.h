@@ -94,8 +94,12 @@ private:
     bool Replay(std::uint64_t until);
 
     std::uint64_t MaxPeriod_;
-    std::uint64_t ShortTail; // also the least snapshot interval
+    std::uint64_t ShortTail;
     std::uint64_t LongerTail;
+    // Snapshots are no further apart at first than the short tail of the default limit, so
+    // that a long limit does not put off the proof of a short period (on the plane, past
+    // the memory its growth takes meanwhile).
+    std::uint64_t LeastInterval;
     std::uint64_t Next = 0;
     std::uint64_t CapSnapshot = 0; // where the short tail of a run ending at its cap begins
     AntAI Rule;

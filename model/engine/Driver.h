@@ -87,7 +87,7 @@ public:
             {
                 const std::uint64_t steps = advance.Rounds + (j < advance.Ahead ? 1 : 0);
                 if constexpr (Stepper::Trails)
-                    Slots[j].Trail.Wrote(steps);
+                    Slots[j].TrailGrew = Slots[j].Trail.Wrote(steps);
                 if (Slots[j].Active)
                     After(j, steps, next, ended);
             }
@@ -116,6 +116,7 @@ private:
         std::uint64_t FalseMatches = 0;
         SnapshotObserver* Observer = nullptr; // when the options ask for highways
         ::Trail Trail;                        // with a stepper that keeps trails
+        bool TrailGrew = false;               // in the last advance
     };
 
     // Gives lane j its next job, or parks it when there is none.
@@ -218,6 +219,9 @@ private:
         Slot& slot = Slots[j];
         PackedField& field = *slot.Field;
         slot.Done += steps;
+        // A trail for a long period limit grows with the run, within the memory.
+        if (slot.TrailGrew && field.Bytes() + Others(slot) > Options.MaxMemory)
+            return Finish(j, RunOutcome::Memory, 0, next, ended);
         std::ptrdiff_t at = Stepping.At(j);
         if (field.IsBorder(at))
         {

@@ -12,27 +12,37 @@ namespace
 // Room the stepper gets between two slides: a slide moves the kept codes, so it comes
 // seldom.
 constexpr std::uint64_t LeastRoom = std::uint64_t{1} << 15;
+// A trail for periods up to 10^6 is made whole at once, as it always was; a longer one
+// grows with the run, so that a long period limit costs memory only where a run is long.
+constexpr std::uint64_t MostWholeBytes = 4000000 + 2 * LeastRoom;
 } // namespace
 
 void Trail::Reset(std::uint64_t kept)
 {
     Kept = kept;
-    const std::uint64_t size = 2 * kept + 2 * LeastRoom;
+    Full = 2 * kept + 2 * LeastRoom;
+    const std::uint64_t size = Full <= MostWholeBytes ? Full : MostWholeBytes;
     if (Codes.size() < size)
         Codes.resize(static_cast<std::size_t>(size));
     Held = 0;
     Total = 0;
 }
 
-void Trail::Wrote(std::uint64_t steps)
+bool Trail::Wrote(std::uint64_t steps)
 {
     Held += steps;
     Total += steps;
     if (Room() >= LeastRoom)
-        return;
+        return false;
+    if (Codes.size() < Full)
+    {
+        Codes.resize(static_cast<std::size_t>(std::min(Full, 2 * Codes.size())));
+        return true;
+    }
     const std::uint64_t keep = std::min(Kept, Held);
     std::memmove(Codes.data(), Codes.data() + (Held - keep), static_cast<std::size_t>(keep));
     Held = keep;
+    return false;
 }
 
 namespace

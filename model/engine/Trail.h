@@ -19,8 +19,9 @@ public:
     // Where the stepper writes the next codes, and how many fit there.
     std::uint8_t* End() { return Codes.data() + Held; }
     std::uint64_t Room() const { return Codes.size() - Held; }
-    // The stepper wrote `steps` more codes; makes room for more when it is short.
-    void Wrote(std::uint64_t steps);
+    // The stepper wrote `steps` more codes; makes room for more when it is short. True when
+    // that took more memory.
+    bool Wrote(std::uint64_t steps);
     // Steps written since Reset, and of those the ones still held, the latest last.
     std::uint64_t Steps() const { return Total; }
     std::uint64_t HeldSteps() const { return Held; }
@@ -46,4 +47,5 @@ private:
     std::uint64_t Held = 0;
     std::uint64_t Total = 0;
     std::uint64_t Kept = 0;
+    std::uint64_t Full = 0; // the size that keeps Kept codes with room to write
 };

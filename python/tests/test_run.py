@@ -82,7 +82,7 @@ def test_field_holds_the_counted_colours(rule, keywords, options):
     ({"rule": "LR" * 16 + "L"}, "at most 32"),
     ({"rule": "LR", "size": 2}, "size must be from 3 to 65536"),
     ({"rule": "LR", "max_iterations": 0}, "max_iterations must be from 1"),
-    ({"rule": "LR", "max_period": 10**7}, "max_period must be at most"),
+    ({"rule": "LR", "max_period": 10**9}, "max_period must be at most"),
     ({"rule": "LR", "size": 65536}, "takes more than max_memory"),
 ])
 def test_bad_arguments_are_value_errors(keywords, words):
