@@ -534,25 +534,19 @@ void TestCli::runs_data()
                       "never\nx: 125\n"
                       "y: 126\ndirection: R\ncolours: 0 4 0 0 0 0 0 0 0 0 0 0 0\n"
                       "highway: none\n");
+    const QByteArray runHeader =
+        "rule,number,number_mirror,iterations,finished,x,y,direction,colours_0,colours_1,"
+        "colours_2,colours_3,colours_4,colours_5,colours_6,colours_7,colours_8,colours_9,"
+        "colours_10,colours_11,colours_12,highway_period,highway_onset,highway_drift_x,"
+        "highway_drift_y,highway_certified_at\n";
     QTest::newRow("preset capped, as CSV")
         << QStringList{"run", "--max-iterations", "1", "--preset", "1", "--format", "csv"}
-        << QByteArray(
-               "rule,number,number_mirror,iterations,finished,x,y,direction,colours_0,colours_1,"
-               "colours_2,"
-               "colours_3,colours_4,colours_5,colours_6,colours_7,colours_8,colours_9,"
-               "colours_10,colours_11,colours_12,highway_period,highway_onset,"
-               "highway_drift_x,highway_drift_y,highway_certified_at\n"
-               "RLRLRLLRLR,661,false,1,false,126,125,R,62499,0,1,0,0,0,0,0,0,0,0,0,0,,,,,\n");
+        << (runHeader + "RLRLRLLRLR,661,false,1,false,126,125,R,62499,0,1,0,0,0,0,0,0,0,0,0,0,"
+                        ",,,,\n");
     QTest::newRow("LR's highway, as CSV")
         << QStringList{"run", "LR", "--csv"}
-        << QByteArray(
-               "rule,number,number_mirror,iterations,finished,x,y,direction,colours_0,colours_1,"
-               "colours_2,"
-               "colours_3,colours_4,colours_5,colours_6,colours_7,colours_8,colours_9,"
-               "colours_10,colours_11,colours_12,highway_period,highway_onset,"
-               "highway_drift_x,highway_drift_y,highway_certified_at\n"
-               "LR,2,false,15517,true,249,223,R,59954,1191,1355,0,0,0,0,0,0,0,0,0,0,104,9977,2,2,"
-               "9977\n");
+        << (runHeader + "LR,2,false,15517,true,249,223,R,59954,1191,1355,0,0,0,0,0,0,0,0,0,0,"
+                        "104,9977,2,2,9977\n");
     // The field takes 1 004 004 bytes, the stepper's trail 145 536, its highway snapshots
     // the rest, until they outgrow it.
     QTest::newRow("snapshots outgrow --max-memory on a bounded field")
