@@ -141,6 +141,12 @@ void TestRule::numbers_data()
     QTest::newRow("2^11") << quint64(2048) << "LLLLLLLLLLLR" << 12;
     QTest::newRow("31819") << quint64(31819) << "RRLRLLRLLLRRRRR" << 32;
     QTest::newRow("31819 beyond 12") << quint64(31819) << "" << 12;
+    // 2^n is n L's and an R, for every length the command line takes.
+    for (int n = 12; n < 32; ++n)
+        QTest::newRow(qPrintable(QString("2^%1").arg(n)))
+            << (quint64(1) << n) << QString(n, 'L') + 'R' << 32;
+    QTest::newRow("2^32 - 1") << (quint64(1) << 32) - 1 << QString(32, 'R') << 32;
+    QTest::newRow("2^32 beyond 32") << (quint64(1) << 32) << "" << 32;
     QTest::newRow("0") << quint64(0) << "" << 32;
     QTest::newRow("2^63") << (quint64(1) << 63) << QString(63, 'L') + 'R' << 64;
 }
