@@ -65,7 +65,7 @@ SurveyRow RowOf(const Place& place, const Cells& cells, const SurveyRecords::Des
     if (cells.count("number") > 0)
     {
         const std::optional<RuleNumber> number = RuleNumber::Of(row.Rule);
-        const std::string mirror = cell("number_mirror");
+        const std::string& mirror = cell("number_mirror");
         if (Count(place, "number", cell("number")) != number->Number ||
             mirror != (number->OfMirror ? "true" : "false"))
             place.Refuse("number " + cell("number") + (mirror == "true" ? " of the mirror" : "") +
