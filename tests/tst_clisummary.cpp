@@ -287,6 +287,11 @@ void TestCliSummary::typeColumn_data()
     QTest::newRow("LR leaving the 250 field") << field << false << "LR" << LrType;
     QTest::newRow("LL, no highway") << field << false << "LL"
                                     << "";
+    // A rule past the window's twelve letters: period 18 and drift (1 1), as its row says.
+    QTest::newRow("13 letters") << QStringList{"--numbers", "4123", "--plane", "--max-iterations",
+                                               "1000000"}
+                                << false << "RRLRRLLLLLLLR"
+                                << "18 (1 1) +0 +1 +1 +1 +0 +0 +2 +0 +0 +0 +0 +0 +0";
     QTest::newRow("LR capped on its highway, from its kept state")
         << QStringList{"--letters", "1-3", "--max-iterations", "12000"} << true << "LR" << LrType;
 }

@@ -414,9 +414,7 @@ std::optional<HighwayType> Survey::TypeOf(const std::string& rule, const PackedF
 {
     if (!Types || !result.Highway.Found)
         return std::nullopt;
-    Ant ant;
-    ant.SetRule(rule);
-    return HighwayType::OfRun(field, end, ant.GetAI(), result);
+    return HighwayType::OfRun(field, end, AIOf(rule), result);
 }
 
 RunOptions Survey::Options(std::uint64_t maxMemory, const std::atomic<bool>* stop) const
