@@ -32,7 +32,7 @@ std::optional<HighwayCourse> HighwayCourse::Of(const PackedField& start, const A
     course.Y0 = ant.Y;
     course.DriftX = highway.DriftX;
     course.DriftY = highway.DriftY;
-    course.Coloured = start.CountColours(); // only 1..12 are used: the box's blank cells vary
+    course.Coloured = start.CountColours(); // [0] is unused: the box's blank cells vary
     course.Coloured[0] = 0;
     course.Box = start.VisitedBounds();
 

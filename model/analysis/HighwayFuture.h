@@ -21,7 +21,7 @@ struct HighwayFuture
     std::int64_t X = 0;
     std::int64_t Y = 0;
     char Direction = 'U';
-    // Cells of each colour 1..12; [0] stays 0 (see Blank).
+    // Cells of each colour from 1 on; [0] stays 0 (see Blank).
     PackedField::ColourCounts Coloured{};
     std::uint64_t Visited = 0; // the coloured cells
     // The visited cells' box, inclusive.

@@ -30,8 +30,8 @@ struct StartField
     static bool IsHeading(char heading);
 
     // Makes `field` the start: a size x size field or the plane with its coordinates,
-    // holding the rectangle (colours 0..12) and the ant's cell. Returns why it cannot be
-    // (nothing changed then): the rectangle or the ant off a bounded field, a cell beyond
+    // holding the rectangle (colours 0 to the rule's letters) and the ant's cell. Returns why it
+    // cannot be (nothing changed then): the rectangle or the ant off a bounded field, a cell beyond
     // MostCoordinate, or a plane box of more than maxMemory bytes; empty when done.
     std::string Place(PackedField& field, int size, bool plane, std::uint64_t maxMemory,
                       std::int64_t antX, std::int64_t antY) const;
