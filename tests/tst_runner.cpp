@@ -84,6 +84,8 @@ private slots:
     void planeGrowsInEveryDirection();
     void runEndsAtTheMemoryLimit_data();
     void runEndsAtTheMemoryLimit();
+    void capAnalysisFitsTheMemory_data();
+    void capAnalysisFitsTheMemory();
     void snapshotHookSeesTheRun();
     void lanesOnOtherFieldsEqualSingleRuns_data();
     void lanesOnOtherFieldsEqualSingleRuns();
@@ -656,6 +658,43 @@ void TestRunner::runEndsAtTheMemoryLimit()
     reference.RunTo(result.Iterations);
     QCOMPARE(PositionText(ant), PositionText(reference.Ant));
     QCOMPARE(!field.Inside(ant.X, ant.Y), atGrowth);
+    QCOMPARE(FieldDifference(field, reference), QString());
+}
+
+void TestRunner::capAnalysisFitsTheMemory_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<quint64>("cap");
+    QTest::addColumn<quint64>("limit");
+    QTest::addColumn<quint64>("period"); // of the highway known at the cap, or 0
+    QTest::newRow("LR's highway, proven at the cap")
+        << "LR" << quint64(12000) << (quint64(1) << 30) << quint64(104);
+    // A filled square: replaying its tail took copies of its field beyond the limit, so
+    // a run that reached its cap ended as memory.
+    QTest::newRow("a filled square reaches its cap")
+        << "LRRRRRLRL" << quint64(3000000) << (quint64(16) << 20) << quint64(0);
+}
+
+// A run that reaches its cap on the plane ends there, with the highway it is on if any,
+// and not as memory for an analysis that cannot find one.
+void TestRunner::capAnalysisFitsTheMemory()
+{
+    QFETCH(QString, rule);
+    QFETCH(quint64, cap);
+    QFETCH(quint64, limit);
+    QFETCH(quint64, period);
+    const AntAI ai = RuleOf(rule.toStdString());
+    PackedField field(250, true);
+    AntPosition ant{125, 125, 'U'};
+    RunOptions options = Capped(cap);
+    options.MaxMemory = limit;
+    options.HighwayMaxPeriod = 20000;
+    const RunResult result = Runner().Run(field, ant, ai, options);
+    QCOMPARE(QString(Name(result.Outcome)), QString("cap"));
+    QCOMPARE(quint64(result.Highway.Period), period);
+    FieldReference reference(ai, 0, 125, 125);
+    reference.RunTo(cap);
+    QCOMPARE(PositionText(ant), PositionText(reference.Ant));
     QCOMPARE(FieldDifference(field, reference), QString());
 }
 

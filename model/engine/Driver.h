@@ -275,21 +275,32 @@ private:
     // highway. Its walks reach back to the tracker's start at most.
     bool MayBeOnHighway(Slot& slot, int j)
     {
+        if (!ShowsNoRepetition(slot, j))
+            return true;
+        slot.Observer->NoRepetition(slot.Done);
+        return false;
+    }
+
+    // Whether the trail shows that no walk ending now (none reaching back beyond the
+    // tracker's start) repeats: ProveHighway's first test, so no proof holds now.
+    bool ShowsNoRepetition(const Slot& slot, int j) const
+    {
         if constexpr (Stepper::Trails)
         {
             const std::uint64_t reach = slot.Done - slot.Observer->Begun();
-            if (slot.Trail.HeldSteps() >= std::min(2 * Options.HighwayMaxPeriod, reach))
-            {
-                const PackedField& field = *slot.Field;
-                const std::ptrdiff_t at = Stepping.At(j);
-                if (slot.Trail.MayEndInRepetition(Options.HighwayMaxPeriod, Stepping.Heading(j),
-                                                  *slot.Table, field, field.X(at), field.Y(at)))
-                    return true;
-                slot.Observer->NoRepetition(slot.Done);
+            if (slot.Trail.HeldSteps() < std::min(2 * Options.HighwayMaxPeriod, reach))
                 return false;
-            }
+            const PackedField& field = *slot.Field;
+            const std::ptrdiff_t at = Stepping.At(j);
+            return !slot.Trail.MayEndInRepetition(Options.HighwayMaxPeriod, Stepping.Heading(j),
+                                                  *slot.Table, field, field.X(at), field.Y(at));
         }
-        return true;
+        else
+        {
+            (void)slot;
+            (void)j;
+            return false;
+        }
     }
 
     // All a run holds counts against MaxMemory: its field, the cycle proof's checkpoint,
@@ -331,6 +342,13 @@ private:
         Slot& slot = Slots[j];
         PackedField& field = *slot.Field;
         std::ptrdiff_t at = Stepping.At(j);
+        // At the cap every walk the analysis could make ends now, so where the trail shows
+        // no repetition none is a highway: the replays of the run's tail, and the copies
+        // of its field they take (which a large filled field may not fit), are spared.
+        const bool analysed =
+            slot.Observer && TraitsOf(outcome).Analysed &&
+            !(outcome == RunOutcome::Cap && (field.Unbounded() || Options.ProveOnField) &&
+              ShowsNoRepetition(slot, j));
         if (outcome == RunOutcome::Finished)
             at -= field.Offset(Stepping.Heading(j)); // the refused move
         Stepping.Leave(j, field);
@@ -340,7 +358,7 @@ private:
         end.Result.Iterations = slot.Done;
         end.Result.Period = period;
         end.Result.FalseMatches = slot.FalseMatches;
-        if (slot.Observer && TraitsOf(outcome).Analysed)
+        if (analysed)
         {
             slot.Observer->SetRoom(Room(slot));
             end.Result.Highway = slot.Observer->Finish(slot.Done, outcome == RunOutcome::Finished);
