@@ -423,7 +423,7 @@ std::pair<std::int64_t, std::int64_t> RangeOf(const py::object& range, const cha
 
 py::list SurveyRows(const py::object& letters, const py::object& numbers, bool plane, int size,
                     std::uint64_t maxIterations, std::uint64_t maxPeriod, std::uint64_t maxMemory,
-                    const py::object& jobsGiven)
+                    const py::object& jobsGiven, bool types)
 {
     if (letters.is_none() == numbers.is_none())
         throw py::value_error("give either letters or numbers");
@@ -478,6 +478,7 @@ py::list SurveyRows(const py::object& letters, const py::object& numbers, bool p
     survey.SetHighwayMaxPeriod(maxPeriod);
     survey.SetGeometry(size, plane, maxMemory);
     survey.SetLanes(lanes);
+    survey.SetTypes(types);
     const std::size_t total = survey.RuleCount();
     jobs = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(jobs), total));
     std::atomic<bool> stop{false};
@@ -492,6 +493,7 @@ py::list SurveyRows(const py::object& letters, const py::object& numbers, bool p
     about.FieldSize = static_cast<std::uint64_t>(size);
     about.Plane = plane;
     about.MaxMemory = maxMemory;
+    about.Types = types;
     const std::vector<const SurveyRow*> sorted = SurveyRecords::Sorted(survey.Rows(), 0);
     about.Rows = sorted.size();
     py::list rows;
@@ -648,11 +650,13 @@ PYBIND11_MODULE(formicula, module)
                "numbers"_a = py::none(), "plane"_a = false, "size"_a = PackedField::DefaultSize,
                "max_iterations"_a = DefaultSurveyCap, "max_period"_a = MaxPeriodOption::Default,
                "max_memory"_a = RunOptions::DefaultMaxMemory, "jobs"_a = py::none(),
+               "types"_a = false,
                "Runs every rule of N letters, or of A to B for letters=(A, B), or the rules of "
                "census numbers numbers=(A, B) (one row each), as "
                "formicula-cli survey does, on `jobs` threads (default: the CPUs this process may "
                "use). Returns its rows in the command's order, each a dict keyed by the CSV "
-               "columns: str, int, or None where the CSV cell is empty.");
+               "columns: str, int, or None where the CSV cell is empty; with types=True a "
+               "highway's row has its type in highway_type, as survey --types gives it.");
     module.def("picture", &Picture, "result"_a, "cell_size"_a = 1, "framed"_a = false,
                "The result's field (or a 2-D array of colours) as an RGB uint8 array of "
                "(rows * cell_size, columns * cell_size, 3) in the window's palette; framed adds "

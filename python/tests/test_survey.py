@@ -37,6 +37,8 @@ def cli_rows(*options):
                                                        "--max-iterations", "300000"]),
     ({"numbers": 3147, "plane": True, "max_iterations": 100000},
      ["--numbers", "3147", "--plane", "--max-iterations", "100000"]),
+    ({"numbers": (8192, 8260), "plane": True, "max_iterations": 200000, "types": True},
+     ["--numbers", "8192-8260", "--plane", "--max-iterations", "200000", "--types"]),
 ])
 def test_rows_are_the_command_lines(keywords, options):
     names, expected = cli_rows(*options)
