@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <map>
+#include <mutex>
 #include <optional>
 
 namespace
@@ -319,7 +320,7 @@ int Survey::Run(int jobs, const std::atomic<bool>* stop, const Progress& progres
     // A worker that failed before its first rule lost nothing: the others ran them all.
     CountRowsAfterFailure();
     if (!Failed())
-        RunWithAllMemory(stop, progress);
+        RunWithAllMemory(Threads, stop, progress, interval);
     return started;
 }
 
@@ -439,26 +440,75 @@ RunResult Survey::RunFromStart(const std::string& rule, const RunOptions& option
                           : runner.Run<CycleProof::Off>(field, position, ai, options);
 }
 
-void Survey::RunWithAllMemory(const std::atomic<bool>* stop, const Progress& progress)
+void Survey::RunWithAllMemory(int jobs, const std::atomic<bool>* stop, const Progress& progress,
+                              std::chrono::milliseconds interval)
 {
     std::sort(OutgrewShare.begin(), OutgrewShare.end());
-    for (const std::size_t index : OutgrewShare)
+    std::vector<std::size_t> alone;
+    // A run that ends within a part of the memory ends as it would with all of it, as a
+    // lane's does; the rest need all of it, so they wait for one another.
+    if (jobs > 1 && OutgrewShare.size() > 1)
+    {
+        std::mutex aloneMutex;
+        std::atomic<std::size_t> next{0};
+        const std::uint64_t part = MaxMemory / static_cast<std::uint64_t>(jobs);
+        const auto threads = static_cast<int>(
+            std::min<std::size_t>(static_cast<std::size_t>(jobs), OutgrewShare.size()));
+        Pool.Run(
+            threads,
+            [&]
+            {
+                for (std::size_t i = next++; i < OutgrewShare.size(); i = next++)
+                {
+                    if (stop && stop->load())
+                        return;
+                    if (!RunAgain(OutgrewShare[i], part, stop, nullptr))
+                    {
+                        const std::lock_guard<std::mutex> lock(aloneMutex);
+                        alone.push_back(OutgrewShare[i]);
+                    }
+                }
+            },
+            [&](std::size_t done)
+            {
+                if (progress)
+                    progress(done, RuleCount());
+            },
+            interval);
+        if (Failed())
+            return;
+        std::sort(alone.begin(), alone.end());
+    }
+    else
+    {
+        alone = OutgrewShare;
+    }
+    for (const std::size_t index : alone)
     {
         if (stop && stop->load())
             return;
-        SurveyRow& row = Rows_[index];
-        PackedField field(Size, Plane);
-        AntPosition position;
-        const RunResult result = RunFromStart(row.Rule, Options(MaxMemory, stop), field, position);
-        Stepped += result.Iterations;
-        if (result.Outcome == RunOutcome::Stopped)
-            return;
-        Enter(row, result, position, FieldSummary::BoundsOf(field));
-        row.Type = TypeOf(row.Rule, field, position, result);
-        Pool.CountDone(1);
-        if (progress)
-            progress(DoneCount(), RuleCount());
+        RunAgain(index, MaxMemory, stop, progress);
     }
+}
+
+bool Survey::RunAgain(std::size_t index, std::uint64_t maxMemory, const std::atomic<bool>* stop,
+                      const Progress& progress)
+{
+    SurveyRow& row = Rows_[index];
+    PackedField field(Size, Plane);
+    AntPosition position;
+    const RunResult result = RunFromStart(row.Rule, Options(maxMemory, stop), field, position);
+    Stepped += result.Iterations;
+    if (result.Outcome == RunOutcome::Stopped)
+        return true;
+    if (result.Outcome == RunOutcome::Memory && maxMemory < MaxMemory)
+        return false;
+    Enter(row, result, position, FieldSummary::BoundsOf(field));
+    row.Type = TypeOf(row.Rule, field, position, result);
+    Pool.CountDone(1);
+    if (progress)
+        progress(DoneCount(), RuleCount());
+    return true;
 }
 
 void Survey::CountRowsAfterFailure()

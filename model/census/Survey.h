@@ -109,8 +109,13 @@ private:
     // The rule's run from the start on a blank field, with the cycle proof where it can fire.
     static RunResult RunFromStart(const std::string& rule, const RunOptions& options,
                                   PackedField& field, AntPosition& position);
-    // Runs again, one at a time with all of MaxMemory, the rules that outgrew their share.
-    void RunWithAllMemory(const std::atomic<bool>* stop, const Progress& progress);
+    // Runs again the rules that outgrew their share: side by side on `jobs` threads, each
+    // with its part of MaxMemory, then one at a time with all of it those that need more.
+    void RunWithAllMemory(int jobs, const std::atomic<bool>* stop, const Progress& progress,
+                          std::chrono::milliseconds interval);
+    // The rerun of one of them within maxMemory; false when it needs more.
+    bool RunAgain(std::size_t index, std::uint64_t maxMemory, const std::atomic<bool>* stop,
+                  const Progress& progress);
 
     SurveyPlan Plan;
     SurveyPool Pool;

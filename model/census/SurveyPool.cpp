@@ -6,6 +6,10 @@
 int SurveyPool::Run(int jobs, const std::function<void()>& work, const Progress& progress,
                     std::chrono::milliseconds interval)
 {
+    {
+        const std::lock_guard<std::mutex> lock(Mutex);
+        WorkersEnded = 0; // a pool runs again for the survey's second round
+    }
     std::vector<std::thread> workers;
     workers.reserve(static_cast<std::size_t>(jobs));
     try
