@@ -606,11 +606,12 @@ void TestHighway::plantedCellsAheadDelayTheProof_data()
     QTest::addColumn<bool>("proven"); // the blank plane's highway, once past the cell
     // Colour 1 acts as blank, so the ant's way is the blank plane's: only the proof waits.
     // 400 periods on lies beyond the run's first snapshot on the highway, where the blank
-    // plane's run is proven. There the run outgrows 1 GiB at 734 018 unproven: snapshots lie
-    // at least as many steps apart as the plane has bytes, and this plane, grown to the
-    // planted cell and along the highway, grows faster than the ant goes on.
+    // plane's run is proven. Snapshots lie at least as many steps apart as the plane has
+    // bytes, and this plane, grown to the planted cell and along the highway, grows faster
+    // than the ant goes on: the run outgrows 1 GiB at 734 018, before its next snapshot,
+    // and is proven where it stopped (it used to end there as memory).
     QTest::newRow("colour 1, 20 periods on") << 1 << 20 << true;
-    QTest::newRow("colour 1, 400 periods on") << 1 << 400 << false;
+    QTest::newRow("colour 1, 400 periods on") << 1 << 400 << true;
     QTest::newRow("colour 2, 20 periods on") << 2 << 20 << false;
     QTest::newRow("colour 2, 400 periods on") << 2 << 400 << false;
 }

@@ -65,9 +65,11 @@ std::optional<HighwayCourse> HighwayCourse::Of(const PackedField& start, const A
         steps.push_back(next);
         now = next;
     };
-    // The period is stepped on the plane: a bounded field's edge would end it.
+    // The period is stepped on the plane: a bounded field's edge would end it. Two periods
+    // read no cell further off than their length, so only those cells are copied, not a
+    // whole plane that a long run grew.
     PackedField field(3);
-    field.CopyPart(start, start.NeededPart(ant.X, ant.Y));
+    field.CopyPart(start, start.PartAround(ant.X, ant.Y, 2 * highway.Period + 1));
     field.SetUnbounded();
     AntPosition at = ant;
     RecordingStepper<decltype(record)> stepper(record);

@@ -50,7 +50,11 @@ bool HighwayTracker::Save(const PackedField& field, std::ptrdiff_t at, int headi
     {
         Trim();
         if (part.Bytes > held && part.Bytes - held > Free())
+        {
+            Drop(into.Cells); // it may hold a spare's cells now, not its own state's
+            into = State{};
             return false;
+        }
     }
     if (!into.Cells)
         into.Cells = std::make_shared<PackedField>(3);
@@ -187,7 +191,8 @@ void HighwayTracker::NoRepetition(std::uint64_t done)
 
 bool HighwayTracker::ProvenSoFar(std::uint64_t done)
 {
-    if (!MayBeOnHighway() || OutOfRoom)
+    // The look ahead of the latest snapshot tells only about the motion from now on.
+    if (OutOfRoom || (Recent.Cells && Recent.Done == done && !MayBeOnHighway()))
         return false;
     // The run itself goes on: no copy needs to.
     for (const std::uint64_t tail : Tails(done))

@@ -26,9 +26,13 @@ public:
 
     // The memory the tracker may hold, kept fields, replay and walk together; the driver
     // sets it before each call below, from what the run's own field leaves.
-    void SetRoom(std::uint64_t bytes) override { Room = bytes; }
-    // Whether a call found too little room: the run must then end as Memory, as its
-    // highway could not be settled.
+    void SetRoom(std::uint64_t bytes) override
+    {
+        Room = bytes;
+        OutOfRoom = false;
+    }
+    // Whether a call since SetRoom found too little room: the run must then end as
+    // Memory, as its highway could not be settled.
     bool Short() const override { return OutOfRoom; }
     // Frees what only speeds later calls up (spare copies, the last replay's field and
     // walk); false when there was nothing to free.
@@ -49,7 +53,8 @@ public:
     // The memory the kept fields, the replay's field and the walk take.
     std::uint64_t Bytes() const override;
     // Whether a run on the plane is proven to be on a highway after `done` iterations, at
-    // a snapshot just taken; Finish(done, false) then gives it.
+    // a snapshot just taken or at the end of a run out of memory; Finish(done, false)
+    // then gives it.
     bool ProvenSoFar(std::uint64_t done) override;
     // The run's last 2 MaxPeriod steps before `done` hold no drifting repetition (the
     // stepper's trail showed it): a later highway begins after the states kept until now.

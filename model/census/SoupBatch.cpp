@@ -77,6 +77,7 @@ int SoupBatch::Run(int jobs, const std::atomic<bool>* stop, const Progress& prog
     options.HighwayMaxPeriod = MaxPeriod;
     options.MaxMemory = MaxMemory / static_cast<std::uint64_t>(jobs);
     const bool shared = jobs > 1;
+    options.ProveAtMemory = !shared;
     auto work = [&]
     {
         for (std::size_t i = Pool.TakeNext(); i < total; i = Pool.TakeNext())
@@ -105,6 +106,7 @@ int SoupBatch::Run(int jobs, const std::atomic<bool>* stop, const Progress& prog
     // Those that outgrew a share, one at a time with all of it.
     std::sort(Outgrew.begin(), Outgrew.end());
     options.MaxMemory = MaxMemory;
+    options.ProveAtMemory = true;
     for (const std::size_t i : Outgrew)
     {
         if (stop && stop->load())

@@ -206,6 +206,7 @@ void Survey::Worker::RunAlone(std::size_t row)
     RunOptions alone = Options;
     alone.AtSnapshot = nullptr;
     alone.MaxMemory = AloneMemory;
+    alone.ProveAtMemory = AloneMemory >= S.MaxMemory;
     LaneRunner::Ended end;
     end.Id = row;
     end.Result = RunFromStart(S.Rows_[row].Rule, alone, field, position);
@@ -427,6 +428,7 @@ RunOptions Survey::Options(std::uint64_t maxMemory, const std::atomic<bool>* sto
     options.Size = Size;
     options.Plane = Plane;
     options.MaxMemory = maxMemory;
+    options.ProveAtMemory = maxMemory >= MaxMemory;
     return options;
 }
 

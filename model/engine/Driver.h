@@ -342,6 +342,20 @@ private:
         Slot& slot = Slots[j];
         PackedField& field = *slot.Field;
         std::ptrdiff_t at = Stepping.At(j);
+        if (outcome == RunOutcome::Memory && Options.ProveAtMemory && slot.Observer &&
+            (field.Unbounded() || Options.ProveOnField) && !ShowsNoRepetition(slot, j))
+        {
+            // A highway running off diagonally grows the stored box as a square, and may
+            // outgrow the memory between two snapshots; where it stops, with the cycle
+            // proof's copy given back, its tail may still prove it.
+            std::vector<std::uint8_t>().swap(slot.Checkpoint);
+            slot.Observer->SetRoom(Room(slot));
+            if (slot.Observer->ProvenSoFar(slot.Done))
+            {
+                outcome = RunOutcome::Highway;
+                slot.Observer->Trim(); // what comes after the run needs the memory
+            }
+        }
         // At the cap every walk the analysis could make ends now, so where the trail shows
         // no repetition none is a highway: the replays of the run's tail, and the copies
         // of its field they take (which a large filled field may not fit), are spared.

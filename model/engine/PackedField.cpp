@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace
 {
@@ -339,6 +340,21 @@ PackedField::Part PackedField::NeededPart(int x, int y) const
     part.Bytes = (static_cast<std::uint64_t>(part.Width) + 2) *
                  (static_cast<std::uint64_t>(part.Height) + 2);
     return part;
+}
+
+PackedField::Part PackedField::PartAround(int x, int y, std::uint64_t reach) const
+{
+    const auto within = [reach](int at, int first, int count)
+    {
+        const auto r = static_cast<std::int64_t>(std::min<std::uint64_t>(reach, INT32_MAX));
+        const std::int64_t from = std::max<std::int64_t>(first, at - r);
+        const std::int64_t to = std::min<std::int64_t>(std::int64_t{first} + count - 1, at + r);
+        return std::pair<int, int>(static_cast<int>(from), static_cast<int>(to - from + 1));
+    };
+    const auto [left, width] = within(x, OriginX, W);
+    const auto [top, height] = within(y, OriginY, H);
+    return Part{left, top, width, height,
+                (static_cast<std::uint64_t>(width) + 2) * (static_cast<std::uint64_t>(height) + 2)};
 }
 
 void PackedField::CopyPart(const PackedField& from, const Part& part)

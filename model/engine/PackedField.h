@@ -65,6 +65,9 @@ public:
         std::uint64_t Bytes = 0;
     };
     Part NeededPart(int x, int y) const;
+    // The stored cells within `reach` cells of (x, y), a stored cell, along each axis: all
+    // that an ant there reads in `reach` steps.
+    Part PartAround(int x, int y, std::uint64_t reach) const;
     Part StoredPart() const { return Part{OriginX, OriginY, W, H, Bytes()}; }
     // The side of a bounded field; 0 on the plane.
     int BoundedSide() const { return Side; }

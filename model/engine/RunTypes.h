@@ -46,6 +46,10 @@ struct RunOptions
     // Ends a run on a bounded field as Highway too once its highway is proven, as on the
     // plane: the proof holds there until the ant reaches the edge, which its course tells.
     bool ProveOnField = false;
+    // A run that ends as Memory within the whole of a command's limit still has its
+    // highway sought where it stopped. Off where a run had only a share of the limit: it
+    // runs again with more, and its row must not depend on the share.
+    bool ProveAtMemory = true;
     // Called at every highway snapshot (so only with HighwayMaxPeriod) with the job's Id
     // and the run's state there: a survey saves its states from it.
     std::function<void(std::size_t id, const PackedField& field, const AntPosition& ant,

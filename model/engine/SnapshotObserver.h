@@ -19,7 +19,7 @@ public:
     // The memory the observer may hold; the driver sets it before each call below, from
     // what the run's own field leaves.
     virtual void SetRoom(std::uint64_t bytes) = 0;
-    // Whether a call found too little room: the run must then end as Memory.
+    // Whether a call since SetRoom found too little room: the run must then end as Memory.
     virtual bool Short() const = 0;
     // Frees what only speeds later calls up; false when there was nothing to free.
     virtual bool Trim() = 0;
@@ -38,7 +38,8 @@ public:
     virtual bool Snapshot(const PackedField& field, std::ptrdiff_t at, int heading,
                           std::uint64_t done) = 0;
     // Whether the run is proven to follow its highway for ever after `done` iterations,
-    // at a snapshot just taken; Finish(done, false) then gives it.
+    // at a snapshot just taken or where the run ended for want of memory;
+    // Finish(done, false) then gives it.
     virtual bool ProvenSoFar(std::uint64_t done) = 0;
     // The last 2 x max-period steps before `done` hold no drifting repetition (the
     // stepper's trail showed it).
