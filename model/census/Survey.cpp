@@ -205,8 +205,7 @@ void Survey::Worker::RunAlone(std::size_t row)
     AntPosition position;
     RunOptions alone = Options;
     alone.AtSnapshot = nullptr;
-    alone.MaxMemory = AloneMemory;
-    alone.ProveAtMemory = AloneMemory >= S.MaxMemory;
+    alone.MaxMemory = AloneMemory; // a share, as the lanes' options say: it runs again
     LaneRunner::Ended end;
     end.Id = row;
     end.Result = RunFromStart(S.Rows_[row].Rule, alone, field, position);
