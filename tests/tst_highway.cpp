@@ -2,11 +2,13 @@
 #include "AntField.h"
 #include "HighwayCourse.h"
 #include "HighwayProof.h"
+#include "HighwayTracker.h"
 #include "HighwayType.h"
 #include "PackedField.h"
 #include "PlaneReference.h"
 #include "Runner.h"
 #include "StartField.h"
+#include "StepTable.h"
 #include "Support.h"
 
 #include <QtTest>
@@ -200,6 +202,7 @@ private slots:
     void typeDriftUpToSymmetry();
     void plantedCellsAheadDelayTheProof_data();
     void plantedCellsAheadDelayTheProof();
+    void lookAheadThatDoesNotFitLeavesTheProof();
 };
 
 void TestHighway::published_data()
@@ -664,6 +667,56 @@ void TestHighway::plantedCellsAheadDelayTheProof()
         const WalkStep& b = after.Steps[i + v.Period];
         QVERIFY(b.X - a.X == v.DriftX && b.Y - a.Y == v.DriftY && a.Heading == b.Heading);
     }
+}
+
+// The look ahead of the latest snapshot only spares replays: where its copy of that
+// (large) snapshot does not fit, the replay from the snapshot before, which does, proves
+// the highway as it would with room for both.
+void TestHighway::lookAheadThatDoesNotFitLeavesTheProof()
+{
+    Ant ant;
+    ant.SetRule("LR");
+    const AntAI rule = ant.GetAI();
+    constexpr std::uint64_t MaxPeriod = 200; // looks 2 * 200 ahead
+    constexpr std::uint64_t Large = std::uint64_t{32} << 20;
+    constexpr std::uint64_t Room = std::uint64_t{24} << 20;
+    PackedField plane(PackedField::DefaultSize, true);
+    AntPosition at{plane.StartX(), plane.StartY(), Ant::StartDirection};
+    const auto index = [&] { return plane.Index(at.X, at.Y); };
+    const auto heading = [&] { return StepTable::HeadingOf(at.Direction); };
+    HighwayTracker roomy(MaxPeriod);
+    HighwayTracker tight(MaxPeriod);
+    for (HighwayTracker* tracker : {&roomy, &tight})
+        QVERIFY(tracker->Start(plane, index(), heading(), rule, 0, RunOptions::NoCap));
+    // One snapshot on the highway while the plane is small, the next once it is large.
+    Runner runner;
+    RunOptions options;
+    options.Cap = 20000;
+    runner.Run(plane, at, rule, options);
+    for (HighwayTracker* tracker : {&roomy, &tight})
+        QVERIFY(tracker->Snapshot(plane, index(), heading(), options.Cap));
+    while (plane.Bytes() <= Large)
+    {
+        const std::uint64_t done = options.Cap;
+        options.Cap += 10000;
+        runner.Run(plane, at, rule, options, done);
+    }
+    const std::uint64_t done = options.Cap;
+    for (HighwayTracker* tracker : {&roomy, &tight})
+        QVERIFY(tracker->Snapshot(plane, index(), heading(), done));
+
+    roomy.SetRoom(UINT64_MAX);
+    tight.SetRoom(tight.Bytes() + Room);
+    QVERIFY(plane.Bytes() > Room); // no copy of the latest snapshot fits
+    QVERIFY(roomy.ProvenSoFar(done));
+    QVERIFY2(tight.ProvenSoFar(done), "the look ahead's copy ended the proof");
+    QVERIFY(!tight.Short());
+    const Highway expected = roomy.Finish(done, false);
+    const Highway proven = tight.Finish(done, false);
+    QCOMPARE(Describe(proven), Describe(expected));
+    const HighwayProof reference = FromTheStart("LR", WalkLength("LR"));
+    QCOMPARE(proven.Onset, reference.Highway.Onset);
+    QCOMPARE(proven.Period, reference.Highway.Period);
 }
 
 QTEST_GUILESS_MAIN(TestHighway)

@@ -287,12 +287,17 @@ bool HighwayTracker::MayBeOnHighway()
     const std::uint64_t ahead = 2 * MaxPeriod_;
     if (!Older.Cells || Recent.Done - Older.Done <= 2 * ahead)
         return true; // the replay costs little more than the look
-    if (!BeginWalk(Recent, Recent.Cells->Unbounded()))
-        return true;
-    const bool stepped = Replay(Recent.Done + ahead);
-    const bool seen = !stepped || ProveHighway(Walk, MaxPeriod_).Result != HighwayProof::None;
-    if (Work.Bytes() > Recent.Cells->Bytes())
-        Work = PackedField(3);
+    bool seen = true;
+    if (BeginWalk(Recent, Recent.Cells->Unbounded()))
+    {
+        const bool stepped = Replay(Recent.Done + ahead);
+        seen = !stepped || ProveHighway(Walk, MaxPeriod_).Result != HighwayProof::None;
+        if (Work.Bytes() > Recent.Cells->Bytes())
+            Work = PackedField(3);
+    }
+    // The look only spares replays: where its copy or walk does not fit, the replays
+    // decide, each within what it needs, as they would with more memory.
+    OutOfRoom = false;
     return seen;
 }
 

@@ -310,18 +310,21 @@ int Survey::Run(int jobs, const std::atomic<bool>* stop, const Progress& progres
     // Each worker's runs share the memory by the threads asked for, started or not.
     Threads = std::max(jobs, 1);
     const int started = Pool.Run(
-        jobs, [this, stop] { Worker(*this, stop).Run(); },
-        [&](std::size_t done)
-        {
-            if (progress)
-                progress(done, RuleCount());
-        },
-        interval);
+        jobs, [this, stop] { Worker(*this, stop).Run(); }, DoneOf(progress), interval);
     // A worker that failed before its first rule lost nothing: the others ran them all.
     CountRowsAfterFailure();
     if (!Failed())
         RunWithAllMemory(Threads, stop, progress, interval);
     return started;
+}
+
+SurveyPool::Progress Survey::DoneOf(const Progress& progress) const
+{
+    return [this, &progress](std::size_t done)
+    {
+        if (progress)
+            progress(done, RuleCount());
+    };
 }
 
 void Survey::SetGeometry(int size, bool plane, std::uint64_t maxMemory)
@@ -470,12 +473,7 @@ void Survey::RunWithAllMemory(int jobs, const std::atomic<bool>* stop, const Pro
                     }
                 }
             },
-            [&](std::size_t done)
-            {
-                if (progress)
-                    progress(done, RuleCount());
-            },
-            interval);
+            DoneOf(progress), interval);
         if (Failed())
             return;
         std::sort(alone.begin(), alone.end());
