@@ -109,10 +109,10 @@ private:
     // The rule's run from the start on a blank field, with the cycle proof where it can fire.
     static RunResult RunFromStart(const std::string& rule, const RunOptions& options,
                                   PackedField& field, AntPosition& position);
-    // Runs again the rules that outgrew their share: side by side on `jobs` threads, each
-    // with its part of MaxMemory, then one at a time with all of it those that need more.
     // The pool's count of rows done, as the caller's progress sees it.
     SurveyPool::Progress DoneOf(const Progress& progress) const;
+    // Runs again the rules that outgrew their share: side by side on `jobs` threads, each
+    // with its part of MaxMemory, then one at a time with all of it those that need more.
     void RunWithAllMemory(int jobs, const std::atomic<bool>* stop, const Progress& progress,
                           std::chrono::milliseconds interval);
     // The rerun of one of them within maxMemory; false when it needs more.
