@@ -4,6 +4,7 @@
 #include "FieldReference.h"
 #include "Iteration.h"
 #include "LaneRunner.h"
+#include "MemoryPool.h"
 #include "PackedField.h"
 #include "PresetCatalogue.h"
 #include "Runner.h"
@@ -91,6 +92,8 @@ private slots:
     void lanesOnOtherFieldsEqualSingleRuns();
     void lanesReuseTheirFields_data();
     void lanesReuseTheirFields();
+    void lanesBorrowBeyondTheirShares_data();
+    void lanesBorrowBeyondTheirShares();
     void cellBuffersKeepTheirBytes_data();
     void cellBuffersKeepTheirBytes();
 };
@@ -822,6 +825,82 @@ void TestRunner::lanesReuseTheirFields()
         options, lanes);
     QCOMPARE(failures.join("; "), QString());
     QCOMPARE(handed, rules.size());
+}
+
+void TestRunner::lanesBorrowBeyondTheirShares_data()
+{
+    QTest::addColumn<bool>("plane");
+    QTest::addColumn<quint64>("pool");
+    QTest::addColumn<bool>("allFit"); // every run finds what it needs in the pool
+    QTest::newRow("plane, a pool for all") << true << (quint64(64) << 20) << true;
+    QTest::newRow("plane, a pool for one at a time") << true << (quint64(3) << 20) << false;
+    QTest::newRow("plane, an empty pool") << true << quint64(0) << false;
+    // Finished runs' highways are proven on the plane beyond the field, in walks the
+    // tracker asks room for as it goes.
+    QTest::newRow("250 x 250, a pool for all") << false << (quint64(64) << 20) << true;
+}
+
+// Lanes of a small share borrow what their runs need while the pool has it, and end
+// those runs as a run alone with all the memory does; a run that finds too little ends
+// as memory. Every loan is given back.
+void TestRunner::lanesBorrowBeyondTheirShares()
+{
+    QFETCH(bool, plane);
+    QFETCH(quint64, pool);
+    QFETCH(bool, allFit);
+    const std::vector<std::string> rules = {"RLR", "LR", "LLRR", "LRRRRRLLR", "RRLLLRLRRRR", "RL"};
+    constexpr std::uint64_t Share = 64 << 10;
+    MemoryPool lender(pool);
+    RunOptions options = Capped(300000);
+    options.Plane = plane;
+    options.HighwayMaxPeriod = 200;
+    options.MaxMemory = Share;
+    options.Lender = &lender;
+    std::size_t handed = 0;
+    int borrowed = 0;
+    int short_ = 0;
+    QStringList failures;
+    LaneRunner().Run<CycleProof::Off>(
+        HandOut(rules, handed),
+        [&](const LaneRunner::Ended& end)
+        {
+            if (end.Result.Outcome == RunOutcome::Memory)
+            {
+                ++short_;
+                return;
+            }
+            borrowed += lender.Free() < pool; // the run's loan is out until the next run
+            const AntAI ai = RuleOf(rules[end.Id]);
+            PackedField alone(250, plane);
+            AntPosition ant{alone.StartX(), alone.StartY(), 'U'};
+            RunOptions all = options;
+            all.MaxMemory = RunOptions::DefaultMaxMemory;
+            all.Lender = nullptr;
+            const RunResult want = Runner().Run(alone, ant, ai, all);
+            FieldReference reference(ai, plane ? 0 : 250, alone.StartX(), alone.StartY());
+            reference.RunTo(want.Iterations);
+            const QString difference = FieldDifference(*end.Field, reference);
+            if (end.Result.Outcome != want.Outcome || end.Result.Iterations != want.Iterations ||
+                end.Result.Highway.Period != want.Highway.Period ||
+                end.Result.Highway.CertifiedAt != want.Highway.CertifiedAt ||
+                PositionText(end.Position) != PositionText(ant) || !difference.isEmpty())
+                failures << QString("%1: %2 after %3 %4")
+                                .arg(rules[end.Id].c_str(), Name(end.Result.Outcome))
+                                .arg(end.Result.Iterations)
+                                .arg(difference);
+        },
+        options);
+    QCOMPARE(failures.join("; "), QString());
+    QCOMPARE(lender.Free(), std::uint64_t(pool));
+    if (allFit)
+    {
+        QCOMPARE(short_, 0);
+        QVERIFY(borrowed >= 3);
+    }
+    else
+    {
+        QVERIFY(short_ > 0);
+    }
 }
 
 void TestRunner::cellBuffersKeepTheirBytes_data()

@@ -46,7 +46,8 @@ bool HighwayTracker::Save(const PackedField& field, std::ptrdiff_t at, int headi
     }
     const PackedField::Part part = field.NeededPart(field.X(at), field.Y(at));
     const std::uint64_t held = into.Cells ? into.Cells->HeldBytes() : 0;
-    if (part.Bytes > held && part.Bytes - held > Free())
+    RunBytes = field.Bytes();
+    if (part.Bytes > held && !Fits(part.Bytes - held))
     {
         Trim();
         if (part.Bytes > held && part.Bytes - held > Free())
@@ -78,6 +79,17 @@ void HighwayTracker::DropSpares()
     // Onward only spares replays: results do not depend on it, so it goes before any
     // copy, replay or walk that would not fit beside it.
     Onward = State{};
+}
+
+bool HighwayTracker::Fits(std::uint64_t bytes)
+{
+    const std::uint64_t free = Free();
+    if (bytes <= free)
+        return true;
+    if (!Lend || !Lend(bytes - free))
+        return false;
+    Room += bytes - free;
+    return true;
 }
 
 bool HighwayTracker::Trim()
@@ -239,7 +251,7 @@ bool HighwayTracker::BeginWalk(const State& from, bool unbounded)
     if (Work.HeldBytes() > start.Bytes())
         Work = PackedField(3);
     const std::uint64_t held = Work.HeldBytes();
-    if (start.Bytes() > held && start.Bytes() - held > Free())
+    if (start.Bytes() > held && !Fits(start.Bytes() - held))
         DropSpares();
     if (start.Bytes() > held && start.Bytes() - held > Free())
     {
@@ -257,7 +269,7 @@ bool HighwayTracker::BeginWalk(const State& from, bool unbounded)
         const std::uint64_t whole = side * side;
         if (whole + (2 * side - 2) * side <= MostPlaneBytes) // its first growth fits
         {
-            if (!Work.Whole() && whole - std::min(whole, Work.HeldBytes()) > Free())
+            if (!Work.Whole() && !Fits(whole - std::min(whole, Work.HeldBytes())))
             {
                 OutOfRoom = true;
                 return false;
@@ -351,7 +363,7 @@ bool HighwayTracker::Replay(std::uint64_t until)
         Walk::StepList().swap(Walk.Steps);
     auto fits = [&](std::uint64_t size)
     { return size <= Walk.Steps.capacity() || size * WalkBytesPerStep <= Free(); };
-    if (!fits(steps))
+    if (steps > Walk.Steps.capacity() && !Fits(steps * WalkBytesPerStep))
         DropSpares();
     if (!fits(steps))
     {
@@ -379,6 +391,10 @@ bool HighwayTracker::Replay(std::uint64_t until)
     // The replay's field grows within what is left, old and new storage together.
     // Meeting the plane's own limit ends a walk as it always did; meeting the run's is
     // a lack of memory.
+    // The copy grows back towards the run's field (old and new storage together while it
+    // grows): room for that is borrowed where it can be; what is not found limits it.
+    if (Work.Unbounded() && RunBytes > Work.Bytes())
+        Fits(2 * RunBytes - std::min(2 * RunBytes, Work.HeldBytes()));
     const std::uint64_t room = Free() + Work.HeldBytes();
     const bool runsLimit = !Work.Unbounded() || room < MostPlaneBytes;
     options.MaxMemory = runsLimit ? room : MostPlaneBytes;

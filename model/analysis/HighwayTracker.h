@@ -34,6 +34,7 @@ public:
     // Whether a call since SetRoom found too little room: the run must then end as
     // Memory, as its highway could not be settled.
     bool Short() const override { return OutOfRoom; }
+    void SetLender(Lender lender) override { Lend = std::move(lender); }
     // Frees what only speeds later calls up (spare copies, the last replay's field and
     // walk); false when there was nothing to free.
     bool Trim() override;
@@ -81,6 +82,8 @@ private:
     // Gives a field no state uses any more back to the spares, for the next copy.
     void Drop(std::shared_ptr<PackedField>& cells);
     std::uint64_t Free() const { return Room > Bytes() ? Room - Bytes() : 0; }
+    // Whether `bytes` more fit, borrowed where they do not.
+    bool Fits(std::uint64_t bytes);
 
     // A copy of the field and the ant, where a walk of them begins, on the plane if
     // unbounded; false (Short) when it does not fit.
@@ -127,5 +130,8 @@ private:
     std::uint64_t ProvenDone = 0;
     std::vector<std::shared_ptr<PackedField>> Spares;
     std::uint64_t Room = UINT64_MAX;
+    Lender Lend;
+    // The run's own field at the last call: a replay grows its copy up to it.
+    std::uint64_t RunBytes = 0;
     bool OutOfRoom = false;
 };

@@ -62,7 +62,6 @@ private:
     const bool KeepStates;
     const std::size_t None;
     RunOptions Options;
-    std::uint64_t AloneMemory = 0;
     int StartX = 0;
     std::vector<std::size_t> Queued; // rows to run on this thread before new pairs
     std::vector<std::size_t> MirrorOf;
@@ -81,15 +80,8 @@ Survey::Worker::Worker(Survey& survey, const std::atomic<bool>* stop)
       FromStart(None, false)
 {
     HasFile.resize(None, false);
-    // A run alone (one that can cycle) holds its memory while the lanes keep theirs: it
-    // gets room for its field, the proof's copy and a little more, the lanes share the
-    // rest, and one that needs more runs again with all of it, like a lane's.
-    const auto threads = static_cast<std::uint64_t>(S.Threads);
-    AloneMemory = std::min(2 * PackedField::BytesFor(S.Size, S.Plane) + (std::uint64_t{1} << 20),
-                           S.MaxMemory / 2 / threads);
-    Options = S.Options((S.MaxMemory - threads * AloneMemory) /
-                            (threads * static_cast<std::uint64_t>(std::max(S.Lanes, 1))),
-                        stop);
+    Options = S.Options(S.LaneMemory, stop);
+    Options.Lender = &*S.Lender;
     StartX = PackedField(S.Size, S.Plane).StartX();
     if (KeepStates)
         Options.AtSnapshot = [this](std::size_t id, const PackedField& field,
@@ -205,7 +197,7 @@ void Survey::Worker::RunAlone(std::size_t row)
     AntPosition position;
     RunOptions alone = Options;
     alone.AtSnapshot = nullptr;
-    alone.MaxMemory = AloneMemory; // a share, as the lanes' options say: it runs again
+    alone.MaxMemory = S.AloneMemory; // a share, as the lanes' options say: it runs again
     LaneRunner::Ended end;
     end.Id = row;
     end.Result = RunFromStart(S.Rows_[row].Rule, alone, field, position);
@@ -309,6 +301,7 @@ int Survey::Run(int jobs, const std::atomic<bool>* stop, const Progress& progres
     }
     // Each worker's runs share the memory by the threads asked for, started or not.
     Threads = std::max(jobs, 1);
+    ShareMemory();
     const int started = Pool.Run(
         jobs, [this, stop] { Worker(*this, stop).Run(); }, DoneOf(progress), interval);
     // A worker that failed before its first rule lost nothing: the others ran them all.
@@ -442,6 +435,22 @@ RunResult Survey::RunFromStart(const std::string& rule, const RunOptions& option
     Runner runner;
     return CanCycle(rule) ? runner.Run<CycleProof::On>(field, position, ai, options)
                           : runner.Run<CycleProof::Off>(field, position, ai, options);
+}
+
+void Survey::ShareMemory()
+{
+    // A run alone (one that can cycle) holds its memory while the lanes keep theirs: it
+    // gets room for its field, the proof's copy and a little more. Each lane has a quarter
+    // of an equal share of the rest and borrows from the other three quarters while it
+    // needs more (most runs need little, a few a lot); one that finds too little runs
+    // again with all of the memory.
+    const auto threads = static_cast<std::uint64_t>(Threads);
+    AloneMemory = std::min(2 * PackedField::BytesFor(Size, Plane) + (std::uint64_t{1} << 20),
+                           MaxMemory / 2 / threads);
+    const std::uint64_t lanes = threads * static_cast<std::uint64_t>(std::max(Lanes, 1));
+    const std::uint64_t all = MaxMemory - threads * AloneMemory;
+    LaneMemory = all / lanes / 4;
+    Lender.emplace(all - lanes * LaneMemory);
 }
 
 void Survey::RunWithAllMemory(int jobs, const std::atomic<bool>* stop, const Progress& progress,

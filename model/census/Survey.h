@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LaneRunner.h"
+#include "MemoryPool.h"
 #include "PackedField.h"
 #include "Rule.h"
 #include "RunState.h"
@@ -113,6 +114,8 @@ private:
     SurveyPool::Progress DoneOf(const Progress& progress) const;
     // Runs again the rules that outgrew their share: side by side on `jobs` threads, each
     // with its part of MaxMemory, then one at a time with all of it those that need more.
+    // Sets the shares of MaxMemory, by Threads.
+    void ShareMemory();
     void RunWithAllMemory(int jobs, const std::atomic<bool>* stop, const Progress& progress,
                           std::chrono::milliseconds interval);
     // The rerun of one of them within maxMemory; false when it needs more.
@@ -134,6 +137,9 @@ private:
     bool Plane = false;
     std::uint64_t MaxMemory = RunOptions::DefaultMaxMemory;
     int Threads = 1;
+    std::uint64_t AloneMemory = 0;    // for each thread's run alone
+    std::uint64_t LaneMemory = 0;     // each lane's own
+    std::optional<MemoryPool> Lender; // for every lane
     std::mutex OutgrewMutex;
     std::vector<std::size_t> OutgrewShare; // rows
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MemoryPool.h"
 #include "PackedField.h"
 #include "RunTypes.h"
 #include "SnapshotObserver.h"
@@ -43,6 +44,18 @@ public:
     Driver(Stepper& stepper, const RunOptions& options, Observers observers = {})
         : Stepping(stepper), Options(options), ObserverOf(std::move(observers))
     {
+    }
+    Driver(const Driver&) = delete;
+    Driver& operator=(const Driver&) = delete;
+    ~Driver()
+    {
+        for (Slot& slot : Slots)
+        {
+            if (slot.Observer)
+                slot.Observer->SetLender(nullptr);
+            if (slot.Borrowed > 0)
+                Options.Lender->Give(slot.Borrowed);
+        }
     }
 
     // Takes jobs until next returns false and reports each as it ends, in the order they
@@ -97,6 +110,8 @@ public:
 private:
     // Between two looks at the stop flag: a few milliseconds of work.
     static constexpr std::uint64_t StopSlice = std::uint64_t{1} << 20;
+    // Beyond a copy of the field: a short replay's walk and the proof's tables.
+    static constexpr std::uint64_t AnalysisSlack = std::uint64_t{2} << 20;
 
     struct Slot
     {
@@ -115,6 +130,7 @@ private:
         std::uint64_t Power = 1;
         std::uint64_t FalseMatches = 0;
         SnapshotObserver* Observer = nullptr; // when the options ask for highways
+        std::uint64_t Borrowed = 0;           // from Options.Lender, beyond MaxMemory
         ::Trail Trail;                        // with a stepper that keeps trails
         bool TrailGrew = false;               // in the last advance
     };
@@ -137,6 +153,10 @@ private:
             slot.Id = job.Id;
             slot.Done = job.Done;
             slot.FalseMatches = 0;
+            // What a large run kept for the next one would hold its loan.
+            const bool repay = slot.Borrowed > 0;
+            if (repay)
+                slot.Own = PackedField(3);
             if (job.Field)
             {
                 slot.Field = job.Field;
@@ -162,7 +182,12 @@ private:
             slot.Observer = Options.HighwayMaxPeriod > 0 && ObserverOf ? ObserverOf(j) : nullptr;
             if (slot.Observer)
             {
-                slot.Observer->SetRoom(Room(slot));
+                if (Options.Lender)
+                    slot.Observer->SetLender([this, &slot](std::uint64_t bytes)
+                                             { return Borrow(slot, Limit(slot) + bytes); });
+                else
+                    slot.Observer->SetLender(nullptr);
+                BorrowForAnalysis(slot);
                 if (job.Resumed && slot.Done > 0)
                 {
                     // The analysis replays from the blank start, as the run from the start
@@ -178,7 +203,10 @@ private:
                     fits =
                         slot.Observer->Start(field, at, heading, job.Rule, slot.Done, Options.Cap);
                 }
+                if (repay)
+                    slot.Observer->Trim();
             }
+            Repay(slot);
             slot.Active = true;
             // Nothing runs for an empty rule or a reached cap: report at once.
             if (job.Rule.ActiveSteps <= 0)
@@ -220,7 +248,7 @@ private:
         PackedField& field = *slot.Field;
         slot.Done += steps;
         // A trail for a long period limit grows with the run, within the memory.
-        if (slot.TrailGrew && field.Bytes() + Others(slot) > Options.MaxMemory)
+        if (slot.TrailGrew && !Borrow(slot, field.Bytes() + Others(slot)))
             return Finish(j, RunOutcome::Memory, 0, next, ended);
         std::ptrdiff_t at = Stepping.At(j);
         if (field.IsBorder(at))
@@ -230,6 +258,7 @@ private:
             // The plane (or a partly stored field) goes on beyond the stored part: store
             // more of it.
             const std::ptrdiff_t from = at;
+            Borrow(slot, field.GrowthBytes(from) + Others(slot));
             at = field.Grow(from, Budget(slot));
             if (at < 0 && slot.Observer && slot.Observer->Trim())
                 at = field.Grow(from, Budget(slot));
@@ -240,6 +269,7 @@ private:
             // A checkpoint of the smaller field no longer compares.
             if (!TakeCheckpoint(j, 1))
                 return Finish(j, RunOutcome::Memory, 0, next, ended);
+            Repay(slot);
         }
         if constexpr (Stepper::Proof)
         {
@@ -253,7 +283,7 @@ private:
         }
         if (slot.Observer && slot.Done == slot.Observer->NextSnapshot())
         {
-            slot.Observer->SetRoom(Room(slot));
+            BorrowForAnalysis(slot);
             if (!slot.Observer->Snapshot(field, at, Stepping.Heading(j), slot.Done))
                 return Finish(j, RunOutcome::Memory, 0, next, ended);
             if ((field.Unbounded() || Options.ProveOnField) && MayBeOnHighway(slot, j) &&
@@ -261,6 +291,7 @@ private:
                 return Finish(j, RunOutcome::Highway, 0, next, ended);
             if (slot.Observer->Short())
                 return Finish(j, RunOutcome::Memory, 0, next, ended);
+            Repay(slot);
             if (Options.AtSnapshot)
                 Options.AtSnapshot(slot.Id, field, Position(j, at), slot.Done);
         }
@@ -314,14 +345,52 @@ private:
     std::uint64_t Budget(const Slot& slot) const
     {
         const std::uint64_t others = Others(slot);
-        return Options.MaxMemory > others ? Options.MaxMemory - others : 0;
+        return Limit(slot) > others ? Limit(slot) - others : 0;
     }
     // What the field and the checkpoint leave for the tracker.
     std::uint64_t Room(const Slot& slot) const
     {
         const std::uint64_t held = slot.Field->HeldBytes() + slot.Checkpoint.capacity() +
                                    (Stepper::Trails ? slot.Trail.Bytes() : 0);
-        return Options.MaxMemory > held ? Options.MaxMemory - held : 0;
+        return Limit(slot) > held ? Limit(slot) - held : 0;
+    }
+    std::uint64_t Limit(const Slot& slot) const { return Options.MaxMemory + slot.Borrowed; }
+
+    // Borrows what lane j needs to hold `bytes` in all; false when that is more than its
+    // share and the lender has. A run that borrows holds what it would on its own with
+    // all of the memory, so its result is the same, whenever and whatever it gets.
+    bool Borrow(Slot& slot, std::uint64_t bytes)
+    {
+        if (bytes <= Limit(slot))
+            return true;
+        if (!Options.Lender || !Options.Lender->Take(bytes - Limit(slot)))
+            return false;
+        slot.Borrowed = bytes - Options.MaxMemory;
+        return true;
+    }
+    // Room for a snapshot and a replay from a copy of the field, where the lender has it
+    // (what the analysis does not find ends the run as Memory, as on the share alone);
+    // then the tracker's room.
+    void BorrowForAnalysis(Slot& slot)
+    {
+        const std::uint64_t held = slot.Field->HeldBytes() + Others(slot);
+        const std::uint64_t copy = slot.Field->Bytes() + AnalysisSlack;
+        if (!Borrow(slot, held + 3 * copy))
+            Borrow(slot, held + copy);
+        slot.Observer->SetRoom(Room(slot));
+    }
+    // Gives back what lane j holds no longer.
+    void Repay(Slot& slot)
+    {
+        if (slot.Borrowed == 0)
+            return;
+        const std::uint64_t held = slot.Field->HeldBytes() + Others(slot);
+        const std::uint64_t keep = held > Options.MaxMemory ? held - Options.MaxMemory : 0;
+        if (keep < slot.Borrowed)
+        {
+            Options.Lender->Give(slot.Borrowed - keep);
+            slot.Borrowed = keep;
+        }
     }
 
     AntPosition Position(int j, std::ptrdiff_t at) const
@@ -349,7 +418,7 @@ private:
             // outgrow the memory between two snapshots; where it stops, with the cycle
             // proof's copy given back, its tail may still prove it.
             std::vector<std::uint8_t>().swap(slot.Checkpoint);
-            slot.Observer->SetRoom(Room(slot));
+            BorrowForAnalysis(slot);
             if (slot.Observer->ProvenSoFar(slot.Done))
             {
                 outcome = RunOutcome::Highway;
@@ -374,7 +443,7 @@ private:
         end.Result.FalseMatches = slot.FalseMatches;
         if (analysed)
         {
-            slot.Observer->SetRoom(Room(slot));
+            BorrowForAnalysis(slot);
             end.Result.Highway = slot.Observer->Finish(slot.Done, outcome == RunOutcome::Finished);
             // A highway not settled for want of memory is no result.
             if (slot.Observer->Short())

@@ -236,40 +236,51 @@ PackedField::ColourCounts PackedField::CountColours() const
     return counts;
 }
 
-std::ptrdiff_t PackedField::Grow(std::ptrdiff_t at, std::uint64_t maxBytes)
+PackedField::Growth PackedField::GrownAt(std::ptrdiff_t at) const
 {
     const int x = X(at);
     const int y = Y(at);
-    if (AtEdge(at))
-        return -1;
-    int left = OriginX;
-    int top = OriginY;
-    int right = OriginX + W;
-    int bottom = OriginY + H;
-    if (x < left)
-        left -= W;
-    else if (x >= right)
-        right += W;
-    else if (y < top)
-        top -= H;
+    Growth g{OriginX, OriginY, OriginX + W, OriginY + H, 0};
+    if (x < g.Left)
+        g.Left -= W;
+    else if (x >= g.Right)
+        g.Right += W;
+    else if (y < g.Top)
+        g.Top -= H;
     else
-        bottom += H;
+        g.Bottom += H;
     if (!Plane)
     {
-        left = std::max(left, 0);
-        top = std::max(top, 0);
-        right = std::min(right, Side);
-        bottom = std::min(bottom, Side);
+        g.Left = std::max(g.Left, 0);
+        g.Top = std::max(g.Top, 0);
+        g.Right = std::min(g.Right, Side);
+        g.Bottom = std::min(g.Bottom, Side);
     }
-    const std::uint64_t newBytes = (static_cast<std::uint64_t>(right - left) + 2) *
-                                   (static_cast<std::uint64_t>(bottom - top) + 2);
     // The limit counts the extent, old and new as if copied, and not the storage held,
     // so that a run or a replay does not depend on what its field kept from an earlier
-    // one (the storage grows without a copy). Coordinates stay ints: a field wider than
-    // that is beyond any memory limit anyway.
-    if (newBytes + Codes.size() > maxBytes || right - left > (1 << 30) || bottom - top > (1 << 30))
+    // one (the storage grows without a copy).
+    g.Bytes = (static_cast<std::uint64_t>(g.Right - g.Left) + 2) *
+                  (static_cast<std::uint64_t>(g.Bottom - g.Top) + 2) +
+              Codes.size();
+    return g;
+}
+
+std::uint64_t PackedField::GrowthBytes(std::ptrdiff_t at) const
+{
+    return AtEdge(at) ? 0 : GrownAt(at).Bytes;
+}
+
+std::ptrdiff_t PackedField::Grow(std::ptrdiff_t at, std::uint64_t maxBytes)
+{
+    if (AtEdge(at))
         return -1;
-    Extend(left, top, right, bottom);
+    const Growth g = GrownAt(at);
+    // Coordinates stay ints: a field wider than that is beyond any memory limit anyway.
+    if (g.Bytes > maxBytes || g.Right - g.Left > (1 << 30) || g.Bottom - g.Top > (1 << 30))
+        return -1;
+    const int x = X(at);
+    const int y = Y(at);
+    Extend(g.Left, g.Top, g.Right, g.Bottom);
     return Index(x, y);
 }
 

@@ -149,6 +149,8 @@ public:
     // changes) when the old and the new storage together would take more than maxBytes.
     // Within the storage already held the field grows in place, taking no more memory.
     std::ptrdiff_t Grow(std::ptrdiff_t at, std::uint64_t maxBytes);
+    // The least maxBytes with which Grow(at) grows the field (0 at an edge).
+    std::uint64_t GrowthBytes(std::ptrdiff_t at) const;
 
     // The look-ahead runner keeps each cell's turn in its top bit: set for the codes in
     // rightCodes (bit per code). False, with nothing changed, when a cell holds a code
@@ -168,6 +170,13 @@ private:
     void Frame(); // border cells all round the stored part
     // Stores the rectangle left..right-1 x top..bottom-1, around the stored part.
     void Extend(int left, int top, int right, int bottom);
+    // The stored rectangle after Grow(at), as for Extend.
+    struct Growth
+    {
+        int Left, Top, Right, Bottom;
+        std::uint64_t Bytes; // old and new storage together, as Grow counts them
+    };
+    Growth GrownAt(std::ptrdiff_t at) const;
 
     bool Plane = false;
     int Side = 0; // of a bounded field

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <functional>
 
+class MemoryPool;
+
 struct RunResult
 {
     RunOutcome Outcome = RunOutcome::Cap;
@@ -43,6 +45,9 @@ struct RunOptions
     // The most one run's field (with its checkpoint and highway snapshots) may take on
     // the plane; a run that needs more ends as Memory.
     std::uint64_t MaxMemory = DefaultMaxMemory;
+    // Where a run that needs more than MaxMemory may borrow it while it holds it; none
+    // for a run alone.
+    MemoryPool* Lender = nullptr;
     // Ends a run on a bounded field as Highway too once its highway is proven, as on the
     // plane: the proof holds there until the ant reaches the edge, which its course tells.
     bool ProveOnField = false;

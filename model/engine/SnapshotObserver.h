@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 class PackedField;
 struct AntAI;
@@ -19,6 +20,10 @@ public:
     // The memory the observer may hold; the driver sets it before each call below, from
     // what the run's own field leaves.
     virtual void SetRoom(std::uint64_t bytes) = 0;
+    // Asked for more bytes of room by a call that needs them; true when the room has
+    // grown by that much. Unset, the room is all there is.
+    using Lender = std::function<bool(std::uint64_t bytes)>;
+    virtual void SetLender(Lender lender) = 0;
     // Whether a call since SetRoom found too little room: the run must then end as Memory.
     virtual bool Short() const = 0;
     // Frees what only speeds later calls up; false when there was nothing to free.
