@@ -831,13 +831,17 @@ void TestRunner::lanesBorrowBeyondTheirShares_data()
 {
     QTest::addColumn<bool>("plane");
     QTest::addColumn<quint64>("pool");
+    QTest::addColumn<quint64>("mostLoan");
     QTest::addColumn<bool>("allFit"); // every run finds what it needs in the pool
-    QTest::newRow("plane, a pool for all") << true << (quint64(64) << 20) << true;
-    QTest::newRow("plane, a pool for one at a time") << true << (quint64(3) << 20) << false;
-    QTest::newRow("plane, an empty pool") << true << quint64(0) << false;
+    const quint64 large = quint64(64) << 20;
+    QTest::newRow("plane, a pool for all") << true << large << large << true;
+    QTest::newRow("plane, a pool for one at a time")
+        << true << (quint64(3) << 20) << large << false;
+    QTest::newRow("plane, an empty pool") << true << quint64(0) << large << false;
+    QTest::newRow("plane, small loans") << true << large << (quint64(256) << 10) << false;
     // Finished runs' highways are proven on the plane beyond the field, in walks the
     // tracker asks room for as it goes.
-    QTest::newRow("250 x 250, a pool for all") << false << (quint64(64) << 20) << true;
+    QTest::newRow("250 x 250, a pool for all") << false << large << large << true;
 }
 
 // Lanes of a small share borrow what their runs need while the pool has it, and end
@@ -847,10 +851,11 @@ void TestRunner::lanesBorrowBeyondTheirShares()
 {
     QFETCH(bool, plane);
     QFETCH(quint64, pool);
+    QFETCH(quint64, mostLoan);
     QFETCH(bool, allFit);
     const std::vector<std::string> rules = {"RLR", "LR", "LLRR", "LRRRRRLLR", "RRLLLRLRRRR", "RL"};
     constexpr std::uint64_t Share = 64 << 10;
-    MemoryPool lender(pool);
+    MemoryPool lender(pool, mostLoan);
     RunOptions options = Capped(300000);
     options.Plane = plane;
     options.HighwayMaxPeriod = 200;

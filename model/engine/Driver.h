@@ -363,7 +363,8 @@ private:
     {
         if (bytes <= Limit(slot))
             return true;
-        if (!Options.Lender || !Options.Lender->Take(bytes - Limit(slot)))
+        if (!Options.Lender || bytes - Options.MaxMemory > Options.Lender->MostLoan() ||
+            !Options.Lender->Take(bytes - Limit(slot)))
             return false;
         slot.Borrowed = bytes - Options.MaxMemory;
         return true;

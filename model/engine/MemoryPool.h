@@ -10,7 +10,8 @@
 class MemoryPool
 {
 public:
-    explicit MemoryPool(std::uint64_t bytes) : Left(bytes) {}
+    // mostLoan: the most one run may hold borrowed.
+    MemoryPool(std::uint64_t bytes, std::uint64_t mostLoan) : Left(bytes), Most(mostLoan) {}
     MemoryPool(const MemoryPool&) = delete;
     MemoryPool& operator=(const MemoryPool&) = delete;
 
@@ -18,7 +19,9 @@ public:
     bool Take(std::uint64_t bytes);
     void Give(std::uint64_t bytes) { Left.fetch_add(bytes, std::memory_order_relaxed); }
     std::uint64_t Free() const { return Left.load(std::memory_order_relaxed); }
+    std::uint64_t MostLoan() const { return Most; }
 
 private:
     std::atomic<std::uint64_t> Left;
+    const std::uint64_t Most;
 };
