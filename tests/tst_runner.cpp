@@ -527,6 +527,30 @@ QString PositionText(const AntPosition& p)
 {
     return QString("(%1, %2) %3").arg(p.X).arg(p.Y).arg(p.Direction);
 }
+
+// How a lane's run of `rule` differs from the single runner's on a fresh 250 field or
+// plane with `options`, and from the reference's cells; empty when it does not.
+QString LaneRunDifference(const std::string& rule, const LaneRunner::Ended& end,
+                          const RunOptions& options, bool plane)
+{
+    const AntAI ai = RuleOf(rule);
+    PackedField fresh(250, plane);
+    AntPosition ant{fresh.StartX(), fresh.StartY(), 'U'};
+    const RunResult want = Runner().Run(fresh, ant, ai, options);
+    FieldReference reference(ai, plane ? 0 : 250, fresh.StartX(), fresh.StartY());
+    reference.RunTo(want.Iterations);
+    const QString difference = FieldDifference(*end.Field, reference);
+    if (end.Result.Outcome == want.Outcome && end.Result.Iterations == want.Iterations &&
+        end.Result.Highway.Period == want.Highway.Period &&
+        end.Result.Highway.CertifiedAt == want.Highway.CertifiedAt &&
+        PositionText(end.Position) == PositionText(ant) &&
+        (!plane || PositionText(ant) == PositionText(reference.Ant)) && difference.isEmpty())
+        return {};
+    return QString("%1: %2 after %3 %4")
+        .arg(rule.c_str(), Name(end.Result.Outcome))
+        .arg(end.Result.Iterations)
+        .arg(difference);
+}
 } // namespace
 
 void TestRunner::anySizeAndThePlaneEqualTheReference_data()
@@ -806,21 +830,9 @@ void TestRunner::lanesReuseTheirFields()
         HandOut(rules, handed),
         [&](const LaneRunner::Ended& end)
         {
-            const AntAI ai = RuleOf(rules[end.Id]);
-            PackedField fresh(250, true);
-            AntPosition ant{fresh.StartX(), fresh.StartY(), 'U'};
-            const RunResult want = Runner().Run(fresh, ant, ai, options);
-            FieldReference reference(ai, 0, fresh.StartX(), fresh.StartY());
-            reference.RunTo(want.Iterations);
-            const QString difference = FieldDifference(*end.Field, reference);
-            if (end.Result.Outcome != want.Outcome || end.Result.Iterations != want.Iterations ||
-                end.Result.Highway.Period != want.Highway.Period ||
-                end.Result.Highway.CertifiedAt != want.Highway.CertifiedAt ||
-                PositionText(end.Position) != PositionText(reference.Ant) || !difference.isEmpty())
-                failures << QString("%1: %2 after %3 %4")
-                                .arg(rules[end.Id].c_str(), Name(end.Result.Outcome))
-                                .arg(end.Result.Iterations)
-                                .arg(difference);
+            const QString difference = LaneRunDifference(rules[end.Id], end, options, true);
+            if (!difference.isEmpty())
+                failures << difference;
         },
         options, lanes);
     QCOMPARE(failures.join("; "), QString());
@@ -875,24 +887,12 @@ void TestRunner::lanesBorrowBeyondTheirShares()
                 return;
             }
             borrowed += lender.Free() < pool; // the run's loan is out until the next run
-            const AntAI ai = RuleOf(rules[end.Id]);
-            PackedField alone(250, plane);
-            AntPosition ant{alone.StartX(), alone.StartY(), 'U'};
             RunOptions all = options;
             all.MaxMemory = RunOptions::DefaultMaxMemory;
             all.Lender = nullptr;
-            const RunResult want = Runner().Run(alone, ant, ai, all);
-            FieldReference reference(ai, plane ? 0 : 250, alone.StartX(), alone.StartY());
-            reference.RunTo(want.Iterations);
-            const QString difference = FieldDifference(*end.Field, reference);
-            if (end.Result.Outcome != want.Outcome || end.Result.Iterations != want.Iterations ||
-                end.Result.Highway.Period != want.Highway.Period ||
-                end.Result.Highway.CertifiedAt != want.Highway.CertifiedAt ||
-                PositionText(end.Position) != PositionText(ant) || !difference.isEmpty())
-                failures << QString("%1: %2 after %3 %4")
-                                .arg(rules[end.Id].c_str(), Name(end.Result.Outcome))
-                                .arg(end.Result.Iterations)
-                                .arg(difference);
+            const QString difference = LaneRunDifference(rules[end.Id], end, all, plane);
+            if (!difference.isEmpty())
+                failures << difference;
         },
         options);
     QCOMPARE(failures.join("; "), QString());

@@ -388,13 +388,13 @@ bool HighwayTracker::Replay(std::uint64_t until)
     RecordingStepper<decltype(record)> stepper(record);
     RunOptions options;
     options.Cap = until;
-    // The replay's field grows within what is left, old and new storage together.
-    // Meeting the plane's own limit ends a walk as it always did; meeting the run's is
-    // a lack of memory.
     // The copy grows back towards the run's field (old and new storage together while it
     // grows): room for that is borrowed where it can be; what is not found limits it.
     if (Work.Unbounded() && RunBytes > Work.Bytes())
         Fits(2 * RunBytes - std::min(2 * RunBytes, Work.HeldBytes()));
+    // The replay's field grows within what is left, old and new storage together.
+    // Meeting the plane's own limit ends a walk as it always did; meeting the run's is
+    // a lack of memory.
     const std::uint64_t room = Free() + Work.HeldBytes();
     const bool runsLimit = !Work.Unbounded() || room < MostPlaneBytes;
     options.MaxMemory = runsLimit ? room : MostPlaneBytes;

@@ -112,10 +112,10 @@ private:
                                   PackedField& field, AntPosition& position);
     // The pool's count of rows done, as the caller's progress sees it.
     SurveyPool::Progress DoneOf(const Progress& progress) const;
-    // Runs again the rules that outgrew their share: side by side on `jobs` threads, each
-    // with its part of MaxMemory, then one at a time with all of it those that need more.
     // Sets the shares of MaxMemory, by Threads.
     void ShareMemory();
+    // Runs again the rules that outgrew their share: side by side on `jobs` threads, each
+    // with its part of MaxMemory, then one at a time with all of it those that need more.
     void RunWithAllMemory(int jobs, const std::atomic<bool>* stop, const Progress& progress,
                           std::chrono::milliseconds interval);
     // The rerun of one of them within maxMemory; false when it needs more.

@@ -154,8 +154,8 @@ private:
             slot.Done = job.Done;
             slot.FalseMatches = 0;
             // What a large run kept for the next one would hold its loan.
-            const bool repay = slot.Borrowed > 0;
-            if (repay)
+            const bool dropKept = slot.Borrowed > 0;
+            if (dropKept)
                 slot.Own = PackedField(3);
             if (job.Field)
             {
@@ -203,7 +203,7 @@ private:
                     fits =
                         slot.Observer->Start(field, at, heading, job.Rule, slot.Done, Options.Cap);
                 }
-                if (repay)
+                if (dropKept)
                     slot.Observer->Trim();
             }
             Repay(slot);
@@ -355,6 +355,7 @@ private:
         return Limit(slot) > held ? Limit(slot) - held : 0;
     }
     std::uint64_t Limit(const Slot& slot) const { return Options.MaxMemory + slot.Borrowed; }
+    std::uint64_t Held(const Slot& slot) const { return slot.Field->HeldBytes() + Others(slot); }
 
     // Borrows what lane j needs to hold `bytes` in all; false when that is more than its
     // share and the lender has. A run that borrows holds what it would on its own with
@@ -374,7 +375,7 @@ private:
     // then the tracker's room.
     void BorrowForAnalysis(Slot& slot)
     {
-        const std::uint64_t held = slot.Field->HeldBytes() + Others(slot);
+        const std::uint64_t held = Held(slot);
         const std::uint64_t copy = slot.Field->Bytes() + AnalysisSlack;
         if (!Borrow(slot, held + 3 * copy))
             Borrow(slot, held + copy);
@@ -385,7 +386,7 @@ private:
     {
         if (slot.Borrowed == 0)
             return;
-        const std::uint64_t held = slot.Field->HeldBytes() + Others(slot);
+        const std::uint64_t held = Held(slot);
         const std::uint64_t keep = held > Options.MaxMemory ? held - Options.MaxMemory : 0;
         if (keep < slot.Borrowed)
         {

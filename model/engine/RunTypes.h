@@ -46,7 +46,7 @@ struct RunOptions
     // the plane; a run that needs more ends as Memory.
     std::uint64_t MaxMemory = DefaultMaxMemory;
     // Where a run that needs more than MaxMemory may borrow it while it holds it; none
-    // for a run alone.
+    // where MaxMemory is all of a command's limit.
     MemoryPool* Lender = nullptr;
     // Ends a run on a bounded field as Highway too once its highway is proven, as on the
     // plane: the proof holds there until the ant reaches the edge, which its course tells.
