@@ -96,6 +96,10 @@ private slots:
     void lanesBorrowBeyondTheirShares();
     void cellBuffersKeepTheirBytes_data();
     void cellBuffersKeepTheirBytes();
+    void visitedPartHoldsEveryCell_data();
+    void visitedPartHoldsEveryCell();
+    void copiesReachBeyondTheStoredPart_data();
+    void copiesReachBeyondTheStoredPart();
 };
 
 void TestRunner::outcomes_data()
@@ -648,8 +652,8 @@ void TestRunner::runEndsAtTheMemoryLimit_data()
         << "RLR" << 250 << true << quint64(0) << quint64(100) << false << false;
     QTest::newRow("plane, 20 000 bytes with snapshots")
         << "RLR" << 250 << true << quint64(20000) << quint64(100) << false << false;
-    QTest::newRow("plane, 300 000 bytes with snapshots")
-        << "RLR" << 250 << true << quint64(300000) << quint64(100) << false << false;
+    QTest::newRow("plane, 600 000 bytes with snapshots")
+        << "RLR" << 250 << true << quint64(600000) << quint64(100) << false << false;
     QTest::newRow("plane, 300 000 bytes without snapshots")
         << "RLR" << 250 << true << quint64(300000) << quint64(0) << false << true;
     QTest::newRow("plane, no room for the cycle proof's copy")
@@ -962,4 +966,111 @@ void TestRunner::cellBuffersKeepTheirBytes()
 }
 
 QTEST_GUILESS_MAIN(TestRunner)
+void TestRunner::visitedPartHoldsEveryCell_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("plane");
+    QTest::addColumn<QString>("rule"); // run for 12 000 iterations, else random cells
+    QTest::addColumn<int>("cells");
+    QTest::addColumn<QRect>("block"); // cells of colour 1
+    QTest::newRow("blank") << 203 << false << "" << 0 << QRect();
+    QTest::newRow("one cell") << 203 << false << "" << 1 << QRect();
+    QTest::newRow("a few cells") << 203 << false << "" << 30 << QRect();
+    QTest::newRow("dense") << 61 << false << "" << 2000 << QRect();
+    QTest::newRow("a block") << 203 << false << "" << 0 << QRect(70, 90, 45, 21);
+    QTest::newRow("a line") << 203 << false << "" << 0 << QRect(37, 120, 45, 1);
+    QTest::newRow("the plane's first square") << 250 << true << "" << 40 << QRect();
+    QTest::newRow("a plane grown by a run") << 5 << true << "LR" << 0 << QRect();
+    QTest::newRow("a field filled by a run") << 99 << false << "RRLLLRLLLRRR" << 0 << QRect();
+}
+
+// The box a snapshot keeps: the least rectangle around the cells not blank and the ant,
+// found by reading each cell, for the ant in each corner and in the middle.
+void TestRunner::visitedPartHoldsEveryCell()
+{
+    QFETCH(int, size);
+    QFETCH(bool, plane);
+    QFETCH(QString, rule);
+    QFETCH(int, cells);
+    QFETCH(QRect, block);
+    PackedField field(size, plane);
+    for (int y = block.top(); y <= block.bottom(); ++y)
+        for (int x = block.left(); x <= block.right(); ++x)
+            field.SetColour(x, y, 1);
+    if (!rule.isEmpty())
+    {
+        AntPosition ant{field.StartX(), field.StartY(), 'U'};
+        Runner().Run(field, ant, RuleOf(rule.toStdString()), Capped(12000));
+    }
+    std::mt19937 random(std::uint32_t(size + cells));
+    for (int i = 0; i < cells; ++i)
+        field.SetColour(field.Left() + int(random() % unsigned(field.Width())),
+                        field.Top() + int(random() % unsigned(field.Height())),
+                        1 + int(random() % 12));
+    const int right = field.Left() + field.Width() - 1;
+    const int bottom = field.Top() + field.Height() - 1;
+    const QPoint ants[] = {{field.Left(), field.Top()},
+                           {right, bottom},
+                           {field.Left(), bottom},
+                           {right, field.Top()},
+                           {field.StartX(), field.StartY()}};
+    for (const QPoint at : ants)
+    {
+        QRect box(at, at);
+        for (int y = field.Top(); y <= bottom; ++y)
+            for (int x = field.Left(); x <= right; ++x)
+                if (field.Colour(x, y) != 0)
+                    box |= QRect(x, y, 1, 1);
+        const PackedField::Part part = field.VisitedPart(at.x(), at.y());
+        QCOMPARE(QRect(part.Left, part.Top, part.Width, part.Height), box);
+        QCOMPARE(part.Bytes, std::uint64_t(box.width() + 2) * std::uint64_t(box.height() + 2));
+    }
+}
+
+void TestRunner::copiesReachBeyondTheStoredPart_data()
+{
+    QTest::addColumn<QRect>("part");
+    QTest::addColumn<bool>("marked");
+    // The plane below stores 64 x 64 cells from (93, 93).
+    QTest::newRow("within") << QRect(100, 110, 20, 10) << false;
+    QTest::newRow("across the top left") << QRect(80, 70, 40, 50) << false;
+    QTest::newRow("across the bottom right") << QRect(140, 130, 40, 50) << true;
+    QTest::newRow("around it all") << QRect(60, 60, 130, 140) << true;
+    QTest::newRow("beside it") << QRect(200, 100, 10, 10) << false;
+}
+
+// A walk from a snapshot copies the plane's stored part from a copy of its visited part
+// alone: every cell beyond the source is blank, turn mark included.
+void TestRunner::copiesReachBeyondTheStoredPart()
+{
+    QFETCH(QRect, part);
+    QFETCH(bool, marked);
+    const AntAI ai = RuleOf("RLLR");
+    PackedField from(250, true);
+    AntPosition ant{from.StartX(), from.StartY(), 'U'};
+    Runner().Run(from, ant, ai, Capped(3000));
+    QCOMPARE(from.Width(), PackedField::PlaneStartSize);
+    const std::uint64_t right = 0b00101; // the codes are 0 to 4; 0 and 2 marked right
+    if (marked)
+        QVERIFY(from.MarkTurns(0b11111, right));
+    PackedField copy(3);
+    const auto bytes = std::uint64_t(part.width() + 2) * std::uint64_t(part.height() + 2);
+    copy.CopyPart(from, {part.x(), part.y(), part.width(), part.height(), bytes});
+    QCOMPARE(copy.Bytes(), std::size_t(bytes));
+    for (int y = part.top(); y <= part.bottom(); ++y)
+        for (int x = part.left(); x <= part.right(); ++x)
+        {
+            const int colour = from.Colour(x, y);
+            QCOMPARE(copy.Colour(x, y), colour);
+            const std::uint8_t byte = copy.Cells()[copy.Index(x, y)];
+            const auto expected =
+                marked ? PackedField::MarkedCode(unsigned(colour), right) : std::uint8_t(colour);
+            if (byte != expected)
+                QFAIL(qPrintable(QString("cell %1,%2 holds %3").arg(x).arg(y).arg(byte)));
+        }
+    for (int y = part.top() - 1; y <= part.bottom() + 1; ++y)
+        QVERIFY(copy.IsBorder(copy.Index(part.left() - 1, y)) &&
+                copy.IsBorder(copy.Index(part.right() + 1, y)));
+}
+
 #include "tst_runner.moc"

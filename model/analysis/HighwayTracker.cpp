@@ -44,7 +44,7 @@ bool HighwayTracker::Save(const PackedField& field, std::ptrdiff_t at, int headi
         into.Cells = std::move(Spares.back());
         Spares.pop_back();
     }
-    const PackedField::Part part = field.NeededPart(field.X(at), field.Y(at));
+    const PackedField::Part part = field.VisitedPart(field.X(at), field.Y(at));
     const std::uint64_t held = into.Cells ? into.Cells->HeldBytes() : 0;
     RunBytes = field.Bytes();
     if (part.Bytes > held && !Fits(part.Bytes - held))
@@ -60,6 +60,7 @@ bool HighwayTracker::Save(const PackedField& field, std::ptrdiff_t at, int headi
     if (!into.Cells)
         into.Cells = std::make_shared<PackedField>(3);
     into.Cells->CopyPart(field, part);
+    into.Extent = field.Unbounded() ? field.StoredPart() : part;
     into.At = into.Cells->Index(field.X(at), field.Y(at));
     into.Heading = heading;
     into.Done = done;
@@ -246,19 +247,20 @@ Highway HighwayTracker::Finish(std::uint64_t done, bool finished)
 bool HighwayTracker::BeginWalk(const State& from, bool unbounded)
 {
     const PackedField& start = *from.Cells;
+    const std::uint64_t bytes = from.Extent.Bytes;
     // Storage kept from a larger field would count against the memory beyond what a
     // fresh copy takes, and so could end the walk; its pages go to the next blocks.
-    if (Work.HeldBytes() > start.Bytes())
+    if (Work.HeldBytes() > bytes)
         Work = PackedField(3);
     const std::uint64_t held = Work.HeldBytes();
-    if (start.Bytes() > held && !Fits(start.Bytes() - held))
+    if (bytes > held && !Fits(bytes - held))
         DropSpares();
-    if (start.Bytes() > held && start.Bytes() - held > Free())
+    if (bytes > held && bytes - held > Free())
     {
         OutOfRoom = true;
         return false;
     }
-    Work.CopyPart(start, start.StoredPart());
+    Work.CopyPart(start, from.Extent);
     // A finished run's ant went on beyond the field's border onto the plane. The whole
     // field came first, and the plane's growth beyond it counts it, so a copy of part of
     // a field walks as one of all of it: where the field alone leaves no room to grow
@@ -304,7 +306,7 @@ bool HighwayTracker::MayBeOnHighway()
     {
         const bool stepped = Replay(Recent.Done + ahead);
         seen = !stepped || ProveHighway(Walk, MaxPeriod_).Result != HighwayProof::None;
-        if (Work.Bytes() > Recent.Cells->Bytes())
+        if (Work.Bytes() > Recent.Extent.Bytes)
             Work = PackedField(3);
     }
     // The look only spares replays: where its copy or walk does not fit, the replays
@@ -322,7 +324,7 @@ HighwayProof HighwayTracker::ProveInTail(std::uint64_t done, std::uint64_t tail,
         if (saved->Cells && saved->Done <= first && saved->Done > from->Done)
             from = saved;
     WalkFrom = *from;
-    const PackedField& start = *from->Cells;
+    const std::uint64_t startBytes = from->Extent.Bytes;
     if (!BeginWalk(*from, finished))
         return {};
     Replay(done); // the run got that far
@@ -344,7 +346,7 @@ HighwayProof HighwayTracker::ProveInTail(std::uint64_t done, std::uint64_t tail,
             break;
         proof = ProveHighway(Walk, MaxPeriod_);
     }
-    if (Work.Bytes() > start.Bytes())
+    if (Work.Bytes() > startBytes)
         Work = PackedField(3); // a grown plane is rare: give its memory back
     if (proof.Result == HighwayProof::Proven && proof.Highway.Onset > done)
         return {};

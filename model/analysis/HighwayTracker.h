@@ -68,13 +68,16 @@ private:
     struct State
     {
         std::shared_ptr<PackedField> Cells; // null: not taken; shared by copies
+        // What a walk from here copies: on the plane the field's stored part, of which
+        // Cells keep only the visited part.
+        PackedField::Part Extent;
         std::ptrdiff_t At = 0;
         int Heading = 0;
         std::uint64_t Done = 0;
     };
 
-    // Copies of a bounded field keep only its visited part, so a snapshot of a large
-    // field costs what the run has touched, not the whole field.
+    // Copies keep only the field's visited part, so a snapshot of a large field or plane
+    // costs what the run has touched, not all that is stored.
     bool Save(const PackedField& field, std::ptrdiff_t at, int heading, std::uint64_t done,
               State& into);
     // Frees the spare copies and Onward, which only speed later calls up.

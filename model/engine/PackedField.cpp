@@ -36,6 +36,48 @@ bool AllBlank64(const std::uint8_t* cells)
     }
     return (any & CodeBits) == 0;
 }
+
+// The first of count cells that is not blank, or count.
+int FirstCell(const std::uint8_t* cells, int count)
+{
+    int i = 0;
+    while (i + 8 <= count)
+    {
+        if (i + 64 <= count && AllBlank64(cells + i))
+        {
+            i += 64;
+            continue;
+        }
+        if (const std::uint64_t set = NotBlank(cells + i))
+            return i + __builtin_ctzll(set) / 8;
+        i += 8;
+    }
+    for (; i < count; ++i)
+        if (PackedField::CodeOf(cells[i]) != 0)
+            return i;
+    return count;
+}
+
+// The last of count cells that is not blank, or -1.
+int LastCell(const std::uint8_t* cells, int count)
+{
+    int i = count;
+    while (i >= 8)
+    {
+        if (i >= 64 && AllBlank64(cells + i - 64))
+        {
+            i -= 64;
+            continue;
+        }
+        if (const std::uint64_t set = NotBlank(cells + i - 8))
+            return i - 8 + (63 - __builtin_clzll(set)) / 8;
+        i -= 8;
+    }
+    while (i-- > 0)
+        if (PackedField::CodeOf(cells[i]) != 0)
+            return i;
+    return -1;
+}
 } // namespace
 
 PackedField::PackedField(int size, bool unbounded)
@@ -334,18 +376,35 @@ void PackedField::MakeWhole()
         Extend(0, 0, Side, Side);
 }
 
-PackedField::Part PackedField::NeededPart(int x, int y) const
+PackedField::Part PackedField::VisitedPart(int x, int y) const
 {
-    if (Plane)
-        return StoredPart();
-    const Bounds visited = VisitedBounds();
-    int left = x, top = y, right = x, bottom = y;
-    if (visited.Visited > 0)
+    // Taken at every snapshot of a large plane, mostly blank: only the rows beyond the
+    // box and each row's cells beyond the box found so far are read, not all it stores.
+    const auto row = [this](int at) { return Codes.data() + Index(OriginX, at); };
+    int top = y, bottom = y;
+    for (int at = OriginY; at < std::min(y, OriginY + H); ++at)
+        if (FirstCell(row(at), W) < W)
+        {
+            top = at;
+            break;
+        }
+    for (int at = OriginY + H - 1; at > std::max(y, OriginY - 1); --at)
+        if (LastCell(row(at), W) >= 0)
+        {
+            bottom = at;
+            break;
+        }
+    int left = x, right = x;
+    for (int at = std::max(top, OriginY); at <= std::min(bottom, OriginY + H - 1); ++at)
     {
-        left = std::min(left, visited.MinX);
-        top = std::min(top, visited.MinY);
-        right = std::max(right, visited.MaxX);
-        bottom = std::max(bottom, visited.MaxY);
+        const int before = std::clamp(left - OriginX, 0, W);
+        const int first = FirstCell(row(at), before);
+        if (first < before)
+            left = OriginX + first;
+        const int after = std::clamp(right + 1 - OriginX, 0, W);
+        const int last = LastCell(row(at) + after, W - after);
+        if (last >= 0)
+            right = OriginX + after + last;
     }
     Part part{left, top, right - left + 1, bottom - top + 1, 0};
     part.Bytes = (static_cast<std::uint64_t>(part.Width) + 2) *
@@ -383,9 +442,23 @@ void PackedField::CopyPart(const PackedField& from, const Part& part)
     OriginY = part.Top;
     Codes.resizeDiscarding(static_cast<std::size_t>(part.Bytes));
     Frame();
+    // The columns both store; a copy within `from` has no others.
+    const int left = std::max(OriginX, from.OriginX);
+    const int right = std::min(OriginX + W, from.OriginX + from.W);
+    const std::uint8_t blank = IsMarked ? MarkedCode(0, RightCodes) : 0;
     for (int y = OriginY; y < OriginY + H; ++y)
-        std::memcpy(Codes.data() + Index(OriginX, y), from.Codes.data() + from.Index(OriginX, y),
-                    static_cast<std::size_t>(W));
+    {
+        std::uint8_t* row = Codes.data() + Index(OriginX, y);
+        if (y < from.OriginY || y >= from.OriginY + from.H || left >= right)
+        {
+            std::memset(row, blank, static_cast<std::size_t>(W));
+            continue;
+        }
+        std::memset(row, blank, static_cast<std::size_t>(left - OriginX));
+        std::memcpy(row + (left - OriginX), from.Codes.data() + from.Index(left, y),
+                    static_cast<std::size_t>(right - left));
+        std::memset(row + (right - OriginX), blank, static_cast<std::size_t>(OriginX + W - right));
+    }
     ForeignValues.clear();
     for (const auto& [index, value] : from.ForeignValues)
     {

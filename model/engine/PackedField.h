@@ -56,15 +56,18 @@ public:
     bool Whole() const { return Plane || (W == Side && H == Side); }
     // Makes a partly stored bounded field whole.
     void MakeWhole();
-    // The part of the field a copy needs: on a bounded field the smallest rectangle around
-    // the cells not blank and the cell (x, y), the rest being blank; on the plane all of
-    // the stored part, as its growth, and so the replays on it, follow its stored extent.
     struct Part
     {
         int Left = 0, Top = 0, Width = 0, Height = 0;
         std::uint64_t Bytes = 0;
     };
-    Part NeededPart(int x, int y) const;
+    // The smallest rectangle around the cells not blank and the cell (x, y): all a copy
+    // must keep, the rest being blank.
+    Part VisitedPart(int x, int y) const;
+    // The part a copy to be stepped on needs: the visited part of a bounded field; on the
+    // plane all of the stored part, as its growth, and so the replays on it, follow its
+    // stored extent.
+    Part NeededPart(int x, int y) const { return Plane ? StoredPart() : VisitedPart(x, y); }
     // The stored cells within `reach` cells of (x, y), a stored cell, along each axis: all
     // that an ant there reads in `reach` steps.
     Part PartAround(int x, int y, std::uint64_t reach) const;
@@ -72,7 +75,8 @@ public:
     // The side of a bounded field; 0 on the plane.
     int BoundedSide() const { return Side; }
     // Makes this field a copy of that part of `from`, in the storage it holds if that is
-    // large enough.
+    // large enough. On the plane the part may reach beyond what `from` stores: the cells
+    // there are blank.
     void CopyPart(const PackedField& from, const Part& part);
     int Width() const { return W; }
     int Left() const { return OriginX; } // the first stored column and row
