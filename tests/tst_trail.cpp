@@ -7,9 +7,13 @@
 #include "PlaneReference.h"
 #include "Runner.h"
 #include "StepTable.h"
+#include "TailMatches.h"
 #include "Trail.h"
 
+#include <cstring>
+#include <random>
 #include <string>
+#include <vector>
 
 // The trail may say "no highway" only where the proof, given the whole walk so far, proves
 // none; and it must say so often enough on a walk that is not on a highway to spare the
@@ -21,6 +25,8 @@ class TestTrail : public QObject
 private slots:
     void sparesOnlyWalksWithoutRepetition_data();
     void sparesOnlyWalksWithoutRepetition();
+    void tailMatchesFindEveryPeriod_data();
+    void tailMatchesFindEveryPeriod();
 };
 
 void TestTrail::sparesOnlyWalksWithoutRepetition_data()
@@ -98,6 +104,54 @@ void TestTrail::sparesOnlyWalksWithoutRepetition()
         QVERIFY(lastMaybe);
     else
         QVERIFY2(spared * 5 >= looks * 2, qPrintable(QString("%1 of %2").arg(spared).arg(looks)));
+}
+
+void TestTrail::tailMatchesFindEveryPeriod_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("periods");
+    QTest::addColumn<int>("codes"); // drawn from 0 .. codes - 1
+    QTest::newRow("two codes") << 3000 << 1500 << 2;
+    QTest::newRow("three codes") << 5000 << 2000 << 3;
+    QTest::newRow("one code: every period") << 200 << 100 << 1;
+    QTest::newRow("13 codes") << 4000 << 2000 << 13;
+    // Periods that end a block of 16 early, just at it and just after.
+    QTest::newRow("8 periods") << 16 << 8 << 2;
+    QTest::newRow("22 periods") << 44 << 22 << 1;
+    QTest::newRow("23 periods") << 46 << 23 << 1;
+    QTest::newRow("24 periods") << 60 << 24 << 2;
+    QTest::newRow("39 periods") << 90 << 39 << 2;
+}
+
+// Every period from 8 on whose 8 codes before the last p equal the last 8, found in order,
+// against a comparison of each.
+void TestTrail::tailMatchesFindEveryPeriod()
+{
+    QFETCH(int, length);
+    QFETCH(int, periods);
+    QFETCH(int, codes);
+    std::mt19937 random(std::uint32_t(length * 31 + codes));
+    std::vector<std::uint8_t> trail(static_cast<std::size_t>(length));
+    for (auto& code : trail)
+        code = std::uint8_t(random() % unsigned(codes));
+    const auto n = std::uint64_t(length);
+    // Matches planted within the 16 positions after one and just beyond them, besides
+    // those by chance.
+    auto plant = [&](std::uint64_t p)
+    { std::memcpy(trail.data() + n - 8 - p, trail.data() + n - 8, 8); };
+    const std::uint64_t gaps[] = {5, 16, 17, 33, 47};
+    for (std::uint64_t p = 8, i = 0; p < std::uint64_t(periods); p += gaps[i++ % 5])
+        plant(p);
+    plant(std::uint64_t(periods));
+    QList<quint64> expected;
+    for (std::uint64_t p = 8; p <= std::uint64_t(periods); ++p)
+        if (std::memcmp(trail.data() + n - 8 - p, trail.data() + n - 8, 8) == 0)
+            expected << p;
+    QList<quint64> found;
+    TailMatches matches(trail.data(), n, std::uint64_t(periods));
+    for (std::uint64_t p = matches.Next(8); p <= std::uint64_t(periods); p = matches.Next(p + 1))
+        found << p;
+    QCOMPARE(found, expected);
 }
 
 QTEST_APPLESS_MAIN(TestTrail)

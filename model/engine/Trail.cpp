@@ -2,6 +2,7 @@
 
 #include "PackedField.h"
 #include "StepTable.h"
+#include "TailMatches.h"
 
 #include <algorithm>
 #include <cstring>
@@ -134,9 +135,6 @@ bool Trail::MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepT
     const std::uint8_t* const codes = Codes.data();
     const std::uint64_t n = Held;
     const std::uint64_t periods = std::min(maxPeriod, n / 2);
-    std::uint64_t tail = 0; // the last eight codes, where there are eight
-    if (n >= 8)
-        std::memcpy(&tail, codes + n - 8, 8);
     // Repetitions found so far, and how far back each holds.
     struct Repetition
     {
@@ -145,15 +143,11 @@ bool Trail::MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepT
     };
     Repetition shorter[16];
     std::size_t shorterCount = 0;
+    TailMatches matches(codes, n, periods);
     for (std::uint64_t p = 1; p <= periods; ++p)
     {
-        if (p >= 8)
-        {
-            std::uint64_t before = 0;
-            std::memcpy(&before, codes + n - 8 - p, 8);
-            if (before != tail)
-                continue;
-        }
+        if (p >= 8 && (p = matches.Next(p)) > periods)
+            break;
         if (std::memcmp(codes + n - 2 * p, codes + n - p, static_cast<std::size_t>(p)) != 0)
             continue;
         // The headings of the last p steps, back from the ant's heading now: the steps
