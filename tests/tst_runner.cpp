@@ -1014,13 +1014,14 @@ void TestRunner::visitedPartHoldsEveryCell()
                            {field.Left(), bottom},
                            {right, field.Top()},
                            {field.StartX(), field.StartY()}};
+    QRect coloured; // null while no cell is found
+    for (int y = field.Top(); y <= bottom; ++y)
+        for (int x = field.Left(); x <= right; ++x)
+            if (field.Colour(x, y) != 0)
+                coloured |= QRect(x, y, 1, 1);
     for (const QPoint at : ants)
     {
-        QRect box(at, at);
-        for (int y = field.Top(); y <= bottom; ++y)
-            for (int x = field.Left(); x <= right; ++x)
-                if (field.Colour(x, y) != 0)
-                    box |= QRect(x, y, 1, 1);
+        const QRect box = coloured | QRect(at, at);
         const PackedField::Part part = field.VisitedPart(at.x(), at.y());
         QCOMPARE(QRect(part.Left, part.Top, part.Width, part.Height), box);
         QCOMPARE(part.Bytes, std::uint64_t(box.width() + 2) * std::uint64_t(box.height() + 2));
