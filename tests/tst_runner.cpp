@@ -82,6 +82,8 @@ private slots:
     void lanesEqualSingleRuns();
     void anySizeAndThePlaneEqualTheReference_data();
     void anySizeAndThePlaneEqualTheReference();
+    void aFieldLeftMarkedRunsOnUnderAnotherRule_data();
+    void aFieldLeftMarkedRunsOnUnderAnotherRule();
     void planeGrowsInEveryDirection();
     void runEndsAtTheMemoryLimit_data();
     void runEndsAtTheMemoryLimit();
@@ -616,7 +618,79 @@ void TestRunner::anySizeAndThePlaneEqualTheReference()
     QCOMPARE(result.Iterations, reference.Done);
     QCOMPARE(PositionText(ant), PositionText(reference.Ant));
     QCOMPARE(FieldDifference(field, reference), QString());
-    QVERIFY(!field.Marked());
+}
+
+void TestRunner::aFieldLeftMarkedRunsOnUnderAnotherRule_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second"); // another rule, or the same
+    QTest::addColumn<bool>("lanes");     // the second run on a lane, not the single runner
+    QTest::addColumn<bool>("plane");
+    QTest::newRow("LR, then RL") << "LR"
+                                 << "RL" << false << true;
+    QTest::newRow("RLR, then LLR") << "RLR"
+                                   << "LLR" << false << false;
+    QTest::newRow("LLRR, then the same") << "LLRR"
+                                         << "LLRR" << false << true;
+    // Colours beyond the second rule's do not turn: the plain step, which reads whole bytes.
+    QTest::newRow("RLLR, then RL") << "RLLR"
+                                   << "RL" << false << true;
+    QTest::newRow("LRRL, then RLR on a lane") << "LRRL"
+                                              << "RLR" << true << true;
+    QTest::newRow("LR, then LR on a lane") << "LR"
+                                           << "LR" << true << false;
+}
+
+// A run leaves its field's turn marks in place: the next run on that field, of any rule
+// on any stepper, must still see only the colours.
+void TestRunner::aFieldLeftMarkedRunsOnUnderAnotherRule()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(bool, lanes);
+    QFETCH(bool, plane);
+    constexpr std::uint64_t Half = 30000;
+    PackedField field(120, plane);
+    AntPosition ant{field.StartX(), field.StartY(), 'U'};
+    FieldReference reference(RuleOf(first.toStdString()), plane ? 0 : 120, field.StartX(),
+                             field.StartY());
+    const RunResult firstRun = Runner().Run(field, ant, reference.Rule, Capped(Half));
+    reference.RunTo(firstRun.Iterations);
+    reference.Rule = RuleOf(second.toStdString());
+    RunResult result;
+    if (lanes)
+    {
+        bool handed = false;
+        RunOptions options = Capped(2 * Half);
+        options.Size = 120;
+        options.Plane = plane;
+        LaneRunner().Run<CycleProof::Off>(
+            [&](RunJob& job)
+            {
+                if (std::exchange(handed, true))
+                    return false;
+                job.Rule = reference.Rule;
+                job.Field = &field;
+                job.Position = ant;
+                job.Done = firstRun.Iterations;
+                return true;
+            },
+            [&](const LaneRunner::Ended& end)
+            {
+                result = end.Result;
+                ant = end.Position;
+            },
+            options);
+    }
+    else
+    {
+        result = Runner().Run(field, ant, reference.Rule, Capped(2 * Half), firstRun.Iterations);
+    }
+    reference.RunTo(result.Iterations);
+    QVERIFY2(result.Iterations > firstRun.Iterations,
+             qPrintable(QString("%1 after %2").arg(Name(result.Outcome)).arg(result.Iterations)));
+    QCOMPARE(PositionText(ant), PositionText(reference.Ant));
+    QCOMPARE(FieldDifference(field, reference), QString());
 }
 
 // From a 5 x 5 start the plane must grow on every side; what it stores stays within
@@ -1054,6 +1128,8 @@ void TestRunner::copiesReachBeyondTheStoredPart()
     const std::uint64_t right = 0b00101; // the codes are 0 to 4; 0 and 2 marked right
     if (marked)
         QVERIFY(from.MarkTurns(0b11111, right));
+    else
+        from.UnmarkTurns(); // the run's own
     PackedField copy(3);
     const auto bytes = std::uint64_t(part.width() + 2) * std::uint64_t(part.height() + 2);
     copy.CopyPart(from, {part.x(), part.y(), part.width(), part.height(), bytes});

@@ -28,6 +28,7 @@ public:
     void Place(int j, PackedField& field, std::ptrdiff_t at, int heading, const StepTable& steps)
     {
         Compile(steps, Tables[j]);
+        field.UnmarkTurns(); // the tables take whole bytes
         Cells[j] = field.Cells();
         Stride[j] = field.Stride();
         Regs[j] = Registers{Cells[j] + at, RowAt(Tables[j], heading)};

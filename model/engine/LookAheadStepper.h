@@ -24,7 +24,8 @@ public:
     // Whether the field suits the step; marks it if so.
     static bool Prepare(PackedField& field, const StepTable& steps)
     {
-        return field.Marked() || field.MarkTurns(steps.TurningCodes(), steps.RightCodes());
+        return field.MarkedFor(steps.TurningCodes(), steps.RightCodes()) ||
+               field.MarkTurns(steps.TurningCodes(), steps.RightCodes());
     }
 
     void Place(int, PackedField& field, std::ptrdiff_t at, int heading, const StepTable& steps)
@@ -47,7 +48,7 @@ public:
     {
         return Forward == -Stride ? 0 : Forward == 1 ? 1 : Forward == Stride ? 2 : 3;
     }
-    void Leave(int, PackedField& field) { field.UnmarkTurns(); }
+    void Leave(int, PackedField&) {} // the marks stay: PackedField masks them
     void TrailTo(int, std::uint8_t* to) { TrailEnd = to; }
 
     StepAdvance Advance(std::uint64_t limit)

@@ -145,6 +145,7 @@ void PackedField::SetBox(int left, int top, int width, int height)
 
 void PackedField::Load(const AntField& field)
 {
+    IsMarked = false; // every cell is written anew
     ForeignValues.clear();
     for (int y = 0; y < H; ++y)
     {
@@ -435,6 +436,7 @@ void PackedField::CopyPart(const PackedField& from, const Part& part)
     Side = from.Side;
     Start = from.Start;
     IsMarked = from.IsMarked;
+    TurningCodes = from.TurningCodes;
     RightCodes = from.RightCodes;
     W = part.Width;
     H = part.Height;
@@ -472,7 +474,7 @@ void PackedField::CopyPart(const PackedField& from, const Part& part)
 bool PackedField::MarkTurns(std::uint64_t turningCodes, std::uint64_t rightCodes)
 {
     constexpr std::uint64_t border = std::uint64_t{1} << Border;
-    rightCodes &= ~border;
+    rightCodes = Unbordered(rightCodes);
     std::uint64_t present = 0;
     for (const std::uint8_t byte : Codes)
         present |= std::uint64_t{1} << CodeOf(byte);
@@ -481,6 +483,7 @@ bool PackedField::MarkTurns(std::uint64_t turningCodes, std::uint64_t rightCodes
     for (std::uint8_t& byte : Codes)
         byte = MarkedCode(CodeOf(byte), rightCodes);
     IsMarked = true;
+    TurningCodes = turningCodes;
     RightCodes = rightCodes;
     return true;
 }

@@ -158,10 +158,17 @@ public:
 
     // The look-ahead runner keeps each cell's turn in its top bit: set for the codes in
     // rightCodes (bit per code). False, with nothing changed, when a cell holds a code
-    // outside turningCodes. Growing a marked field marks its new cells.
+    // outside turningCodes. Growing a marked field marks its new cells. The marks stay
+    // after the run: every read here masks them, and a large plane's pass to clear them
+    // would cost as much as its growth; a stepper that reads whole bytes unmarks first.
     bool MarkTurns(std::uint64_t turningCodes, std::uint64_t rightCodes);
     void UnmarkTurns();
     bool Marked() const { return IsMarked; }
+    // Whether the marks are those MarkTurns(turningCodes, rightCodes) would set.
+    bool MarkedFor(std::uint64_t turningCodes, std::uint64_t rightCodes) const
+    {
+        return IsMarked && TurningCodes == turningCodes && RightCodes == Unbordered(rightCodes);
+    }
     static constexpr std::uint8_t TurnMark = 0x80;
     static std::uint8_t MarkedCode(unsigned code, std::uint64_t rightCodes)
     {
@@ -170,6 +177,10 @@ public:
     static unsigned CodeOf(std::uint8_t byte) { return byte & (CodeCount - 1u); }
 
 private:
+    static std::uint64_t Unbordered(std::uint64_t codes)
+    {
+        return codes & ~(std::uint64_t{1} << Border);
+    }
     void Blank();
     void Frame(); // border cells all round the stored part
     // Stores the rectangle left..right-1 x top..bottom-1, around the stored part.
@@ -190,6 +201,7 @@ private:
     int OriginY = 0;
     int Start = 0;
     bool IsMarked = false;
+    std::uint64_t TurningCodes = 0;
     std::uint64_t RightCodes = 0;
     CellBuffer Codes;
     std::vector<std::pair<std::size_t, int>> ForeignValues; // index and original value
