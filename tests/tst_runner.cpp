@@ -622,41 +622,33 @@ void TestRunner::anySizeAndThePlaneEqualTheReference()
 
 void TestRunner::aFieldLeftMarkedRunsOnUnderAnotherRule_data()
 {
-    QTest::addColumn<QString>("first");
-    QTest::addColumn<QString>("second"); // another rule, or the same
-    QTest::addColumn<bool>("lanes");     // the second run on a lane, not the single runner
+    QTest::addColumn<QStringList>("rules"); // the first run's, then the second's
+    QTest::addColumn<bool>("lanes");        // the second run on a lane, not the single runner
     QTest::addColumn<bool>("plane");
-    QTest::newRow("LR, then RL") << "LR"
-                                 << "RL" << false << true;
-    QTest::newRow("RLR, then LLR") << "RLR"
-                                   << "LLR" << false << false;
-    QTest::newRow("LLRR, then the same") << "LLRR"
-                                         << "LLRR" << false << true;
+    QTest::newRow("LR, then RL") << QStringList{"LR", "RL"} << false << true;
+    QTest::newRow("RLR, then LLR") << QStringList{"RLR", "LLR"} << false << false;
+    QTest::newRow("LLRR, then the same") << QStringList{"LLRR", "LLRR"} << false << true;
     // Colours beyond the second rule's do not turn: the plain step, which reads whole bytes.
-    QTest::newRow("RLLR, then RL") << "RLLR"
-                                   << "RL" << false << true;
-    QTest::newRow("LRRL, then RLR on a lane") << "LRRL"
-                                              << "RLR" << true << true;
-    QTest::newRow("LR, then LR on a lane") << "LR"
-                                           << "LR" << true << false;
+    QTest::newRow("RLLR, then RL") << QStringList{"RLLR", "RL"} << false << true;
+    QTest::newRow("LRRL, then RLR on a lane") << QStringList{"LRRL", "RLR"} << true << true;
+    QTest::newRow("LR, then LR on a lane") << QStringList{"LR", "LR"} << true << false;
 }
 
 // A run leaves its field's turn marks in place: the next run on that field, of any rule
 // on any stepper, must still see only the colours.
 void TestRunner::aFieldLeftMarkedRunsOnUnderAnotherRule()
 {
-    QFETCH(QString, first);
-    QFETCH(QString, second);
+    QFETCH(QStringList, rules);
     QFETCH(bool, lanes);
     QFETCH(bool, plane);
     constexpr std::uint64_t Half = 30000;
     PackedField field(120, plane);
     AntPosition ant{field.StartX(), field.StartY(), 'U'};
-    FieldReference reference(RuleOf(first.toStdString()), plane ? 0 : 120, field.StartX(),
+    FieldReference reference(RuleOf(rules[0].toStdString()), plane ? 0 : 120, field.StartX(),
                              field.StartY());
     const RunResult firstRun = Runner().Run(field, ant, reference.Rule, Capped(Half));
     reference.RunTo(firstRun.Iterations);
-    reference.Rule = RuleOf(second.toStdString());
+    reference.Rule = RuleOf(rules[1].toStdString());
     RunResult result;
     if (lanes)
     {
