@@ -12,7 +12,10 @@
 
 namespace
 {
-// Blocks this large come in huge pages: a 512th of the page faults.
+// Blocks this large are mapped, on huge page boundaries, so a kernel that backs every
+// mapping with huge pages can. They are not asked for: on a first touch the kernel
+// compacts memory to find them, which cost a fresh process three times the system time
+// of plain pages (p7 survey: 0.95 s against 0.31 s, the steps' time the same).
 constexpr std::size_t HugePage = std::size_t{2} << 20;
 
 #if defined(__linux__)
@@ -111,11 +114,6 @@ std::uint8_t* Reserve(std::size_t length)
         ::munmap(block + length, HugePage - skip);
     return block;
 }
-
-void Advise(std::uint8_t* block, std::size_t length)
-{
-    ::madvise(block, length, MADV_HUGEPAGE); // only advice: the block works without
-}
 #endif
 } // namespace
 
@@ -130,7 +128,6 @@ void* AllocateCells(std::size_t bytes)
         const std::size_t length = PageLength(bytes);
         std::uint8_t* const block = Reserve(length);
         KeptPages::Instance().Fill(block, 0, length);
-        Advise(block, length);
         return block;
     }
 #endif
@@ -153,7 +150,7 @@ void* GrowCells(void* block, std::size_t oldBytes, std::size_t bytes, std::size_
 {
 #if defined(__linux__)
     // The old pages go onto the front of the new block, both on huge page boundaries,
-    // so they stay resident and in huge pages; only the new part is faulted in. Pages
+    // so they stay resident (and huge, if they are); only the new part is faulted in. Pages
     // that need not be kept move all the same: reusing them saves clearing new ones.
     if (block && oldBytes >= HugePage)
     {
@@ -164,7 +161,6 @@ void* GrowCells(void* block, std::size_t oldBytes, std::size_t bytes, std::size_
             MAP_FAILED)
         {
             KeptPages::Instance().Fill(grown, oldLength, length);
-            Advise(grown, length);
             return grown;
         }
         ::munmap(grown, length);

@@ -12,8 +12,7 @@ void FreeCells(void* block, std::size_t bytes) noexcept;
 void* GrowCells(void* block, std::size_t oldBytes, std::size_t bytes, std::size_t keep);
 
 // Field storage: left uninitialised, since every byte is written before it is read, and
-// on large blocks asks for huge pages, as a growing plane otherwise spends its time in
-// the kernel's page faults and page clearing.
+// large blocks mapped, so their pages move rather than copy as a growing plane grows.
 template <class T> struct CellAllocator
 {
     using value_type = T;
