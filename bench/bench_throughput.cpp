@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -78,32 +79,36 @@ int PlaneReport(int rounds)
         std::uint64_t Cap;
         bool Plane;
     };
-    const Case cases[] = {{"250 field, 9 letters, cap 10^8", 9, 100000000, false},
-                          {"plane, 9 letters, cap 10^7", 9, 10000000, true},
-                          {"plane, 7 letters, cap 10^8", 7, 100000000, true}};
+    static constexpr Case cases[] = {{"250 field, 9 letters, cap 10^8", 9, 100000000, false},
+                                     {"plane, 9 letters, cap 10^7", 9, 10000000, true},
+                                     {"plane, 7 letters, cap 10^8", 7, 100000000, true}};
     std::printf("survey with highways up to 20000, one thread, %d rounds, median ns per stepped "
                 "iteration:\n",
                 rounds);
-    double field = 0;
-    for (const Case& c : cases)
+    // Round by round across the cases: a shared machine's speed drifts over minutes, and
+    // the ratios should not.
+    constexpr std::size_t caseCount = std::size(cases);
+    std::vector<double> user[caseCount], system[caseCount], wall[caseCount];
+    std::uint64_t stepped[caseCount] = {};
+    for (int round = 0; round < rounds; ++round)
     {
-        std::vector<double> user, system, wall;
-        std::uint64_t stepped = 0;
-        for (int round = 0; round < rounds; ++round)
+        for (std::size_t i = 0; i < caseCount; ++i)
         {
-            const Cost cost = TimePlaneSurvey(c.Letters, c.Cap, c.Plane, stepped);
-            const double perStep = 1e9 / static_cast<double>(std::max<std::uint64_t>(stepped, 1));
-            user.push_back(cost.User * perStep);
-            system.push_back(cost.System * perStep);
-            wall.push_back(cost.Wall * perStep);
+            const Case& c = cases[i];
+            const Cost cost = TimePlaneSurvey(c.Letters, c.Cap, c.Plane, stepped[i]);
+            const double perStep =
+                1e9 / static_cast<double>(std::max<std::uint64_t>(stepped[i], 1));
+            user[i].push_back(cost.User * perStep);
+            system[i].push_back(cost.System * perStep);
+            wall[i].push_back(cost.Wall * perStep);
         }
-        if (!c.Plane)
-            field = Median(user);
+    }
+    const double field = Median(user[0]);
+    for (std::size_t i = 0; i < caseCount; ++i)
         std::printf("  %-32s %.3g iterations  user %.2f  system %.2f  wall %.2f  (user %.2fx the "
                     "250 field's)\n",
-                    c.Name, static_cast<double>(stepped), Median(user), Median(system),
-                    Median(wall), Median(user) / field);
-    }
+                    cases[i].Name, static_cast<double>(stepped[i]), Median(user[i]),
+                    Median(system[i]), Median(wall[i]), Median(user[i]) / field);
     return 0;
 }
 
