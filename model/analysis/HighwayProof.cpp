@@ -1,5 +1,7 @@
 #include "HighwayProof.h"
 
+#include "DriftLine.h"
+
 #include <algorithm>
 #include <limits>
 #include <map>
@@ -51,11 +53,6 @@ std::uint8_t MergedSymbol(const WalkStep& step)
 std::uint8_t ExactSymbol(const WalkStep& step)
 {
     return static_cast<std::uint8_t>(step.Colour << 2 | (step.Heading & 3u));
-}
-
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) // b > 0
-{
-    return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
 
 struct Box
@@ -147,25 +144,6 @@ private:
     int Shift = 64;
 };
 
-// Where a cell f (relative to the ant) lies among the lines r + qd: along the axis d moves
-// on, q is the cell's coordinate divided by d's, rounded down, so cells f and f + jd get q
-// and q + j and the same remainder r = f - qd.
-struct OnLine
-{
-    std::int64_t RX;
-    std::int64_t RY;
-    std::int64_t Q;
-};
-
-OnLine LineOf(std::int64_t fx, std::int64_t fy, int dx, int dy)
-{
-    const bool alongX = dx != 0;
-    const std::int64_t step = alongX ? dx : dy;
-    const std::int64_t sign = step > 0 ? 1 : -1;
-    const std::int64_t q = sign * FloorDiv(alongX ? fx : fy, step * sign);
-    return {fx - q * dx, fy - q * dy, q};
-}
-
 // The cells of F + jd, j >= D: F falls into lines r + qd; on each line they are the cells
 // from the footprint's least q plus D on.
 struct Line
@@ -186,8 +164,8 @@ Footprint FootprintOf(const WalkStep* period, std::size_t p, int dx, int dy)
     std::map<std::pair<std::int64_t, std::int64_t>, std::pair<std::int64_t, std::int64_t>> lines;
     for (std::size_t i = 0; i < p; ++i)
     {
-        const OnLine on = LineOf(std::int64_t{period[i].X} - period[0].X,
-                                 std::int64_t{period[i].Y} - period[0].Y, dx, dy);
+        const DriftLine on = DriftLine::Of(std::int64_t{period[i].X} - period[0].X,
+                                           std::int64_t{period[i].Y} - period[0].Y, dx, dy);
         const auto found = lines.try_emplace({on.RX, on.RY}, on.Q, on.Q).first;
         found->second.first = std::min(found->second.first, on.Q);
         found->second.second = std::max(found->second.second, on.Q);
@@ -291,8 +269,8 @@ HighwayProof ProveHighway(const Walk& walk, std::uint64_t maxPeriod)
         const WalkStep& anchor = steps[exactFrom];
         for (std::size_t i = 0, until = exactFrom + lastK * p; i < until; ++i)
         {
-            const OnLine on = LineOf(std::int64_t{steps[i].X} - anchor.X,
-                                     std::int64_t{steps[i].Y} - anchor.Y, dx, dy);
+            const DriftLine on = DriftLine::Of(std::int64_t{steps[i].X} - anchor.X,
+                                               std::int64_t{steps[i].Y} - anchor.Y, dx, dy);
             const std::size_t line = lineOf.Of(on.RX, on.RY);
             if (line != CellIndex::Never && on.Q >= footprint.Lines[line].From)
                 visits.Insert(steps[i].X, steps[i].Y, i);

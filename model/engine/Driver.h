@@ -303,18 +303,22 @@ private:
     }
 
     // False when lane j's trail shows that no walk the tracker could replay now ends on a
-    // highway. Its walks reach back to the tracker's start at most.
+    // highway. Its walks reach back to the tracker's start at most. The tracker hears of
+    // the walks that end in no repetition at all, whose later ones it may then start later.
     bool MayBeOnHighway(Slot& slot, int j)
     {
-        if (!ShowsNoRepetition(slot, j))
-            return true;
-        slot.Observer->NoRepetition(slot.Done);
-        return false;
+        if (ShowsNoRepetition(slot, j))
+        {
+            slot.Observer->NoRepetition(slot.Done);
+            return false;
+        }
+        return !ShowsNoRepetition(slot, j, Trail::ProvenBy::Now);
     }
 
     // Whether the trail shows that no walk ending now (none reaching back beyond the
     // tracker's start) repeats: ProveHighway's first test, so no proof holds now.
-    bool ShowsNoRepetition(const Slot& slot, int j) const
+    bool ShowsNoRepetition(const Slot& slot, int j,
+                           Trail::ProvenBy by = Trail::ProvenBy::Later) const
     {
         if constexpr (Stepper::Trails)
         {
@@ -324,12 +328,13 @@ private:
             const PackedField& field = *slot.Field;
             const std::ptrdiff_t at = Stepping.At(j);
             return !slot.Trail.MayEndInRepetition(Options.HighwayMaxPeriod, Stepping.Heading(j),
-                                                  *slot.Table, field, field.X(at), field.Y(at));
+                                                  *slot.Table, field, field.X(at), field.Y(at), by);
         }
         else
         {
             (void)slot;
             (void)j;
+            (void)by;
             return false;
         }
     }
@@ -414,7 +419,8 @@ private:
         PackedField& field = *slot.Field;
         std::ptrdiff_t at = Stepping.At(j);
         if (outcome == RunOutcome::Memory && Options.ProveAtMemory && slot.Observer &&
-            (field.Unbounded() || Options.ProveOnField) && !ShowsNoRepetition(slot, j))
+            (field.Unbounded() || Options.ProveOnField) &&
+            !ShowsNoRepetition(slot, j, Trail::ProvenBy::Now))
         {
             // A highway running off diagonally grows the stored box as a square, and may
             // outgrow the memory between two snapshots; where it stops, with the cycle

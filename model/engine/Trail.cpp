@@ -1,5 +1,6 @@
 #include "Trail.h"
 
+#include "DriftLine.h"
 #include "PackedField.h"
 #include "StepTable.h"
 #include "TailMatches.h"
@@ -72,23 +73,65 @@ bool BlankRay(const PackedField& field, std::int64_t x, std::int64_t y, int dx, 
             return false;
     }
 }
+
+// The proof's condition (ii) at a period's first step b, as far as the field now shows it.
+// The cells of the footprint's lines from D drifts on were blank at b, and the steps since
+// b stood only on the footprint: those beyond it are blank now. (A line's cell D drifts on
+// may be the footprint's own, written since.) `cells` are where the period began at b
+// stood, D is the footprint's reach, found as the proof finds it.
+struct Cell
+{
+    std::int64_t X, Y;
+};
+
+bool FootprintClear(const PackedField& field, const Cell* cells, std::uint64_t p, int dx, int dy)
+{
+    std::vector<DriftLine> on(static_cast<std::size_t>(p));
+    for (std::uint64_t i = 0; i < p; ++i)
+        on[i] = DriftLine::Of(cells[i].X, cells[i].Y, dx, dy);
+    std::sort(on.begin(), on.end(),
+              [](const DriftLine& a, const DriftLine& b) {
+                  return a.RX != b.RX ? a.RX < b.RX : a.RY != b.RY ? a.RY < b.RY : a.Q < b.Q;
+              });
+    // Each line's cells run from its first entry to its last, least q first.
+    std::int64_t reach = 0;
+    for (std::size_t i = 0, first = 0; i < on.size(); ++i)
+    {
+        if (i + 1 < on.size() && on[i + 1].RX == on[i].RX && on[i + 1].RY == on[i].RY)
+            continue;
+        reach = std::max(reach, on[i].Q - on[first].Q);
+        first = i + 1;
+    }
+    for (std::size_t i = 0, first = 0; i < on.size(); ++i)
+    {
+        if (i + 1 < on.size() && on[i + 1].RX == on[i].RX && on[i + 1].RY == on[i].RY)
+            continue;
+        const std::int64_t from = std::max(on[first].Q + reach, on[i].Q + 1);
+        if (!BlankRay(field, on[i].RX + from * dx, on[i].RY + from * dy, dx, dy, 0))
+            return false;
+        first = i + 1;
+    }
+    return true;
+}
 } // namespace
 
 // On a highway of period p and drift d proven by now, a period began at some step b of the
 // last p (or begins now), and at b the cells of the period's footprint moved on by D drifts
 // or more were blank (the proof's condition (ii)); D < p. The steps since b write only the
 // footprint itself, which those cells miss, so they are blank now. The footprint at b is
-// where the p steps before b stood, moved on by d.
+// where the p steps before b stood, moved on by d. With ProvenBy::Now the footprint's own
+// D is found and the cells from D drifts on are asked for too.
 bool Trail::BlankAhead(const PackedField& field, int x, int y, int heading, int dx, int dy,
-                       std::uint64_t p, const int* turn) const
+                       std::uint64_t p, const int* turn, ProvenBy by) const
 {
     static constexpr int StepX[StepTable::Headings] = {0, 1, 0, -1};
     static constexpr int StepY[StepTable::Headings] = {-1, 0, 1, 0};
     const std::uint8_t* const codes = Codes.data();
     const std::uint64_t n = Held;
     // clear[k]: the cells from the one the ant stood on k steps ago, moved on by p + 1
-    // drifts, are blank.
+    // drifts, are blank. at[k]: that cell moved on by one drift.
     std::vector<bool> clear(static_cast<std::size_t>(2 * p));
+    std::vector<Cell> at(static_cast<std::size_t>(2 * p));
     std::int64_t px = x;
     std::int64_t py = y;
     int h = heading & 3;
@@ -98,20 +141,22 @@ bool Trail::BlankAhead(const PackedField& field, int x, int y, int heading, int 
         py -= StepY[h];
         h = (h - turn[PackedField::CodeOf(codes[n - k])] + StepTable::Headings) & 3;
         clear[k] = BlankRay(field, px, py, dx, dy, static_cast<std::int64_t>(p) + 1);
+        at[k] = Cell{px + dx, py + dy};
     }
     // b = now - k: its footprint stood k + 1 .. k + p steps ago.
     std::uint64_t run = 0; // clear ones in a row, counted from the oldest
     for (std::uint64_t k = 2 * p - 1; k >= 1; --k)
     {
         run = clear[k] ? run + 1 : 0;
-        if (run >= p && k - 1 < p)
+        if (run >= p && k - 1 < p &&
+            (by == ProvenBy::Later || FootprintClear(field, &at[k], p, dx, dy)))
             return true;
     }
     return false;
 }
 
 bool Trail::MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepTable& table,
-                               const PackedField& field, int x, int y) const
+                               const PackedField& field, int x, int y, ProvenBy by) const
 {
     // The codes a blank field's steps make are 0 and what NextCode makes of them; each
     // written code must stand for one colour read (blank merged into colour 1).
@@ -184,7 +229,7 @@ bool Trail::MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepT
             continue;
         if (p > MostPeriodOnField)
             return true;
-        if (BlankAhead(field, x, y, heading, dx, dy, p, turn))
+        if (BlankAhead(field, x, y, heading, dx, dy, p, turn, by))
             return true;
     }
     return false;

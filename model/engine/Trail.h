@@ -34,14 +34,22 @@ public:
     // heading now, anchors the turns. A short period is also looked for on `field`, where
     // the ant stands on (x, y). Needs the last 2 maxPeriod steps held, or all since Reset;
     // true (maybe) when they are not, or when the rule's codes do not tell colours.
+    // With ProvenBy::Now the question is only whether the walk ending now proves a highway,
+    // not whether one going on past now might: the field then answers more of it.
+    enum class ProvenBy
+    {
+        Now,
+        Later,
+    };
     bool MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepTable& table,
-                            const PackedField& field, int x, int y) const;
+                            const PackedField& field, int x, int y,
+                            ProvenBy by = ProvenBy::Later) const;
 
 private:
     // Whether the cells a highway of period p and drift (dx, dy) needs blank ahead of the
     // ant are, for one of the steps its last period may have begun on.
     bool BlankAhead(const PackedField& field, int x, int y, int heading, int dx, int dy,
-                    std::uint64_t p, const int* turn) const;
+                    std::uint64_t p, const int* turn, ProvenBy by) const;
 
     std::vector<std::uint8_t> Codes;
     std::uint64_t Held = 0;
