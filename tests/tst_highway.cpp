@@ -202,6 +202,8 @@ private slots:
     void typeDriftUpToSymmetry();
     void plantedCellsAheadDelayTheProof_data();
     void plantedCellsAheadDelayTheProof();
+    void cappedOnItsHighwayBeforeAPlantedCell_data();
+    void cappedOnItsHighwayBeforeAPlantedCell();
     void lookAheadThatDoesNotFitLeavesTheProof();
 };
 
@@ -667,6 +669,42 @@ void TestHighway::plantedCellsAheadDelayTheProof()
         const WalkStep& b = after.Steps[i + v.Period];
         QVERIFY(b.X - a.X == v.DriftX && b.Y - a.Y == v.DriftY && a.Heading == b.Heading);
     }
+}
+
+void TestHighway::cappedOnItsHighwayBeforeAPlantedCell_data()
+{
+    QTest::addColumn<int>("colour");
+    QTest::addColumn<int>("later");   // steps after 100 periods past the blank plane's proof
+    QTest::addColumn<bool>("proven"); // by the walk past the cap
+    // The walk past the cap ends at times on a repetition of period 2 within the highway.
+    QTest::newRow("colour 1") << 1 << 0 << true;
+    QTest::newRow("colour 1, later") << 1 << 23 << true;
+    QTest::newRow("colour 2") << 2 << 0 << false;
+}
+
+// Capped some 200 periods before a planted cell on its way, the run is on the blank
+// plane's highway where the cell has colour 1, which the ant reads as blank: the walk past
+// the cap proves it once past the cell. Colour 2 turns the ant off it.
+void TestHighway::cappedOnItsHighwayBeforeAPlantedCell()
+{
+    QFETCH(int, colour);
+    QFETCH(int, later);
+    QFETCH(bool, proven);
+    const Highway w = RunOnPlane("LR", 'U', 1000000).Result.Highway;
+    QVERIFY(w.Found);
+    const std::uint64_t cap = w.CertifiedAt + 100 * w.Period + static_cast<std::uint64_t>(later);
+    const ::Walk walk = PlaneReference("LR").Walk(cap + 205 * w.Period);
+    const WalkStep& ahead = walk.Steps[static_cast<std::size_t>(cap + 200 * w.Period)];
+    const PlaneRun planted = RunOnPlane("LR", 'U', cap, {{{ahead.X, ahead.Y}, colour}});
+    QCOMPARE(planted.Result.Outcome, RunOutcome::Cap);
+    const Highway& v = planted.Result.Highway;
+    QCOMPARE(v.Found, proven);
+    if (!proven)
+        return;
+    QCOMPARE(v.Onset, w.Onset);
+    QCOMPARE(v.Period, w.Period);
+    QCOMPARE(std::make_pair(v.DriftX, v.DriftY), std::make_pair(w.DriftX, w.DriftY));
+    QVERIFY(v.CertifiedAt > cap + 100 * w.Period);
 }
 
 // The look ahead of the latest snapshot only spares replays: where its copy of that

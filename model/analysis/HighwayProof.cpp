@@ -321,3 +321,18 @@ HighwayProof ProveHighway(const Walk& walk, std::uint64_t maxPeriod)
     }
     return unproven;
 }
+
+std::optional<std::uint64_t> RepetitionOnset(const Walk& walk, std::uint64_t period)
+{
+    const Walk::StepList& steps = walk.Steps;
+    const std::size_t n = steps.size();
+    const auto p = static_cast<std::size_t>(period);
+    if (p == 0 || n < 2 * p)
+        return std::nullopt;
+    std::size_t span = p;
+    while (span < n && MergedSymbol(steps[n - 1 - span]) == MergedSymbol(steps[n - 1 - span + p]))
+        ++span;
+    if (span < 2 * p)
+        return std::nullopt;
+    return walk.First + (n - span);
+}

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // One iteration of a recorded walk: the cell the ant stood on, the colour it read there
@@ -60,3 +61,6 @@ struct HighwayProof
 // Whether the walk ends on a highway of period up to maxPeriod, and its onset and the
 // iteration it is proven from. Costs time about linear in the walk's length.
 HighwayProof ProveHighway(const Walk& walk, std::uint64_t maxPeriod);
+// The iteration from which the walk's steps repeat with `period` to its end, as the proof
+// compares them (blank read as colour 1); none when its last 2 periods do not.
+std::optional<std::uint64_t> RepetitionOnset(const Walk& walk, std::uint64_t period);

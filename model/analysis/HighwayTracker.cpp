@@ -345,6 +345,14 @@ HighwayProof HighwayTracker::ProveInTail(std::uint64_t done, std::uint64_t tail,
         if (!Replay(done + past))
             break;
         proof = ProveHighway(Walk, MaxPeriod_);
+        // A shorter repetition begun since, which the proof names first, may lie within the
+        // run's own motion: that goes on while its period still repeats back to the end.
+        if (proof.Result == HighwayProof::Unproven && proof.Highway.Onset > done)
+            if (const auto onset = RepetitionOnset(Walk, period); onset && *onset <= done)
+            {
+                proof.Highway.Period = period;
+                proof.Highway.Onset = *onset;
+            }
     }
     if (Work.Bytes() > startBytes)
         Work = PackedField(3); // a grown plane is rare: give its memory back

@@ -53,11 +53,12 @@ namespace
 // highway can begin: those are looked at on the field too.
 constexpr std::uint64_t MostPeriodOnField = 512;
 
-// Whether the cells from (x, y) + first d on, in steps of d, are blank, to beyond the
-// stored part of the field.
+// Whether the cells from (x, y) + first d on, in steps of d, are blank, or of colour 1
+// too where `orOne` (as the ant reads it), to beyond the stored part of the field.
 bool BlankRay(const PackedField& field, std::int64_t x, std::int64_t y, int dx, int dy,
-              std::int64_t first)
+              std::int64_t first, bool orOne)
 {
+    const int most = orOne ? 1 : 0;
     const std::int64_t left = field.Left();
     const std::int64_t top = field.Top();
     const std::int64_t right = left + field.Width() - 1;
@@ -69,7 +70,7 @@ bool BlankRay(const PackedField& field, std::int64_t x, std::int64_t y, int dx, 
         if (goneX || goneY)
             return true;
         if (field.Inside(static_cast<int>(x), static_cast<int>(y)) &&
-            field.Colour(static_cast<int>(x), static_cast<int>(y)) != 0)
+            field.Colour(static_cast<int>(x), static_cast<int>(y)) > most)
             return false;
     }
 }
@@ -107,7 +108,7 @@ bool FootprintClear(const PackedField& field, const Cell* cells, std::uint64_t p
         if (i + 1 < on.size() && on[i + 1].RX == on[i].RX && on[i + 1].RY == on[i].RY)
             continue;
         const std::int64_t from = std::max(on[first].Q + reach, on[i].Q + 1);
-        if (!BlankRay(field, on[i].RX + from * dx, on[i].RY + from * dy, dx, dy, 0))
+        if (!BlankRay(field, on[i].RX + from * dx, on[i].RY + from * dy, dx, dy, 0, false))
             return false;
         first = i + 1;
     }
@@ -119,8 +120,11 @@ bool FootprintClear(const PackedField& field, const Cell* cells, std::uint64_t p
 // last p (or begins now), and at b the cells of the period's footprint moved on by D drifts
 // or more were blank (the proof's condition (ii)); D < p. The steps since b write only the
 // footprint itself, which those cells miss, so they are blank now. The footprint at b is
-// where the p steps before b stood, moved on by d. With ProvenBy::Now the footprint's own
-// D is found and the cells from D drifts on are asked for too.
+// where the p steps before b stood, moved on by d. A walk past now proves the motion later
+// if it goes on: the cells p + 1 drifts on and beyond, which it has not stood on yet, are
+// then blank where the proof asks, or read as blank (of colour 1, which the ant takes for
+// blank) where it passes first. With ProvenBy::Now the footprint's own D is found and the
+// cells from D drifts on must be blank.
 bool Trail::BlankAhead(const PackedField& field, int x, int y, int heading, int dx, int dy,
                        std::uint64_t p, const int* turn, ProvenBy by) const
 {
@@ -129,7 +133,7 @@ bool Trail::BlankAhead(const PackedField& field, int x, int y, int heading, int 
     const std::uint8_t* const codes = Codes.data();
     const std::uint64_t n = Held;
     // clear[k]: the cells from the one the ant stood on k steps ago, moved on by p + 1
-    // drifts, are blank. at[k]: that cell moved on by one drift.
+    // drifts, read as blank. at[k]: that cell moved on by one drift.
     std::vector<bool> clear(static_cast<std::size_t>(2 * p));
     std::vector<Cell> at(static_cast<std::size_t>(2 * p));
     std::int64_t px = x;
@@ -140,7 +144,7 @@ bool Trail::BlankAhead(const PackedField& field, int x, int y, int heading, int 
         px -= StepX[h];
         py -= StepY[h];
         h = (h - turn[PackedField::CodeOf(codes[n - k])] + StepTable::Headings) & 3;
-        clear[k] = BlankRay(field, px, py, dx, dy, static_cast<std::int64_t>(p) + 1);
+        clear[k] = BlankRay(field, px, py, dx, dy, static_cast<std::int64_t>(p) + 1, true);
         at[k] = Cell{px + dx, py + dy};
     }
     // b = now - k: its footprint stood k + 1 .. k + p steps ago.
