@@ -98,10 +98,10 @@ void TestTrail::sparesOnlyWalksWithoutRepetition()
         options.Cap = static_cast<std::uint64_t>(t);
         ran = runner.Run(field, position, ant.GetAI(), options, ran).Iterations;
         QCOMPARE(ran, quint64(t));
-        lastMaybe = trail.MayEndInRepetition(period, step.Heading, table, field, position.X,
-                                             position.Y, Trail::ProvenBy::Later);
-        const bool maybeNow = trail.MayEndInRepetition(
-            period, step.Heading, table, field, position.X, position.Y, Trail::ProvenBy::Now);
+        const Trail::Ending ending =
+            trail.EndsInRepetition(period, step.Heading, table, field, position.X, position.Y);
+        lastMaybe = ending != Trail::Ending::None;
+        const bool maybeNow = ending == Trail::Ending::Maybe;
         QVERIFY2(lastMaybe || !maybeNow, qPrintable(QString("at %1").arg(t)));
         if (maybeNow)
             continue;

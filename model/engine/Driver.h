@@ -307,35 +307,31 @@ private:
     // the walks that end in no repetition at all, whose later ones it may then start later.
     bool MayBeOnHighway(Slot& slot, int j)
     {
-        if (ShowsNoRepetition(slot, j))
-        {
+        const Trail::Ending ending = TrailEnding(slot, j);
+        if (ending == Trail::Ending::None)
             slot.Observer->NoRepetition(slot.Done);
-            return false;
-        }
-        return !ShowsNoRepetition(slot, j, Trail::ProvenBy::Now);
+        return ending == Trail::Ending::Maybe;
     }
 
-    // Whether the trail shows that no walk ending now (none reaching back beyond the
-    // tracker's start) repeats: ProveHighway's first test, so no proof holds now.
-    bool ShowsNoRepetition(const Slot& slot, int j,
-                           Trail::ProvenBy by = Trail::ProvenBy::Later) const
+    // What the trail shows of the walks ending now (none reaching back beyond the
+    // tracker's start): ProveHighway's first test, and the blank cells ahead a proof needs.
+    Trail::Ending TrailEnding(const Slot& slot, int j) const
     {
         if constexpr (Stepper::Trails)
         {
             const std::uint64_t reach = slot.Done - slot.Observer->Begun();
             if (slot.Trail.HeldSteps() < std::min(2 * Options.HighwayMaxPeriod, reach))
-                return false;
+                return Trail::Ending::Maybe;
             const PackedField& field = *slot.Field;
             const std::ptrdiff_t at = Stepping.At(j);
-            return !slot.Trail.MayEndInRepetition(Options.HighwayMaxPeriod, Stepping.Heading(j),
-                                                  *slot.Table, field, field.X(at), field.Y(at), by);
+            return slot.Trail.EndsInRepetition(Options.HighwayMaxPeriod, Stepping.Heading(j),
+                                               *slot.Table, field, field.X(at), field.Y(at));
         }
         else
         {
             (void)slot;
             (void)j;
-            (void)by;
-            return false;
+            return Trail::Ending::Maybe;
         }
     }
 
@@ -420,7 +416,7 @@ private:
         std::ptrdiff_t at = Stepping.At(j);
         if (outcome == RunOutcome::Memory && Options.ProveAtMemory && slot.Observer &&
             (field.Unbounded() || Options.ProveOnField) &&
-            !ShowsNoRepetition(slot, j, Trail::ProvenBy::Now))
+            TrailEnding(slot, j) == Trail::Ending::Maybe)
         {
             // A highway running off diagonally grows the stored box as a square, and may
             // outgrow the memory between two snapshots; where it stops, with the cycle
@@ -439,7 +435,7 @@ private:
         const bool analysed =
             slot.Observer && TraitsOf(outcome).Analysed &&
             !(outcome == RunOutcome::Cap && (field.Unbounded() || Options.ProveOnField) &&
-              ShowsNoRepetition(slot, j));
+              TrailEnding(slot, j) == Trail::Ending::None);
         if (outcome == RunOutcome::Finished)
             at -= field.Offset(Stepping.Heading(j)); // the refused move
         Stepping.Leave(j, field);

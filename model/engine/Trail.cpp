@@ -94,23 +94,28 @@ bool FootprintClear(const PackedField& field, const Cell* cells, std::uint64_t p
               [](const DriftLine& a, const DriftLine& b) {
                   return a.RX != b.RX ? a.RX < b.RX : a.RY != b.RY ? a.RY < b.RY : a.Q < b.Q;
               });
-    // Each line's cells run from its first entry to its last, least q first.
-    std::int64_t reach = 0;
-    for (std::size_t i = 0, first = 0; i < on.size(); ++i)
+    // Each line's cells, least q first: its first and last entries.
+    struct Span
     {
-        if (i + 1 < on.size() && on[i + 1].RX == on[i].RX && on[i + 1].RY == on[i].RY)
-            continue;
-        reach = std::max(reach, on[i].Q - on[first].Q);
-        first = i + 1;
+        DriftLine First;
+        std::int64_t LastQ;
+    };
+    std::vector<Span> lines;
+    for (const DriftLine& cell : on)
+    {
+        if (lines.empty() || lines.back().First.RX != cell.RX || lines.back().First.RY != cell.RY)
+            lines.push_back({cell, cell.Q});
+        lines.back().LastQ = cell.Q;
     }
-    for (std::size_t i = 0, first = 0; i < on.size(); ++i)
+    std::int64_t reach = 0;
+    for (const Span& line : lines)
+        reach = std::max(reach, line.LastQ - line.First.Q);
+    for (const Span& line : lines)
     {
-        if (i + 1 < on.size() && on[i + 1].RX == on[i].RX && on[i + 1].RY == on[i].RY)
-            continue;
-        const std::int64_t from = std::max(on[first].Q + reach, on[i].Q + 1);
-        if (!BlankRay(field, on[i].RX + from * dx, on[i].RY + from * dy, dx, dy, 0, false))
+        const std::int64_t from = std::max(line.First.Q + reach, line.LastQ + 1);
+        if (!BlankRay(field, line.First.RX + from * dx, line.First.RY + from * dy, dx, dy, 0,
+                      false))
             return false;
-        first = i + 1;
     }
     return true;
 }
@@ -123,10 +128,10 @@ bool FootprintClear(const PackedField& field, const Cell* cells, std::uint64_t p
 // where the p steps before b stood, moved on by d. A walk past now proves the motion later
 // if it goes on: the cells p + 1 drifts on and beyond, which it has not stood on yet, are
 // then blank where the proof asks, or read as blank (of colour 1, which the ant takes for
-// blank) where it passes first. With ProvenBy::Now the footprint's own D is found and the
+// blank) where it passes first. For a proof by now the footprint's own D is found and the
 // cells from D drifts on must be blank.
-bool Trail::BlankAhead(const PackedField& field, int x, int y, int heading, int dx, int dy,
-                       std::uint64_t p, const int* turn, ProvenBy by) const
+Trail::Ending Trail::BlankAhead(const PackedField& field, int x, int y, int heading, int dx, int dy,
+                                std::uint64_t p, const int* turn) const
 {
     static constexpr int StepX[StepTable::Headings] = {0, 1, 0, -1};
     static constexpr int StepY[StepTable::Headings] = {-1, 0, 1, 0};
@@ -149,18 +154,21 @@ bool Trail::BlankAhead(const PackedField& field, int x, int y, int heading, int 
     }
     // b = now - k: its footprint stood k + 1 .. k + p steps ago.
     std::uint64_t run = 0; // clear ones in a row, counted from the oldest
+    Ending ending = Ending::None;
     for (std::uint64_t k = 2 * p - 1; k >= 1; --k)
     {
         run = clear[k] ? run + 1 : 0;
-        if (run >= p && k - 1 < p &&
-            (by == ProvenBy::Later || FootprintClear(field, &at[k], p, dx, dy)))
-            return true;
+        if (run < p || k - 1 >= p)
+            continue;
+        if (FootprintClear(field, &at[k], p, dx, dy))
+            return Ending::Maybe;
+        ending = Ending::Later;
     }
-    return false;
+    return ending;
 }
 
-bool Trail::MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepTable& table,
-                               const PackedField& field, int x, int y, ProvenBy by) const
+Trail::Ending Trail::EndsInRepetition(std::uint64_t maxPeriod, int heading, const StepTable& table,
+                                      const PackedField& field, int x, int y) const
 {
     // The codes a blank field's steps make are 0 and what NextCode makes of them; each
     // written code must stand for one colour read (blank merged into colour 1).
@@ -174,7 +182,7 @@ bool Trail::MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepT
         const unsigned written = table.NextCode[code];
         const int colour = code == 0 ? 1 : static_cast<int>(code);
         if (merged[written] >= 0 && merged[written] != colour)
-            return true;
+            return Ending::Maybe;
         merged[written] = colour;
         turn[written] = table.NextHeading[StepTable::Key(static_cast<int>(code), 0)];
     }
@@ -192,6 +200,7 @@ bool Trail::MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepT
     };
     Repetition shorter[16];
     std::size_t shorterCount = 0;
+    Ending ending = Ending::None;
     TailMatches matches(codes, n, periods);
     for (std::uint64_t p = 1; p <= periods; ++p)
     {
@@ -208,7 +217,7 @@ bool Trail::MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepT
         {
             const unsigned code = PackedField::CodeOf(codes[t]);
             if (merged[code] < 0)
-                return true; // a code no step from blank writes
+                return Ending::Maybe; // a code no step from blank writes
             dx += StepX[h];
             dy += StepY[h];
             h = (h - turn[code] + StepTable::Headings) & 3;
@@ -232,9 +241,11 @@ bool Trail::MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepT
         if (dx == 0 && dy == 0)
             continue;
         if (p > MostPeriodOnField)
-            return true;
-        if (BlankAhead(field, x, y, heading, dx, dy, p, turn, by))
-            return true;
+            return Ending::Maybe;
+        const Ending ahead = BlankAhead(field, x, y, heading, dx, dy, p, turn);
+        if (ahead == Ending::Maybe)
+            return ahead;
+        ending = std::max(ending, ahead);
     }
-    return false;
+    return ending;
 }

@@ -27,29 +27,30 @@ public:
     std::uint64_t HeldSteps() const { return Held; }
     std::uint64_t Bytes() const { return Codes.capacity(); }
 
-    // False when no p up to maxPeriod makes the last 2p steps a repetition of period p
-    // with a drift: then no walk ending now holds a highway (ProveHighway's first test).
+    // What the trail tells of a proof of the walk ending now. None when no p up to
+    // maxPeriod makes the last 2p steps a repetition of period p with a drift: then no walk
+    // ending now holds a highway (ProveHighway's first test), nor one going on past now.
     // The steps come from their codes: a code written tells the colour read (blank and
     // colour 1 alike, as the proof merges them) and the turn, and `heading`, the ant's
     // heading now, anchors the turns. A short period is also looked for on `field`, where
-    // the ant stands on (x, y). Needs the last 2 maxPeriod steps held, or all since Reset;
-    // true (maybe) when they are not, or when the rule's codes do not tell colours.
-    // With ProvenBy::Now the question is only whether the walk ending now proves a highway,
-    // not whether one going on past now might: the field then answers more of it.
-    enum class ProvenBy
+    // the ant stands on (x, y): Later where only a walk going on past now may prove it.
+    // Needs the last 2 maxPeriod steps held, or all since Reset; Maybe when they are not,
+    // or when the rule's codes do not tell colours.
+    enum class Ending
     {
-        Now,
+        None,
         Later,
+        Maybe,
     };
-    bool MayEndInRepetition(std::uint64_t maxPeriod, int heading, const StepTable& table,
-                            const PackedField& field, int x, int y,
-                            ProvenBy by = ProvenBy::Later) const;
+    Ending EndsInRepetition(std::uint64_t maxPeriod, int heading, const StepTable& table,
+                            const PackedField& field, int x, int y) const;
 
 private:
     // Whether the cells a highway of period p and drift (dx, dy) needs blank ahead of the
-    // ant are, for one of the steps its last period may have begun on.
-    bool BlankAhead(const PackedField& field, int x, int y, int heading, int dx, int dy,
-                    std::uint64_t p, const int* turn, ProvenBy by) const;
+    // ant are, for one of the steps its last period may have begun on: Maybe for a proof
+    // by now, Later for one by a walk past now only.
+    Ending BlankAhead(const PackedField& field, int x, int y, int heading, int dx, int dy,
+                      std::uint64_t p, const int* turn) const;
 
     std::vector<std::uint8_t> Codes;
     std::uint64_t Held = 0;
