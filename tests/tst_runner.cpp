@@ -7,9 +7,11 @@
 #include "MemoryPool.h"
 #include "PackedField.h"
 #include "PresetCatalogue.h"
+#include "RunState.h"
 #include "Runner.h"
 #include "Support.h"
 #include "Survey.h"
+#include "SurveyPlan.h"
 
 #include <QtTest>
 
@@ -102,6 +104,8 @@ private slots:
     void visitedPartHoldsEveryCell();
     void copiesReachBeyondTheStoredPart_data();
     void copiesReachBeyondTheStoredPart();
+    void planeMovesOnAlongAHighway_data();
+    void planeMovesOnAlongAHighway();
 };
 
 void TestRunner::outcomes_data()
@@ -1140,6 +1144,69 @@ void TestRunner::copiesReachBeyondTheStoredPart()
     for (int y = part.top() - 1; y <= part.bottom() + 1; ++y)
         QVERIFY(copy.IsBorder(copy.Index(part.left() - 1, y)) &&
                 copy.IsBorder(copy.Index(part.right() + 1, y)));
+}
+
+void TestRunner::planeMovesOnAlongAHighway_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QChar>("heading"); // LR's highway runs down and right from U
+    QTest::addColumn<quint64>("cap");
+    QTest::newRow("LR down right") << "LR" << QChar('U') << quint64(200000);
+    QTest::newRow("LR down left") << "LR" << QChar('R') << quint64(200000);
+    QTest::newRow("LR up left") << "LR" << QChar('D') << quint64(200000);
+    QTest::newRow("LR up right") << "LR" << QChar('L') << quint64(200000);
+    QTest::newRow("9 letters, period 18") << "LLRLLRLLR" << QChar('U') << quint64(100000);
+}
+
+// A diagonal highway moves the plane's rectangle on and keeps its trail in tiles: the
+// cells, a copy of them (as a snapshot takes), a saved state, its mirror and the run
+// continued from it all hold what the reference does, and the memory is the trail's.
+void TestRunner::planeMovesOnAlongAHighway()
+{
+    QFETCH(QString, rule);
+    QFETCH(QChar, heading);
+    QFETCH(quint64, cap);
+    const std::string letters = rule.toStdString();
+    const auto run = [&](PackedField& field, AntPosition& ant, std::uint64_t from, std::uint64_t to)
+    { return Runner().Run(field, ant, RuleOf(letters), Capped(to), from); };
+    PackedField field(250, true);
+    AntPosition ant{field.StartX(), field.StartY(), heading.toLatin1()};
+    FieldReference reference(RuleOf(letters), 0, field.StartX(), field.StartY());
+    reference.Ant.Direction = ant.Direction;
+    reference.RunTo(cap / 2);
+    QCOMPARE(run(field, ant, 0, cap / 2).Iterations, cap / 2);
+    QCOMPARE(PositionText(ant), PositionText(reference.Ant));
+    QCOMPARE(FieldDifference(field, reference), QString());
+    QVERIFY(!field.Archived().Empty());
+    const PackedField::Bounds box = field.VisitedBounds();
+    const auto area =
+        std::uint64_t(box.MaxX - box.MinX + 1) * std::uint64_t(box.MaxY - box.MinY + 1);
+    QVERIFY2(field.HeldBytes() < area / 8,
+             qPrintable(
+                 QString("%1 bytes held for a box of %2 cells").arg(field.HeldBytes()).arg(area)));
+
+    PackedField copy(3);
+    copy.CopyPart(field, field.VisitedPart(ant.X, ant.Y));
+    QCOMPARE(FieldDifference(copy, reference), QString());
+    const RunState state =
+        RunState::Decode(RunState::Of(letters, cap / 2, field, ant, 250).Encode());
+    PackedField restored = state.Restore();
+    QCOMPARE(FieldDifference(restored, reference), QString());
+    PackedField mirrored = state.Mirrored(SurveyPlan::MirrorRule(letters)).Restore();
+    FieldReference mirror(RuleOf(SurveyPlan::MirrorRule(letters)), 0, field.StartX(),
+                          field.StartY());
+    mirror.Ant.Direction = heading == 'L' ? 'R' : heading == 'R' ? 'L' : ant.Direction;
+    mirror.RunTo(cap / 2);
+    QCOMPARE(FieldDifference(mirrored, mirror), QString());
+
+    reference.RunTo(cap);
+    for (PackedField* f : {&field, &copy, &restored})
+    {
+        AntPosition at = ant;
+        QCOMPARE(run(*f, at, cap / 2, cap).Iterations, cap);
+        QCOMPARE(PositionText(at), PositionText(reference.Ant));
+        QCOMPARE(FieldDifference(*f, reference), QString());
+    }
 }
 
 #include "tst_runner.moc"

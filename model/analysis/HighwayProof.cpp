@@ -252,6 +252,12 @@ HighwayProof ProveHighway(const Walk& walk, std::uint64_t maxPeriod)
             box.Add(std::int64_t{walk.Left} + walk.Width - 1,
                     std::int64_t{walk.Top} + walk.Height - 1);
         }
+        if (walk.Beyond && !walk.Beyond->Empty())
+        {
+            const FieldArchive::Box kept = walk.Beyond->Extent();
+            box.Add(kept.MinX, kept.MinY);
+            box.Add(kept.MaxX, kept.MaxY);
+        }
         for (std::size_t i = 0, k = 0; k <= lastK; ++i)
         {
             if (i == exactFrom + k * p)

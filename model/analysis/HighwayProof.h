@@ -4,6 +4,7 @@
 #include "Highway.h"
 #include "PackedField.h"
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -21,7 +22,7 @@ struct WalkStep
 
 // A stretch of a run on the unbounded plane: its steps, and the cells before the first of
 // them as a stored rectangle of a PackedField's bytes (or of plain colours), every cell
-// outside it blank.
+// outside it blank but those kept Beyond.
 struct Walk
 {
     // Taken as the field's storage is: a long walk's pages fault in by the huge page.
@@ -35,12 +36,15 @@ struct Walk
     int Top = 0;
     int Width = 0;
     int Height = 0;
+    // The cells beyond the rectangle that a plane keeps, where its rectangle moved on.
+    const FieldArchive* Beyond = nullptr;
 
     bool BlankAtFirst(std::int64_t x, std::int64_t y) const
     {
         if (x < Left || y < Top || x >= std::int64_t{Left} + Width ||
             y >= std::int64_t{Top} + Height)
-            return true;
+            return !Beyond || x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX ||
+                   Beyond->Code(static_cast<int>(x), static_cast<int>(y)) == 0;
         return PackedField::CodeOf(Cells[(y - Top) * Stride + (x - Left)]) == 0;
     }
 };

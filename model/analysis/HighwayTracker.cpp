@@ -290,6 +290,7 @@ bool HighwayTracker::BeginWalk(const State& from, bool unbounded)
     Walk.Top = start.Top();
     Walk.Width = start.Width();
     Walk.Height = start.Height();
+    Walk.Beyond = start.Archived().Empty() ? nullptr : &start.Archived();
     return true;
 }
 

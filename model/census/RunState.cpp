@@ -5,6 +5,7 @@
 #include "ReadFile.h"
 #include "Rule.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -101,14 +102,30 @@ RunState RunState::Of(const std::string& rule, std::uint64_t iterations, const P
 {
     // From the codes: the rare foreign value through Colour.
     const std::uint8_t* codes = field.Cells();
-    return Capture(rule, iterations, position, size, field.Unbounded(), field.Left(), field.Top(),
-                   field.Width(), field.Height(),
-                   [&](int x, int y)
-                   {
-                       const unsigned code = PackedField::CodeOf(codes[field.Index(x, y)]);
-                       return code == PackedField::Foreign ? field.Colour(x, y)
-                                                           : static_cast<int>(code);
-                   });
+    RunState state = Capture(
+        rule, iterations, position, size, field.Unbounded(), field.Left(), field.Top(),
+        field.Width(), field.Height(),
+        [&](int x, int y)
+        {
+            const unsigned code = PackedField::CodeOf(codes[field.Index(x, y)]);
+            return code == PackedField::Foreign ? field.Colour(x, y) : static_cast<int>(code);
+        });
+    // The tiles kept, whose cells within the box are the box's.
+    field.Archived().ForEachTile(
+        [&](int left, int top, const std::uint8_t*)
+        {
+            Piece piece{left, top, FieldArchive::Side, FieldArchive::Side, {}};
+            piece.Cells.reserve(FieldArchive::Side * FieldArchive::Side);
+            for (int y = top; y < top + FieldArchive::Side; ++y)
+                for (int x = left; x < left + FieldArchive::Side; ++x)
+                    piece.Cells.push_back(static_cast<std::uint8_t>(field.Colour(x, y)));
+            state.Kept.push_back(std::move(piece));
+        });
+    // In one order whatever the table's, so that one state is one file.
+    std::sort(state.Kept.begin(), state.Kept.end(),
+              [](const Piece& a, const Piece& b)
+              { return a.Top != b.Top ? a.Top < b.Top : a.Left < b.Left; });
+    return state;
 }
 
 PackedField RunState::Restore() const
@@ -121,6 +138,8 @@ PackedField RunState::Restore() const
     for (int y = 0; y < Height; ++y)
         std::memcpy(field.Cells() + field.Index(Left, Top + y),
                     Cells.data() + static_cast<std::size_t>(y) * width, width);
+    for (const Piece& piece : Kept)
+        field.Keep(piece.Left, piece.Top, piece.Width, piece.Height, piece.Cells.data());
     return field;
 }
 
@@ -148,6 +167,15 @@ RunState RunState::Mirrored(const std::string& mirrorRule) const
                     : 0;
         }
     }
+    for (Piece& piece : mirror.Kept)
+    {
+        piece.Left = twice - (piece.Left + piece.Width - 1);
+        for (int y = 0; y < piece.Height; ++y)
+        {
+            const auto row = piece.Cells.begin() + static_cast<std::ptrdiff_t>(y) * piece.Width;
+            std::reverse(row, row + piece.Width);
+        }
+    }
     return mirror;
 }
 
@@ -160,8 +188,8 @@ std::string RunState::FieldName(int size, bool plane)
 std::string RunState::Encode() const
 {
     std::string out(Magic);
-    const bool wide = Rule.size() > MostNibbleLetters;
-    Put<std::uint32_t>(out, wide ? Version : 2);
+    const bool wide = Rule.size() > MostNibbleLetters || !Kept.empty();
+    Put<std::uint32_t>(out, !Kept.empty() ? Version : wide ? 3 : 2);
     Put<std::uint32_t>(out, static_cast<std::uint32_t>(FieldSize));
     Put<std::uint8_t>(out, Plane ? 1 : 0);
     Put<std::uint32_t>(out, static_cast<std::uint32_t>(Left));
@@ -183,6 +211,18 @@ std::string RunState::Encode() const
         out.resize(at + (count + 1) / 2);
         for (std::size_t i = 0; i < count; i += 2)
             out[at + i / 2] = static_cast<char>(Cells[i] | (i + 1 < count ? Cells[i + 1] << 4 : 0));
+    }
+    if (!Kept.empty())
+    {
+        Put<std::uint32_t>(out, static_cast<std::uint32_t>(Kept.size()));
+        for (const Piece& piece : Kept)
+        {
+            Put<std::uint32_t>(out, static_cast<std::uint32_t>(piece.Left));
+            Put<std::uint32_t>(out, static_cast<std::uint32_t>(piece.Top));
+            Put<std::uint32_t>(out, static_cast<std::uint32_t>(piece.Width));
+            Put<std::uint32_t>(out, static_cast<std::uint32_t>(piece.Height));
+            out.append(reinterpret_cast<const char*>(piece.Cells.data()), piece.Cells.size());
+        }
     }
     Put<std::uint8_t>(out, Ended ? 1 : 0);
     if (Ended)
@@ -263,8 +303,8 @@ RunState RunState::Decode(const std::string& bytes)
         throw Refused("its rule is no rule of letters L and R");
     const std::size_t count =
         static_cast<std::size_t>(state.Width) * static_cast<std::size_t>(state.Height);
-    const bool wide = version == 3;
-    if (wide != (state.Rule.size() > MostNibbleLetters))
+    const bool wide = version >= 3;
+    if (version < 4 && wide != (state.Rule.size() > MostNibbleLetters))
         throw Refused("its version " + std::to_string(version) + " is not the one for a rule of " +
                       std::to_string(state.Rule.size()) + " letters");
     const std::string_view packed = in.Take(wide ? count : (count + 1) / 2);
@@ -277,6 +317,33 @@ RunState RunState::Decode(const std::string& bytes)
                                                                 : byte >> 4);
         if (state.Cells[i] > state.Rule.size())
             throw Refused("a cell holds a colour its rule does not have");
+    }
+    if (version >= 4)
+    {
+        if (!state.Plane)
+            throw Refused("its stored cells do not fit its field");
+        const auto pieces = in.Get<std::uint32_t>();
+        for (std::uint32_t k = 0; k < pieces; ++k)
+        {
+            Piece piece;
+            piece.Left = static_cast<std::int32_t>(in.Get<std::uint32_t>());
+            piece.Top = static_cast<std::int32_t>(in.Get<std::uint32_t>());
+            const auto width = in.Get<std::uint32_t>();
+            const auto height = in.Get<std::uint32_t>();
+            if (width == 0 || height == 0 || width > LongestSide || height > LongestSide ||
+                std::int64_t{piece.Left} + width > std::int64_t{INT32_MAX} ||
+                std::int64_t{piece.Top} + height > std::int64_t{INT32_MAX} ||
+                std::uint64_t{width} * height > in.Left())
+                throw Refused("a piece of its cells does not fit the plane");
+            piece.Width = static_cast<int>(width);
+            piece.Height = static_cast<int>(height);
+            const std::string_view cells = in.Take(std::size_t{width} * height);
+            piece.Cells.assign(cells.begin(), cells.end());
+            for (const std::uint8_t colour : piece.Cells)
+                if (colour > state.Rule.size())
+                    throw Refused("a cell holds a colour its rule does not have");
+            state.Kept.push_back(std::move(piece));
+        }
     }
     state.Ended = in.Get<std::uint8_t>() != 0;
     if (state.Ended)

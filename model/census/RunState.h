@@ -23,12 +23,15 @@
 // onset, certified iteration (u64 each) and drift (i32 each), and last an FNV-1a 64
 // checksum of every byte before it. Version 3 is version 2 with a byte per cell, for
 // rules of more than 15 letters, whose colours do not fit a nibble; a rule of up to 15
-// letters is still written as version 2. Version 1, still read, had the window's field
-// only: after the version, its width and height (250 each), then iterations on as above.
+// letters is still written as version 2. Version 4, for a plane that keeps cells beyond
+// its box, is version 3 with, after the box's cells, the count of pieces kept (u32) and
+// each piece's first column and row (i32 each), width and height (u32 each) and cells, a
+// byte each. Version 1, still read, had the window's field only: after the version, its
+// width and height (250 each), then iterations on as above.
 class RunState
 {
 public:
-    static constexpr std::uint32_t Version = 3;
+    static constexpr std::uint32_t Version = 4;
     // The longest rule whose cells go two to a byte.
     static constexpr std::size_t MostNibbleLetters = 15;
     // Larger files are refused unread: no field this program keeps takes more.
@@ -45,7 +48,8 @@ public:
     std::uint64_t Iterations = 0;
     AntPosition Position;
     // The field: N x N, or the plane with that field's coordinates, of which the box from
-    // (Left, Top) is stored (the whole field when bounded); every cell outside is blank.
+    // (Left, Top) is stored (the whole field when bounded); every cell outside is blank
+    // but those of the pieces Kept.
     int FieldSize = PackedField::DefaultSize;
     bool Plane = false;
     int Left = 0;
@@ -53,6 +57,17 @@ public:
     int Width = PackedField::DefaultSize;
     int Height = PackedField::DefaultSize;
     std::vector<std::uint8_t> Cells; // Width x Height colours, row by row
+    // Rectangles of the plane beyond the box that hold cells not blank, where the plane's
+    // stored box moved on.
+    struct Piece
+    {
+        int Left = 0;
+        int Top = 0;
+        int Width = 0;
+        int Height = 0;
+        std::vector<std::uint8_t> Cells;
+    };
+    std::vector<Piece> Kept;
     // A run that ended here (finished, never, or at the cap Iterations) keeps its result,
     // so that a survey started again does not run it again.
     bool Ended = false;

@@ -78,6 +78,33 @@ int LastCell(const std::uint8_t* cells, int count)
             return i;
     return -1;
 }
+
+// The parts of the rectangle (left, top, width, height) outside the rectangle `out`.
+template <class Part>
+void Outside(int left, int top, int width, int height, const PackedField::Part& out, Part part)
+{
+    const int right = left + width;
+    const int bottom = top + height;
+    const int outRight = out.Left + out.Width;
+    const int outBottom = out.Top + out.Height;
+    if (outRight <= left || out.Left >= right || outBottom <= top || out.Top >= bottom)
+    {
+        part(left, top, width, height);
+        return;
+    }
+    if (out.Top > top)
+        part(left, top, width, out.Top - top);
+    if (outBottom < bottom)
+        part(left, outBottom, width, bottom - outBottom);
+    const int midTop = std::max(top, out.Top);
+    const int midHeight = std::min(bottom, outBottom) - midTop;
+    if (out.Left > left)
+        part(left, midTop, out.Left - left, midHeight);
+    if (outRight < right)
+        part(outRight, midTop, right - outRight, midHeight);
+}
+
+constexpr std::uint8_t CodeMask = PackedField::CodeCount - 1;
 } // namespace
 
 PackedField::PackedField(int size, bool unbounded)
@@ -96,6 +123,8 @@ void PackedField::Reset(int size, bool unbounded)
     IsMarked = false;
     RightCodes = 0;
     ForeignValues.clear();
+    Archive.Clear();
+    PlannedAt = -1;
     Codes.resize(static_cast<std::size_t>(Stride()) * static_cast<std::size_t>(H + 2));
     Frame();
     Blank();
@@ -128,6 +157,8 @@ void PackedField::Clear()
 {
     IsMarked = false;
     ForeignValues.clear();
+    Archive.Clear();
+    PlannedAt = -1;
     Blank();
 }
 
@@ -139,8 +170,19 @@ void PackedField::SetBox(int left, int top, int width, int height)
     OriginY = top;
     IsMarked = false;
     ForeignValues.clear();
+    Archive.Clear();
+    PlannedAt = -1;
     Codes.assign(static_cast<std::size_t>(Stride()) * static_cast<std::size_t>(H + 2), Border);
     Blank();
+}
+
+void PackedField::Keep(int left, int top, int width, int height, const std::uint8_t* colours)
+{
+    PlannedAt = -1;
+    Outside(
+        left, top, width, height, StoredPart(),
+        [&](int l, int t, int w, int h)
+        { Archive.Store(l, t, w, h, colours + (t - top) * width + (l - left), width, CodeMask); });
 }
 
 void PackedField::Load(const AntField& field)
@@ -177,7 +219,7 @@ void PackedField::Store(AntField& field) const
 int PackedField::Colour(int x, int y) const
 {
     if (!Inside(x, y))
-        return 0;
+        return Archive.Code(x, y);
     const std::size_t i = static_cast<std::size_t>(Index(x, y));
     const unsigned code = CodeOf(Codes[i]);
     if (code != Foreign)
@@ -234,6 +276,15 @@ PackedField::Bounds PackedField::VisitedBounds() const
         bounds.MinY = std::min(bounds.MinY, y);
         bounds.MaxY = y;
     }
+    ForEachArchived(
+        [&bounds](int x, int y, unsigned)
+        {
+            ++bounds.Visited;
+            bounds.MinX = std::min(bounds.MinX, x);
+            bounds.MaxX = std::max(bounds.MaxX, x);
+            bounds.MinY = std::min(bounds.MinY, y);
+            bounds.MaxY = std::max(bounds.MaxY, y);
+        });
     if (bounds.Visited == 0)
         bounds = Bounds{};
     return bounds;
@@ -242,6 +293,44 @@ PackedField::Bounds PackedField::VisitedBounds() const
 PackedField::ColourCounts PackedField::CountColours() const
 {
     ColourCounts counts{};
+    if (!Archive.Empty())
+    {
+        // The visited box may be far larger than what is kept: its blank cells by subtraction.
+        Bounds bounds{OriginX + W, OriginY + H, OriginX - 1, OriginY - 1, 0};
+        const auto add = [&](int x, int y, unsigned code)
+        {
+            if (code < ColourCount)
+                ++counts[code];
+            bounds.MinX = std::min(bounds.MinX, x);
+            bounds.MaxX = std::max(bounds.MaxX, x);
+            bounds.MinY = std::min(bounds.MinY, y);
+            bounds.MaxY = std::max(bounds.MaxY, y);
+        };
+        for (int y = OriginY; y < OriginY + H; ++y)
+        {
+            const std::uint8_t* row = Codes.data() + Index(OriginX, y);
+            for (int x = 0; x < W; ++x)
+            {
+                if (x + 8 <= W && NotBlank(row + x) == 0)
+                {
+                    x += 7;
+                    continue;
+                }
+                if (const unsigned code = CodeOf(row[x]); code != 0)
+                    add(OriginX + x, y, code);
+            }
+        }
+        ForEachArchived(add);
+        if (bounds.MaxX < bounds.MinX)
+            return ColourCounts{};
+        std::uint64_t coloured = 0;
+        for (int c = 1; c < ColourCount; ++c)
+            coloured += counts[static_cast<std::size_t>(c)];
+        counts[0] = (static_cast<std::uint64_t>(bounds.MaxX - bounds.MinX) + 1) *
+                        (static_cast<std::uint64_t>(bounds.MaxY - bounds.MinY) + 1) -
+                    coloured;
+        return counts;
+    }
     int minX = OriginX, minY = OriginY, maxX = OriginX + W - 1, maxY = OriginY + H - 1;
     if (Plane)
     {
@@ -281,9 +370,11 @@ PackedField::ColourCounts PackedField::CountColours() const
 
 PackedField::Growth PackedField::GrownAt(std::ptrdiff_t at) const
 {
+    if (PlannedAt == at)
+        return Planned;
     const int x = X(at);
     const int y = Y(at);
-    Growth g{OriginX, OriginY, OriginX + W, OriginY + H, 0};
+    Growth g{OriginX, OriginY, OriginX + W, OriginY + H, 0, false};
     if (x < g.Left)
         g.Left -= W;
     else if (x >= g.Right)
@@ -299,13 +390,90 @@ PackedField::Growth PackedField::GrownAt(std::ptrdiff_t at) const
         g.Right = std::min(g.Right, Side);
         g.Bottom = std::min(g.Bottom, Side);
     }
+    const auto cells =
+        static_cast<std::uint64_t>(g.Right - g.Left) * static_cast<std::uint64_t>(g.Bottom - g.Top);
+    if (Plane && ForeignValues.empty() && cells > FreeGrowthCells && cells <= WeighedCells &&
+        Sparse(cells))
+    {
+        // The ant leaves by one side: the rectangle moves on so that it has 7/8 of it
+        // ahead on that axis, and on the other too where it stands in an outer quarter,
+        // as a diagonal highway's does.
+        const auto place = [](int at, int first, int extent, int ahead)
+        {
+            const int margin = extent / 8;
+            if (ahead > 0)
+                return at - margin;
+            if (ahead < 0)
+                return at - (extent - 1 - margin);
+            const int within = at - first;
+            return within >= extent - extent / 4 ? at - margin
+                   : within < extent / 4         ? at - (extent - 1 - margin)
+                                                 : first;
+        };
+        const bool acrossX = x < OriginX || x >= OriginX + W;
+        const int aheadX = !acrossX ? 0 : x < OriginX ? -1 : 1;
+        const int aheadY = acrossX ? 0 : y < OriginY ? -1 : 1;
+        const Part next{place(x, OriginX, W, aheadX), place(y, OriginY, H, aheadY), W, H, 0};
+        // Where the ant comes back to cells kept, the rectangle grows over them instead.
+        bool known = false;
+        Outside(next.Left, next.Top, W, H, StoredPart(),
+                [&](int l, int t, int w, int h) { known = known || Archive.AnyIn(l, t, w, h); });
+        if (!known)
+        {
+            g = Growth{next.Left, next.Top, next.Left + W, next.Top + H, 0, true};
+            // The cells left, archived at most a tile apiece, and no more than the new.
+            const auto tiles = [](int extent)
+            { return static_cast<std::uint64_t>(extent) / FieldArchive::Side + 2; };
+            g.Bytes = 2 * Codes.size() + Archive.HeldBytes() +
+                      tiles(W) * tiles(H) * FieldArchive::TileBytes;
+        }
+    }
     // The limit counts the extent, old and new as if copied, and not the storage held,
     // so that a run or a replay does not depend on what its field kept from an earlier
     // one (the storage grows without a copy).
-    g.Bytes = (static_cast<std::uint64_t>(g.Right - g.Left) + 2) *
-                  (static_cast<std::uint64_t>(g.Bottom - g.Top) + 2) +
-              Codes.size();
+    if (!g.Move)
+        g.Bytes = (static_cast<std::uint64_t>(g.Right - g.Left) + 2) *
+                      (static_cast<std::uint64_t>(g.Bottom - g.Top) + 2) +
+                  Codes.size() + Archive.HeldBytes();
+    PlannedAt = at;
+    Planned = g;
     return g;
+}
+
+bool PackedField::Sparse(std::uint64_t cells) const
+{
+    // Read until enough cells show it is not: a dense rectangle is read in part only.
+    const std::uint64_t enough = cells / SparseCells;
+    std::uint64_t seen = 0;
+    const int words = W / 8;
+    for (int y = OriginY; y < OriginY + H; ++y)
+    {
+        const std::uint8_t* row = Codes.data() + Index(OriginX, y);
+        for (int word = 0; word < words; ++word)
+        {
+            if (word + 8 <= words && AllBlank64(row + 8 * word))
+            {
+                word += 7;
+                continue;
+            }
+            // One bit a byte at most: their sum by a multiply, with no popcount at hand.
+            seen += ((NotBlank(row + 8 * word) >> 7) * 0x0101010101010101u) >> 56;
+        }
+        for (int x = 8 * words; x < W; ++x)
+            seen += CodeOf(row[x]) != 0;
+        if (seen >= enough)
+            return false;
+    }
+    return true;
+}
+
+std::array<std::uint8_t, PackedField::CodeCount> PackedField::Marks() const
+{
+    std::array<std::uint8_t, CodeCount> marks{};
+    if (IsMarked)
+        for (unsigned code = 0; code < CodeCount; ++code)
+            marks[code] = static_cast<std::uint8_t>(MarkedCode(code, RightCodes) & TurnMark);
+    return marks;
 }
 
 std::uint64_t PackedField::GrowthBytes(std::ptrdiff_t at) const
@@ -323,12 +491,17 @@ std::ptrdiff_t PackedField::Grow(std::ptrdiff_t at, std::uint64_t maxBytes)
         return -1;
     const int x = X(at);
     const int y = Y(at);
-    Extend(g.Left, g.Top, g.Right, g.Bottom);
+    if (g.Move)
+        MoveTo(g.Left, g.Top);
+    else
+        Extend(g.Left, g.Top, g.Right, g.Bottom);
     return Index(x, y);
 }
 
 void PackedField::Extend(int left, int top, int right, int bottom)
 {
+    PlannedAt = -1;
+    const Part old = StoredPart();
     const int newW = right - left;
     const int newH = bottom - top;
     const int shiftX = OriginX - left;
@@ -369,6 +542,59 @@ void PackedField::Extend(int left, int top, int right, int bottom)
     H = newH;
     OriginX = left;
     OriginY = top;
+    if (!Archive.Empty())
+        Recall(old);
+}
+
+void PackedField::Recall(const Part& old)
+{
+    const std::array<std::uint8_t, CodeCount> marks = Marks();
+    Outside(OriginX, OriginY, W, H, old,
+            [&](int l, int t, int w, int h)
+            { Archive.Overlay(l, t, w, h, Codes.data() + Index(l, t), Stride(), marks.data()); });
+    Archive.DropInside(OriginX, OriginY, W, H);
+}
+
+void PackedField::MoveTo(int left, int top)
+{
+    PlannedAt = -1;
+    const Part old = StoredPart();
+    const Part next{left, top, W, H, 0};
+    const std::ptrdiff_t stride = Stride();
+    std::uint8_t* const cells = Codes.data();
+    Outside(OriginX, OriginY, W, H, next,
+            [&](int l, int t, int w, int h)
+            { Archive.Store(l, t, w, h, cells + Index(l, t), stride, CodeMask); });
+    // Rows that both hold move within the storage, in the order that overwrites none
+    // not yet moved.
+    const int shiftX = OriginX - left;
+    const int shiftY = OriginY - top;
+    const int first = std::max(0, shiftX); // the columns of the new rows both hold
+    const int last = std::min(W, W + shiftX);
+    const std::uint8_t blank = IsMarked ? MarkedCode(0, RightCodes) : 0;
+    const auto moveRow = [&](int row)
+    {
+        std::uint8_t* to = cells + (row + 1) * stride + 1;
+        const int from = row - shiftY;
+        if (from < 0 || from >= H || first >= last)
+        {
+            std::memset(to, blank, static_cast<std::size_t>(W));
+            return;
+        }
+        std::memmove(to + first, cells + (from + 1) * stride + 1 + first - shiftX,
+                     static_cast<std::size_t>(last - first));
+        std::memset(to, blank, static_cast<std::size_t>(first));
+        std::memset(to + last, blank, static_cast<std::size_t>(W - last));
+    };
+    if (shiftY > 0 || (shiftY == 0 && shiftX > 0))
+        for (int row = H - 1; row >= 0; --row)
+            moveRow(row);
+    else
+        for (int row = 0; row < H; ++row)
+            moveRow(row);
+    OriginX = left;
+    OriginY = top;
+    Recall(old);
 }
 
 void PackedField::MakeWhole()
@@ -413,6 +639,18 @@ PackedField::Part PackedField::VisitedPart(int x, int y) const
     return part;
 }
 
+PackedField::Part PackedField::Reach() const
+{
+    const FieldArchive::Box kept = Archive.Extent();
+    if (Archive.Empty())
+        return StoredPart();
+    const int left = std::min(OriginX, kept.MinX);
+    const int top = std::min(OriginY, kept.MinY);
+    const int right = std::max(OriginX + W - 1, kept.MaxX);
+    const int bottom = std::max(OriginY + H - 1, kept.MaxY);
+    return Part{left, top, right - left + 1, bottom - top + 1, 0};
+}
+
 PackedField::Part PackedField::PartAround(int x, int y, std::uint64_t reach) const
 {
     const auto within = [reach](int at, int first, int count)
@@ -432,6 +670,7 @@ void PackedField::CopyPart(const PackedField& from, const Part& part)
 {
     if (&from == this)
         return;
+    PlannedAt = -1;
     Plane = from.Plane;
     Side = from.Side;
     Start = from.Start;
@@ -469,13 +708,22 @@ void PackedField::CopyPart(const PackedField& from, const Part& part)
         if (Inside(x, y))
             ForeignValues.emplace_back(static_cast<std::size_t>(Index(x, y)), value);
     }
+    Archive = from.Archive;
+    if (!Archive.Empty())
+    {
+        // What `from` stores of the tiles the copy shares is its own, newer than theirs.
+        Archive.Store(from.OriginX, from.OriginY, from.W, from.H,
+                      from.Codes.data() + from.Index(from.OriginX, from.OriginY), from.Stride(),
+                      CodeMask, true);
+        Recall(from.StoredPart());
+    }
 }
 
 bool PackedField::MarkTurns(std::uint64_t turningCodes, std::uint64_t rightCodes)
 {
     constexpr std::uint64_t border = std::uint64_t{1} << Border;
     rightCodes = Unbordered(rightCodes);
-    std::uint64_t present = 0;
+    std::uint64_t present = Archive.PresentCodes();
     for (const std::uint8_t byte : Codes)
         present |= std::uint64_t{1} << CodeOf(byte);
     if ((present & ~(turningCodes | border)) != 0)
@@ -500,6 +748,14 @@ void PackedField::UnmarkTurns()
 void PackedField::ReadRow(int left, int y, int width, int* colours) const
 {
     std::fill_n(colours, width, 0);
+    if (!Archive.Empty())
+    {
+        std::vector<std::uint8_t> kept(static_cast<std::size_t>(width), 0);
+        const std::array<std::uint8_t, CodeCount> none{};
+        Archive.Overlay(left, y, width, 1, kept.data(), width, none.data());
+        for (int i = 0; i < width; ++i)
+            colours[i] = kept[static_cast<std::size_t>(i)];
+    }
     if (y < OriginY || y >= OriginY + H)
         return;
     const int from = std::max(left, OriginX);

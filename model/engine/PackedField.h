@@ -2,11 +2,13 @@
 
 #include "AntField.h"
 #include "CellBuffer.h"
+#include "FieldArchive.h"
 #include "Rule.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -31,6 +33,13 @@ public:
     static constexpr int MaxSize = 65536;
     // Where an unbounded field starts: a small square around the start cell.
     static constexpr int PlaneStartSize = 64;
+    // A plane's rectangle grows freely up to this many cells. Beyond, up to WeighedCells, a
+    // growth that would hold fewer than one cell not blank in SparseCells moves the
+    // rectangle on instead and keeps the cells it leaves in its archive: a diagonal
+    // highway's rectangle would otherwise grow as the square of its length.
+    static constexpr std::uint64_t FreeGrowthCells = std::uint64_t{1} << 12;
+    static constexpr std::uint64_t WeighedCells = std::uint64_t{1} << 23;
+    static constexpr std::uint64_t SparseCells = 16;
 
     struct Bounds
     {
@@ -72,6 +81,11 @@ public:
     // that an ant there reads in `reach` steps.
     Part PartAround(int x, int y, std::uint64_t reach) const;
     Part StoredPart() const { return Part{OriginX, OriginY, W, H, Bytes()}; }
+    // A box around every cell that may not be blank: the stored part and what the plane
+    // keeps beyond it, where its rectangle moved on.
+    Part Reach() const;
+    // The cells kept beyond the stored part (where it holds them, it holds them anew).
+    const FieldArchive& Archived() const { return Archive; }
     // The side of a bounded field; 0 on the plane.
     int BoundedSide() const { return Side; }
     // Makes this field a copy of that part of `from`, in the storage it holds if that is
@@ -84,8 +98,9 @@ public:
     int Height() const { return H; }
     std::ptrdiff_t Stride() const { return W + 2; }
     std::size_t Bytes() const { return Codes.size(); }
-    // The memory the field holds, which may be more than it uses after Reset.
-    std::size_t HeldBytes() const { return Codes.capacity(); }
+    // The memory the field holds, which may be more than it uses after Reset; archived
+    // cells count whole in every copy that shares them.
+    std::size_t HeldBytes() const { return Codes.capacity() + Archive.HeldBytes(); }
     // The coordinates the ant of a fresh run starts on.
     int StartX() const { return Start; }
     int StartY() const { return Start; }
@@ -94,6 +109,11 @@ public:
     void Clear();
     // A blank plane whose stored part is this box instead, as a saved state had it.
     void SetBox(int left, int top, int width, int height);
+
+    // Keeps the colours of a rectangle of the plane, row by row, as a saved state had
+    // them: those beyond the stored part go to the archive, the others are the stored
+    // part's already.
+    void Keep(int left, int top, int width, int height, const std::uint8_t* colours);
 
     // Only for a field of AntField's size.
     void Load(const AntField& field);
@@ -109,7 +129,7 @@ public:
     {
         return x >= OriginX && x < OriginX + W && y >= OriginY && y < OriginY + H;
     }
-    // The colour of any cell: 0 outside the stored part of the plane.
+    // The colour of any cell: 0 outside what the plane keeps.
     int Colour(int x, int y) const;
     // Sets a stored cell (Inside) of a field without turn marks to colour 0..ColourCount-1.
     void SetColour(int x, int y, int colour)
@@ -148,10 +168,11 @@ public:
     Bounds VisitedBounds() const;
 
     // Extends the stored part beyond the border cell at `at`, where the ant stands and
-    // which is not AtEdge, by its extent on that side (up to a bounded field's edge); new
-    // cells are blank. Returns the ant's index in the grown field, or -1 (and nothing
-    // changes) when the old and the new storage together would take more than maxBytes.
-    // Within the storage already held the field grows in place, taking no more memory.
+    // which is not AtEdge, by its extent on that side (up to a bounded field's edge), or
+    // on a sparse plane moves it on (see FreeGrowthCells); new cells are blank or as kept. Returns
+    // the ant's index in the grown field, or -1 (and nothing changes) when the old and the new
+    // storage together would take more than maxBytes. Within the storage already held the field
+    // grows in place, taking no more memory.
     std::ptrdiff_t Grow(std::ptrdiff_t at, std::uint64_t maxBytes);
     // The least maxBytes with which Grow(at) grows the field (0 at an edge).
     std::uint64_t GrowthBytes(std::ptrdiff_t at) const;
@@ -183,15 +204,46 @@ private:
     }
     void Blank();
     void Frame(); // border cells all round the stored part
+    // visit(x, y, code) for each cell not blank that the archive holds outside the stored part.
+    template <class Visit> void ForEachArchived(Visit visit) const
+    {
+        constexpr int side = FieldArchive::Side;
+        Archive.ForEachTile(
+            [&](int left, int top, const std::uint8_t* codes)
+            {
+                const bool apart = left + side <= OriginX || left >= OriginX + W ||
+                                   top + side <= OriginY || top >= OriginY + H;
+                for (int i = 0; i < side * side; i += 8)
+                {
+                    std::uint64_t word = 0;
+                    std::memcpy(&word, codes + i, sizeof word);
+                    if (word == 0) // the archive's codes carry no marks
+                        continue;
+                    for (int k = i; k < i + 8; ++k)
+                        if (codes[k] != 0 && (apart || !Inside(left + k % side, top + k / side)))
+                            visit(left + k % side, top + k / side, unsigned{codes[k]});
+                }
+            });
+    }
     // Stores the rectangle left..right-1 x top..bottom-1, around the stored part.
     void Extend(int left, int top, int right, int bottom);
-    // The stored rectangle after Grow(at), as for Extend.
+    // Stores the rectangle of the same size from (left, top) instead, the cells it leaves
+    // archived.
+    void MoveTo(int left, int top);
+    // The cells the archive keeps of the stored part beyond `old`, brought into it.
+    void Recall(const Part& old);
+    // The stored rectangle after Grow(at), as for Extend, or as for MoveTo.
     struct Growth
     {
         int Left, Top, Right, Bottom;
         std::uint64_t Bytes; // old and new storage together, as Grow counts them
+        bool Move;
     };
     Growth GrownAt(std::ptrdiff_t at) const;
+    // Whether fewer than one in SparseCells of `cells` would be not blank.
+    bool Sparse(std::uint64_t cells) const;
+    // The marks of the codes, for cells that come back from the archive.
+    std::array<std::uint8_t, CodeCount> Marks() const;
 
     bool Plane = false;
     int Side = 0; // of a bounded field
@@ -205,4 +257,8 @@ private:
     std::uint64_t RightCodes = 0;
     CellBuffer Codes;
     std::vector<std::pair<std::size_t, int>> ForeignValues; // index and original value
+    FieldArchive Archive;
+    // GrowthBytes' plan, for the Grow that follows it: weighing a growth reads the cells.
+    mutable std::ptrdiff_t PlannedAt = -1;
+    mutable Growth Planned{};
 };

@@ -54,23 +54,23 @@ namespace
 constexpr std::uint64_t MostPeriodOnField = 512;
 
 // Whether the cells from (x, y) + first d on, in steps of d, are blank, or of colour 1
-// too where `orOne` (as the ant reads it), to beyond the stored part of the field.
+// too where `orOne` (as the ant reads it), to beyond what the field keeps.
 bool BlankRay(const PackedField& field, std::int64_t x, std::int64_t y, int dx, int dy,
               std::int64_t first, bool orOne)
 {
     const int most = orOne ? 1 : 0;
-    const std::int64_t left = field.Left();
-    const std::int64_t top = field.Top();
-    const std::int64_t right = left + field.Width() - 1;
-    const std::int64_t bottom = top + field.Height() - 1;
+    const PackedField::Part reach = field.Reach();
+    const std::int64_t left = reach.Left;
+    const std::int64_t top = reach.Top;
+    const std::int64_t right = left + reach.Width - 1;
+    const std::int64_t bottom = top + reach.Height - 1;
     for (x += first * dx, y += first * dy;; x += dx, y += dy)
     {
         const bool goneX = (x > right && dx >= 0) || (x < left && dx <= 0);
         const bool goneY = (y > bottom && dy >= 0) || (y < top && dy <= 0);
         if (goneX || goneY)
             return true;
-        if (field.Inside(static_cast<int>(x), static_cast<int>(y)) &&
-            field.Colour(static_cast<int>(x), static_cast<int>(y)) > most)
+        if (field.Colour(static_cast<int>(x), static_cast<int>(y)) > most)
             return false;
     }
 }

@@ -1,0 +1,210 @@
+#include "FieldArchive.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+// Whether a cell of the rectangle has a code, 8 cells at a time where it can.
+bool AnyCode(const std::uint8_t* cells, std::ptrdiff_t stride, int width, int height,
+             std::uint8_t mask)
+{
+    const std::uint64_t masks = 0x0101010101010101u * mask;
+    for (int r = 0; r < height; ++r)
+    {
+        const std::uint8_t* row = cells + r * stride;
+        int c = 0;
+        for (; c + 8 <= width; c += 8)
+        {
+            std::uint64_t word = 0;
+            std::memcpy(&word, row + c, sizeof word);
+            if ((word & masks) != 0)
+                return true;
+        }
+        for (; c < width; ++c)
+            if ((row[c] & mask) != 0)
+                return true;
+    }
+    return false;
+}
+} // namespace
+
+template <class Part> void FieldArchive::Split(int left, int top, int width, int height, Part part)
+{
+    if (width <= 0 || height <= 0)
+        return;
+    const int right = left + width; // one past
+    const int bottom = top + height;
+    for (int ty = FloorDiv(top, Side); ty <= FloorDiv(bottom - 1, Side); ++ty)
+    {
+        const int y0 = std::max(top, ty * Side);
+        const int y1 = std::min(bottom, (ty + 1) * Side);
+        for (int tx = FloorDiv(left, Side); tx <= FloorDiv(right - 1, Side); ++tx)
+        {
+            const int x0 = std::max(left, tx * Side);
+            const int x1 = std::min(right, (tx + 1) * Side);
+            part(tx, ty, (y0 - ty * Side) * Side + (x0 - tx * Side),
+                 static_cast<std::ptrdiff_t>(y0 - top), x0 - left, x1 - x0, y1 - y0);
+        }
+    }
+}
+
+void FieldArchive::Clear()
+{
+    Chunks.clear();
+    Tiles = 0;
+    Bounds = Box{};
+}
+
+const FieldArchive::Tile* FieldArchive::Find(int tx, int ty) const
+{
+    const auto it = Chunks.find(Key(FloorDiv(tx, ChunkTiles), FloorDiv(ty, ChunkTiles)));
+    return it == Chunks.end() ? nullptr : (*it->second)[Slot(tx, ty)].get();
+}
+
+FieldArchive::Tile* FieldArchive::Writable(int tx, int ty, bool make)
+{
+    const std::uint64_t key = Key(FloorDiv(tx, ChunkTiles), FloorDiv(ty, ChunkTiles));
+    auto it = Chunks.find(key);
+    if (it == Chunks.end())
+    {
+        if (!make)
+            return nullptr;
+        it = Chunks.emplace(key, std::make_shared<Chunk>()).first;
+    }
+    std::shared_ptr<Tile>* tile = &(*it->second)[Slot(tx, ty)];
+    if (!*tile && !make)
+        return nullptr;
+    // A copy's chunk or tile is written apart from it.
+    if (it->second.use_count() > 1)
+    {
+        it->second = std::make_shared<Chunk>(*it->second);
+        tile = &(*it->second)[Slot(tx, ty)];
+    }
+    if (!*tile)
+    {
+        *tile = std::make_shared<Tile>();
+        (*tile)->fill(0);
+        ++Tiles;
+        const int x = tx * Side;
+        const int y = ty * Side;
+        const bool first = Tiles == 1;
+        Bounds.MinX = first ? x : std::min(Bounds.MinX, x);
+        Bounds.MinY = first ? y : std::min(Bounds.MinY, y);
+        Bounds.MaxX = first ? x + Side - 1 : std::max(Bounds.MaxX, x + Side - 1);
+        Bounds.MaxY = first ? y + Side - 1 : std::max(Bounds.MaxY, y + Side - 1);
+    }
+    else if (tile->use_count() > 1)
+    {
+        *tile = std::make_shared<Tile>(**tile);
+    }
+    return tile->get();
+}
+
+std::uint8_t FieldArchive::Code(int x, int y) const
+{
+    if (Tiles == 0 || x < Bounds.MinX || x > Bounds.MaxX || y < Bounds.MinY || y > Bounds.MaxY)
+        return 0;
+    const int tx = FloorDiv(x, Side);
+    const int ty = FloorDiv(y, Side);
+    const Tile* tile = Find(tx, ty);
+    return tile ? (*tile)[static_cast<std::size_t>((y - ty * Side) * Side + (x - tx * Side))] : 0;
+}
+
+void FieldArchive::Overlay(int left, int top, int width, int height, std::uint8_t* cells,
+                           std::ptrdiff_t stride, const std::uint8_t* mark) const
+{
+    if (Tiles == 0)
+        return;
+    Split(left, top, width, height,
+          [&](int tx, int ty, int at, std::ptrdiff_t row, int column, int w, int h)
+          {
+              const Tile* tile = Find(tx, ty);
+              if (!tile)
+                  return;
+              for (int r = 0; r < h; ++r)
+              {
+                  const std::uint8_t* from = tile->data() + at + r * Side;
+                  std::uint8_t* to = cells + (row + r) * stride + column;
+                  for (int c = 0; c < w; ++c)
+                      to[c] = static_cast<std::uint8_t>(from[c] | mark[from[c]]);
+              }
+          });
+}
+
+void FieldArchive::Store(int left, int top, int width, int height, const std::uint8_t* cells,
+                         std::ptrdiff_t stride, std::uint8_t mask, bool onlyHeld)
+{
+    Split(left, top, width, height,
+          [&](int tx, int ty, int at, std::ptrdiff_t row, int column, int w, int h)
+          {
+              Tile* tile = Writable(tx, ty, false);
+              if (!tile)
+              {
+                  if (onlyHeld)
+                      return;
+                  if (!AnyCode(cells + row * stride + column, stride, w, h, mask))
+                      return;
+                  tile = Writable(tx, ty, true);
+              }
+              for (int r = 0; r < h; ++r)
+              {
+                  const std::uint8_t* from = cells + (row + r) * stride + column;
+                  std::uint8_t* to = tile->data() + at + r * Side;
+                  for (int c = 0; c < w; ++c)
+                      to[c] = static_cast<std::uint8_t>(from[c] & mask);
+              }
+          });
+}
+
+void FieldArchive::DropInside(int left, int top, int width, int height)
+{
+    Split(left, top, width, height,
+          [&](int tx, int ty, int, std::ptrdiff_t, int, int w, int h)
+          {
+              if (w != Side || h != Side || !Find(tx, ty))
+                  return;
+              const std::uint64_t key = Key(FloorDiv(tx, ChunkTiles), FloorDiv(ty, ChunkTiles));
+              std::shared_ptr<Chunk>& chunk = Chunks.find(key)->second;
+              if (chunk.use_count() > 1)
+                  chunk = std::make_shared<Chunk>(*chunk);
+              (*chunk)[Slot(tx, ty)].reset();
+              --Tiles;
+              for (const std::shared_ptr<Tile>& tile : *chunk)
+                  if (tile)
+                      return;
+              Chunks.erase(key);
+          });
+    if (Tiles == 0)
+        Bounds = Box{};
+}
+
+bool FieldArchive::AnyIn(int left, int top, int width, int height) const
+{
+    bool any = false;
+    if (Tiles == 0)
+        return false;
+    Split(left, top, width, height,
+          [&](int tx, int ty, int at, std::ptrdiff_t, int, int w, int h)
+          {
+              const Tile* tile = any ? nullptr : Find(tx, ty);
+              if (!tile)
+                  return;
+              for (int r = 0; r < h; ++r)
+                  for (int c = 0; c < w; ++c)
+                      any |= (*tile)[static_cast<std::size_t>(at + r * Side + c)] != 0;
+          });
+    return any;
+}
+
+std::uint64_t FieldArchive::PresentCodes() const
+{
+    std::uint64_t present = 0;
+    ForEachTile(
+        [&present](int, int, const std::uint8_t* codes)
+        {
+            for (int i = 0; i < Side * Side; ++i)
+                present |= std::uint64_t{1} << (codes[i] & 63);
+        });
+    return present;
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+// The cells of the plane a field no longer stores in its rectangle: square tiles, made only
+// where a cell is not blank, so a highway's trail costs memory along its length and not as
+// the square of it. Copies share tiles until one of them writes (a snapshot of a long
+// trail costs a table, not the trail). Codes are plain colours, without turn marks.
+class FieldArchive
+{
+public:
+    static constexpr int Side = 32;
+    // What a tile costs, its share of the tables included.
+    static constexpr std::size_t TileBytes = Side * Side + 32;
+
+    bool Empty() const { return Tiles == 0; }
+    std::size_t TileCount() const { return Tiles; }
+    std::size_t HeldBytes() const { return Tiles * TileBytes + Chunks.size() * ChunkBytes; }
+    void Clear();
+
+    // 0 where no tile holds the cell.
+    std::uint8_t Code(int x, int y) const;
+    // The codes of the rectangle written, each ORed with `mark` of its code, into rows
+    // `stride` apart from `cells` (its top left cell); cells of no tile are left as they are.
+    void Overlay(int left, int top, int width, int height, std::uint8_t* cells,
+                 std::ptrdiff_t stride, const std::uint8_t* mark) const;
+    // Stores the rectangle's codes, read as `code & mask` from rows `stride` apart; a tile is
+    // made only where a cell is not blank. With `onlyHeld`, only the tiles held already.
+    void Store(int left, int top, int width, int height, const std::uint8_t* cells,
+               std::ptrdiff_t stride, std::uint8_t mask, bool onlyHeld = false);
+    // Drops the tiles that lie wholly inside the rectangle (which then holds their cells).
+    void DropInside(int left, int top, int width, int height);
+    // Whether a cell of the rectangle is not blank.
+    bool AnyIn(int left, int top, int width, int height) const;
+    // Codes present, a bit per code.
+    std::uint64_t PresentCodes() const;
+
+    // The cells of every tile (Side x Side, row by row) and its top left cell.
+    template <class Visit> void ForEachTile(Visit visit) const
+    {
+        for (const auto& [key, chunk] : Chunks)
+            for (int i = 0; i < ChunkTiles * ChunkTiles; ++i)
+                if (const Tile* tile = (*chunk)[static_cast<std::size_t>(i)].get())
+                    visit((KeyX(key) * ChunkTiles + i % ChunkTiles) * Side,
+                          (KeyY(key) * ChunkTiles + i / ChunkTiles) * Side, tile->data());
+    }
+    // A box that holds every tile: MaxX < MinX when there is none.
+    struct Box
+    {
+        int MinX = 0, MinY = 0, MaxX = -1, MaxY = -1;
+    };
+    Box Extent() const { return Bounds; }
+
+private:
+    using Tile = std::array<std::uint8_t, Side * Side>;
+    // Tiles go in square chunks, shared as tiles are: a copy copies a table of chunks.
+    static constexpr int ChunkTiles = 32;
+    using Chunk = std::array<std::shared_ptr<Tile>, ChunkTiles * ChunkTiles>;
+    static constexpr std::size_t ChunkBytes = sizeof(Chunk) + 64;
+
+    static int FloorDiv(int at, int by) { return at >= 0 ? at / by : -((by - 1 - at) / by); }
+    static std::uint64_t Key(int cx, int cy)
+    {
+        return std::uint64_t{static_cast<std::uint32_t>(cx)} << 32 | static_cast<std::uint32_t>(cy);
+    }
+    static int KeyX(std::uint64_t key) { return static_cast<std::int32_t>(key >> 32); }
+    static int KeyY(std::uint64_t key) { return static_cast<std::int32_t>(key & 0xFFFFFFFFu); }
+    static std::size_t Slot(int tx, int ty)
+    {
+        return static_cast<std::size_t>((ty - FloorDiv(ty, ChunkTiles) * ChunkTiles) * ChunkTiles +
+                                        (tx - FloorDiv(tx, ChunkTiles) * ChunkTiles));
+    }
+    const Tile* Find(int tx, int ty) const;
+    // The tile to write, made (blank) where `make`; null where there is none and not `make`.
+    Tile* Writable(int tx, int ty, bool make);
+    // Visits the parts of the rectangle each tile holds: tile coordinates, the part's first
+    // cell within the tile and within the rectangle, and its size.
+    template <class Part> static void Split(int left, int top, int width, int height, Part part);
+
+    std::unordered_map<std::uint64_t, std::shared_ptr<Chunk>> Chunks;
+    std::size_t Tiles = 0;
+    Box Bounds;
+};
