@@ -56,7 +56,11 @@ public:
 
     bool Unbounded() const { return Plane; }
     // Makes a bounded field the stored part of the plane: its border then grows it.
-    void SetUnbounded() { Plane = true; }
+    void SetUnbounded()
+    {
+        Plane = true;
+        PlannedAt = -1;
+    }
     // Blank again with the geometry PackedField(size, unbounded) has, keeping the storage
     // already held, so a lane's runs do not allocate (and fault in) their fields anew.
     void Reset(int size, bool unbounded);
