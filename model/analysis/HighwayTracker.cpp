@@ -170,8 +170,11 @@ bool HighwayTracker::Snapshot(const PackedField& field, std::ptrdiff_t at, int h
     // take fewer snapshots and replay a little more: the interval that cost least here
     // (bench_throughput) grows with the root of 1024 times the run's length so far.
     const auto root = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(done) * 1024));
-    // A large plane's copy costs more: at least as many steps as it has bytes between two.
-    Next = done + std::max({LeastInterval, root, static_cast<std::uint64_t>(field.Bytes())});
+    // A large plane's copy costs more: at least as many steps as it has bytes between two,
+    // and as its archive's table takes to copy.
+    Next =
+        done + std::max({LeastInterval, root,
+                         static_cast<std::uint64_t>(field.Bytes()) + field.Archived().CopySteps()});
     // Most long runs end at the cap: one snapshot just before their tail.
     if (done < CapSnapshot)
         Next = std::min(Next, CapSnapshot);

@@ -56,30 +56,43 @@ void FieldArchive::Clear()
     Bounds = Box{};
 }
 
-const FieldArchive::Tile* FieldArchive::Find(int tx, int ty) const
-{
-    const auto it = Chunks.find(Key(FloorDiv(tx, ChunkTiles), FloorDiv(ty, ChunkTiles)));
-    return it == Chunks.end() ? nullptr : (*it->second)[Slot(tx, ty)].get();
-}
-
-FieldArchive::Tile* FieldArchive::Writable(int tx, int ty, bool make)
+std::shared_ptr<FieldArchive::Chunk>* FieldArchive::ChunkOf(int tx, int ty, Cursor& cursor) const
 {
     const std::uint64_t key = Key(FloorDiv(tx, ChunkTiles), FloorDiv(ty, ChunkTiles));
-    auto it = Chunks.find(key);
-    if (it == Chunks.end())
+    if (!cursor.Set || key != cursor.Key)
+    {
+        const auto it = Chunks.find(key);
+        cursor.Set = true;
+        cursor.Key = key;
+        cursor.Slot = it == Chunks.end() ? nullptr : &it->second;
+    }
+    return cursor.Slot;
+}
+
+const FieldArchive::Tile* FieldArchive::Find(int tx, int ty, Cursor& cursor) const
+{
+    const std::shared_ptr<Chunk>* chunk = ChunkOf(tx, ty, cursor);
+    return chunk ? (**chunk)[Slot(tx, ty)].get() : nullptr;
+}
+
+FieldArchive::Tile* FieldArchive::Writable(int tx, int ty, bool make, Cursor& cursor)
+{
+    std::shared_ptr<Chunk>* chunk = ChunkOf(tx, ty, cursor);
+    if (!chunk)
     {
         if (!make)
             return nullptr;
-        it = Chunks.emplace(key, std::make_shared<Chunk>()).first;
+        chunk = &Chunks.emplace(cursor.Key, std::make_shared<Chunk>()).first->second;
+        cursor.Slot = chunk;
     }
-    std::shared_ptr<Tile>* tile = &(*it->second)[Slot(tx, ty)];
+    std::shared_ptr<Tile>* tile = &(**chunk)[Slot(tx, ty)];
     if (!*tile && !make)
         return nullptr;
     // A copy's chunk or tile is written apart from it.
-    if (it->second.use_count() > 1)
+    if (chunk->use_count() > 1)
     {
-        it->second = std::make_shared<Chunk>(*it->second);
-        tile = &(*it->second)[Slot(tx, ty)];
+        *chunk = std::make_shared<Chunk>(**chunk);
+        tile = &(**chunk)[Slot(tx, ty)];
     }
     if (!*tile)
     {
@@ -107,8 +120,10 @@ std::uint8_t FieldArchive::Code(int x, int y) const
         return 0;
     const int tx = FloorDiv(x, Side);
     const int ty = FloorDiv(y, Side);
-    const Tile* tile = Find(tx, ty);
-    return tile ? (*tile)[static_cast<std::size_t>((y - ty * Side) * Side + (x - tx * Side))] : 0;
+    Cursor cursor;
+    const Tile* tile = Find(tx, ty, cursor);
+    const int at = (y - ty * Side) * Side + (x - tx * Side);
+    return tile ? (*tile)[static_cast<std::size_t>(at)] : 0;
 }
 
 void FieldArchive::Overlay(int left, int top, int width, int height, std::uint8_t* cells,
@@ -116,10 +131,11 @@ void FieldArchive::Overlay(int left, int top, int width, int height, std::uint8_
 {
     if (Tiles == 0)
         return;
+    Cursor cursor;
     Split(left, top, width, height,
           [&](int tx, int ty, int at, std::ptrdiff_t row, int column, int w, int h)
           {
-              const Tile* tile = Find(tx, ty);
+              const Tile* tile = Find(tx, ty, cursor);
               if (!tile)
                   return;
               for (int r = 0; r < h; ++r)
@@ -135,17 +151,18 @@ void FieldArchive::Overlay(int left, int top, int width, int height, std::uint8_
 void FieldArchive::Store(int left, int top, int width, int height, const std::uint8_t* cells,
                          std::ptrdiff_t stride, std::uint8_t mask, bool onlyHeld)
 {
+    Cursor cursor;
     Split(left, top, width, height,
           [&](int tx, int ty, int at, std::ptrdiff_t row, int column, int w, int h)
           {
-              Tile* tile = Writable(tx, ty, false);
+              Tile* tile = Writable(tx, ty, false, cursor);
               if (!tile)
               {
                   if (onlyHeld)
                       return;
                   if (!AnyCode(cells + row * stride + column, stride, w, h, mask))
                       return;
-                  tile = Writable(tx, ty, true);
+                  tile = Writable(tx, ty, true, cursor);
               }
               for (int r = 0; r < h; ++r)
               {
@@ -162,7 +179,8 @@ void FieldArchive::DropInside(int left, int top, int width, int height)
     Split(left, top, width, height,
           [&](int tx, int ty, int, std::ptrdiff_t, int, int w, int h)
           {
-              if (w != Side || h != Side || !Find(tx, ty))
+              Cursor cursor; // a chunk may be dropped
+              if (w != Side || h != Side || !Find(tx, ty, cursor))
                   return;
               const std::uint64_t key = Key(FloorDiv(tx, ChunkTiles), FloorDiv(ty, ChunkTiles));
               std::shared_ptr<Chunk>& chunk = Chunks.find(key)->second;
@@ -184,15 +202,19 @@ bool FieldArchive::AnyIn(int left, int top, int width, int height) const
     bool any = false;
     if (Tiles == 0)
         return false;
+    Cursor cursor;
     Split(left, top, width, height,
           [&](int tx, int ty, int at, std::ptrdiff_t, int, int w, int h)
           {
-              const Tile* tile = any ? nullptr : Find(tx, ty);
+              const Tile* tile = any ? nullptr : Find(tx, ty, cursor);
               if (!tile)
                   return;
               for (int r = 0; r < h; ++r)
+              {
+                  const std::uint8_t* row = tile->data() + at + r * Side;
                   for (int c = 0; c < w; ++c)
-                      any |= (*tile)[static_cast<std::size_t>(at + r * Side + c)] != 0;
+                      any |= row[c] != 0;
+              }
           });
     return any;
 }

@@ -13,12 +13,14 @@
 class FieldArchive
 {
 public:
-    static constexpr int Side = 32;
+    static constexpr int Side = 16;
     // What a tile costs, its share of the tables included.
-    static constexpr std::size_t TileBytes = Side * Side + 32;
+    static constexpr std::size_t TileBytes = Side * Side + 48;
 
     bool Empty() const { return Tiles == 0; }
     std::size_t TileCount() const { return Tiles; }
+    // A copy's cost, about that of so many stepped iterations: a table entry per chunk.
+    std::uint64_t CopySteps() const { return std::uint64_t{Chunks.size()} * 256; }
     std::size_t HeldBytes() const { return Tiles * TileBytes + Chunks.size() * ChunkBytes; }
     void Clear();
 
@@ -58,7 +60,7 @@ public:
 private:
     using Tile = std::array<std::uint8_t, Side * Side>;
     // Tiles go in square chunks, shared as tiles are: a copy copies a table of chunks.
-    static constexpr int ChunkTiles = 32;
+    static constexpr int ChunkTiles = 8;
     using Chunk = std::array<std::shared_ptr<Tile>, ChunkTiles * ChunkTiles>;
     static constexpr std::size_t ChunkBytes = sizeof(Chunk) + 64;
 
@@ -71,17 +73,28 @@ private:
     static int KeyY(std::uint64_t key) { return static_cast<std::int32_t>(key & 0xFFFFFFFFu); }
     static std::size_t Slot(int tx, int ty)
     {
-        return static_cast<std::size_t>((ty - FloorDiv(ty, ChunkTiles) * ChunkTiles) * ChunkTiles +
-                                        (tx - FloorDiv(tx, ChunkTiles) * ChunkTiles));
+        const int column = tx - FloorDiv(tx, ChunkTiles) * ChunkTiles;
+        const int row = ty - FloorDiv(ty, ChunkTiles) * ChunkTiles;
+        const int slot = row * ChunkTiles + column;
+        return static_cast<std::size_t>(slot);
     }
-    const Tile* Find(int tx, int ty) const;
+    // The chunk looked up last, as a rectangle's tiles mostly share one with the tile
+    // before (null where there is none; kept only while no chunk is dropped).
+    struct Cursor
+    {
+        bool Set = false; // every key is some chunk's
+        std::uint64_t Key = 0;
+        std::shared_ptr<Chunk>* Slot = nullptr;
+    };
+    std::shared_ptr<Chunk>* ChunkOf(int tx, int ty, Cursor& cursor) const;
+    const Tile* Find(int tx, int ty, Cursor& cursor) const;
     // The tile to write, made (blank) where `make`; null where there is none and not `make`.
-    Tile* Writable(int tx, int ty, bool make);
+    Tile* Writable(int tx, int ty, bool make, Cursor& cursor);
     // Visits the parts of the rectangle each tile holds: tile coordinates, the part's first
     // cell within the tile and within the rectangle, and its size.
     template <class Part> static void Split(int left, int top, int width, int height, Part part);
 
-    std::unordered_map<std::uint64_t, std::shared_ptr<Chunk>> Chunks;
+    mutable std::unordered_map<std::uint64_t, std::shared_ptr<Chunk>> Chunks;
     std::size_t Tiles = 0;
     Box Bounds;
 };
