@@ -49,6 +49,14 @@ template <class Part> void FieldArchive::Split(int left, int top, int width, int
     }
 }
 
+std::uint64_t FieldArchive::MostAdded(int width, int height)
+{
+    // A rectangle meets at most so many tiles, and chunks, on an axis.
+    const auto across = [](int extent, int by) { return std::uint64_t(extent / by + 2); };
+    return across(width, Side) * across(height, Side) * TileBytes +
+           across(width, Side * ChunkTiles) * across(height, Side * ChunkTiles) * ChunkBytes;
+}
+
 void FieldArchive::Clear()
 {
     Chunks.clear();
@@ -69,10 +77,22 @@ std::shared_ptr<FieldArchive::Chunk>* FieldArchive::ChunkOf(int tx, int ty, Curs
     return cursor.Slot;
 }
 
+std::size_t FieldArchive::Chunk::Index(std::size_t slot) const
+{
+    std::size_t index = 0;
+    for (std::size_t word = 0; word < slot / 64; ++word)
+        index += static_cast<std::size_t>(__builtin_popcountll(Made[word]));
+    const std::uint64_t below = (std::uint64_t{1} << (slot % 64)) - 1;
+    return index + static_cast<std::size_t>(__builtin_popcountll(Made[slot / 64] & below));
+}
+
 const FieldArchive::Tile* FieldArchive::Find(int tx, int ty, Cursor& cursor) const
 {
     const std::shared_ptr<Chunk>* chunk = ChunkOf(tx, ty, cursor);
-    return chunk ? (**chunk)[Slot(tx, ty)].get() : nullptr;
+    if (!chunk)
+        return nullptr;
+    const std::size_t slot = Slot(tx, ty);
+    return (*chunk)->Has(slot) ? &(*chunk)->Tiles[(*chunk)->Index(slot)] : nullptr;
 }
 
 FieldArchive::Tile* FieldArchive::Writable(int tx, int ty, bool make, Cursor& cursor)
@@ -85,19 +105,22 @@ FieldArchive::Tile* FieldArchive::Writable(int tx, int ty, bool make, Cursor& cu
         chunk = &Chunks.emplace(cursor.Key, std::make_shared<Chunk>()).first->second;
         cursor.Slot = chunk;
     }
-    std::shared_ptr<Tile>* tile = &(**chunk)[Slot(tx, ty)];
-    if (!*tile && !make)
+    const std::size_t slot = Slot(tx, ty);
+    const bool made = (*chunk)->Has(slot);
+    if (!made && !make)
         return nullptr;
-    // A copy's chunk or tile is written apart from it.
+    // A copy's chunk is written apart from it.
     if (chunk->use_count() > 1)
-    {
         *chunk = std::make_shared<Chunk>(**chunk);
-        tile = &(**chunk)[Slot(tx, ty)];
-    }
-    if (!*tile)
+    Chunk& into = **chunk;
+    const std::size_t index = into.Index(slot);
+    if (!made)
     {
-        *tile = std::make_shared<Tile>();
-        (*tile)->fill(0);
+        // By a quarter, as TileBytes allows: doubling would leave half a trail's lists empty.
+        if (into.Tiles.size() == into.Tiles.capacity())
+            into.Tiles.reserve(into.Tiles.size() + std::max<std::size_t>(4, into.Tiles.size() / 4));
+        into.Tiles.insert(into.Tiles.begin() + static_cast<std::ptrdiff_t>(index), Tile{});
+        into.Made[slot / 64] |= std::uint64_t{1} << (slot % 64);
         ++Tiles;
         const int x = tx * Side;
         const int y = ty * Side;
@@ -107,11 +130,7 @@ FieldArchive::Tile* FieldArchive::Writable(int tx, int ty, bool make, Cursor& cu
         Bounds.MaxX = first ? x + Side - 1 : std::max(Bounds.MaxX, x + Side - 1);
         Bounds.MaxY = first ? y + Side - 1 : std::max(Bounds.MaxY, y + Side - 1);
     }
-    else if (tile->use_count() > 1)
-    {
-        *tile = std::make_shared<Tile>(**tile);
-    }
-    return tile->get();
+    return &into.Tiles[index];
 }
 
 std::uint8_t FieldArchive::Code(int x, int y) const
@@ -176,23 +195,57 @@ void FieldArchive::Store(int left, int top, int width, int height, const std::ui
 
 void FieldArchive::DropInside(int left, int top, int width, int height)
 {
-    Split(left, top, width, height,
-          [&](int tx, int ty, int, std::ptrdiff_t, int, int w, int h)
-          {
-              Cursor cursor; // a chunk may be dropped
-              if (w != Side || h != Side || !Find(tx, ty, cursor))
-                  return;
-              const std::uint64_t key = Key(FloorDiv(tx, ChunkTiles), FloorDiv(ty, ChunkTiles));
-              std::shared_ptr<Chunk>& chunk = Chunks.find(key)->second;
-              if (chunk.use_count() > 1)
-                  chunk = std::make_shared<Chunk>(*chunk);
-              (*chunk)[Slot(tx, ty)].reset();
-              --Tiles;
-              for (const std::shared_ptr<Tile>& tile : *chunk)
-                  if (tile)
-                      return;
-              Chunks.erase(key);
-          });
+    if (Tiles == 0 || width <= 0 || height <= 0)
+        return;
+    // The tiles wholly inside, tx0..tx1-1 x ty0..ty1-1, a chunk at a time.
+    const int tx0 = FloorDiv(left + Side - 1, Side);
+    const int ty0 = FloorDiv(top + Side - 1, Side);
+    const int tx1 = FloorDiv(left + width, Side);
+    const int ty1 = FloorDiv(top + height, Side);
+    if (tx0 >= tx1 || ty0 >= ty1)
+        return;
+    for (int cy = FloorDiv(ty0, ChunkTiles); cy <= FloorDiv(ty1 - 1, ChunkTiles); ++cy)
+        for (int cx = FloorDiv(tx0, ChunkTiles); cx <= FloorDiv(tx1 - 1, ChunkTiles); ++cx)
+        {
+            const auto it = Chunks.find(Key(cx, cy));
+            if (it == Chunks.end())
+                continue;
+            const auto dropped = [&](int slot)
+            {
+                const int tx = cx * ChunkTiles + slot % ChunkTiles;
+                const int ty = cy * ChunkTiles + slot / ChunkTiles;
+                return tx >= tx0 && tx < tx1 && ty >= ty0 && ty < ty1;
+            };
+            bool any = false;
+            for (int slot = 0; slot < ChunkSlots && !any; ++slot)
+                any = it->second->Has(static_cast<std::size_t>(slot)) && dropped(slot);
+            if (!any)
+                continue;
+            if (it->second.use_count() > 1)
+                it->second = std::make_shared<Chunk>(*it->second);
+            Chunk& chunk = *it->second;
+            std::size_t kept = 0;
+            std::size_t index = 0;
+            for (int slot = 0; slot < ChunkSlots; ++slot)
+            {
+                const auto at = static_cast<std::size_t>(slot);
+                if (!chunk.Has(at))
+                    continue;
+                if (dropped(slot))
+                {
+                    chunk.Made[at / 64] &= ~(std::uint64_t{1} << (at % 64));
+                    --Tiles;
+                }
+                else
+                {
+                    chunk.Tiles[kept++] = chunk.Tiles[index];
+                }
+                ++index;
+            }
+            chunk.Tiles.resize(kept);
+            if (kept == 0)
+                Chunks.erase(it);
+        }
     if (Tiles == 0)
         Bounds = Box{};
 }

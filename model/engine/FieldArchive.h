@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 // The cells of the plane a field no longer stores in its rectangle: square tiles, made only
 // where a cell is not blank, so a highway's trail costs memory along its length and not as
@@ -13,15 +14,17 @@
 class FieldArchive
 {
 public:
-    static constexpr int Side = 16;
-    // What a tile costs, its share of the tables included.
-    static constexpr std::size_t TileBytes = Side * Side + 48;
+    static constexpr int Side = 8;
+    // What a tile costs, with room to grow its chunk's list by a quarter.
+    static constexpr std::size_t TileBytes = Side * Side * 5 / 4;
 
     bool Empty() const { return Tiles == 0; }
     std::size_t TileCount() const { return Tiles; }
     // A copy's cost, about that of so many stepped iterations: a table entry per chunk.
     std::uint64_t CopySteps() const { return std::uint64_t{Chunks.size()} * 256; }
     std::size_t HeldBytes() const { return Tiles * TileBytes + Chunks.size() * ChunkBytes; }
+    // The most that storing a rectangle of this size can add to HeldBytes.
+    static std::uint64_t MostAdded(int width, int height);
     void Clear();
 
     // 0 where no tile holds the cell.
@@ -45,10 +48,14 @@ public:
     template <class Visit> void ForEachTile(Visit visit) const
     {
         for (const auto& [key, chunk] : Chunks)
-            for (int i = 0; i < ChunkTiles * ChunkTiles; ++i)
-                if (const Tile* tile = (*chunk)[static_cast<std::size_t>(i)].get())
-                    visit((KeyX(key) * ChunkTiles + i % ChunkTiles) * Side,
-                          (KeyY(key) * ChunkTiles + i / ChunkTiles) * Side, tile->data());
+        {
+            std::size_t index = 0;
+            for (int slot = 0; slot < ChunkSlots; ++slot)
+                if (chunk->Has(static_cast<std::size_t>(slot)))
+                    visit((KeyX(key) * ChunkTiles + slot % ChunkTiles) * Side,
+                          (KeyY(key) * ChunkTiles + slot / ChunkTiles) * Side,
+                          chunk->Tiles[index++].data());
+        }
     }
     // A box that holds every tile: MaxX < MinX when there is none.
     struct Box
@@ -59,10 +66,23 @@ public:
 
 private:
     using Tile = std::array<std::uint8_t, Side * Side>;
-    // Tiles go in square chunks, shared as tiles are: a copy copies a table of chunks.
-    static constexpr int ChunkTiles = 8;
-    using Chunk = std::array<std::shared_ptr<Tile>, ChunkTiles * ChunkTiles>;
-    static constexpr std::size_t ChunkBytes = sizeof(Chunk) + 64;
+    // Tiles go in square chunks, whose tables are shared until written: a copy copies a
+    // table of chunks. A chunk lists only the tiles made, in the order of their slots, so a
+    // trail that crosses it costs its tiles and not the chunk's area.
+    static constexpr int ChunkTiles = 16;
+    static constexpr int ChunkSlots = ChunkTiles * ChunkTiles;
+    struct Chunk
+    {
+        std::array<std::uint64_t, ChunkSlots / 64> Made{}; // a bit per slot
+        std::vector<Tile> Tiles;
+
+        bool Has(std::size_t slot) const { return (Made[slot / 64] >> (slot % 64) & 1u) != 0; }
+        // Where the slot's tile is, or would go, in Tiles.
+        std::size_t Index(std::size_t slot) const;
+    };
+    // The chunk, its shared pointer, its entry in the table, and the room its list may
+    // have beyond TileBytes.
+    static constexpr std::size_t ChunkBytes = sizeof(Chunk) + 96 + 4 * Side * Side;
 
     static int FloorDiv(int at, int by) { return at >= 0 ? at / by : -((by - 1 - at) / by); }
     static std::uint64_t Key(int cx, int cy)

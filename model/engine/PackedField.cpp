@@ -421,11 +421,8 @@ PackedField::Growth PackedField::GrownAt(std::ptrdiff_t at) const
         if (!known)
         {
             g = Growth{next.Left, next.Top, next.Left + W, next.Top + H, 0, true};
-            // The cells left, archived at most a tile apiece, and no more than the new.
-            const auto tiles = [](int extent)
-            { return static_cast<std::uint64_t>(extent) / FieldArchive::Side + 2; };
-            g.Bytes = 2 * Codes.size() + Archive.HeldBytes() +
-                      tiles(W) * tiles(H) * FieldArchive::TileBytes;
+            // The cells left are no more than the new rectangle's.
+            g.Bytes = 2 * Codes.size() + Archive.HeldBytes() + FieldArchive::MostAdded(W, H);
         }
     }
     // The limit counts the extent, old and new as if copied, and not the storage held,
