@@ -108,6 +108,8 @@ void Compare(const FieldArchive& archive, const Reference& reference, const char
         present |= std::uint64_t{1} << code;
     }
     QVERIFY2((archive.PresentCodes() & ~std::uint64_t{1}) == present, what);
+    for (const auto& [cell, code] : reference.Codes)
+        QCOMPARE(int{archive.Code(cell.first, cell.second)}, code);
     constexpr int Left = -80, Top = -70, Width = 170, Height = 150;
     std::vector<std::uint8_t> cells(Width * Height, 0xEE);
     const std::vector<std::uint8_t> mark(256, 0x40);
@@ -129,16 +131,20 @@ void TestFieldArchive::matchesAPlainMap_data()
     QTest::addColumn<unsigned>("seed");
     // Sparse stores make a tile or two at a time; dense ones fill whole chunks.
     QTest::addColumn<int>("oneIn");
-    QTest::newRow("sparse") << 1u << 40;
-    QTest::newRow("sparse, other seed") << 2u << 60;
-    QTest::newRow("dense") << 3u << 2;
-    QTest::newRow("mixed") << 4u << 8;
+    // Stores and drops across so many cells each way: wide ones make and drop many chunks.
+    QTest::addColumn<int>("spread");
+    QTest::newRow("sparse") << 1u << 40 << 70;
+    QTest::newRow("sparse, other seed") << 2u << 60 << 70;
+    QTest::newRow("dense") << 3u << 2 << 70;
+    QTest::newRow("mixed") << 4u << 8 << 70;
+    QTest::newRow("many chunks") << 5u << 30 << 3000;
 }
 
 void TestFieldArchive::matchesAPlainMap()
 {
     QFETCH(unsigned, seed);
     QFETCH(int, oneIn);
+    QFETCH(int, spread);
     std::mt19937 random(seed);
     const auto between = [&](int from, int to)
     { return std::uniform_int_distribution<int>(from, to)(random); };
@@ -146,16 +152,17 @@ void TestFieldArchive::matchesAPlainMap()
     Reference reference;
     FieldArchive copy;
     Reference copied;
-    for (int round = 0; round < 120; ++round)
+    for (int round = 0; round < 200; ++round)
     {
-        const int left = between(-70, 60);
-        const int top = between(-60, 50);
+        const int left = between(-spread, spread - 10);
+        const int top = between(-spread + 10, spread - 20);
         const int width = between(1, 40);
         const int height = between(1, 40);
         if (round % 5 == 4)
         {
-            archive.DropInside(left, top, width, height);
-            reference.DropInside(left, top, width, height);
+            const int across = between(1, std::max(40, spread));
+            archive.DropInside(left, top, across, across);
+            reference.DropInside(left, top, across, across);
         }
         else
         {
@@ -166,7 +173,7 @@ void TestFieldArchive::matchesAPlainMap()
             archive.Store(left, top, width, height, cells.data(), width, 0x1F, onlyHeld);
             reference.Store(left, top, width, height, cells, 0x1F, onlyHeld);
         }
-        if (round == 60)
+        if (round == 100)
         {
             copy = archive;
             copied = reference;
@@ -176,7 +183,8 @@ void TestFieldArchive::matchesAPlainMap()
             return;
     }
     Compare(copy, copied, "a copy, after the original went on");
-    QVERIFY(archive.AnyIn(-80, -70, 170, 150) == !reference.Codes.empty());
+    const int all = 2 * spread + 100;
+    QVERIFY(archive.AnyIn(-spread - 50, -spread - 50, all, all) == !reference.Codes.empty());
     for (const auto& [cell, code] : reference.Codes)
         QVERIFY(archive.AnyIn(cell.first, cell.second, 1, 1));
 }
