@@ -52,7 +52,11 @@ template <class Part> void FieldArchive::Split(int left, int top, int width, int
 std::uint64_t FieldArchive::MostAdded(int width, int height)
 {
     // A rectangle meets at most so many tiles, and chunks, on an axis.
-    const auto across = [](int extent, int by) { return std::uint64_t(extent / by + 2); };
+    const auto across = [](int extent, int by)
+    {
+        const int most = extent / by + 2;
+        return static_cast<std::uint64_t>(most);
+    };
     return across(width, Side) * across(height, Side) * TileBytes +
            across(width, Side * ChunkTiles) * across(height, Side * ChunkTiles) * ChunkBytes;
 }
