@@ -41,8 +41,8 @@ public:
         return *kept;
     }
 
-    // Moves kept pages onto block[from, to), as many as there are.
-    void Fill(std::uint8_t* block, std::size_t from, std::size_t to)
+    // Moves kept pages onto block[from, to), as many as there are; returns where they end.
+    std::size_t Fill(std::uint8_t* block, std::size_t from, std::size_t to)
     {
         const std::lock_guard<std::mutex> lock(Mutex);
         while (from < to && !Runs.empty())
@@ -59,7 +59,7 @@ public:
                 ::munmap(run.At, run.Bytes);
                 Total -= run.Bytes;
                 Runs.pop_back();
-                return;
+                return from;
             }
             run.At += take;
             run.Bytes -= take;
@@ -68,6 +68,7 @@ public:
             if (run.Bytes == 0)
                 Runs.pop_back();
         }
+        return from;
     }
 
     void Keep(std::uint8_t* block, std::size_t length)
@@ -114,6 +115,22 @@ std::uint8_t* Reserve(std::size_t length)
         ::munmap(block + length, HugePage - skip);
     return block;
 }
+
+// A mapped block of `length` bytes, kept pages first; with `populate`, for a block about to be
+// written whole, the new pages are faulted in by one call rather than a fault a page: in a
+// virtual machine a fault costs about twice the clearing of its page (8.8 against 4.7 us a page
+// in a 2-core one). Kernels before 5.14 refuse, and the pages then fault in as written.
+std::uint8_t* MappedBlock(std::uint8_t* block, std::size_t from, std::size_t length, bool populate)
+{
+    from = KeptPages::Instance().Fill(block, from, length);
+#if defined(MADV_POPULATE_WRITE)
+    if (populate && from < length)
+        ::madvise(block + from, length - from, MADV_POPULATE_WRITE);
+#else
+    (void)populate;
+#endif
+    return block;
+}
 #endif
 } // namespace
 
@@ -126,9 +143,7 @@ void* AllocateCells(std::size_t bytes)
     if (bytes >= HugePage)
     {
         const std::size_t length = PageLength(bytes);
-        std::uint8_t* const block = Reserve(length);
-        KeptPages::Instance().Fill(block, 0, length);
-        return block;
+        return MappedBlock(Reserve(length), 0, length, false);
     }
 #endif
     return ::operator new(bytes);
@@ -148,25 +163,25 @@ void FreeCells(void* block, std::size_t bytes) noexcept
 
 void* GrowCells(void* block, std::size_t oldBytes, std::size_t bytes, std::size_t keep)
 {
+    void* grown = nullptr;
 #if defined(__linux__)
     // The old pages go onto the front of the new block, both on huge page boundaries,
     // so they stay resident (and huge, if they are); only the new part is faulted in. Pages
     // that need not be kept move all the same: reusing them saves clearing new ones.
-    if (block && oldBytes >= HugePage)
+    if (bytes >= HugePage)
     {
-        const std::size_t oldLength = PageLength(oldBytes);
         const std::size_t length = PageLength(bytes);
-        std::uint8_t* const grown = Reserve(length);
-        if (::mremap(block, oldLength, oldLength, MREMAP_MAYMOVE | MREMAP_FIXED, grown) !=
-            MAP_FAILED)
-        {
-            KeptPages::Instance().Fill(grown, oldLength, length);
-            return grown;
-        }
-        ::munmap(grown, length);
+        std::uint8_t* const mapped = Reserve(length);
+        const std::size_t oldLength = PageLength(oldBytes);
+        if (block && oldBytes >= HugePage &&
+            ::mremap(block, oldLength, oldLength, MREMAP_MAYMOVE | MREMAP_FIXED, mapped) !=
+                MAP_FAILED)
+            return MappedBlock(mapped, oldLength, length, true);
+        grown = MappedBlock(mapped, 0, length, true);
     }
 #endif
-    void* const grown = AllocateCells(bytes);
+    if (!grown)
+        grown = AllocateCells(bytes);
     if (!block)
         return grown;
     if (keep > 0)

@@ -8,7 +8,8 @@
 void* AllocateCells(std::size_t bytes);
 void FreeCells(void* block, std::size_t bytes) noexcept;
 // A block of `bytes` (more than `oldBytes`) in place of `block` (may be null), its first
-// `keep` bytes kept. Mapped blocks move their pages instead of copying them.
+// `keep` bytes kept, the rest to be written at once. Mapped blocks move their pages instead
+// of copying them.
 void* GrowCells(void* block, std::size_t oldBytes, std::size_t bytes, std::size_t keep);
 
 // Field storage: left uninitialised, since every byte is written before it is read, and
