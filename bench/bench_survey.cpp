@@ -1,9 +1,10 @@
 // Cost of the cycle proof per iteration (the runner with and without it over the
 // whole catalogue), then the wall time of the survey command itself.
-// Usage: bench_survey [--quick | --runners-only | --resumed [CAP]]
+// Usage: bench_survey [--quick | --runners-only | --resumed [CAP [PLANE_CAP [PLANE_LETTERS]]]]
 //   --quick skips the survey of 9 letters, --runners-only skips both surveys;
 //   --resumed only compares surveys continued from their states at CAP (on the 250 x 250
-//   field; default 1000000) to 10 CAP with ones from the start
+//   field, 1-8 letters; default 1000000) and at PLANE_CAP (on the plane, 1-PLANE_LETTERS
+//   letters; default 100000 and 7) to ten times the cap with ones from the start
 #include "Ant.h"
 #include "AntField.h"
 #include "BenchSupport.h"
@@ -122,7 +123,7 @@ double ContinuedNs(const Survey& lower, std::uint64_t cap, int size, bool plane,
     return seconds * 1e9 / steps;
 }
 
-int Continued(std::uint64_t fieldCap)
+int Continued(std::uint64_t fieldCap, std::uint64_t planeCap, int planeLetters)
 {
     constexpr int Rounds = 5;
     struct Case
@@ -135,8 +136,8 @@ int Continued(std::uint64_t fieldCap)
     };
     const std::string directory =
         (std::filesystem::temp_directory_path() / "bench_survey_states").string();
-    for (const Case& c : {Case{"250 x 250, 1-8 letters", 8, fieldCap, 250, false},
-                          Case{"plane, 1-7 letters", 7, 100000, 250, true}})
+    for (const Case& c : {Case{"250 x 250", 8, fieldCap, 250, false},
+                          Case{"plane", planeLetters, planeCap, 250, true}})
     {
         std::filesystem::remove_all(directory);
         std::filesystem::create_directory(directory);
@@ -162,9 +163,9 @@ int Continued(std::uint64_t fieldCap)
                                           directory + ".copy", freshSteps, cpu));
             freshCpu.push_back(cpu);
         }
-        std::printf("%s, capped at %llu taken to %llu, one thread, %d rounds, ns per stepped "
-                    "iteration, median (best), wall and processor:\n",
-                    c.Name, static_cast<unsigned long long>(c.Cap),
+        std::printf("%s, 1-%d letters, capped at %llu taken to %llu, one thread, %d rounds, ns per "
+                    "stepped iteration, median (best), wall and processor:\n",
+                    c.Name, c.Letters, static_cast<unsigned long long>(c.Cap),
                     static_cast<unsigned long long>(10 * c.Cap), Rounds);
         for (const auto& [name, wall, processor, steps] :
              {std::make_tuple("from their states", &continuedNs, &continuedCpu, continuedSteps),
@@ -183,7 +184,9 @@ int Continued(std::uint64_t fieldCap)
 int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "--resumed") == 0)
-        return Continued(argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1000000);
+        return Continued(argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1000000,
+                         argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 100000,
+                         argc > 4 ? std::atoi(argv[4]) : 7);
     const bool runnersOnly = argc > 1 && std::strcmp(argv[1], "--runners-only") == 0;
     const bool quick = runnersOnly || (argc > 1 && std::strcmp(argv[1], "--quick") == 0);
     constexpr int Rounds = 7;

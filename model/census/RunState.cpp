@@ -66,10 +66,11 @@ private:
     std::size_t At = 0;
 };
 
-// The stored box of a field made as PackedField(size, plane), and its colours.
-template <typename ColourAt>
+// The stored box of a field made as PackedField(size, plane), and its colours, a row at a time
+// (a plane's box may hold 10^8 cells).
+template <typename FillRow>
 RunState Capture(const std::string& rule, std::uint64_t iterations, const AntPosition& position,
-                 int size, bool plane, int left, int top, int width, int height, ColourAt colourAt)
+                 int size, bool plane, int left, int top, int width, int height, FillRow fillRow)
 {
     RunState state;
     state.Rule = rule;
@@ -82,10 +83,8 @@ RunState Capture(const std::string& rule, std::uint64_t iterations, const AntPos
     state.Width = width;
     state.Height = height;
     state.Cells.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    std::size_t i = 0;
-    for (int y = top; y < top + height; ++y)
-        for (int x = left; x < left + width; ++x)
-            state.Cells[i++] = static_cast<std::uint8_t>(colourAt(x, y));
+    for (int y = 0; y < height; ++y)
+        fillRow(top + y, state.Cells.data() + static_cast<std::size_t>(y) * std::size_t(width));
     return state;
 }
 } // namespace
@@ -94,7 +93,11 @@ RunState RunState::Of(const std::string& rule, std::uint64_t iterations, const A
                       const AntPosition& position)
 {
     return Capture(rule, iterations, position, WindowSize, false, 0, 0, WindowSize, WindowSize,
-                   [&](int x, int y) { return field.GetCell(x, y); });
+                   [&](int y, std::uint8_t* row)
+                   {
+                       for (int x = 0; x < WindowSize; ++x)
+                           row[x] = static_cast<std::uint8_t>(field.GetCell(x, y));
+                   });
 }
 
 RunState RunState::Of(const std::string& rule, std::uint64_t iterations, const PackedField& field,
@@ -102,23 +105,37 @@ RunState RunState::Of(const std::string& rule, std::uint64_t iterations, const P
 {
     // From the codes: the rare foreign value through Colour.
     const std::uint8_t* codes = field.Cells();
-    RunState state = Capture(
-        rule, iterations, position, size, field.Unbounded(), field.Left(), field.Top(),
-        field.Width(), field.Height(),
-        [&](int x, int y)
-        {
-            const unsigned code = PackedField::CodeOf(codes[field.Index(x, y)]);
-            return code == PackedField::Foreign ? field.Colour(x, y) : static_cast<int>(code);
-        });
+    const int width = field.Width();
+    RunState state =
+        Capture(rule, iterations, position, size, field.Unbounded(), field.Left(), field.Top(),
+                width, field.Height(),
+                [&](int y, std::uint8_t* row)
+                {
+                    const std::uint8_t* from = codes + field.Index(field.Left(), y);
+                    bool foreign = false;
+                    for (int x = 0; x < width; ++x)
+                    {
+                        row[x] = static_cast<std::uint8_t>(PackedField::CodeOf(from[x]));
+                        foreign |= row[x] == PackedField::Foreign;
+                    }
+                    for (int x = 0; foreign && x < width; ++x)
+                        if (row[x] == PackedField::Foreign)
+                            row[x] = static_cast<std::uint8_t>(field.Colour(field.Left() + x, y));
+                });
     // The tiles kept, whose cells within the box are the box's.
+    const PackedField::Part box = field.StoredPart();
     field.Archived().ForEachTile(
-        [&](int left, int top, const std::uint8_t*)
+        [&](int left, int top, const std::uint8_t* cells)
         {
-            Piece piece{left, top, FieldArchive::Side, FieldArchive::Side, {}};
-            piece.Cells.reserve(FieldArchive::Side * FieldArchive::Side);
-            for (int y = top; y < top + FieldArchive::Side; ++y)
-                for (int x = left; x < left + FieldArchive::Side; ++x)
-                    piece.Cells.push_back(static_cast<std::uint8_t>(field.Colour(x, y)));
+            constexpr int Side = FieldArchive::Side;
+            Piece piece{left, top, Side, Side, {}};
+            if (left + Side <= box.Left || left >= box.Left + box.Width || top + Side <= box.Top ||
+                top >= box.Top + box.Height)
+                piece.Cells.assign(cells, cells + Side * Side);
+            else
+                for (int y = top; y < top + Side; ++y)
+                    for (int x = left; x < left + Side; ++x)
+                        piece.Cells.push_back(static_cast<std::uint8_t>(field.Colour(x, y)));
             state.Kept.push_back(std::move(piece));
         });
     // In one order whatever the table's, so that one state is one file.
@@ -155,17 +172,18 @@ RunState RunState::Mirrored(const std::string& mirrorRule) const
     mirror.Position = Position.MirroredAbout(FieldSize / 2);
     if (Plane)
         mirror.Left = twice - (Left + Width - 1);
+    // Cell c of a mirrored row is cell image - c of the row, where that lies within it.
+    const int image = twice - mirror.Left - Left;
+    const int first = std::max(0, image - (Width - 1));
+    const int last = std::min(Width - 1, image); // below first when every image lies outside
     const auto width = static_cast<std::size_t>(Width);
     for (int y = 0; y < Height; ++y)
     {
-        for (int c = 0; c < Width; ++c)
-        {
-            const int x = twice - (mirror.Left + c) - Left;
-            mirror.Cells[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(c)] =
-                x >= 0 && x < Width
-                    ? Cells[static_cast<std::size_t>(y) * width + static_cast<std::size_t>(x)]
-                    : 0;
-        }
+        const std::uint8_t* from = Cells.data() + static_cast<std::size_t>(y) * width;
+        std::uint8_t* to = mirror.Cells.data() + static_cast<std::size_t>(y) * width;
+        std::fill(to, to + Width, std::uint8_t{0});
+        for (int c = first; c <= last; ++c)
+            to[c] = from[image - c];
     }
     for (Piece& piece : mirror.Kept)
     {
@@ -188,6 +206,10 @@ std::string RunState::FieldName(int size, bool plane)
 std::string RunState::Encode() const
 {
     std::string out(Magic);
+    std::size_t kept = 0;
+    for (const Piece& piece : Kept)
+        kept += 16 + piece.Cells.size();
+    out.reserve(out.size() + 128 + Rule.size() + Cells.size() + kept);
     const bool wide = Rule.size() > MostNibbleLetters || !Kept.empty();
     Put<std::uint32_t>(out, !Kept.empty() ? Version : wide ? 3 : 2);
     Put<std::uint32_t>(out, static_cast<std::uint32_t>(FieldSize));
@@ -209,8 +231,12 @@ std::string RunState::Encode() const
     else
     {
         out.resize(at + (count + 1) / 2);
-        for (std::size_t i = 0; i < count; i += 2)
-            out[at + i / 2] = static_cast<char>(Cells[i] | (i + 1 < count ? Cells[i + 1] << 4 : 0));
+        char* const packed = out.data() + at;
+        const std::uint8_t* const cells = Cells.data();
+        for (std::size_t i = 0; i + 1 < count; i += 2)
+            packed[i / 2] = static_cast<char>(cells[i] | cells[i + 1] << 4);
+        if (count % 2 != 0)
+            packed[count / 2] = static_cast<char>(cells[count - 1]);
     }
     if (!Kept.empty())
     {
@@ -309,15 +335,19 @@ RunState RunState::Decode(const std::string& bytes)
                       std::to_string(state.Rule.size()) + " letters");
     const std::string_view packed = in.Take(wide ? count : (count + 1) / 2);
     state.Cells.resize(count);
+    std::uint8_t* const cells = state.Cells.data();
+    const auto* const from = reinterpret_cast<const std::uint8_t*>(packed.data());
+    if (wide)
+        std::memcpy(cells, from, count);
+    else
+        for (std::size_t i = 0; i < count; ++i)
+            cells[i] = static_cast<std::uint8_t>(from[i / 2] >> (4 * (i % 2)) & 0x0F);
+    // The highest colour first, then one check for the whole box.
+    std::uint8_t highest = 0;
     for (std::size_t i = 0; i < count; ++i)
-    {
-        const auto byte = static_cast<unsigned char>(packed[wide ? i : i / 2]);
-        state.Cells[i] = static_cast<std::uint8_t>(wide         ? byte
-                                                   : i % 2 == 0 ? byte & 0x0F
-                                                                : byte >> 4);
-        if (state.Cells[i] > state.Rule.size())
-            throw Refused("a cell holds a colour its rule does not have");
-    }
+        highest = std::max(highest, cells[i]);
+    if (highest > state.Rule.size())
+        throw Refused("a cell holds a colour its rule does not have");
     if (version >= 4)
     {
         if (!state.Plane)
